@@ -1,0 +1,25 @@
+# A firmware executable is the firmware libraries linked with one application
+# image, as on the device, where each image is linked into its own binary.
+# The libraries refer to each other (the RTOS calls the application's hooks,
+# the virtual machine calls the natives and the image refers back to them),
+# so they are linked as one group.
+set(TARVELO_FIRMWARE_LIBS tarvelo_vm tarvelo_bsp tarvelo_platform)
+
+# Links the firmware libraries into `target`; the start-up code (`main`) is
+# added unless NO_STARTUP is given (unit tests bring their own `main`).
+function(tarvelo_link_firmware target)
+  cmake_parse_arguments(ARG "NO_STARTUP" "" "" ${ARGN})
+  if(NOT ARG_NO_STARTUP)
+    target_sources(${target} PRIVATE $<TARGET_OBJECTS:tarvelo_startup>)
+  endif()
+  string(JOIN "," libs ${TARVELO_FIRMWARE_LIBS})
+  target_link_libraries(${target} PRIVATE "$<LINK_GROUP:RESCAN,${libs}>" Threads::Threads)
+endfunction()
+
+# tarvelo_add_firmware(<name> IMAGE_ASM <image.S>): a firmware executable from
+# an image already in assembler form.
+function(tarvelo_add_firmware name)
+  cmake_parse_arguments(ARG "" "IMAGE_ASM" "" ${ARGN})
+  add_executable(${name} ${ARG_IMAGE_ASM})
+  tarvelo_link_firmware(${name})
+endfunction()
