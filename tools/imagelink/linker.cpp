@@ -28,13 +28,25 @@ LinkedImage link_program(Program& program, bool verify) {
     if (verify) {
         const std::vector<std::uint8_t> bytes = image.materialize(kVerifyBase);
         const ImageView view = view_of(image, bytes, kVerifyBase);
-        const std::vector<std::string> problems = verify_image(view);
-        if (!problems.empty()) {
+        auto report = [](const SourceLocation& where, const std::vector<std::string>& problems) {
             std::string msg = "the linked image fails verification:";
             for (std::size_t i = 0; i < problems.size() && i < 10; ++i) msg += "\n  " + problems[i];
             if (problems.size() > 10) msg += "\n  ... and " + std::to_string(problems.size() - 10) + " more";
+            fail(where, msg);
+        };
+        // Problems of a method are reported at its declaration.
+        for (Type* t : ctx.all_types())
+            for (auto& m : t->methods) {
+                if (!m->has_code()) continue;
+                const MethodSpan* span = view.method_at(kVerifyBase + m->offset);
+                if (!span) continue;
+                const std::vector<std::string> problems = verify_method(view, *span);
+                if (!problems.empty()) report(m->where, problems);
+            }
+        const std::vector<std::string> problems = verify_image(view);
+        if (!problems.empty()) {
             const std::string file = program.source_files.empty() ? std::string() : program.source_files.front();
-            fail(SourceLocation{file, 0}, msg);
+            report(SourceLocation{file, 0}, problems);
         }
     }
     return image;

@@ -682,6 +682,7 @@ private:
 }  // namespace
 
 void parse_text(Program& program, const std::string& text, const std::string& file, const ParseOptions& options) {
+    program.source_files.push_back(file);
     std::set<std::string> open;
     Parser p(program, options, open);
     p.run(text, file);

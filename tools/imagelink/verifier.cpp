@@ -93,7 +93,8 @@ public:
         if (!decode_range(v_, m_.code, m_.code_end, code_, &why)) return problem(m_.code, why);
         for (const Instruction& i : code_) starts_.insert(i.address);
         for (const Instruction& i : code_) check(i);
-        if (!code_.empty() && !ends_flow(code_.back().info().kind) && code_.back().info().kind != OpKind::ThreadBottom)
+        if (!code_.empty() && !ends_flow(code_.back().info().kind) && code_.back().info().kind != OpKind::ThreadBottom &&
+            !returns_by_routine(code_.back()))
             problem(code_.back().address, "control runs off the end of the method");
         check_handlers();
     }
@@ -109,6 +110,13 @@ private:
     void problem(std::uint32_t at, const std::string& what) { out_.push_back(m_.name + " at " + hex(at) + ": " + what); }
 
     bool boundary(std::uint32_t a) const { return starts_.count(a) > 0; }
+
+    // The inline routine that returns and re-executes the caller's load.
+    bool returns_by_routine(const Instruction& i) const {
+        return i.opcode == OPnative_code &&
+               v_.routine_index(static_cast<std::uint32_t>(i.operands[0].value)) ==
+                   inline_routine_by_name("ON_java_lang_Thread_method_opReturnAndReexecuteOpcode_V");
+    }
 
     void prim(const Instruction& i, std::int64_t r, int words) {
         for (int k = 0; k < words; ++k) {

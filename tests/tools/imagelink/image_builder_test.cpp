@@ -5,6 +5,7 @@
 #include <set>
 
 #include "tests/tools/imagelink/link_helpers.h"
+#include "tools/imagelink/asm_writer.h"
 #include "tools/imagelink/verifier.h"
 #include "vm/core/image/image_format.h"
 #include "vm/core/image/string_record.h"
@@ -366,6 +367,71 @@ TEST_F(RichImage, StaticsAndConfigurationPlanTheRam) {
     EXPECT_LT(at("_java_statics_ref_start"), at("_java_Stest_A__name"));
     // The heap follows the reference statics directly.
     EXPECT_EQ(at("_java_heap_start"), at("_java_statics_ref_end") + 1);
+}
+
+}  // namespace
+}  // namespace tarvelo::imagelink
+
+namespace tarvelo::imagelink {
+namespace {
+
+using namespace testing;
+
+// Lazily initialised statics, exported items, kernel identity and weak
+// natives.
+TEST(KernelTables, InitWrappersExportsAndIdentity) {
+    auto l = link(R"(
+.signature "0123456789abcdefghijklmn"
+.compatible_uid "older-kernel"
+.option weak_externals
+.class exported test.K
+    .field static lazy java.lang.Object cached init test.K.makeCached
+    .field static exported int shared
+    .method static void makeCached()
+        new r0, java.lang.Object
+        putstatic r0, test.K.cached
+        native_code ON_java_lang_Thread_method_opReturnAndReexecuteOpcode_V
+    .end
+    .method static exported int api()
+        const p5, 1
+        return
+    .end
+    .method static native void missing() sni Java_test_K_missing
+    .end
+.end
+)");
+    const ImageView& v = l->view;
+    const std::uint32_t kh = l->label("_java_kernel_header_start");
+    const std::uint32_t ws = v.u32(kh), we = v.u32(kh + 4);
+    ASSERT_EQ(we - ws, image::kInitWrapperEntrySize);
+    EXPECT_EQ(v.u32(ws + image::kInitWrapperMethodOffset), l->method("test.K.makeCached()V").method);
+    // The static's address is resolved by the system linker: it is named.
+    bool named = false;
+    for (const Relocation& r : l->image.relocations)
+        if (r.at == ws - kVerifyBase && r.external) named = r.symbol == "_java_Stest_K__cached";
+    EXPECT_TRUE(named);
+    // The lazy static lies in the lazily initialised part of REF.
+    std::vector<std::string> ram;
+    for (const RamItem& r : l->image.ram) ram.push_back(r.name);
+    auto at = [&](const char* n) { return std::find(ram.begin(), ram.end(), n) - ram.begin(); };
+    EXPECT_LT(at("_java_statics_refls_kernel_start"), at("_java_Stest_K__cached"));
+    EXPECT_LT(at("_java_Stest_K__cached"), at("_java_statics_refls_kernel_end"));
+    // Kernel addresses: 58 routines, exported types, methods, statics.
+    const std::uint32_t t = l->label("_java_kernel_addresses_table_start");
+    std::vector<std::uint32_t> exported;
+    for (std::uint32_t a = t + 4 * 58; a < l->label("_java_kernel_addresses_table_end"); a += 4) exported.push_back(v.u32(a));
+    EXPECT_NE(std::find(exported.begin(), exported.end(), l->label("_java_Ltest_K")), exported.end());
+    EXPECT_NE(std::find(exported.begin(), exported.end(), l->method("test.K.api()I").method), exported.end());
+    // Identity.
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(v.at(l->label("_java_signature_start"))), 24), "0123456789abcdefghijklmn");
+    const std::uint32_t uids = l->label("_java_kernel_compatible_uids_table_start");
+    EXPECT_EQ(v.u8(uids), 12);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(v.at(uids + 1)), 12), "older-kernel");
+    EXPECT_EQ(v.u32(kh + 4 * image::kKernelCompatibleUidsEnd), uids + 13);
+    // Natives are referenced weakly when asked.
+    const std::string s = write_assembler(l->image, "test.tvi");
+    EXPECT_NE(s.find(".weak Java_test_K_missing"), std::string::npos);
+    EXPECT_NE(s.find(".set _java_heap_size, 900000"), std::string::npos);
 }
 
 }  // namespace
