@@ -20,8 +20,8 @@ ImageView::ImageView(const std::uint8_t* bytes, std::uint32_t base, std::uint32_
     }
 }
 
-std::uint16_t ImageView::u16(std::uint32_t addr) const { return image::read_u16(at(addr)); }
-std::uint32_t ImageView::u32(std::uint32_t addr) const { return image::read_u32(at(addr)); }
+std::uint16_t ImageView::u16(std::uint32_t addr) const { return contains(addr, 2) ? image::read_u16(at(addr)) : 0; }
+std::uint32_t ImageView::u32(std::uint32_t addr) const { return contains(addr, 4) ? image::read_u32(at(addr)) : 0; }
 
 const MethodSpan* ImageView::method_at(std::uint32_t addr) const {
     auto it = by_method_.find(addr);

@@ -43,7 +43,9 @@ public:
         return addr >= base_ && n <= size_ && addr - base_ <= size_ - n;
     }
     const std::uint8_t* at(std::uint32_t addr) const { return bytes_ + (addr - base_); }
-    std::uint8_t u8(std::uint32_t addr) const { return at(addr)[0]; }
+    // Reads outside the image give 0, so that a corrupt image cannot make
+    // a reader leave it.
+    std::uint8_t u8(std::uint32_t addr) const { return contains(addr, 1) ? at(addr)[0] : 0; }
     std::uint16_t u16(std::uint32_t addr) const;
     std::uint32_t u32(std::uint32_t addr) const;
 

@@ -1348,6 +1348,7 @@ private:
         cur_ = m_.where;
         if (m_.handlers.size() > image::kFullMaxHandlers) error("a method has at most 63 handler entries");
         if (shape_.kept_refs > static_cast<int>(image::kFullMaxRefArgs)) error("too many reference arguments");
+        if (shape_.ref_base > 128) error("too many reference registers below the base (at most 128)");
         if (shape_.frame_words > 127) error("too many primitive registers");
         image::MethodHeader h = header_fields();
         h.handler_count = static_cast<std::uint8_t>(m_.handlers.size());

@@ -354,7 +354,14 @@ private:
         while (peek().kind == Token::Kind::Newline) ++pos_;
     }
 
+    int value_depth_ = 0;
     Value value() {
+        struct Depth {
+            int& d;
+            explicit Depth(int& x) : d(x) { ++d; }
+            ~Depth() { --d; }
+        } depth(value_depth_);
+        if (value_depth_ > 64) error("values nest too deeply");
         skip_newlines();
         Value v;
         v.where = here();

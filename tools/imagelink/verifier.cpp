@@ -306,6 +306,7 @@ std::vector<std::string> verify_image(const ImageView& v) {
         if (!is_valid_type_reference(v, a, true, true)) problem(a, "invalid instantiable type header");
         if (f & image::kTypeAbstract) problem(a, "abstract type among the instantiable ones");
         if (!(f & image::kTypeArray)) {
+            if (!v.contains(a, image::kClassHeaderSize)) { problem(a, "class header truncated"); break; }
             const std::uint32_t size = v.u16(a + image::kClassInstanceSizeOffset);
             const std::uint32_t refs = v.u16(a + image::kClassRefBytesOffset);
             if (refs % 4 || size < refs + memory::kObjectHeaderBytes || size % 4) problem(a, "inconsistent instance size");
@@ -321,6 +322,8 @@ std::vector<std::string> verify_image(const ImageView& v) {
         if (!is_valid_type_reference(v, a, false, true)) problem(a, "invalid type header");
     }
     // Methods.
+    if (!v.contains(r.clinits_start, r.clinits_end - r.clinits_start) || !v.contains(r.strings_start, r.strings_end - r.strings_start))
+        problem(r.clinits_start, "a region lies outside the image");
     for (const MethodSpan& m : v.methods()) {
         auto p = verify_method(v, m);
         out.insert(out.end(), p.begin(), p.end());
@@ -331,6 +334,10 @@ std::vector<std::string> verify_image(const ImageView& v) {
     // Interned strings.
     if (r.shared_array && v.contains(r.shared_array, 12)) {
         const std::uint32_t len = v.u32(r.shared_array + memory::kArrayLengthOffset);
+        if (!v.contains(r.shared_array, 12 + 2 * std::min<std::uint32_t>(len, 0x7FFFFFF0u / 2))) {
+            problem(r.shared_array, "the shared char array runs past the image");
+            return out;
+        }
         for (a = r.strings_start; a + image::kStringRecordSize <= r.strings_end; a += image::kStringRecordSize) {
             const std::uint32_t s = a + image::kStringRecordObjectOffset;
             if (v.u32(a) != r.shared_array) problem(a, "interned string not over the shared char array");

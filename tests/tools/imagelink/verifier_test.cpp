@@ -154,6 +154,20 @@ TEST_F(Verifier, CorruptCodeIsReported) {
     }
 }
 
+// Corrupt images are input too: the verifier reports, never reads outside.
+TEST_F(Verifier, SurvivesCorruptionAnywhere) {
+    std::uint32_t seed = 12345;
+    auto next = [&] { seed = seed * 1103515245u + 12345u; return seed >> 8; };
+    for (int round = 0; round < 300; ++round) {
+        bytes_ = linked_->bytes;
+        view_ = view_of(linked_->image, bytes_, kVerifyBase);
+        for (int k = 0; k < 4; ++k) bytes_[next() % bytes_.size()] = static_cast<std::uint8_t>(next());
+        (void)verify_image(view_);
+        for (std::uint32_t a = sym("_java_header_types_start"); a < sym("_java_header_types_end"); a += 4)
+            (void)valid(a, false, true);
+    }
+}
+
 TEST_F(Verifier, WrongStringHashIsReported) {
     const std::uint32_t ref = sym("_java_main_thread_name");
     put32(ref + image::kStringHashField, view_.u32(ref + image::kStringHashField) + 1);
