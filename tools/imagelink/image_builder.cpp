@@ -544,6 +544,18 @@ private:
     }
 
     // --- methods
+    // `_java_M<class>__<name>`, with `__<descriptor>` for an overloaded name.
+    std::set<std::string> method_symbols_;
+    std::string method_symbol(const Method& m) {
+        std::string sym = "_java_M" + mangle(m.owner->name) + "__" + mangle(m.name);
+        int same = 0;
+        for (const auto& o : m.owner->methods) same += o->name == m.name;
+        if (same > 1) sym += "__" + mangle(m.descriptor());
+        const std::string base = sym;
+        for (int k = 2; !method_symbols_.insert(sym).second; ++k) sym = base + "_" + std::to_string(k);
+        return sym;
+    }
+
     void write_methods() {
         align(4);
         const std::uint32_t start = pos();
@@ -577,8 +589,7 @@ private:
                 out_.bytes.insert(out_.bytes.end(), m.code_bytes.begin(), m.code_bytes.end());
                 for (const CodeFixup& f : m.fixups) image_ref_at(code + f.at, f.ref);
                 out_.methods.push_back({m.record_offset, m.offset, code, pos(), m.display_name()});
-                out_.labels.push_back({"_java_M" + mangle(m.owner->name) + "__" + mangle(m.name) + "_" + std::to_string(out_.methods.size()),
-                                       m.offset, false});
+                out_.labels.push_back({method_symbol(m), m.offset, true});
                 mapped(m.offset, pos() - m.offset, "method", m.display_name());
             }
         }

@@ -1019,6 +1019,7 @@ private:
             }
             emit_native_code(m_.native_symbol, regs, m_.where);
         } else {
+            if (!m_.is_static) error("native-interface methods are static");
             sni_call(shape_.frame_words, -shape_.ref_base);
         }
         CodeLine ret;

@@ -21,6 +21,14 @@ extern const char _java_Stest_linked_Main__holder[];
 extern const char _java_Ljava_lang_String[];
 extern const char _java_Ljava_lang_Object[];
 extern const char _java_Ljava_lang_Class[];
+extern const char _java_Mjava_lang_Thread__clinitWrapper[];
+extern const char _java_Mjava_lang_Thread__callWrapper[];
+extern const char _java_Mjava_lang_Thread__runWrapper[];
+extern const char _java_Mjava_lang_Thread__storeException[];
+extern const char _java_Mjava_lang_Throwable__printStackTrace[];
+extern const char _java_Sjava_lang_MainThread__Args[];
+extern const char _java_Ljava_lang_Thread[];
+extern const char _java_Ljava_lang_Throwable[];
 }
 
 namespace tarvelo::imagelink {
@@ -122,6 +130,30 @@ TEST(LinkedImage, StaticsLieInTheirAreasAndTheHeapFollows) {
             if (i.opcode == bytecode::OPputstatic_int && i.operands[1].value == w(_java_Stest_linked_Main__counter)) stores = true;
     }
     EXPECT_TRUE(stores);
+}
+
+// The methods the virtual machine enters by symbol are method records of
+// their classes.
+TEST(LinkedImage, MethodsTheVirtualMachineEnters) {
+    const ImageView v = linked_view();
+    struct Case { const char* method; const char* owner; };
+    const Case cases[] = {
+        {_java_Mjava_lang_Thread__clinitWrapper, _java_Ljava_lang_Thread},
+        {_java_Mjava_lang_Thread__callWrapper, _java_Ljava_lang_Thread},
+        {_java_Mjava_lang_Thread__runWrapper, _java_Ljava_lang_Thread},
+        {_java_Mjava_lang_Thread__storeException, _java_Ljava_lang_Thread},
+        {_java_Mjava_lang_Throwable__printStackTrace, _java_Ljava_lang_Throwable},
+    };
+    for (const Case& c : cases) {
+        EXPECT_NE(v.method_at(w(c.method)), nullptr);
+        EXPECT_EQ(image::read_u32(c.method), w(c.owner));
+    }
+    // callWrapper: a thread-bottom step first, its handler catching anything.
+    EXPECT_EQ(v.u8(w(_java_Mjava_lang_Thread__callWrapper) + 10), bytecode::OPthread_bottom2);
+    EXPECT_EQ(v.u8(w(_java_Mjava_lang_Thread__callWrapper) + 11), bytecode::OPthread_bottom);
+    EXPECT_EQ(v.u32(w(_java_Mjava_lang_Thread__callWrapper) - 16), 0u);  // catch type: any
+    EXPECT_GE(w(_java_Sjava_lang_MainThread__Args), w(_java_statics_ref_start));
+    EXPECT_LT(w(_java_Sjava_lang_MainThread__Args), w(_java_statics_ref_end));
 }
 
 TEST(LinkedImage, VmStringsAndProperties) {

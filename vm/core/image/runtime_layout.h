@@ -9,6 +9,14 @@
 
 namespace tarvelo::image::layout {
 
+// Methods the virtual machine enters itself, by their image symbols:
+//   _java_Mjava_lang_Thread__clinitWrapper   static (int count): runs the class initialisers
+//   _java_Mjava_lang_Thread__callWrapper     static (): the bottom frame of every call from VM code
+//   _java_Mjava_lang_Thread__runWrapper      virtual on a Thread: a started thread's first call
+//   _java_Mjava_lang_Thread__storeException  static native (Throwable)
+//   _java_Mjava_lang_Throwable__printStackTrace  virtual on a Throwable
+// and the static the arguments of main go to: _java_Sjava_lang_MainThread__Args.
+
 // java.lang.Thread
 inline constexpr std::int32_t kThreadName = -4;      // String
 inline constexpr std::int32_t kThreadTarget = -8;    // Runnable
