@@ -86,10 +86,12 @@ TEST_F(CompactingHeapTest, ObjectSizesMatchTheLayout) {
         std::uint32_t refWords;
     } cases[] = {{t.node3, -2, 24, 3}, {t.intArray, 0, 12, 0}, {t.byteArray, 5, 20, 0},
                  {t.longArray, 3, 36, 0}, {t.charArray, 3, 20, 0}, {t.leaf, -2, 16, 0}};
+    std::uint32_t slot = 0;
     for (const auto& c : cases) {
         std::uint32_t before = hs().freeMemory();
         word_t o = c.length == -2 ? newObject(c.type) : newArray(c.type, c.length);
         ASSERT_NE(o, 0u);
+        root(slot++) = o;  // kept, so that a stress collection frees nothing
         EXPECT_EQ(before - hs().freeMemory(), c.bytes);
         EXPECT_EQ(typeOf(o), c.type);
         EXPECT_EQ(shapeOf(o).size, c.bytes);
