@@ -41,10 +41,4 @@ DEFAULT(_java_watchdog_threshold_size, 40)
 DEFAULT(_java_stackgroup_table, 0)
 DEFAULT(_java_stackgroup_table_length, 0)
 
-/* The feature-rules configuration word lives alone in its own section of the
- * read-only runtime tables; the rules check verifies the section's size. */
-        .section kf_rule_conf, "a"
-        .balign 4
-        .long _java_kf_rule_conf_feature_call_within_kernel_monitor
-
         .section .note.GNU-stack, "", @progbits
