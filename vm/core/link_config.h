@@ -2,46 +2,17 @@
 //
 // Each limit is an absolute symbol whose value the firmware's link fixes; it
 // is read as a constant at run time, never as data, so an image's build can
-// change a limit without recompiling the virtual machine. The firmware
-// carries weak defaults (link_config_defaults.S); an image may define any of
-// them again to override it.
+// change a limit without recompiling the virtual machine. The symbols and
+// their defaults are listed once, in vm/core/image/link_config.def; the
+// firmware carries them as weak definitions (link_config_defaults.S) and an
+// image may define any of them again to override it.
 #pragma once
 
 #include <cstdint>
 
 #include "platform/address.h"
 
-#define TARVELO_LINK_SYMBOLS(X)                   \
-    X(_java_heap_size)                            \
-    X(_java_heap_initial_size)                    \
-    X(_java_immortals_size)                       \
-    X(_java_java_stack_size)                      \
-    X(_java_vmthread_java_stack_block_size)       \
-    X(_java_vmthread_java_stack_size)             \
-    X(_java_max_nb_standaloneEngines)             \
-    X(_java_max_nb_monitors_per_thread)           \
-    X(_java_feature_max_nb_threads)               \
-    X(_java_max_nb_dynamic_features)              \
-    X(_java_round_robin_period)                   \
-    X(_java_vmthread_nb_wrappers)                 \
-    X(_java_dump_kernel_uncaught_exception)       \
-    X(_java_oome_nb_frames)                       \
-    X(_java_dump_buffer_size)                     \
-    X(_java_vmwatchdog_enabled)                   \
-    X(_java_vmwatchdog_nb_watchdogs)              \
-    X(_java_vmwatchdog_context_stack_size)        \
-    X(_java_softRef_LRU_msPerFreeKb)              \
-    X(_jvm_gc_max_stack_level)                    \
-    X(_jvm_sharedMemory_size)                     \
-    X(_java_kf_ram_control_enabled)               \
-    X(_java_kf_ram_control_size)                  \
-    X(_java_kf_rule_conf_feature_call_within_kernel_monitor) \
-    X(_java_vmtrace_enabled)                      \
-    X(_java_vmtrace_autoStart)
-
-#define TARVELO_DECLARE_LINK_SYMBOL(name) extern "C" const char name[];
-TARVELO_LINK_SYMBOLS(TARVELO_DECLARE_LINK_SYMBOL)
-#undef TARVELO_DECLARE_LINK_SYMBOL
+#include "vm/core/image/image_symbols.h"
 
 namespace tarvelo::link_config {
 

@@ -1,9 +1,10 @@
 #include "vm/core/ostrevan.h"
 
 #include "platform/address.h"
-#include "vm/core/image_symbols.h"
+#include "vm/core/image_access.h"
 #include "vm/core/kernel_thread_scheduler.h"
 #include "vm/core/link_config.h"
+#include "vm/memory/object_header.h"
 #include "vm/core/monitor_manager.h"
 #include "vm/core/feature_rules_check.h"
 #include "vm/core/reschedule.h"
@@ -19,9 +20,10 @@ Ostrevan* the_vm = nullptr;
 // The system-properties key table must not start with the first interned
 // string record itself: a key is a reference, 4 bytes into a record.
 void check_system_properties(Ostrevan& vm) {
-    const std::uint32_t* keys = _java_properties_Keys;
-    std::uint32_t length = keys[2];
-    if (length != 0 && keys[3] == to_word(_java_internStrings_start)) vm.setError(kVMErrorSystemProperties);
+    const char* keys = _java_properties_Keys;
+    std::uint32_t length = image::read_u32(keys + memory::kArrayLengthOffset);
+    if (length != 0 && image::read_u32(keys + memory::kArrayDataOffset) == to_word(_java_internStrings_start))
+        vm.setError(kVMErrorSystemProperties);
 }
 }  // namespace
 
