@@ -1,9 +1,7 @@
-#include "bsp/zev/port/kf/inc/LLKERNEL_RAM.h"
+#include "bsp/zev/port/kf/src/LLKERNEL_RAM.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -11,19 +9,22 @@
 #include "vm/memory/best_fit_allocator.h"
 
 namespace {
+
+// The port's diagnostics go to the debug console (standard output).
 std::string gConsole;
+
+const std::string& console() {
+    gConsole += ::testing::internal::GetCapturedStdout();
+    ::testing::internal::CaptureStdout();
+    return gConsole;
 }
 
-// Captures the port's diagnostics.
-extern "C" __attribute__((weak)) int DbgConsole_Printf(const char* fmt, ...) {
-    char buf[512];
-    va_list ap;
-    va_start(ap, fmt);
-    int n = std::vsnprintf(buf, sizeof buf, fmt, ap);
-    va_end(ap);
-    gConsole += buf;
-    return n;
+void clearConsole() {
+    console();
+    gConsole.clear();
 }
+
+}  // namespace
 
 namespace tarvelo {
 namespace {
@@ -31,10 +32,15 @@ namespace {
 class LlkernelRamTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        LLKERNEL_RAM_BESTFIT_initialize(kernel_working_buffer,
-                                        kernel_working_buffer + LLKERNEL_WORKING_BUFFER_SIZE);
-        gConsole.clear();
+        ::testing::internal::CaptureStdout();
+        resetPort();
     }
+    static void resetPort() {
+        LLKERNEL_RAM_BESTFIT_initialize(kernel_working_buffer,
+                                        kernel_working_buffer + kKernelWorkingBufferSize);
+        clearConsole();
+    }
+    void TearDown() override { ::testing::internal::GetCapturedStdout(); }
     static std::uint32_t blockBytes(void* handle) {
         return *reinterpret_cast<std::uint32_t*>(static_cast<std::uint8_t*>(handle) - 4) &
                ~BestFitAllocator::kAllocatedBit;
@@ -89,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(Sizes, LlkernelBadSizeTest,
                                            BadSize{0x7FFFFFFF, 0x7FFFFFFF},
                                            BadSize{0x7FFFFFF0, 0},
                                            BadSize{0, static_cast<std::int32_t>(
-                                                          LLKERNEL_WORKING_BUFFER_SIZE)}));
+                                                          kKernelWorkingBufferSize)}));
 
 TEST_F(LlkernelRamTest, FreeFirstReturnsMemoryAndUnknownHandleOnlyLogs) {
     void* a = LLKERNEL_IMPL_allocateFeature__II(100, 0);
@@ -98,27 +104,27 @@ TEST_F(LlkernelRamTest, FreeFirstReturnsMemoryAndUnknownHandleOnlyLogs) {
     EXPECT_EQ(LLKERNEL_IMPL_getAllocatedFeaturesCount(), 1);
     EXPECT_EQ(LLKERNEL_IMPL_getFeatureHandle__I(0), b);
     EXPECT_EQ(LLKERNEL_IMPL_allocateFeature__II(100, 0), a) << "memory went back to the allocator";
-    gConsole.clear();
+    clearConsole();
     LLKERNEL_IMPL_freeFeature__I(kernel_working_buffer + 4000);
     EXPECT_EQ(LLKERNEL_IMPL_getAllocatedFeaturesCount(), 2);
-    EXPECT_NE(gConsole.find("[LLKERNEL][E] "), std::string::npos);
-    EXPECT_NE(gConsole.find("Feature free issue (feature not found)\n"), std::string::npos);
+    EXPECT_NE(console().find("[LLKERNEL][E] "), std::string::npos);
+    EXPECT_NE(console().find("Feature free issue (feature not found)\n"), std::string::npos);
 }
 
 TEST_F(LlkernelRamTest, FreeWithNothingInstalledLogs) {
     LLKERNEL_IMPL_freeFeature__I(kernel_working_buffer + 100);
-    EXPECT_NE(gConsole.find("Feature free issue (no feature installed)\n"), std::string::npos);
+    EXPECT_NE(console().find("Feature free issue (no feature installed)\n"), std::string::npos);
 }
 
 TEST_F(LlkernelRamTest, LookupsOfUnknownHandlesAndIndexes) {
     void* a = LLKERNEL_IMPL_allocateFeature__II(10, 10);
     EXPECT_EQ(LLKERNEL_IMPL_getFeatureHandle__I(1), nullptr);
-    EXPECT_NE(gConsole.find("No feature found at index (allocation_index=1)\n"), std::string::npos);
+    EXPECT_NE(console().find("No feature found at index (allocation_index=1)\n"), std::string::npos);
     EXPECT_EQ(LLKERNEL_IMPL_getFeatureHandle__I(-1), nullptr);
     void* bogus = static_cast<std::uint8_t*>(a) + 4;
     EXPECT_EQ(LLKERNEL_IMPL_getFeatureAddressROM__I(bogus), nullptr);
     EXPECT_EQ(LLKERNEL_IMPL_getFeatureAddressRAM__I(bogus), nullptr);
-    EXPECT_NE(gConsole.find("Feature handle not valid (handle=0x"), std::string::npos);
+    EXPECT_NE(console().find("Feature handle not valid (handle=0x"), std::string::npos);
 }
 
 TEST_F(LlkernelRamTest, CopyToRomBounds) {
@@ -133,21 +139,21 @@ TEST_F(LlkernelRamTest, CopyToRomBounds) {
     } cases[] = {{0, 64, 0}, {60, 4, 0}, {60, 5, -1}, {0, 65, -1}, {-1, 2, -1}, {64, 0, 0},
                  {10, -1, -1}};
     for (const auto& c : cases) {
-        gConsole.clear();
+        clearConsole();
         EXPECT_EQ(LLKERNEL_IMPL_copyToROM__LrowFen_lang_Ram_2LrowFen_lang_Ram_2I(
                       rom + c.offset, src, c.length),
                   c.result)
             << c.offset << "+" << c.length;
         if (c.result != 0) {
-            EXPECT_NE(gConsole.find("[LLKERNEL][E] "), std::string::npos);
+            EXPECT_NE(console().find("[LLKERNEL][E] "), std::string::npos);
         }
     }
     EXPECT_EQ(std::memcmp(rom, src, 60), 0);
     EXPECT_EQ(LLKERNEL_IMPL_copyToROM__LrowFen_lang_Ram_2LrowFen_lang_Ram_2I(nullptr, src, 1), -1);
-    EXPECT_NE(gConsole.find("Wrong parameters passed\n"), std::string::npos);
-    gConsole.clear();
+    EXPECT_NE(console().find("Wrong parameters passed\n"), std::string::npos);
+    clearConsole();
     EXPECT_EQ(LLKERNEL_IMPL_copyToROM__LrowFen_lang_Ram_2LrowFen_lang_Ram_2I(rom + 65, src, 1), -1);
-    EXPECT_NE(gConsole.find("ROM destination address do not match LLKERNEL installed feature ROM "
+    EXPECT_NE(console().find("ROM destination address do not match LLKERNEL installed feature ROM "
                             "area\n"),
               std::string::npos);
     EXPECT_EQ(LLKERNEL_IMPL_flushCopyToROM(), 0);
@@ -169,11 +175,11 @@ TEST_F(LlkernelRamTest, InitializationErrorsFreeOnlyForCodes1_2_5) {
                  {9, false, "[LLKERNEL][A] No LLKERNEL error code found for 9\n"},
                  {0, false, "[LLKERNEL][A] No LLKERNEL error code found for 0\n"}};
     for (const auto& c : cases) {
-        SetUp();
+        resetPort();
         void* h = LLKERNEL_IMPL_allocateFeature__II(32, 32);
         EXPECT_EQ(LLKERNEL_IMPL_onFeatureInitializationError__II(h, c.code), 0);
         EXPECT_EQ(LLKERNEL_IMPL_getAllocatedFeaturesCount(), c.freed ? 0 : 1) << c.code;
-        EXPECT_NE(gConsole.find(c.text), std::string::npos) << c.code << ": " << gConsole;
+        EXPECT_NE(console().find(c.text), std::string::npos) << c.code << ": " << console();
     }
 }
 

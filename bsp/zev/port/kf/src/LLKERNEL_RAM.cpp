@@ -1,14 +1,14 @@
 // Installed applications kept in RAM: each one gets one best-fit block
 // holding a small header, its read-only area and its RAM area. Nothing
 // survives a reset of the board; the kernel reinstalls from files.
-#include "bsp/zev/port/kf/inc/LLKERNEL_RAM.h"
+#include "bsp/zev/port/kf/src/LLKERNEL_RAM.h"
 
 #include <cstring>
 
 #include "platform/address.h"
 #include "vm/memory/best_fit_allocator.h"
 
-extern "C" int DbgConsole_Printf(const char* fmt, ...);
+#include "platform/board/debug_console.h"
 
 using tarvelo::to_ptr;
 using tarvelo::to_word;
@@ -73,7 +73,7 @@ word_t findListed(void* handle) {
 
 extern "C" {
 
-std::uint8_t kernel_working_buffer[LLKERNEL_WORKING_BUFFER_SIZE] __attribute__((aligned(16)));
+alignas(16) std::uint8_t kernel_working_buffer[kKernelWorkingBufferSize];
 
 void LLKERNEL_RAM_BESTFIT_initialize(void* start, void* end) {
     bestfit_allocator_instance.initialize(start, end);
