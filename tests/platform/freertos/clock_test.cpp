@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "FreeRTOS.h"
+#include "semphr.h"
 #include "sim_clock.h"
+#include "sim_interrupt.h"
 #include "task.h"
 #include "tests/platform/freertos/rtos_scenario.h"
 
@@ -95,6 +97,27 @@ TEST_F(ClockTest, FastClockJumpsOverIdleTime) {
         2, eSimClockFast);
     EXPECT_EQ(record.lines(), (Lines{"mode=" + std::to_string(eSimClockFast), "one hour", "two hours",
                                      "at least three hours=1"}));
+}
+
+// Time does not jump past an interrupt that was raised and has not run:
+// what it does comes first.
+TEST_F(ClockTest, RaisedInterruptsRunBeforeTimeJumps) {
+    static SemaphoreHandle_t sem;
+    run_scenario([] {
+        sem = xSemaphoreCreateBinary();
+        for (int i = 0; i < 20; ++i) {
+            vSimRaiseInterrupt(
+                [](void*) {
+                    BaseType_t woken = pdFALSE;
+                    xSemaphoreGiveFromISR(sem, &woken);
+                    portYIELD_FROM_ISR(woken);
+                },
+                nullptr);
+            if (xSemaphoreTake(sem, 100) != pdTRUE) trace->add("timed out", i);
+        }
+        trace->add("tick", xTaskGetTickCount());
+    });
+    EXPECT_EQ(record.lines(), (Lines{"tick=0"}));
 }
 
 TEST_F(ClockTest, RealClockTicks) {
