@@ -97,10 +97,7 @@ TEST(ProcessExit, FailedAssertionsHaltSilently) {
     for (const Case& c : cases) {
         static TaskFunction_t body;
         body = c.body;
-        auto r = run_isolated([] {
-            say("");
-            return run_app(body, 0);
-        });
+        auto r = run_isolated([] { return run_app(body, 0); });
         EXPECT_EQ(r.exit_status, TARVELO_EXIT_HALTED) << c.what;
         EXPECT_EQ(r.output, "") << c.what;
     }
