@@ -91,4 +91,25 @@ private:
     std::size_t releases_ = 0;
 };
 
+// An arena over static storage of its own (below 4 GiB in this build), laid
+// out on first use and again after forget(): a static region needs no
+// constructor to have run, and a heap that restarts forgets its blocks.
+template <std::size_t N>
+class StaticArena {
+public:
+    Arena& get() {
+        if (!ready_) {
+            arena_.reset(storage_, N);
+            ready_ = true;
+        }
+        return arena_;
+    }
+    void forget() { ready_ = false; }
+
+private:
+    alignas(Arena::kAlignment) unsigned char storage_[N];
+    Arena arena_;
+    bool ready_ = false;
+};
+
 }  // namespace tarvelo
