@@ -1,6 +1,7 @@
 #include "vm/core/runtime_support/math.h"
 
 #include <cmath>
+#include <limits>
 
 #include "vm/core/java_arith.h"
 
@@ -20,6 +21,9 @@ double sin(double x) { return canonical(std::sin(x)); }
 double tan(double x) { return canonical(std::tan(x)); }
 
 double pow(double base, double exponent) {
+    // Any base to the power zero is 1, a NaN base included; glibc answers
+    // NaN for a signalling NaN base, the device's libm and Java answer 1.
+    if (exponent == 0.0) return 1.0;
     if (jarith::is_nan(exponent)) return jarith::canonical_double_nan();
     if (std::isinf(exponent) && (base == 1.0 || base == -1.0)) return jarith::canonical_double_nan();
     return canonical(std::pow(base, exponent));
@@ -37,7 +41,12 @@ double sqrt(double x) { return canonical(std::sqrt(x)); }
 double cbrt(double x) { return canonical(std::cbrt(x)); }
 double cosh(double x) { return canonical(std::cosh(x)); }
 double expm1(double x) { return canonical(std::expm1(x)); }
-double hypot(double x, double y) { return canonical(std::hypot(x, y)); }
+// An infinite side makes the hypotenuse infinite even when the other is a
+// NaN, signalling ones included (which glibc turns into NaN).
+double hypot(double x, double y) {
+    if (std::isinf(x) || std::isinf(y)) return std::numeric_limits<double>::infinity();
+    return canonical(std::hypot(x, y));
+}
 double log10(double x) { return canonical(std::log10(x)); }
 double log1p(double x) { return canonical(std::log1p(x)); }
 double rint(double x) { return canonical(std::rint(x)); }

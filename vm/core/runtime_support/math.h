@@ -17,8 +17,9 @@ namespace tarvelo::rt::Math {
 double cos(double x);
 double sin(double x);
 double tan(double x);
-// NaN when the exponent is NaN or when |base| is 1 and the exponent infinite
-// (libm answers 1 there); otherwise libm pow.
+// 1 for a zero exponent whatever the base; NaN when the exponent is NaN or
+// when |base| is 1 and the exponent infinite (libm answers 1 there);
+// otherwise libm pow.
 double pow(double base, double exponent);
 
 // Thin wrappers over the libm function of the same name.
@@ -34,7 +35,7 @@ double sqrt(double x);
 double cbrt(double x);
 double cosh(double x);
 double expm1(double x);
-double hypot(double x, double y);
+double hypot(double x, double y);  // +infinity when either side is infinite
 double log10(double x);
 double log1p(double x);
 // Round to the nearest integer, ties to even.
