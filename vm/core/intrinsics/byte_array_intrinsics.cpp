@@ -2,14 +2,14 @@
 
 #include <cstring>
 
+#include "vm/memory/object_header.h"
+
 namespace tarvelo::IntrinsicOpcodes {
 
 namespace {
 
-// Java array layout: header word, owner word, element count, then the
-// elements. Kept local until the shared object-layout header exists.
-constexpr word_t kArrayLengthOffset = 8;
-constexpr word_t kArrayElementsOffset = 12;
+using memory::kArrayDataOffset;
+using memory::kArrayLengthOffset;
 
 std::uint32_t array_length(word_t array) {
     std::uint32_t length;
@@ -18,7 +18,7 @@ std::uint32_t array_length(word_t array) {
 }
 
 std::uint8_t* element_address(word_t array, std::uint32_t offset) {
-    return to_ptr<std::uint8_t>(array) + kArrayElementsOffset + offset;
+    return to_ptr<std::uint8_t>(array) + kArrayDataOffset + offset;
 }
 
 // Checks of the two int routines; on success `byte_offset` is the element's
@@ -34,7 +34,7 @@ Throw check_int_access(word_t array, std::int32_t offset, std::int32_t offset2,
         static_cast<std::uint64_t>(byte_offset) + 4 > array_length(array)) {
         return Throw::array_index_out_of_bounds;
     }
-    if (((array + kArrayElementsOffset + byte_offset) & 3u) != 0) return Throw::arithmetic;
+    if (((array + kArrayDataOffset + byte_offset) & 3u) != 0) return Throw::arithmetic;
     return Throw::none;
 }
 

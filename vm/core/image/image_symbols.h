@@ -1,0 +1,14 @@
+// Declarations of the image's link-time symbols for code that runs against a
+// linked image (the virtual machine, tests). Region symbols are labels: use
+// their address. Configuration symbols are absolute: use
+// tarvelo::link_value(sym) for their value.
+#pragma once
+
+extern "C" {
+#define TARVELO_IMAGE_SYMBOL(name) extern const char name[];
+#include "vm/core/image/image_symbols.def"
+#undef TARVELO_IMAGE_SYMBOL
+#define TARVELO_LINK_CONFIG(name, value) extern const char name[];
+#include "vm/core/image/link_config.def"
+#undef TARVELO_LINK_CONFIG
+}
