@@ -13,6 +13,10 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <limits>
+
+static_assert(std::numeric_limits<float>::is_iec559 && std::numeric_limits<double>::is_iec559,
+              "Java's float and double are IEEE 754 binary32 and binary64");
 
 namespace tarvelo::jarith {
 
