@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "bsp/zev/port/kf/inc/LLKERNEL_impl.h"
+
 constexpr std::uint32_t kKernelWorkingBufferSize = 0xF0000;  // 983,040 bytes
 
 extern "C" {
