@@ -75,8 +75,9 @@ private:
     // Header offset of a live block, or kNil when `p` is not one.
     std::uint32_t live_block(const void* p) const;
     // Cuts a used block at `off` to `size` bytes when the rest makes a
-    // block of its own; the rest is freed and merged forward.
-    void trim(std::uint32_t off, std::uint32_t size);
+    // block of its own; the rest is freed and merged forward. Returns the
+    // bytes cut off (the caller accounts for them).
+    std::uint32_t trim(std::uint32_t off, std::uint32_t size);
     void note_used(std::uint32_t bytes);
 
     static constexpr std::uint32_t kNil = 0xFFFFFFFFu;
