@@ -3,7 +3,7 @@
 # The libraries refer to each other (the RTOS calls the application's hooks,
 # the virtual machine calls the natives and the image refers back to them),
 # so they are linked as one group.
-set(TARVELO_FIRMWARE_LIBS tarvelo_vm tarvelo_bsp tarvelo_platform)
+set(TARVELO_FIRMWARE_LIBS tarvelo_vm tarvelo_port tarvelo_bsp tarvelo_platform)
 
 # Links the firmware libraries into `target`; the start-up code (`main`) is
 # added unless NO_STARTUP is given (unit tests bring their own `main`).
@@ -12,6 +12,7 @@ function(tarvelo_link_firmware target)
   if(NOT ARG_NO_STARTUP)
     target_sources(${target} PRIVATE $<TARGET_OBJECTS:tarvelo_startup>)
   endif()
+  target_sources(${target} PRIVATE $<TARGET_OBJECTS:tarvelo_link_defaults>)
   string(JOIN "," libs ${TARVELO_FIRMWARE_LIBS})
   target_link_libraries(${target} PRIVATE "$<LINK_GROUP:RESCAN,${libs}>" Threads::Threads)
 endfunction()
@@ -22,6 +23,24 @@ function(tarvelo_add_firmware name)
   cmake_parse_arguments(ARG "" "IMAGE_ASM" "" ${ARGN})
   add_executable(${name} ${ARG_IMAGE_ASM})
   tarvelo_link_firmware(${name})
+endfunction()
+
+# tarvelo_config_source(<out_var> <name> <sym>=<value>...): an assembler source
+# that defines link-time configuration symbols, overriding the firmware's
+# weak defaults for one executable.
+function(tarvelo_config_source out_var name)
+  set(path ${CMAKE_CURRENT_BINARY_DIR}/${name}_config.S)
+  set(text "/* Generated: link-time configuration of ${name}. */\n")
+  foreach(entry IN LISTS ARGN)
+    string(REPLACE "=" ";" pair "${entry}")
+    list(GET pair 0 sym)
+    list(GET pair 1 value)
+    # Values are 32-bit words: -1 is 0xFFFFFFFF, which a 32-bit relocation holds.
+    string(APPEND text "        .globl ${sym}\n        .set ${sym}, (${value}) & 0xFFFFFFFF\n")
+  endforeach()
+  string(APPEND text "        .section .note.GNU-stack, \"\", @progbits\n")
+  file(GENERATE OUTPUT ${path} CONTENT "${text}")
+  set(${out_var} ${path} PARENT_SCOPE)
 endfunction()
 
 # --- Application images ------------------------------------------------------

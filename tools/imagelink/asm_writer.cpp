@@ -1,5 +1,6 @@
 #include "tools/imagelink/asm_writer.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <set>
 #include <sstream>
@@ -89,8 +90,13 @@ std::string write_assembler(const LinkedImage& img, const std::string& source_na
         if (r.size) s << "    .zero " << r.size << "\n";
     }
 
+    // The image's own settings override the firmware's weak defaults; the
+    // defaults are repeated weakly for programs linked without them.
     s << "\n/* Link-time configuration. */\n";
-    for (const auto& [name, value] : img.config) s << "    .globl " << name << "\n    .set " << name << ", " << value << "\n";
+    for (const auto& [name, value] : img.config) {
+        const bool own = std::find(img.config_overrides.begin(), img.config_overrides.end(), name) != img.config_overrides.end();
+        s << (own ? "    .globl " : "    .weak ") << name << "\n    .set " << name << ", " << value << "\n";
+    }
     s << "\n    .section .note.GNU-stack,\"\",%progbits\n";
     return s.str();
 }

@@ -1029,6 +1029,7 @@ private:
             if (!known) fail(SourceLocation{}, "unknown configuration symbol '" + name + "'");
         }
         for (const auto& d : image::kLinkConfigDefaults) out_.config.emplace_back(d.name, config_value(d.name));
+        for (const auto& [name, value] : ctx_.program.config) out_.config_overrides.push_back(name);
     }
 };
 

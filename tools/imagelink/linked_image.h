@@ -57,6 +57,7 @@ struct LinkedImage {
     std::vector<ImageLabel> labels;
     std::vector<RamItem> ram;
     std::vector<std::pair<std::string, std::uint32_t>> config;  // absolute symbols
+    std::vector<std::string> config_overrides;  // the ones the image sets itself
     std::vector<std::string> externals;  // symbols the image needs from the firmware
     bool weak_externals = false;
     std::vector<MethodSpan> methods;

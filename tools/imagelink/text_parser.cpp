@@ -209,7 +209,10 @@ private:
             bool known = false;
             for (const auto& c : image::kLinkConfigDefaults) known |= name == c.name;
             if (!known) fail(at, "unknown configuration symbol '" + name + "'");
-            program_.config[name] = u32("a value");
+            // A 32-bit word: -1 is 0xFFFFFFFF.
+            const std::int64_t v = integer("a value");
+            if (v < INT32_MIN || v > 0xFFFFFFFFLL) fail(at, "configuration value out of 32 bits");
+            program_.config[name] = static_cast<std::uint32_t>(v);
             return expect_eol();
         }
         if (d == ".option") {

@@ -1,0 +1,74 @@
+// Asynchronous preemption. When an interrupt readies a task of higher
+// priority than the running one, the running task must stop at once, even
+// in a loop that makes no kernel call (the interpreter runs like that). Its
+// thread is sent TARVELO_PREEMPT_SIGNAL; the handler hands the CPU over and
+// waits, inside the handler, until the task runs again. Inside a region
+// (kernel call, critical section, suspended scheduler, no-preempt region)
+// the handler only records the request for the region's exit.
+#include <cerrno>
+
+#include "kernel.h"
+#include "sim_interrupt.h"
+
+namespace tarvelo::rtos {
+
+// Switches if a task of higher priority is ready. Called with the region
+// raised and the lock not held, from the signal handler or a region's exit.
+void preempt_point() {
+    Tcb* me = self.task;
+    if (me == nullptr) return;
+    lock_take();
+    if (self.host->killed) exit_thread();
+    if (kernel.state == SchedulerState::Running && kernel.current == me && kernel.suspend_depth == 0 &&
+        self.lock_depth == 1 && should_switch(me))
+        reschedule(me);
+    lock_give();
+}
+
+static void on_preempt_signal(int) {
+    int saved_errno = errno;
+    if (self.task != nullptr) {
+        if (self.region > 0) {
+            self.pending = 1;
+        } else {
+            region_enter();
+            preempt_point();
+            region_exit();
+        }
+    }
+    errno = saved_errno;
+}
+
+void install_preempt_handler() {
+    struct sigaction sa {};
+    sa.sa_handler = on_preempt_signal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(TARVELO_PREEMPT_SIGNAL, &sa, nullptr);
+}
+
+void block_preempt_signal() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, TARVELO_PREEMPT_SIGNAL);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+void request_switch() {
+    Tcb* running = kernel.current;
+    if (running == nullptr) return;
+    if (running == self.task) {
+        // The running task itself acts as an interrupt (vSimAdvanceTicks
+        // from a task): it switches as its region ends.
+        self.pending = 1;
+        return;
+    }
+    pthread_kill(running->host->thread, TARVELO_PREEMPT_SIGNAL);
+}
+
+void kick_idle() {
+    ++kernel.idle_kicks;
+    pthread_cond_broadcast(&kernel.idle_cv);
+}
+
+}  // namespace tarvelo::rtos

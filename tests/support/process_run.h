@@ -1,0 +1,21 @@
+// Runs a program (a firmware executable) and collects its standard output
+// and exit status.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tarvelo::test {
+
+struct ProcessResult {
+    int exit_status = -1;  // exit status, or 128 + signal number
+    std::string output;    // standard output
+};
+
+ProcessResult run_process(const std::string& path, const std::vector<std::string>& args = {},
+                          const std::vector<std::string>& env = {});
+
+// The lines of `text`, without their line ends.
+std::vector<std::string> lines_of(const std::string& text);
+
+}  // namespace tarvelo::test

@@ -1,0 +1,62 @@
+// The operations of every component class, indexed by class id: a component's
+// virtual call is an index into these tables.
+#include "vm/core/feature_rules_check.h"
+#include "vm/core/kernel_thread_scheduler.h"
+#include "vm/core/monitor_manager.h"
+#include "vm/core/vm_component.h"
+#include "vm/memory/support_allocator.h"
+
+namespace tarvelo {
+
+namespace {
+
+const ComponentOps kBase{};
+
+const ComponentOps kOps[kComponentIdCount] = {
+    /*  0 */ {},
+    /*  1 */ {},
+    /*  2 */ {},
+    /*  3 KernelFeatureComponent */ {},
+    /*  4 */ {},
+    /*  5 */ {},
+    /*  6 KernelMonitorManager */ {KernelMonitorManager::initialize, nullptr, nullptr},
+    /*  7 FeatureImageDirectory */ {},
+    /*  8 MemoryManager */ {},
+    /*  9 JavaStackAllocator */ {},
+    /* 10 VMThreadPool */ {},
+    /* 11 memory manager companion */ {},
+    /* 12 */ {},
+    /* 13 WatchdogSupport */ {},
+    /* 14 NativeResourceRegistry */ {},
+    /* 15 KernelThreadScheduler */ {KernelThreadScheduler::initialize, nullptr, KernelThreadScheduler::stop},
+    /* 16 NativeResourceCleaner */ {},
+    /* 17 FeatureRulesCheck */ {FeatureRulesCheck::initialize, nullptr, nullptr},
+    /* 18 InternedStringIterator */ {},
+};
+
+}  // namespace
+
+const ComponentOps& component_ops(std::uint32_t classId) {
+    return classId < kComponentIdCount ? kOps[classId] : kBase;
+}
+
+bool component_initialize(VMComponent* c) {
+    auto fn = component_ops(c->classId).initialize;
+    return fn == nullptr || fn(c);
+}
+
+void component_start(VMComponent* c) {
+    if (auto fn = component_ops(c->classId).start) fn(c);
+}
+
+void component_stop(VMComponent* c) {
+    if (auto fn = component_ops(c->classId).stop) fn(c);
+}
+
+VMComponent* new_plain_component(std::uint32_t classId) {
+    auto* c = support_new<VMComponent>();
+    c->classId = classId;
+    return c;
+}
+
+}  // namespace tarvelo

@@ -1,0 +1,23 @@
+// The face of the virtual machine that the native interface and the
+// operating-system port call.
+#pragma once
+
+#include <cstdint>
+
+namespace tarvelo {
+
+struct GreenThreadVMFacade {
+    // Creates the virtual machine (or records -17 on the existing one) and
+    // returns its handle, never null: failures surface at start.
+    static void* initialize();
+    // Starts the virtual machine and returns when it stopped: 0 or a
+    // negative virtual-machine error code.
+    static std::int32_t start(void* handle, std::int32_t argc, char** argv);
+    static std::int32_t getExitCode(void* handle);
+    // The wake-up entry of the port, from any task, the timer task or an
+    // interrupt: marks a wake-up pending, asks for a scheduling pass and
+    // wakes the application task.
+    static std::int32_t schedule();
+};
+
+}  // namespace tarvelo

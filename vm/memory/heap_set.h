@@ -1,0 +1,89 @@
+// The memory manager: the main heap, the immortal heap, the reference
+// tracker with its soft-reference policy, the collector and the
+// memory-release handlers, behind the allocation entry points of the
+// virtual machine. Everything runs on the virtual machine's task.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/address.h"
+#include "vm/core/vm_component.h"
+#include "vm/memory/compacting_heap.h"
+#include "vm/memory/garbage_collector.h"
+#include "vm/memory/gc_roots.h"
+#include "vm/memory/immortal_heap.h"
+#include "vm/memory/memory_layout.h"
+#include "vm/memory/memory_release_handler.h"
+#include "vm/memory/reference_tracker.h"
+
+namespace tarvelo {
+
+class HeapSet {
+  public:
+    static constexpr int kReleaseSlots = 3;
+
+    // Builds the heaps over `layout` (0 when the main heap's size is bad:
+    // VM error -13 is then to be recorded) using `gcAllocation` (292 bytes,
+    // 8-aligned) for the collector's buffer.
+    bool construct(const MemoryLayout& layout, word_t gcAllocation);
+    // Pattern test of both regions, the frame-record check and the release
+    // registration of the soft-reference policy; false with the VM error in
+    // `*error`.
+    bool initialize(std::int8_t* error);
+    // Component start: resets both heaps and the tracker.
+    void start();
+
+    // --- Allocation entry points: 0 after making OutOfMemoryError pending.
+    word_t allocateObject(word_t type);
+    word_t allocateArray(word_t arrayType, std::int32_t length);
+    word_t allocateArrayBytes(word_t arrayType, std::int64_t byteCount, std::int32_t length);
+    word_t allocateImmortalObject(word_t type);
+    word_t allocateImmortalArray(word_t arrayType, std::int64_t byteCount, std::int32_t length);
+    word_t cloneObject(word_t object);
+    // A zeroed main-heap block (header has bit 31 and bits 26-30), or 0.
+    word_t allocate(std::uint32_t size, std::uint32_t refBytes);
+    void throwOutOfMemoryError();
+
+    // Registers at the free slot with the highest index; false when full.
+    bool registerReleaseHandler(MemoryReleaseHandler* handler);
+
+    std::uint32_t freeMemory() const { return mainHeap.freeBytes; }
+    std::uint32_t totalMemory() const { return mainHeap.currentSize(); }
+    std::uint32_t maxMemory() const { return mainHeap.maximumSize(); }
+
+    // Allocated-bytes counter of an owner (0 kernel, else a feature record).
+    void charge(word_t ownerFeature, std::uint32_t size);
+
+    // Calls `fn(arg)`, then a full collection without trim when asked.
+    void runThenCollect(void (*fn)(void*), void* arg, bool collect);
+
+    // Owner word for a new object of `type` allocated by the current thread.
+    static std::uint32_t ownerWordFor(word_t type);
+    // Type offset of `type` against the types base of its owner; false when
+    // it does not fit the header.
+    static bool typeOffsetFor(word_t type, std::uint32_t* offset);
+
+    VMComponent component;
+    word_t lastAnalysed = 0;
+    CompactingHeap mainHeap{};
+    ImmortalHeap immortalHeap{};
+    ReferenceTracker tracker{};
+    SoftReferencePolicy softPolicy{};
+    MemoryReleaseHandler* releaseHandlers[kReleaseSlots]{};
+    std::uint8_t collectionRunning = 0;
+    GarbageCollector collector;
+    std::uint64_t kernelAllocatedBytes = 4;
+    RootRegistry roots;
+    std::uint8_t identityHashSeed = 0;
+
+  private:
+    word_t finishArray(word_t block, word_t arrayType, std::int32_t length, std::uint32_t size,
+                       bool immortal);
+    void onAllocate(word_t type, std::uint32_t size, bool immortal) const;
+};
+
+// The one memory manager, reached through this pointer.
+HeapSet* heapSet();
+void setHeapSet(HeapSet* hs);
+
+}  // namespace tarvelo
