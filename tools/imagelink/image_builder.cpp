@@ -170,13 +170,6 @@ private:
         }
     }
 
-    const Type* expected_element(const ImmObject& o, const Value& v, std::size_t index) {
-        (void)v;
-        (void)index;
-        if (o.type->is_array()) return o.type->element_type;
-        return nullptr;
-    }
-
     void collect_nested(std::size_t i) {
         const ImmObject o = objects_[i];
         const Value& v = *o.value;

@@ -442,8 +442,8 @@ private:
             return branch(Cond{CondKind::Acmp, n == "if_acmpeq" ? Rel::Eq : Rel::Ne, 0, ref(l.operands[0]), ref(l.operands[1])},
                           label(l.operands[2]));
         }
-        if (n == "tableswitch") return tableswitch(l, -1);
-        if (n == "lookupswitch") return lookupswitch(l, -1);
+        if (n == "tableswitch") return tableswitch(l);
+        if (n == "lookupswitch") return lookupswitch(l);
         if (n == "getfield" || n == "putfield") return field_access(l, n == "getfield");
         if (n == "this_getfield" || n == "this_putfield") return this_field_access(l, n == "this_getfield");
         if (n == "getstatic" || n == "putstatic") return static_access(l, n == "getstatic");
@@ -716,7 +716,7 @@ private:
     }
 
     // --- switches
-    void tableswitch(const CodeLine& l, int forced) {
+    void tableswitch(const CodeLine& l) {
         if (l.operands.size() < 3) { cur_ = l.where; error("tableswitch key, low, default, targets..."); }
         Arg key = R(prim(l.operands[0]));
         const std::int64_t low = integer(l.operands[1], std::numeric_limits<std::int32_t>::min(),
@@ -728,10 +728,9 @@ private:
         if (table.labels.empty()) { cur_ = l.where; error("a tableswitch has at least one target"); }
         if (low + static_cast<std::int64_t>(table.labels.size()) - 1 > std::numeric_limits<std::int32_t>::max())
             error("tableswitch keys overflow 32 bits");
-        (void)forced;
         single(OPtableswitch, {key, table});
     }
-    void lookupswitch(const CodeLine& l, int forced) {
+    void lookupswitch(const CodeLine& l) {
         if (l.operands.size() < 2) { cur_ = l.where; error("lookupswitch key, default, key: target..."); }
         Arg key = R(prim(l.operands[0]));
         Arg table;
@@ -753,7 +752,6 @@ private:
             table.list.push_back(k);
             table.labels.push_back(lab);
         }
-        (void)forced;
         single(OPlookupswitch, {key, table});
     }
 
@@ -1140,8 +1138,8 @@ private:
     }
     void exact(const CodeLine& l, std::uint8_t op, bool is_forced) {
         const OperandList& ol = operands_of(op);
-        if (op == OPtableswitch) return tableswitch(l, op);
-        if (op == OPlookupswitch) return lookupswitch(l, op);
+        if (op == OPtableswitch) return tableswitch(l);
+        if (op == OPlookupswitch) return lookupswitch(l);
         if (op == OPnative_code) return native_code(l);
         std::vector<Arg> args;
         std::size_t k = 0;
