@@ -143,7 +143,14 @@ private:
         return strings_start_ + image::kStringRecordSize * index + image::kStringRecordObjectOffset;
     }
     std::uint32_t type_offset(const Type* t) const { return t->offset - types_start_; }
-    std::uint32_t object_header(const Type* t) const { return memory::immortal_header(type_offset(t)); }
+    // Image objects are born with an identity hash (1 to 31 in turn): the
+    // image is read-only, so the first hashCode of one must find its hash
+    // present rather than write it into the header.
+    std::uint32_t next_hash_ = 0;
+    std::uint32_t object_header(const Type* t) {
+        next_hash_ = next_hash_ % 31 + 1;
+        return memory::immortal_header(type_offset(t), next_hash_);
+    }
 
     // --- preparation: strings, immutables, type order
     void prepare() {
@@ -235,13 +242,12 @@ private:
             if (type_offset(t) > memory::kMaxTypeOffset)
                 fail(t->where, "too many type headers: the type offset of " + t->name + " does not fit 14 bits");
         label("_java_header_types_start");
-        const std::uint32_t class_header = object_header(ctx_.class_type());
         for (Type* t : ctx_.all_types()) {
             out_.labels.push_back({t->symbol, t->offset, true});
             mapped(t->offset, image::type_record_size(t->flags), "type", t->name);
         }
         for (Type* t : classes_) {
-            write_common(t, class_header);
+            write_common(t);
             u8(static_cast<std::uint32_t>(t->depth));
             u16(0);
             ref([this, t] { return hierarchy_.at(t); });
@@ -256,7 +262,7 @@ private:
         }
         for (std::size_t i = 0; i < arrays_.size(); ++i) {
             Type* t = arrays_[i];
-            write_common(t, class_header);
+            write_common(t);
             zeros(3);
             if (const std::uint32_t code = t->array_type.primitive_code()) u32(code);
             else ref([e = t->element_type] { return e->offset; });
@@ -264,7 +270,7 @@ private:
         }
         label("_java_header_concretetypes_end");
         for (Type* t : abstracts_) {
-            write_common(t, class_header);
+            write_common(t);
             if (t->is_interface()) {
                 u8(static_cast<std::uint32_t>(t->depth));
                 u16(static_cast<std::uint32_t>(t->interface_id));
@@ -282,9 +288,9 @@ private:
         label("_java_header_types_end");
     }
 
-    void write_common(Type* t, std::uint32_t class_header) {
+    void write_common(Type* t) {
         if (pos() != t->offset) fail(t->where, "internal: type header misplaced");
-        u32(class_header);
+        u32(object_header(ctx_.class_type()));
         u32(0);
         ref([this, t] { return name_record_.at(t); });
         u8(t->flags);

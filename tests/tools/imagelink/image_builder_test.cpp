@@ -436,3 +436,26 @@ TEST(KernelTables, InitWrappersExportsAndIdentity) {
 
 }  // namespace
 }  // namespace tarvelo::imagelink
+
+namespace tarvelo::imagelink {
+namespace {
+
+// Image objects carry an identity hash already: the first hashCode of one
+// must not write into the read-only image.
+TEST(ImageObjects, AreBornWithAnIdentityHash) {
+    auto l = testing::link(".immutable a int[] = { 1 }\n.immutable b int[] = { 2 }\n");
+    const std::uint32_t objects[] = {
+        l->label("_java_Ljava_lang_Object"), l->label("_java_AI"), l->label("_java_main_thread_name"),
+        l->label("_java_sharedarray_start"), l->label("_java_properties_Keys"), l->label("_java_Object_OutOfMemory"),
+        l->label("_java_immutable_Keys"),
+    };
+    for (std::uint32_t o : objects) {
+        const std::uint32_t h = l->view.u32(o);
+        EXPECT_NE(h & 0x7FFFFu, h & memory::kTypeOffsetMask) << std::hex << o;
+        EXPECT_GE(memory::header_hash(h), 1u);
+        EXPECT_LE(memory::header_hash(h), 31u);
+    }
+}
+
+}  // namespace
+}  // namespace tarvelo::imagelink
