@@ -5,7 +5,7 @@
 
 namespace {
 
-alignas(8) unsigned char rowfen_heap[tarvelo::kRuntimeRegionSize];
+alignas(8) unsigned char rowfen_heap[tarvelo::kRuntimeRegionCapacity];
 unsigned char* const rowfen_heap_start = rowfen_heap;
 unsigned char* const rowfen_heap_end = rowfen_heap + sizeof rowfen_heap;
 

@@ -16,8 +16,13 @@ void _rowfen_support_free(void* p);
 
 namespace tarvelo {
 
-// The runtime region: 12,968 bytes of static memory below 4 GiB.
+// The runtime region: 12,968 bytes of static memory below 4 GiB with the
+// default configuration. The device sizes the region by the memory plan of
+// its configuration (thread records and monitor stacks grow with their
+// configured counts); the host reserves room for the largest configuration
+// the limits accept (62 thread records of 63 monitors each).
 constexpr std::size_t kRuntimeRegionSize = 12968;
+constexpr std::size_t kRuntimeRegionCapacity = 64 * 1024;
 
 // Bytes taken from the runtime region so far (for tests and the memory plan).
 std::size_t support_allocator_used();
