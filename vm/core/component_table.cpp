@@ -2,7 +2,9 @@
 // virtual call is an index into these tables.
 #include "vm/core/feature_rules_check.h"
 #include "vm/core/kernel_thread_scheduler.h"
+#include "vm/core/memory_binding.h"
 #include "vm/core/monitor_manager.h"
+#include "vm/core/thread_pool.h"
 #include "vm/core/vm_component.h"
 #include "vm/memory/support_allocator.h"
 
@@ -19,11 +21,11 @@ const ComponentOps kOps[kComponentIdCount] = {
     /*  3 KernelFeatureComponent */ {},
     /*  4 */ {},
     /*  5 */ {},
-    /*  6 KernelMonitorManager */ {KernelMonitorManager::initialize, nullptr, nullptr},
+    /*  6 KernelMonitorManager */ {KernelMonitorManager::initialize, KernelMonitorManager::start, nullptr},
     /*  7 FeatureImageDirectory */ {},
-    /*  8 MemoryManager */ {},
+    /*  8 MemoryManager */ {memory_manager_initialize, memory_manager_start, nullptr},
     /*  9 JavaStackAllocator */ {},
-    /* 10 VMThreadPool */ {},
+    /* 10 VMThreadPool */ {VMThreadPool::initialize, nullptr, VMThreadPool::stop},
     /* 11 memory manager companion */ {},
     /* 12 */ {},
     /* 13 WatchdogSupport */ {},

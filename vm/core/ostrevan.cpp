@@ -2,6 +2,12 @@
 
 #include "platform/address.h"
 #include "vm/core/image_access.h"
+#include "vm/core/java_stack.h"
+#include "vm/core/memory_binding.h"
+#include "vm/core/monitoring_hooks.h"
+#include "vm/core/schedule_context.h"
+#include "vm/core/thread_pool.h"
+#include "vm/core/vm_thread.h"
 #include "vm/core/kernel_thread_scheduler.h"
 #include "vm/core/link_config.h"
 #include "vm/memory/object_header.h"
@@ -49,7 +55,7 @@ void Ostrevan::createComponents() {
     addComponent(new_plain_component(kNativeResourceRegistry));
     check_system_properties(*this);
     addComponent(KernelThreadScheduler::create());
-    addComponent(new_plain_component(kMemoryManager));
+    addComponent(create_memory_manager(*this));
     addComponent(new_plain_component(kInternedStringIterator));
     addComponent(KernelMonitorManager::create());
     addComponent(new_plain_component(kWatchdogSupport));
@@ -58,9 +64,9 @@ void Ostrevan::createComponents() {
     create_shared_buffer();
     threadTable = ThreadTable::create(*this);
     addComponent(new_plain_component(kMemoryManagerCompanion));
-    stackAllocator = new_plain_component(kJavaStackAllocator);
+    stackAllocator = JavaStackAllocator::create();
     addComponent(stackAllocator);
-    threadPool = new_plain_component(kVMThreadPool);
+    threadPool = VMThreadPool::create();
     addComponent(threadPool);
     rulesCheck = FeatureRulesCheck::create();
     addComponent(rulesCheck);
@@ -69,6 +75,7 @@ void Ostrevan::createComponents() {
 
 void Ostrevan::createVM() {
     the_vm = this;
+    reset_unique_numbers();
     createComponents();
     if (state != kVMCreated) {
         setError(kVMErrorNotStartable);
@@ -79,6 +86,8 @@ void Ostrevan::createVM() {
         return;
     }
     if (!initializeComponents() && errorCode == kVMErrorNone) setError(kVMErrorInitialization);
+    ScheduleControl::createRootContext();
+    initialize_monitoring();
     if (state != kVMFailed) state = kVMInitialized;
 }
 
@@ -106,6 +115,19 @@ void Ostrevan::stopComponents() {
 void Ostrevan::requestStop() {
     stopRequested = 1;
     request_reschedule();
+    // Every thread is interrupted; a waiting one is woken to see it.
+    if (threadTable == nullptr) return;
+    KernelThreadScheduler* scheduler = kernel_scheduler();
+    for (std::uint32_t i = threadTable->length; i-- > 0;) {
+        VMThread* t = threadTable->at(i);
+        if (t == nullptr || t->javaThread == 0) continue;
+        if (t->state == kThreadWaiting) {
+            t->interruptStatus = 2;
+            if (scheduler != nullptr) scheduler->wakeThread(t);
+        } else if (t->interruptStatus == 0) {
+            t->interruptStatus = 1;
+        }
+    }
 }
 
 }  // namespace tarvelo

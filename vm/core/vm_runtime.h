@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "platform/address.h"
+
 namespace tarvelo {
 
 struct Ostrevan;
@@ -11,6 +13,14 @@ struct GreenThreadVMRuntime {
     // Starts the components, runs every Java thread until none is left or a
     // stop is requested, stops the components; returns the error code.
     static std::int32_t startVM(Ostrevan& vm, std::int32_t argc, char** argv);
+    // Thread.start: 0 started, -1 no free record, -2 failure.
+    static std::int32_t startThread(word_t threadObject);
+    // The main thread, bound and prepared to run the class initialisers and
+    // queued; false (error -5 recorded) when it could not be made.
+    static bool startMainThread(Ostrevan& vm);
+    // Ostrevan.createMainArguments: the String[] of main's arguments into
+    // MainThread.Args.
+    static void createMainArguments(std::int32_t argc, char** argv);
 };
 
 }  // namespace tarvelo

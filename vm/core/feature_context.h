@@ -1,0 +1,46 @@
+// The application context of running code: 0 for the kernel, else the
+// record of the installed application whose code runs. The engine switches
+// contexts at invocations and returns; code of an application that is no
+// longer started cannot run.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/address.h"
+
+namespace tarvelo {
+
+struct VMThread;
+
+// Whether code of `feature` may run (the kernel always may).
+bool feature_is_started(word_t feature);
+
+// FeatureIsolation.throwDeadFeature: the thread leaves the application's
+// context and DeadFeatureException becomes pending.
+void throw_dead_feature(VMThread* t);
+
+// The application owning `object` (owner word with its type bit cleared); 0
+// for the kernel or null.
+word_t object_owner_feature(word_t object);
+
+// Kinds of the kernel access errors the interpreter raises.
+enum IsolationKind : std::int32_t {
+    kIsolationArray = 1,   // A: array element
+    kIsolationField = 2,   // F: field
+    kIsolationStatic = 3,  // S: static
+    kIsolationReturn = 4,  // R: returned reference
+};
+
+// The isolation checks between installed applications and the kernel. A
+// result of 0 allows the access; another value is the violation code.
+struct FeatureIsolation {
+    // The address of a lazily initialised kernel static as `feature` sees it.
+    static word_t featureStaticAddress(word_t feature, word_t address);
+    static std::int32_t checkFieldStoreOwner(VMThread* t, word_t value);
+    static std::int32_t checkArrayStoreOwner(VMThread* t, word_t container, word_t value);
+    static std::int32_t checkStaticAccess(word_t feature, word_t address, word_t value);
+    // Raises the isolation error and unwinds to its handler.
+    static void raiseKernelAccessError(VMThread* t, std::int32_t kind, std::int32_t code);
+};
+
+}  // namespace tarvelo
