@@ -110,11 +110,19 @@ void ExecutionContext::clearLocalRefs(VMThread* t) {
 namespace {
 
 // Adds a (pc, method) pair per frame while there is room; counts them all.
+// The frames of an exception's own constructors (and of the native that
+// fills its trace) come first and are left out.
 struct StackTraceCollector final : FrameVisitor {
-    std::int32_t* pairs;
-    std::uint32_t capacity;  // pairs
+    std::int32_t* pairs = nullptr;
+    std::uint32_t capacity = 0;  // pairs
     std::uint32_t count = 0;
+    word_t creating = 0;
     bool visitFrame(const FrameView& f) override {
+        if (creating != 0) {
+            const std::uint32_t base = method_header(f.frame->method).ref_base;
+            if (base > 0 && f.refWindow[-static_cast<std::int32_t>(base)] == creating) return true;
+            creating = 0;
+        }
         if (count < capacity) {
             pairs[2 * count] = static_cast<std::int32_t>(f.pc);
             pairs[2 * count + 1] = static_cast<std::int32_t>(f.frame->method);
@@ -126,17 +134,22 @@ struct StackTraceCollector final : FrameVisitor {
 
 }  // namespace
 
-word_t ExecutionContext::newStackIps(VMThread* t) {
-    std::int64_t length = 2 * static_cast<std::int64_t>(TulvarVMEngine::countFrames(t)) + 1;
+word_t ExecutionContext::newStackIps(VMThread* t, word_t creating) {
+    StackTraceCollector counter;
+    counter.creating = creating;
+    TulvarVMEngine::visitFrames(t, counter);
+    std::int64_t length = 2 * static_cast<std::int64_t>(counter.count) + 1;
+    AllocatingFor owner(t);
     return t->allocateArray(types::int_array(), 4 * length, static_cast<std::int32_t>(length));
 }
 
-void ExecutionContext::fillStackTrace(VMThread* t, word_t ints) {
+void ExecutionContext::fillStackTrace(VMThread* t, word_t ints, word_t creating) {
     std::int32_t length = java::array_length(ints);
     auto* data = java::array_data<std::int32_t>(ints);
     StackTraceCollector c;
     c.pairs = data + 1;
     c.capacity = length > 0 ? static_cast<std::uint32_t>(length - 1) / 2 : 0;
+    c.creating = creating;
     TulvarVMEngine::visitFrames(t, c);
     if (length > 0) data[0] = static_cast<std::int32_t>(c.count);
 }

@@ -62,11 +62,13 @@ struct ExecutionContext {
 
     // --- Stack traces ----------------------------------------------------------------
     // An int array of 2n + 1 elements for the n frames of the thread, or 0
-    // with OutOfMemoryError pending.
-    static word_t newStackIps(VMThread* t);
+    // with OutOfMemoryError pending. With `creating` (an exception whose
+    // constructors run), the innermost frames whose first reference
+    // argument is that exception are left out.
+    static word_t newStackIps(VMThread* t, word_t creating = 0);
     // Element 0 = frames counted, then one (pc, method) pair per frame from
     // the current one outward while there is room.
-    static void fillStackTrace(VMThread* t, word_t ints);
+    static void fillStackTrace(VMThread* t, word_t ints, word_t creating = 0);
 
     // --- After a native --------------------------------------------------------------
     // Raises the native exception a native asked for, completes a pending

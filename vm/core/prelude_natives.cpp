@@ -3,6 +3,7 @@
 // left a thread's called method, and the print of an uncaught exception.
 #include "vm/core/engine.h"
 #include "vm/core/execution_context.h"
+#include "vm/core/java_objects.h"
 #include "vm/core/runtime_prelude.h"
 #include "vm/core/vm_thread.h"
 #include "vm/memory/heap_set.h"
@@ -46,4 +47,17 @@ extern "C" void VMNative_java_lang_Object_cloneNative(VMThread* t) {
 extern "C" void VMNative_java_lang_System_hashCode(VMThread* t) {
     const tarvelo::word_t o = ExecutionContext::refArg(t, 0);
     ExecutionContext::returnInt(t, o == 0 ? 0 : static_cast<std::int32_t>(tarvelo::identityHashCode(o)));
+}
+
+// static void Throwable.fillInStackTrace(Throwable t): the frames of the
+// code creating the exception, its constructors left out.
+extern "C" void VMNative_java_lang_Throwable_fillInStackTrace(VMThread* t) {
+    const tarvelo::word_t e = ExecutionContext::refArg(t, 0);
+    if (e == 0) return;
+    const tarvelo::word_t ints = ExecutionContext::newStackIps(t, e);
+    if (ints == 0) return;  // OutOfMemoryError is pending
+    // The allocation may have moved the exception: read it again.
+    const tarvelo::word_t moved = ExecutionContext::refArg(t, 0);
+    ExecutionContext::fillStackTrace(t, ints, moved);
+    tarvelo::java::throwable_stack_trace(moved) = ints;
 }

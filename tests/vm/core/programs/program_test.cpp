@@ -1,0 +1,78 @@
+// Programs in the image text form, each linked into its own firmware
+// executable and run as a process under the collector's stress mode (a
+// collection and compaction at every allocation) with the heap verifier on.
+// The console output after "Tarvelo START", with the method and instruction
+// addresses of stack traces named by the symboliser, must match the
+// program's .expected file, and the process its exit status.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/process_run.h"
+#include "tools/imagelink/asm_writer.h"
+#include "tools/imagelink/elf_file.h"
+#include "tools/imagelink/symbolizer.h"
+
+namespace {
+
+using tarvelo::test::lines_of;
+using tarvelo::test::run_process;
+
+struct ProgramCase {
+    const char* name;
+    int exitStatus;
+};
+
+std::string read_file(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The console lines after "Tarvelo START", symbolised.
+std::string run_output(const std::string& exe, const std::string& map, const std::string& output) {
+    tarvelo::imagelink::ElfFile elf;
+    std::string why;
+    std::uint32_t base = 0;
+    if (elf.load(exe, &why)) {
+        if (auto v = elf.symbol("_java_vornsection_header_start")) base = static_cast<std::uint32_t>(*v);
+    }
+    tarvelo::imagelink::LinkedImage image;
+    const bool haveMap = tarvelo::imagelink::read_map(read_file(map), image, &why);
+    tarvelo::imagelink::Symbolizer symbolizer(image, base);
+    std::string text;
+    bool started = false;
+    for (const std::string& line : lines_of(output)) {
+        if (!started) {
+            started = line == "Tarvelo START";
+            continue;
+        }
+        text += (haveMap ? symbolizer.line(line) : line) + "\n";
+    }
+    return text;
+}
+
+class Program : public testing::TestWithParam<ProgramCase> {};
+
+TEST_P(Program, PrintsWhatItComputes) {
+    const ProgramCase& c = GetParam();
+    const std::string exe = std::string(PROGRAM_DIR) + "/program_" + c.name;
+    const std::string map = std::string(PROGRAM_DIR) + "/program_" + c.name + "_image.map";
+    auto r = run_process(exe, {}, {"TARVELO_GC_STRESS=1", "TARVELO_HEAP_VERIFY=1", "TARVELO_CLOCK=virtual"});
+    EXPECT_EQ(r.exit_status, c.exitStatus) << r.output;
+    const std::string expected = read_file(std::string(SOURCE_DIR) + "/" + c.name + ".expected");
+    EXPECT_EQ(run_output(exe, map, r.output), expected);
+}
+
+const ProgramCase kPrograms[] = {
+    {"arithmetic", 0},
+};
+
+INSTANTIATE_TEST_SUITE_P(Programs, Program, testing::ValuesIn(kPrograms),
+                         [](const testing::TestParamInfo<ProgramCase>& i) { return std::string(i.param.name); });
+
+}  // namespace
