@@ -70,6 +70,10 @@ TEST_P(Program, PrintsWhatItComputes) {
 
 const ProgramCase kPrograms[] = {
     {"arithmetic", 0},
+    {"control", 0},
+    {"objects", 0},
+    {"calls", 0},
+    {"recursion", 0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Programs, Program, testing::ValuesIn(kPrograms),
