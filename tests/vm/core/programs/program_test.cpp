@@ -74,6 +74,7 @@ const ProgramCase kPrograms[] = {
     {"objects", 0},
     {"calls", 0},
     {"recursion", 0},
+    {"exceptions", 0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Programs, Program, testing::ValuesIn(kPrograms),
