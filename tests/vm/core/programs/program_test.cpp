@@ -75,6 +75,12 @@ const ProgramCase kPrograms[] = {
     {"calls", 0},
     {"recursion", 0},
     {"exceptions", 0},
+    {"out_of_memory", 0},
+    {"stack_overflow", 0},
+    {"stack_area", 0},
+    {"clinit_order", 0},
+    {"clinit_failure", 0},
+    {"exit_code", 3},
 };
 
 INSTANTIATE_TEST_SUITE_P(Programs, Program, testing::ValuesIn(kPrograms),
