@@ -81,6 +81,7 @@ const ProgramCase kPrograms[] = {
     {"clinit_order", 0},
     {"clinit_failure", 0},
     {"exit_code", 3},
+    {"natives", 0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Programs, Program, testing::ValuesIn(kPrograms),

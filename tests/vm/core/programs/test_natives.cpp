@@ -64,3 +64,149 @@ void VMNative_app_Out_exit(VMThread* t) {
 }
 
 }  // extern "C"
+
+// --- Natives of the native-call tests ----------------------------------------------------
+
+#include "FreeRTOS.h"
+#include "task.h"
+#include "vm/core/kernel_thread_scheduler.h"
+#include "vm/core/os_port.h"
+#include "vm/core/runtime_prelude.h"
+#include "vm/core/sni.h"
+
+namespace {
+
+std::int32_t native_calls = 0;
+std::int32_t callback_calls = 0;
+
+// Every kind of argument: eleven integer-class words (some stacked) and
+// ten floating-point values (some stacked), interleaved.
+std::int64_t mix(std::int32_t a, std::int64_t b, float c, double d, const std::int32_t* e, const std::int8_t* f,
+                 std::int32_t g, double h, float i, std::int64_t j, std::int32_t k, const std::uint16_t* l, double m,
+                 double n, double o, double p, double q, float r) {
+    DbgConsole_Printf("a=%d b=%lld c=%g d=%g\n", static_cast<int>(a), static_cast<long long>(b),
+                      static_cast<double>(c), d);
+    DbgConsole_Printf("e=%d:%d f=%s g=%d h=%g i=%g j=%lld k=%d\n", e != nullptr ? static_cast<int>(e[-1]) : -1,
+                      e != nullptr ? static_cast<int>(e[0]) : 0, f == nullptr ? "null" : "array",
+                      static_cast<int>(g), h, static_cast<double>(i), static_cast<long long>(j), static_cast<int>(k));
+    DbgConsole_Printf("l=%c%c m=%g n=%g o=%g p=%g q=%g r=%g\n", static_cast<char>(l[0]), static_cast<char>(l[1]), m, n,
+                      o, p, q, static_cast<double>(r));
+    return a + b + static_cast<std::int64_t>(c) + static_cast<std::int64_t>(d) + g + static_cast<std::int64_t>(h) +
+           static_cast<std::int64_t>(i) + j + k + static_cast<std::int64_t>(m + n + o + p + q + r);
+}
+
+struct ResumeRequest {
+    std::int32_t thread;
+    std::int32_t argument;
+};
+ResumeRequest pending_resume;
+
+// Another task: resumes the waiting thread a few ticks later.
+void resumer_task(void* parameter) {
+    auto* request = static_cast<ResumeRequest*>(parameter);
+    vTaskDelay(3);
+    SNI_resumeJavaThreadWithArg(request->thread, reinterpret_cast<void*>(static_cast<std::intptr_t>(request->argument)));
+    vTaskDelete(nullptr);
+}
+
+std::int32_t wait_callback(std::int32_t x) {
+    ++callback_calls;
+    void* suspendArgument = nullptr;
+    void* resumeArgument = nullptr;
+    SNI_getCallbackArgs(&suspendArgument, &resumeArgument);
+    return x + static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(suspendArgument)) +
+           static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(resumeArgument));
+}
+
+std::int32_t unused_callback(std::int32_t) {
+    ++callback_calls;
+    return -1;
+}
+
+void suspended_callback(VMThread*) { ++callback_calls; }
+
+}  // namespace
+
+extern "C" {
+
+std::int64_t Java_app_Natives_mix(std::int32_t a, std::int64_t b, float c, double d, const std::int32_t* e,
+                                  const std::int8_t* f, std::int32_t g, double h, float i, std::int64_t j,
+                                  std::int32_t k, const std::uint16_t* l, double m, double n, double o, double p,
+                                  double q, float r) {
+    return mix(a, b, c, d, e, f, g, h, i, j, k, l, m, n, o, p, q, r);
+}
+
+// Results wider than their Java type: the virtual machine keeps only what
+// the type holds.
+std::uint32_t Java_app_Natives_retBoolean() { return 0xABCD0001u; }
+std::uint32_t Java_app_Natives_retByte() { return 0x123456F0u; }
+std::uint32_t Java_app_Natives_retChar() { return 0xFFFFABCDu; }
+std::uint32_t Java_app_Natives_retShort() { return 0x00018001u; }
+std::int32_t Java_app_Natives_retInt() { return -123456789; }
+std::int64_t Java_app_Natives_retLong() { return static_cast<std::int64_t>(0x8000000000000001ull); }
+float Java_app_Natives_retFloat() { return 1.5f; }
+double Java_app_Natives_retDouble() { return -2.25; }
+std::int32_t* Java_app_Natives_retArray(std::int32_t* a) { return a; }
+std::int32_t* Java_app_Natives_retNull() { return nullptr; }
+void Java_app_Natives_retVoid() { ++native_calls; }
+
+std::int32_t Java_app_Natives_fail(std::int32_t code) {
+    SNI_throwNativeException(code, "native failure");
+    return 42;  // ignored
+}
+void Java_app_Natives_failNoMessage() { SNI_throwNativeException(-9, reinterpret_cast<const char*>(-1)); }
+void Java_app_Natives_failIo() { SNI_throwNativeIOException(-5, "io failure"); }
+
+// Suspends until another task resumes the thread; the callback then
+// returns x + its argument + the resume argument.
+std::int32_t Java_app_Natives_waitFor(std::int32_t x) {
+    ++native_calls;
+    pending_resume = {SNI_getCurrentJavaThreadID(), 1000};
+    SNI_suspendCurrentJavaThreadWithCallback(0, reinterpret_cast<SNI_callback>(&wait_callback),
+                                             reinterpret_cast<void*>(std::intptr_t{100}));
+    xTaskCreate(resumer_task, "resumer", 256, &pending_resume, 5, nullptr);
+    return -1;  // ignored: the call runs again with the callback
+}
+
+// A resume that came first, a callback, then an exception: the exception
+// wins and the call does not run again.
+std::int32_t Java_app_Natives_resumedThenFail() {
+    ++native_calls;
+    SNI_resumeJavaThread(SNI_getCurrentJavaThreadID());
+    SNI_suspendCurrentJavaThreadWithCallback(0, reinterpret_cast<SNI_callback>(&unused_callback), nullptr);
+    SNI_throwNativeException(-3, "exception wins");
+    return 0;
+}
+
+// Natives-pool functions ------------------------------------------------------------------
+
+// (Object src, int srcPos, Object dst, int dstPos, int length): src at
+// reference index -2, dst at -1, length in register 5, dstPos in 6, srcPos in 7.
+void VMNative_app_Natives_copyArgs(VMThread* t) {
+    const word_t* refs = ExecutionContext::refArgs(t);
+    const std::int32_t* prim = ExecutionContext::primArgs(t);
+    DbgConsole_Printf("src=%d dst=%d length=%d dstPos=%d srcPos=%d\n",
+                      static_cast<int>(tarvelo::java::array_length(refs[-2])),
+                      static_cast<int>(tarvelo::java::array_length(refs[-1])), static_cast<int>(prim[5]),
+                      static_cast<int>(prim[6]), static_cast<int>(prim[7]));
+}
+
+void VMNative_app_Natives_counts(VMThread* t) {
+    ExecutionContext::returnInt(t, native_calls * 100 + callback_calls);
+    native_calls = 0;
+    callback_calls = 0;
+}
+
+std::int64_t system_time() { return LLOSTV_IMPL_getCurrentTime__Z(1); }
+
+void VMNative_app_Natives_uptime(VMThread* t) { ExecutionContext::returnLong(t, system_time()); }
+
+// Suspends the thread for 10 s and raises an exception: the thread must run
+// its handler at once, as a running thread.
+void VMNative_app_Natives_suspendAndThrow(VMThread* t) {
+    tarvelo::kernel_scheduler()->suspendCurrentJavaThread(
+        10000, tarvelo::function_word(&suspended_callback), 0, false);
+    ExecutionContext::throwNew(t, tarvelo::vm_type(tarvelo::VMType::_java_Ljava_lang_IllegalStateException));
+}
+
+}  // extern "C"
