@@ -82,6 +82,7 @@ const ProgramCase kPrograms[] = {
     {"clinit_failure", 0},
     {"exit_code", 3},
     {"natives", 0},
+    {"inline_routines", 0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Programs, Program, testing::ValuesIn(kPrograms),
