@@ -83,6 +83,9 @@ const ProgramCase kPrograms[] = {
     {"exit_code", 3},
     {"natives", 0},
     {"inline_routines", 0},
+    {"calls_indirect_and_lazy", 0},
+    {"threads", 0},
+    {"monitors", 0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Programs, Program, testing::ValuesIn(kPrograms),

@@ -210,3 +210,34 @@ void VMNative_app_Natives_suspendAndThrow(VMThread* t) {
 }
 
 }  // extern "C"
+
+// --- Threads, indirect calls ------------------------------------------------------------------
+
+#include "vm/core/vm_runtime.h"
+
+extern "C" {
+
+// static int Threads.start(Thread t): Thread.start's runtime call.
+void VMNative_app_Threads_start(VMThread* t) {
+    ExecutionContext::returnInt(t, tarvelo::GreenThreadVMRuntime::startThread(ExecutionContext::refArg(t, 0)));
+}
+
+// An OPinvokeindirect table: a count, the method records (two 16-bit
+// halves each), then a signature code per entry. Entry 2 is empty.
+// Weak: only the program of indirect calls defines them.
+extern const char _java_Mapp_Indirect__twice[] __attribute__((weak));
+extern const char _java_Mapp_Indirect__square[] __attribute__((weak));
+struct __attribute__((packed, aligned(2))) IndirectTable {
+    std::uint16_t count;
+    std::uint32_t methods[3];
+    std::uint16_t signatures[3];
+};
+extern const IndirectTable app_indirect_table;
+const IndirectTable app_indirect_table = {
+    3,
+    {static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(_java_Mapp_Indirect__twice)),
+     static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(_java_Mapp_Indirect__square)), 0},
+    {7, 7, 7},
+};
+
+}  // extern "C"
