@@ -158,23 +158,28 @@ bool TulvarVMEngine::invokeMethod(VMThread* t, word_t method, word_t* refArgs, s
     }
 
     // The method's own reference registers start out null.
-    std::memset(ref + 4u * h.ref_args, 0, refTotal - 4u * h.ref_args);
+    auto* refs = reinterpret_cast<word_t*>(ref);
+    for (std::uint32_t i = h.ref_args, n = h.ref_base + h.refs_above; i < n; ++i) refs[i] = 0;
 
-    word_t context = 0;
-    if (!callee_context(t, h, hadFrame, &context)) {
-        throwPendingException(t);
-        return false;
-    }
-    if (context != 0 && !feature_is_started(context)) {
-        throw_dead_feature(t);
-        throwPendingException(t);
-        return false;
+    // The application context: it stays unless the receiver belongs to
+    // another application (or the thread starts its first frame).
+    word_t context = t->ownerFeature;
+    if (!h.keep_context && (!hadFrame || (t->thisObject != 0 && object_owner_feature(t->thisObject) != context))) {
+        if (!callee_context(t, h, hadFrame, &context)) {
+            throwPendingException(t);
+            return false;
+        }
+        if (context != 0 && !feature_is_started(context)) {
+            throw_dead_feature(t);
+            throwPendingException(t);
+            return false;
+        }
     }
 
     const std::int32_t freeBytes = static_cast<std::int32_t>((top - primTotal) - (ref + refTotal));
     JavaStackMeter* meter = t->stackMeter.get();
     if (meter->block.get() == block) {
-        meter->leastFree = std::min(meter->leastFree, freeBytes);
+        if (freeBytes < meter->leastFree) meter->leastFree = freeBytes;
     } else if (block->link.get() == meter->block.get()) {
         meter->block.set(block);
         meter->leastFree = freeBytes;

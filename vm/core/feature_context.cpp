@@ -19,11 +19,6 @@ void throw_dead_feature(VMThread* t) {
     ExecutionContext::throwNew(t, types::dead_feature());
 }
 
-word_t object_owner_feature(word_t object) {
-    if (object == 0) return 0;
-    return memory::owner_feature(*to_ptr<std::uint32_t>(object + memory::kOwnerOffset));
-}
-
 // Only kernel code runs until applications can be installed: every access
 // is the kernel's own and passes.
 word_t FeatureIsolation::featureStaticAddress(word_t, word_t address) { return address; }

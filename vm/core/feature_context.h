@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "platform/address.h"
+#include "vm/memory/object_header.h"
 
 namespace tarvelo {
 
@@ -21,7 +22,10 @@ void throw_dead_feature(VMThread* t);
 
 // The application owning `object` (owner word with its type bit cleared); 0
 // for the kernel or null.
-word_t object_owner_feature(word_t object);
+inline word_t object_owner_feature(word_t object) {
+    if (object == 0) return 0;
+    return memory::owner_feature(*to_ptr<std::uint32_t>(object + memory::kOwnerOffset));
+}
 
 // Kinds of the kernel access errors the interpreter raises.
 enum IsolationKind : std::int32_t {

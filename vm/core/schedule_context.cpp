@@ -36,14 +36,6 @@ word_t ScheduleControl::createRootContext() {
 
 word_t ScheduleControl::rootContext() { return root_context; }
 
-bool ScheduleControl::quantaConsumed(word_t context, std::int32_t n) {
-    if (context == 0) return false;
-    ScheduleContextFields* c = context_fields(context);
-    c->remaining -= n;
-    if (c->remaining >= 1) return false;
-    return ScheduleContextStruct::quotaReached(context) == 1;
-}
-
 std::int32_t ScheduleContextStruct::quotaReached(word_t context) {
     ScheduleContextFields* c = context_fields(context);
     if (c->quota == kUnlimitedQuota) {
@@ -78,10 +70,6 @@ void ScheduleControl::detach(VMThread* t) {
     }
     t->contextNext.set(nullptr);
     t->scheduleContext = 0;
-}
-
-void charge_quantum(VMThread* t) {
-    if (t != nullptr && ScheduleControl::quantaConsumed(t->scheduleContext, 1)) request_reschedule();
 }
 
 }  // namespace tarvelo

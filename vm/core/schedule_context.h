@@ -9,6 +9,8 @@
 #include <cstdint>
 
 #include "platform/address.h"
+#include "vm/core/reschedule.h"
+#include "vm/core/vm_thread.h"
 
 namespace tarvelo {
 
@@ -32,25 +34,33 @@ inline ScheduleContextFields* context_fields(word_t context) {
     return to_ptr<ScheduleContextFields>(context + kContextFieldsOffset);
 }
 
-struct ScheduleControl {
-    // The root context: created once, at virtual-machine creation.
-    static word_t createRootContext();
-    static word_t rootContext();
-    // Charges n quanta to `context`; true when its quota is used up and the
-    // caller must ask for a reschedule.
-    static bool quantaConsumed(word_t context, std::int32_t n);
-    static void attach(VMThread* t, word_t context);
-    static void detach(VMThread* t);
-};
-
 struct ScheduleContextStruct {
     // A context whose remaining quanta dropped below 1: an unlimited one
     // starts over (0); a limited one is exhausted (1).
     static std::int32_t quotaReached(word_t context);
 };
 
+struct ScheduleControl {
+    // The root context: created once, at virtual-machine creation.
+    static word_t createRootContext();
+    static word_t rootContext();
+    // Charges n quanta to `context`; true when its quota is used up and the
+    // caller must ask for a reschedule.
+    static bool quantaConsumed(word_t context, std::int32_t n) {
+        if (context == 0) return false;
+        ScheduleContextFields* c = context_fields(context);
+        c->remaining -= n;
+        return c->remaining < 1 && ScheduleContextStruct::quotaReached(context) == 1;
+    }
+    static void attach(VMThread* t, word_t context);
+    static void detach(VMThread* t);
+};
+
+
 // One quantum for an invocation or an allocation of the current thread;
 // sets the reschedule flag when its quota is used up.
-void charge_quantum(VMThread* t);
+inline void charge_quantum(VMThread* t) {
+    if (t != nullptr && ScheduleControl::quantaConsumed(t->scheduleContext, 1)) request_reschedule();
+}
 
 }  // namespace tarvelo

@@ -54,8 +54,7 @@ bool LLOSTV_return_method(VMThread* t, word_t* lowest) {
         }
     }
 
-    word_t* top = callerRef + ch.refs_above;
-    if (lowest < top) std::memset(lowest, 0, static_cast<std::size_t>(top - lowest) * sizeof(word_t));
+    for (word_t* top = callerRef + ch.refs_above; lowest < top; ++lowest) *lowest = 0;
     return true;
 }
 
