@@ -246,8 +246,18 @@ bool ExecutionContext::invokeWithArgs(VMThread* t, word_t method, word_t receive
     return true;
 }
 
+bool ExecutionContext::prepareCallStaticMethod(VMThread* t, word_t method, const std::int32_t* prim,
+                                               std::uint32_t primWords, const word_t* refs, std::uint32_t refWords) {
+    return callThroughWrapper(t, method, -1, 0, prim, primWords, refs, refWords);
+}
+
+bool ExecutionContext::prepareCallVirtualMethod(VMThread* t, word_t receiver, word_t method, std::int32_t slot) {
+    return callThroughWrapper(t, method, slot, receiver, nullptr, 0, nullptr, 0);
+}
+
 bool ExecutionContext::callThroughWrapper(VMThread* t, word_t method, std::int32_t slot, word_t receiver,
-                                          const std::int32_t* prim, std::uint32_t primWords) {
+                                          const std::int32_t* prim, std::uint32_t primWords, const word_t* refs,
+                                          std::uint32_t refWords) {
     charge_quantum(t);
     word_t wrapper = prelude_member(PreludeMember::_java_Mjava_lang_Thread__callWrapper);
     word_t* refArgs;
@@ -269,7 +279,10 @@ bool ExecutionContext::callThroughWrapper(VMThread* t, word_t method, std::int32
     const image::MethodHeader h = method_header(target);
     std::int32_t* p = t->frame()->prim();
     for (std::uint32_t i = 0; i < primWords; ++i) p[h.frame_words - 1 - i] = prim[i];
-    if (receiver != 0) to_ptr<word_t>(t->refWindow)[-static_cast<std::int32_t>(h.ref_base)] = receiver;
+    word_t* r = to_ptr<word_t>(t->refWindow) - h.ref_base;
+    std::uint32_t next = 0;
+    if (receiver != 0) r[next++] = receiver;
+    for (std::uint32_t i = 0; i < refWords; ++i) r[next++] = refs[i];
     return t->pendingException == 0;
 }
 

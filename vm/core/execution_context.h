@@ -86,13 +86,23 @@ struct ExecutionContext {
     static bool invokeSimple(VMThread* t, word_t method) {
         return invokeWithArgs(t, method, 0, nullptr, 0, nullptr, 0);
     }
-    // A call through Thread.callWrapper at the thread's bottom (or after its
-    // current frame): when the method returns or throws, the thread reaches
-    // its thread-bottom step. The receiver, when not 0, is the first
-    // reference argument; `slot` -1 calls `method` itself, else the
-    // receiver's virtual method at `slot`. true when no exception is pending.
+    // Calls from virtual-machine code through Thread.callWrapper, at the
+    // thread's bottom (or after its current frame): when the method returns
+    // or throws, the thread reaches its thread-bottom step. The arguments
+    // are given as for invokeWithArgs. true when no exception is pending
+    // after the set-up.
+    static bool prepareCallStaticMethod(VMThread* t, word_t method, const std::int32_t* prim = nullptr,
+                                        std::uint32_t primWords = 0, const word_t* refs = nullptr,
+                                        std::uint32_t refWords = 0);
+    // The receiver is the first reference argument and the receiver of the
+    // call; `slot` -1 calls `method` itself, else the method at `slot` of
+    // the receiver's virtual table.
+    static bool prepareCallVirtualMethod(VMThread* t, word_t receiver, word_t method, std::int32_t slot);
+
+private:
     static bool callThroughWrapper(VMThread* t, word_t method, std::int32_t slot, word_t receiver,
-                                   const std::int32_t* prim, std::uint32_t primWords);
+                                   const std::int32_t* prim, std::uint32_t primWords, const word_t* refs,
+                                   std::uint32_t refWords);
 };
 
 }  // namespace tarvelo

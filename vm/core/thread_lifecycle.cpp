@@ -21,11 +21,11 @@ namespace {
 void prepare_report(VMThread* t, word_t exception) {
     if (t->ownerFeature != 0) {
         const word_t handler = prelude_member(PreludeMember::_java_Mcom_olun_kf_KernelSupport__uncaughtException);
-        if (handler != 0) ExecutionContext::callThroughWrapper(t, handler, -1, exception, nullptr, 0);
+        if (handler != 0) ExecutionContext::prepareCallStaticMethod(t, handler, nullptr, 0, &exception, 1);
         return;
     }
     const word_t print = prelude_member(PreludeMember::_java_Mjava_lang_Throwable__printStackTrace);
-    if (print != 0) ExecutionContext::callThroughWrapper(t, print, -1, exception, nullptr, 0);
+    if (print != 0) ExecutionContext::prepareCallVirtualMethod(t, exception, print, -1);
 }
 
 }  // namespace
@@ -51,7 +51,7 @@ std::int32_t ThreadEngine::onThreadEnd(VMThread* t) {
         vm->startPhase = kStartPhaseMain;
         kernel_scheduler()->releaseHeldThreads();
         const word_t run = prelude_member(PreludeMember::_java_Mjava_lang_Thread__runWrapper);
-        ExecutionContext::callThroughWrapper(t, run, -1, t->javaThread, nullptr, 0);
+        ExecutionContext::prepareCallVirtualMethod(t, t->javaThread, run, -1);
         return 0;
     }
     endThread(t);

@@ -67,7 +67,7 @@ bool GreenThreadVMRuntime::startMainThread(Ostrevan& vm) {
     const std::int32_t count = image::clinit_count();
     const word_t clinitWrapper = prelude_member(PreludeMember::_java_Mjava_lang_Thread__clinitWrapper);
     if (!TulvarVMEngine::initializeThread(t) ||
-        !ExecutionContext::callThroughWrapper(t, clinitWrapper, -1, 0, &count, 1)) {
+        !ExecutionContext::prepareCallStaticMethod(t, clinitWrapper, &count, 1)) {
         give_back(t);
         vm.setError(kVMErrorInitialization);
         return false;
@@ -108,7 +108,7 @@ std::int32_t GreenThreadVMRuntime::startThread(word_t threadObject) {
     ScheduleControl::attach(t, wanted);
     const word_t runWrapper = prelude_member(PreludeMember::_java_Mjava_lang_Thread__runWrapper);
     if (!TulvarVMEngine::initializeThread(t) ||
-        !ExecutionContext::callThroughWrapper(t, runWrapper, -1, threadObject, nullptr, 0)) {
+        !ExecutionContext::prepareCallVirtualMethod(t, threadObject, runWrapper, -1)) {
         give_back(t);
         return -2;
     }
