@@ -4,6 +4,7 @@
 #include "vm/core/kernel_thread_scheduler.h"
 #include "vm/core/memory_binding.h"
 #include "vm/core/monitor_manager.h"
+#include "vm/core/statics_component.h"
 #include "vm/core/thread_pool.h"
 #include "vm/core/vm_component.h"
 #include "vm/memory/support_allocator.h"
@@ -22,7 +23,7 @@ const ComponentOps kOps[kComponentIdCount] = {
     /*  4 */ {},
     /*  5 */ {},
     /*  6 KernelMonitorManager */ {KernelMonitorManager::initialize, KernelMonitorManager::start, nullptr},
-    /*  7 FeatureImageDirectory */ {},
+    /*  7 FeatureImageDirectory */ {nullptr, StaticsComponent::start, nullptr},
     /*  8 MemoryManager */ {memory_manager_initialize, memory_manager_start, nullptr},
     /*  9 JavaStackAllocator */ {},
     /* 10 VMThreadPool */ {VMThreadPool::initialize, nullptr, VMThreadPool::stop},
