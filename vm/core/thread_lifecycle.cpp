@@ -1,6 +1,7 @@
 #include "vm/core/thread_lifecycle.h"
 
 #include "vm/core/engine.h"
+#include "vm/core/image/type_record.h"
 #include "vm/core/execution_context.h"
 #include "vm/core/kernel_thread_scheduler.h"
 #include "vm/core/native_interface.h"
@@ -15,9 +16,31 @@ namespace tarvelo {
 
 namespace {
 
+// The slot of Throwable.printStackTrace in the virtual tables, found once
+// in Throwable's own table; -1 when it is not there.
+std::int32_t print_stack_trace_slot() {
+    static std::int32_t slot = -2;
+    if (slot != -2) return slot;
+    slot = -1;
+    const word_t print = prelude_member(PreludeMember::_java_Mjava_lang_Throwable__printStackTrace);
+    if (print == 0) return slot;
+    // The method record's class word: java.lang.Throwable.
+    const word_t throwable = image::read_u32(to_ptr<const void>(print));
+    const auto* vtable = to_ptr<const word_t>(image::class_vtable(to_ptr<const void>(throwable)));
+    // Throwable's table holds Object's methods and its own: a short search.
+    for (std::int32_t i = 0; i < 64 && vtable != nullptr; ++i) {
+        if (vtable[i] == print) {
+            slot = i;
+            break;
+        }
+    }
+    return slot;
+}
+
 // Prepares the report of an uncaught exception on the thread: the
 // application's handler for a thread of an installed application, the
-// exception's printStackTrace otherwise.
+// exception's printStackTrace (its class's, through the virtual table)
+// otherwise.
 void prepare_report(VMThread* t, word_t exception) {
     if (t->ownerFeature != 0) {
         const word_t handler = prelude_member(PreludeMember::_java_Mcom_olun_kf_KernelSupport__uncaughtException);
@@ -25,7 +48,7 @@ void prepare_report(VMThread* t, word_t exception) {
         return;
     }
     const word_t print = prelude_member(PreludeMember::_java_Mjava_lang_Throwable__printStackTrace);
-    if (print != 0) ExecutionContext::prepareCallVirtualMethod(t, exception, print, -1);
+    if (print != 0) ExecutionContext::prepareCallVirtualMethod(t, exception, print, print_stack_trace_slot());
 }
 
 }  // namespace
@@ -43,8 +66,11 @@ std::int32_t ThreadEngine::onThreadEnd(VMThread* t) {
             t->reportingUncaught = 1;
             prepare_report(t, exception);
             if (t->pc != 0) return 0;
+        } else {
+            // The report itself threw: the engine prints what it threw and
+            // the thread ends, instead of reporting for ever.
+            TulvarVMEngine::printUncaughtException(t, exception, -1);
         }
-        // The report itself failed: the thread ends without reporting again.
     } else if (vm->startPhase == kStartPhaseInitializers) {
         // The main thread ran the class initialisers: it goes on with main.
         TulvarVMEngine::clearFrame(t);

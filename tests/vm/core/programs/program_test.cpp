@@ -86,6 +86,7 @@ const ProgramCase kPrograms[] = {
     {"calls_indirect_and_lazy", 0},
     {"threads", 0},
     {"monitors", 0},
+    {"uncaught_report", 0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Programs, Program, testing::ValuesIn(kPrograms),
