@@ -66,6 +66,13 @@ bool TulvarVMEngine::bindThread(VMThread* t, word_t threadObject) {
     t->uncaughtException = 0;
     t->throwDepth = 0;
     t->ownerFeature = 0;
+    t->heldMonitorCount = 0;
+    t->kernelMonitorDepth = 0;
+    t->monitorWaiters.set(nullptr);
+    t->waitObject = 0;
+    t->interruptStatus = 0;
+    t->next.set(nullptr);
+    t->prev.set(nullptr);
     t->objectAllocator = function_word(allocation_entry_points().object);
     t->arrayAllocator = function_word(allocation_entry_points().array);
     t->threadId = make_thread_id(next_unique_number(), t->slot());

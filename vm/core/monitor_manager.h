@@ -34,6 +34,9 @@ struct KernelMonitorManager : VMComponent {
 
     // The slot + 1 of the owner of `object`'s monitor, 0 when free.
     static std::uint32_t ownerOf(word_t object);
+    // A thread that ends gives up every monitor it still holds; threads
+    // queued on them get them in turn.
+    static void releaseAll(VMThread* t);
     // Gives the monitor to `t` again after a wait (or queues it behind the
     // new owner); the entry above its held count names the object.
     static void reacquireAfterWait(VMThread* t, word_t object);

@@ -267,6 +267,21 @@ std::int32_t KernelMonitorManager::waitTimeout(VMThread* t, word_t obj, std::int
     return 0;
 }
 
+void KernelMonitorManager::releaseAll(VMThread* t) {
+    while (t->heldMonitorCount > 0) {
+        const std::int32_t top = t->heldMonitorCount - 1;
+        const word_t obj = entry_objects(t)[top];
+        entry_counts(t)[top] = 1;
+        if (monitorExit(t, obj) != 2) {
+            // Not the owner after all: drop the entry.
+            store_entry(t, top, 0, 0);
+            --t->heldMonitorCount;
+        }
+    }
+    t->monitorWaiters.set(nullptr);
+    t->waitObject = 0;
+}
+
 void KernelMonitorManager::reacquireAfterWait(VMThread* t, word_t obj) {
     const std::uint32_t owner = ownerOf(obj);
     if (owner != 0 && owner != t->slot() + 1u) {

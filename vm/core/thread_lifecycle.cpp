@@ -4,6 +4,7 @@
 #include "vm/core/image/type_record.h"
 #include "vm/core/execution_context.h"
 #include "vm/core/kernel_thread_scheduler.h"
+#include "vm/core/monitor_manager.h"
 #include "vm/core/native_interface.h"
 #include "vm/core/ostrevan.h"
 #include "vm/core/runtime_prelude.h"
@@ -100,6 +101,9 @@ void ThreadEngine::resetThreadContext(VMThread* t) {
 void ThreadEngine::endThread(VMThread* t, bool checkDaemons) {
     Ostrevan* vm = ostrevan();
     if (vm->startPhase == kStartPhaseFailed) vm->requestStop();
+    // Monitors the thread still holds go to the threads queued on them, so
+    // that neither they nor the next thread of this record find them taken.
+    KernelMonitorManager::releaseAll(t);
     resetThreadContext(t);
     if (checkDaemons) {
         if (ThreadTable* table = thread_table(); table != nullptr && table->allDaemonOrDone(t)) vm->requestStop();
