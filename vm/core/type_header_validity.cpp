@@ -89,14 +89,16 @@ bool FeatureImageDirectory::validIn(const ImageTables& t, word_t address, bool i
 
 bool FeatureImageDirectory::elementChainValid(word_t arrayType) const {
     word_t element = image::array_element(at(arrayType));
-    for (std::uint32_t n = 0; n < kMaxArrayDimensions; ++n) {
+    // `dimensions` counts the array types from `arrayType` down to the
+    // one whose element is `element`.
+    for (std::uint32_t dimensions = 1;; ++dimensions) {
         if (!isValidTypeReference(element, false, false)) return false;
         if ((flagsOf(element) & image::kTypeArray) == 0) return true;
+        if (dimensions == kMaxArrayDimensions) return false;
         word_t next = image::array_element(at(element));
         if (memory::is_primitive_element(next)) return true;
         element = next;
     }
-    return false;
 }
 
 bool FeatureImageDirectory::hierarchyValid(const ImageTables& t, word_t classType) const {

@@ -79,11 +79,12 @@ TEST(MemoryComponents, StaticsAndHeapsAreResetAtEveryStart) {
         HeapSet* hs = heapSet();
         for (int run = 0; run < 3; ++run) {
             // What creation or a previous run leaves behind (the main heap
-            // is laid out by the first start).
-            for (const StaticsArea& a : kStatics)
-                std::memset(const_cast<char*>(a.start), 0xA5, static_cast<std::size_t>(a.end - a.start));
+            // is laid out by the first start). The statics are dirtied last:
+            // a collection would take the pattern in REF for references.
             if (hs->allocateImmortalArray(to_word(_java_AI), 12, 3) == 0) return failed(1, "immortal array");
             if (run > 0 && hs->allocateObject(to_word(_java_Ljava_lang_String)) == 0) return failed(2, "object");
+            for (const StaticsArea& a : kStatics)
+                std::memset(const_cast<char*>(a.start), 0xA5, static_cast<std::size_t>(a.end - a.start));
             if (SNI_startVM(vm, 0, nullptr) != 0) return failed(3, "start");
             for (const StaticsArea& a : kStatics) {
                 for (const char* p = a.start; p != a.end; ++p)
@@ -97,6 +98,25 @@ TEST(MemoryComponents, StaticsAndHeapsAreResetAtEveryStart) {
         return 0;
     });
     EXPECT_EQ(r.exit_status, 0) << r.output;
+}
+
+TEST(MemoryComponents, ReleaseHandlersTakeTheHighestFreeSlotUntilTheTableIsFull) {
+    auto r = run_vm_scenario([] {
+        void* vm = SNI_createVM();
+        HeapSet* hs = heapSet();
+        // The soft-reference policy registered when it initialised.
+        if (hs->releaseHandlers[2] != &hs->softPolicy.handler || hs->releaseHandlers[1] != nullptr ||
+            hs->releaseHandlers[0] != nullptr)
+            return failed(1, "policy in the highest slot");
+        static MemoryReleaseHandlerOps ops{};
+        static MemoryReleaseHandler other{&ops};
+        if (!hs->registerReleaseHandler(&other) || hs->releaseHandlers[1] != &other) return failed(2, "next slot");
+        if (!hs->registerReleaseHandler(&other) || hs->releaseHandlers[0] != &other) return failed(3, "last slot");
+        // One more handler initialising finds the table full.
+        if (component_initialize(&hs->softPolicy.component)) return failed(4, "refused");
+        return tarvelo::test::as_status(SNI_startVM(vm, 0, nullptr));
+    });
+    EXPECT_EQ(r.exit_status, tarvelo::test::as_status(-128)) << r.output;
 }
 
 TEST(ImageDirectoryInVM, ImageTypesAreValidTypeHeaders) {
