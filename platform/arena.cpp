@@ -115,20 +115,22 @@ void Arena::note_used(std::uint32_t bytes) {
     if (free_bytes_ < min_free_bytes_) min_free_bytes_ = free_bytes_;
 }
 
-void Arena::trim(std::uint32_t off, std::uint32_t size) {
+std::uint32_t Arena::trim(std::uint32_t off, std::uint32_t size) {
     std::uint32_t total = size_at(off);
-    if (total - size < kMinBlock) return;
+    if (total - size < kMinBlock) return 0;
     std::uint32_t rest = off + size;
-    std::uint32_t rest_size = total - size;
+    std::uint32_t released = total - size;
+    std::uint32_t rest_size = released;
     set_header(off, size, kUsed | (flags_at(off) & kPrevFree));
-    free_bytes_ += rest_size;
     std::uint32_t next = rest + rest_size;
     if ((flags_at(next) & kUsed) == 0) {
         unlink_free(next);
+        store(next + 4, 0);
         rest_size += size_at(next);
     }
     make_free(rest, rest_size);
     link_free(rest);
+    return released;
 }
 
 void* Arena::allocate(std::size_t size) {
@@ -141,8 +143,7 @@ void* Arena::allocate(std::size_t size) {
         unlink_free(off);
         set_header(off, have, kUsed);
         set_prev_free(off + have, false);
-        note_used(have);
-        trim(off, need);
+        note_used(have - trim(off, need));
         ++allocations_;
         return base_ + off + kHeader;
     }
@@ -203,7 +204,7 @@ void* Arena::reallocate(void* p, std::size_t size) {
     if (need == 0) return nullptr;
     std::uint32_t have = size_at(off);
     if (need <= have) {
-        trim(off, need);
+        free_bytes_ += trim(off, need);
         return p;
     }
     std::uint32_t next = off + have;
@@ -211,10 +212,9 @@ void* Arena::reallocate(void* p, std::size_t size) {
         std::uint32_t next_size = size_at(next);
         unlink_free(next);
         store(next + 4, 0);
-        note_used(next_size);
         set_header(off, have + next_size, kUsed | (flags_at(off) & kPrevFree));
         set_prev_free(off + have + next_size, false);
-        trim(off, need);
+        note_used(next_size - trim(off, need));
         return p;
     }
     void* q = allocate(size);

@@ -75,8 +75,9 @@ private:
     // Header offset of a live block, or kNil when `p` is not one.
     std::uint32_t live_block(const void* p) const;
     // Cuts a used block at `off` to `size` bytes when the rest makes a
-    // block of its own; the rest is freed and merged forward.
-    void trim(std::uint32_t off, std::uint32_t size);
+    // block of its own; the rest is freed and merged forward. Returns the
+    // bytes cut off (the caller accounts for them).
+    std::uint32_t trim(std::uint32_t off, std::uint32_t size);
     void note_used(std::uint32_t bytes);
 
     static constexpr std::uint32_t kNil = 0xFFFFFFFFu;
@@ -88,6 +89,27 @@ private:
     std::size_t min_free_bytes_ = 0;
     std::size_t allocations_ = 0;
     std::size_t releases_ = 0;
+};
+
+// An arena over static storage of its own (below 4 GiB in this build), laid
+// out on first use and again after forget(): a static region needs no
+// constructor to have run, and a heap that restarts forgets its blocks.
+template <std::size_t N>
+class StaticArena {
+public:
+    Arena& get() {
+        if (!ready_) {
+            arena_.reset(storage_, N);
+            ready_ = true;
+        }
+        return arena_;
+    }
+    void forget() { ready_ = false; }
+
+private:
+    alignas(Arena::kAlignment) unsigned char storage_[N];
+    Arena arena_;
+    bool ready_ = false;
 };
 
 }  // namespace tarvelo

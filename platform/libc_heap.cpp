@@ -8,18 +8,10 @@
 
 namespace {
 
-alignas(8) unsigned char heap_storage[TARVELO_LIBC_HEAP_SIZE];
-tarvelo::Arena heap;
-bool heap_ready = false;
+tarvelo::StaticArena<TARVELO_LIBC_HEAP_SIZE> heap;
 
 // Callers hold the critical section.
-tarvelo::Arena& arena() {
-    if (!heap_ready) {
-        heap.reset(heap_storage, sizeof heap_storage);
-        heap_ready = true;
-    }
-    return heap;
-}
+tarvelo::Arena& arena() { return heap.get(); }
 
 }  // namespace
 

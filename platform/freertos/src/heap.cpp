@@ -8,24 +8,16 @@ namespace tarvelo::rtos {
 
 namespace {
 
-alignas(8) unsigned char heap_storage[configTOTAL_HEAP_SIZE];
-tarvelo::Arena heap;
-bool heap_ready = false;
+tarvelo::StaticArena<configTOTAL_HEAP_SIZE> heap;
 
-tarvelo::Arena& arena() {
-    if (!heap_ready) {
-        heap.reset(heap_storage, sizeof heap_storage);
-        heap_ready = true;
-    }
-    return heap;
-}
+tarvelo::Arena& arena() { return heap.get(); }
 
 }  // namespace
 
 void reset_kernel_heap() {
     region_enter();
     lock_take();
-    heap_ready = false;
+    heap.forget();
     lock_give();
     region_exit();
 }

@@ -1,8 +1,9 @@
 // The idle task ("IDLE", priority 0). Each pass joins the threads of
 // deleted tasks, runs the idle hook once, and then, when no other task is
 // ready, either moves time to the earliest deadline (fast and virtual
-// clocks) or waits on a host condition until an interrupt or a time jump
-// happens, so an idle system does not burn the host CPU.
+// clocks, once no raised interrupt is outstanding) or waits on a host
+// condition until an interrupt or a time jump happens, so an idle system
+// does not burn the host CPU.
 #include "kernel.h"
 
 namespace tarvelo::rtos {
@@ -22,7 +23,9 @@ void idle_pass(Tcb* me) {
         kernel.yield_pending = true;
         return;
     }
-    if (kernel.clock != eSimClockReal && jump_to_next_deadline()) {
+    // Time jumps only once the interrupts already raised have run: what
+    // they do happens before the next deadline.
+    if (kernel.clock != eSimClockReal && !interrupts_outstanding() && jump_to_next_deadline()) {
         kernel.idle_seen_kicks = kernel.idle_kicks;
         return;
     }

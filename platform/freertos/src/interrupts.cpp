@@ -27,6 +27,8 @@ unsigned queue_head = 0;
 unsigned queue_count = 0;
 bool stopping = false;
 bool thread_running = false;
+// Raised and not yet finished; read by the idle task under the CPU lock.
+std::atomic<int> outstanding{0};
 pthread_t interrupt_thread;
 
 void* interrupt_thread_main(void*) {
@@ -42,6 +44,7 @@ void* interrupt_thread_main(void*) {
         pthread_mutex_unlock(&queue_lock);
         interrupt_enter();
         r.isr(r.arg);
+        outstanding.fetch_sub(1, std::memory_order_relaxed);
         interrupt_exit(false);
         pthread_mutex_lock(&queue_lock);
     }
@@ -97,10 +100,16 @@ void stop_interrupt_thread() {
     thread_running = false;
 }
 
+bool interrupts_outstanding() {
+    return outstanding.load(std::memory_order_relaxed) > 0 ||
+           kernel.interrupts_waiting.load(std::memory_order_relaxed) > 0;
+}
+
 void reset_interrupts() {
     pthread_mutex_lock(&queue_lock);
     queue_head = 0;
     queue_count = 0;
+    outstanding.store(0, std::memory_order_relaxed);
     stopping = false;
     pthread_mutex_unlock(&queue_lock);
 }
@@ -122,6 +131,7 @@ extern "C" void vSimRaiseInterrupt(SimIsr_t pxIsr, void* pvArg) {
     if (!stopping) {
         queue[(queue_head + queue_count) % kQueueLength] = Request{pxIsr, pvArg};
         ++queue_count;
+        outstanding.fetch_add(1, std::memory_order_relaxed);
         pthread_cond_broadcast(&queue_cv);
     }
     pthread_mutex_unlock(&queue_lock);

@@ -188,6 +188,8 @@ void interrupt_exit(bool tick);
 void start_interrupt_thread();
 void stop_interrupt_thread();
 void reset_interrupts();
+// Interrupts raised or waiting to enter that have not finished.
+bool interrupts_outstanding();
 
 // --- Clock (clock.cpp) ----------------------------------------------------
 // Applies ticks (deferred while the scheduler is suspended). Lock held.

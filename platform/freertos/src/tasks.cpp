@@ -58,6 +58,11 @@ extern "C" BaseType_t xTaskCreate(TaskFunction_t pxTaskCode, const char* const p
     kernel_enter();
     task->ready_seq = ++kernel.sequence;
     link_task(task);
+    if (kernel.state == SchedulerState::Ending) {
+        // Too late to run: the thread ends with the others.
+        host->killed = true;
+        sem_post(&host->wake);
+    }
     kernel_leave();
     return pdPASS;
 }

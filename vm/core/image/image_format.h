@@ -161,6 +161,13 @@ inline constexpr LinkConfigDefault kLinkConfigDefaults[] = {
 // Type header symbols: `_java_L` + qualified name with '.' as '_'
 // (`_java_Ljava_lang_Object`); array types `_java_A` + the element's code
 // letter or its symbol part (`_java_AI`, `_java_AC`, `_java_ALjava_lang_String`).
+// Method records: `_java_M` + class + "__" + method name
+// (`_java_Mjava_lang_Thread__callWrapper`), followed by "__" and the
+// mangled descriptor when the name is overloaded in its class. Static
+// fields (RAM): `_java_S` + class + "__" + field
+// (`_java_Sjava_lang_MainThread__Args`). In mangled names '.' and '/' are
+// '_' and any other character that is not a letter, digit or '_' is "_0"
+// and two hex digits ("<init>" is "_03cinit_03e").
 inline constexpr const char kTypeSymbolPrefix[] = "_java_";
 
 }  // namespace tarvelo::image

@@ -1,0 +1,461 @@
+// Images with classes, interfaces, arrays, strings, properties, immutables
+// and resources: their records as the virtual machine reads them.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "tests/tools/imagelink/link_helpers.h"
+#include "tools/imagelink/asm_writer.h"
+#include "tools/imagelink/verifier.h"
+#include "vm/core/image/image_format.h"
+#include "vm/core/image/string_record.h"
+#include "vm/core/image/type_record.h"
+#include "vm/memory/object_header.h"
+
+namespace tarvelo::imagelink {
+namespace {
+
+using namespace testing;
+
+// An image with a little of everything.
+const char* kRichImage = R"(
+.config _java_heap_size 4096
+.property "greeting" "hello"
+.property "empty" ""
+.string "interned"
+.resource "/data/text/hello.txt" ")" TARVELO_TEST_DATA_DIR R"(/hello.txt"
+.clinit_order test.Second, test.First
+
+.interface test.I1
+    .method int one()
+    .end
+.end
+.interface test.I2
+    .method int two()
+    .end
+.end
+.interface test.I3 extends test.I1
+    .method int three()
+    .end
+.end
+.interface test.Lonely
+    .method void alone()
+    .end
+.end
+
+.class exported test.A implements test.I3
+    .field int x
+    .field java.lang.Object ref
+    .field long wide
+    .field static int counter
+    .field static java.lang.String name
+    .method public void <init>()
+        return
+    .end
+    .method int one()
+        const p5, 1
+        return
+    .end
+    .method int three()
+        const p5, 3
+        return
+    .end
+    .method int m()
+        const p5, 10
+        return
+    .end
+.end
+
+.class test.B extends test.A implements test.I2
+    .field byte small
+    .field java.lang.Object other
+    .method int m()
+        const p5, 20
+        return
+    .end
+    .method int two()
+        const p5, 2
+        return
+    .end
+    .method int extra()
+        const_ref r0, "interned"
+        const p5, 0
+        return
+    .end
+.end
+
+.class test.Solo implements test.Lonely
+    .method void alone()
+        return
+    .end
+.end
+
+.class test.First
+    .method static void <clinit>()
+        return
+    .end
+.end
+.class test.Second
+    .method static void <clinit>()
+        const_ref r0, class int[][]
+        return
+    .end
+.end
+
+.class test.Point
+    .field int x
+    .field int y
+    .field java.lang.String label
+.end
+
+.immutable numbers int[] = { 1, -2, 0x7fffffff }
+.immutable word char[] = "abc"
+.immutable origin test.Point = { x = 3, y = -4, label = "origin" }
+.immutable grid char[][] = { "ab", { 'c', 'd' } }
+.immutable hidden inner int[] = { 5 }
+.immutable holder java.lang.Object[] = { @inner, null, "s" }
+)";
+
+class RichImage : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { linked_ = link(kRichImage).release(); }
+    static void TearDownTestSuite() { delete linked_; }
+    static Linked* linked_;
+
+    const ImageView& v() const { return linked_->view; }
+    std::uint32_t sym(const char* name) const { return linked_->label(name); }
+    std::u16string string_at(std::uint32_t ref) const {
+        const std::uint32_t array = v().u32(ref - 4);
+        const std::uint32_t off = v().u32(ref + image::kStringOffsetField);
+        const std::uint32_t n = v().u32(ref + image::kStringCountField);
+        std::u16string s;
+        for (std::uint32_t k = 0; k < n; ++k) s += static_cast<char16_t>(v().u16(array + 12 + 2 * (off + k)));
+        return s;
+    }
+    std::uint32_t type_of(std::uint32_t object) const {
+        return memory::header_type_offset(v().u32(object)) + sym("_java_header_types_start");
+    }
+    std::vector<std::uint32_t> array_words(std::uint32_t array) const {
+        std::vector<std::uint32_t> out;
+        for (std::uint32_t k = 0; k < v().u32(array + 8); ++k) out.push_back(v().u32(array + 12 + 4 * k));
+        return out;
+    }
+};
+Linked* RichImage::linked_ = nullptr;
+
+TEST_F(RichImage, PassesTheVerifier) {
+    const auto problems = verify_image(v());
+    for (const auto& p : problems) ADD_FAILURE() << p;
+    EXPECT_EQ(v().u32(sym("_java_vornfile_header_start") + 8), image::kImageMagic);
+}
+
+TEST_F(RichImage, ClassHeadersCarryLayoutAndDispatch) {
+    const std::uint32_t a = sym("_java_Ltest_A"), b = sym("_java_Ltest_B"), object = sym("_java_Ljava_lang_Object");
+    EXPECT_EQ(v().u8(a + image::kTypeDepthOffset), 1);
+    EXPECT_EQ(v().u8(b + image::kTypeDepthOffset), 2);
+    EXPECT_EQ(v().u8(a + image::kTypeFlagsOffset), image::kTypeExported | image::kTypePublicCtor);
+    // A: ref, header, x, wide; B adds a byte and a reference.
+    EXPECT_EQ(v().u16(a + image::kClassRefBytesOffset), 4);
+    EXPECT_EQ(v().u16(a + image::kClassInstanceSizeOffset), 4 + 8 + 4 + 8);
+    EXPECT_EQ(v().u16(b + image::kClassRefBytesOffset), 8);
+    EXPECT_EQ(v().u16(b + image::kClassInstanceSizeOffset), 8 + 8 + 4 + 8 + 4);
+    // Hierarchy: Object then A.
+    const std::uint32_t h = v().u32(b + image::kClassHierarchyOffset);
+    EXPECT_EQ(v().u32(h), object);
+    EXPECT_EQ(v().u32(h + 4), a);
+    // Virtual tables: Object's four slots first, an override keeps its slot.
+    const std::uint32_t va = v().u32(a + image::kClassVtableOffset), vb = v().u32(b + image::kClassVtableOffset);
+    const std::uint32_t vo = v().u32(object + image::kClassVtableOffset);
+    for (std::uint32_t k = 0; k < 4; ++k) EXPECT_EQ(v().u32(va + 4 * k), v().u32(vo + 4 * k));
+    const MethodSpan& am = linked_->method("test.A.m()I");
+    const MethodSpan& bm = linked_->method("test.B.m()I");
+    int slot = -1;
+    for (int k = 0; k < 8; ++k)
+        if (v().u32(va + 4 * static_cast<std::uint32_t>(k)) == am.method) slot = k;
+    ASSERT_GE(slot, 4);
+    EXPECT_EQ(v().u32(vb + 4 * static_cast<std::uint32_t>(slot)), bm.method);
+    EXPECT_EQ(v().u32(a + image::kClassDefaultCtorOffset), linked_->method("test.A.<init>()V").method);
+    EXPECT_EQ(v().u32(b + image::kClassDefaultCtorOffset), 0u);
+}
+
+TEST_F(RichImage, InterfaceTablesSeparateTheIdsOfEachClass) {
+    const std::uint32_t b = sym("_java_Ltest_B");
+    const std::uint32_t i1 = sym("_java_Ltest_I1"), i2 = sym("_java_Ltest_I2"), i3 = sym("_java_Ltest_I3");
+    // B implements I1, I2 and I3 (through A): three distinct ids.
+    std::set<std::uint16_t> ids{image::interface_id(v().at(i1)), image::interface_id(v().at(i2)), image::interface_id(v().at(i3))};
+    EXPECT_EQ(ids.size(), 3u);
+    // An interface no other one meets may share an id.
+    EXPECT_EQ(image::interface_id(v().at(sym("_java_Ltest_Lonely"))), 0);
+    const std::uint32_t it = v().u32(b + image::kClassInterfaceTableOffset);
+    const std::uint16_t lo = v().u16(it), hi = v().u16(it + 2);
+    for (std::uint32_t iface : {i1, i2, i3}) {
+        const std::uint16_t id = image::interface_id(v().at(iface));
+        ASSERT_TRUE(id >= lo && id <= hi);
+        const std::uint32_t imt = v().u32(it + 4 + 4 * (id - lo));
+        EXPECT_EQ(v().u32(imt), iface);
+        EXPECT_EQ(v().u32(imt + 4), 0u);
+    }
+    // I3's table lists its own method; I1's the inherited A.one.
+    const std::uint32_t imt3 = v().u32(it + 4 + 4 * (image::interface_id(v().at(i3)) - lo));
+    EXPECT_EQ(v().u32(imt3 + 8), linked_->method("test.A.three()I").method);
+    // Super-interfaces of I3.
+    const std::uint32_t supers = image::interface_supers(v().at(i3));
+    ASSERT_NE(supers, 0u);
+    EXPECT_EQ(v().u32(supers), 1u);
+    EXPECT_EQ(v().u32(supers + 4), i1);
+    EXPECT_EQ(v().u8(i3 + image::kInterfaceDepthOffset), 1);
+    EXPECT_EQ(v().u8(i1 + image::kTypeFlagsOffset), image::kTypeInterface | image::kTypeAbstract);
+}
+
+TEST_F(RichImage, ArrayTypesNameTheirElements) {
+    const std::uint32_t ai = sym("_java_AI"), aai = sym("_java_AAI"), as = sym("_java_ALjava_lang_String");
+    EXPECT_EQ(v().u32(ai + image::kArrayElementOffset), memory::kElemInt);
+    EXPECT_EQ(v().u32(aai + image::kArrayElementOffset), ai);
+    EXPECT_EQ(v().u32(as + image::kArrayElementOffset), sym("_java_Ljava_lang_String"));
+    EXPECT_EQ(v().u8(ai + image::kTypeFlagsOffset), image::kTypeArray | image::kTypeExported);
+    // Class-name record of int[][]: '[' name, 2 dimensions, the int record.
+    const std::uint32_t rec = v().u32(aai + image::kTypeNameRecordOffset);
+    EXPECT_EQ(v().u8(v().u32(rec)), '[');
+    EXPECT_EQ(v().u32(rec + image::kArrayNameDimensionsOffset), 2u);
+    const std::uint32_t elem = v().u32(rec + image::kArrayNameElementOffset);
+    EXPECT_EQ(v().u32(elem + image::kClassNameTypeOffset), memory::kElemInt);
+    EXPECT_EQ(v().u32(rec + image::kClassNameTypeOffset), aai);
+}
+
+TEST_F(RichImage, ClassNameRecordsStartWithThePrimitiveCodes) {
+    std::uint32_t r = sym("_java_class_names_start");
+    for (std::uint32_t code = 11; code >= 4; --code, r += image::kClassNameRecordSize) {
+        EXPECT_EQ(v().u8(v().u32(r)), code);
+        EXPECT_EQ(v().u32(r + 4), 1u);
+        EXPECT_EQ(v().u32(r + 8), 0u);
+        EXPECT_EQ(v().u32(r + 12), code);
+    }
+    // The String record: "String" in package "lang" in package "java".
+    const std::uint32_t s = v().u32(sym("_java_Ljava_lang_String") + image::kTypeNameRecordOffset);
+    auto name = [&](std::uint32_t rec) {
+        return std::string(reinterpret_cast<const char*>(v().at(v().u32(rec))), v().u32(rec + 4));
+    };
+    EXPECT_EQ(name(s), "String");
+    const std::uint32_t lang = v().u32(s + image::kClassNamePackageOffset);
+    EXPECT_EQ(name(lang), "lang");
+    const std::uint32_t java = v().u32(lang + image::kPackageParentOffset);
+    EXPECT_EQ(name(java), "java");
+    EXPECT_EQ(v().u32(java + image::kPackageParentOffset), 0u);
+}
+
+TEST_F(RichImage, InternedStringsAndTheVmStrings) {
+    struct Case { const char* symbol; std::u16string text; };
+    const Case cases[] = {
+        {"_java_main_thread_name", u"main"},
+        {"_java_stream_closed_exception_message", u"Stream closed"},
+        {"_java_sni_non_immortal_exception_message", u"Non immortal object passed to native method"},
+        {"_java_sni_native_resource_owner", u"KERNEL"},
+    };
+    for (const Case& c : cases) {
+        const std::uint32_t ref = sym(c.symbol);
+        EXPECT_EQ(string_at(ref), c.text) << c.symbol;
+        EXPECT_EQ(v().u32(ref + image::kStringHashField), image::string_hash(c.text.data(), c.text.size()));
+        EXPECT_EQ(type_of(ref), sym("_java_Ljava_lang_String"));
+        EXPECT_EQ(v().u32(ref - 4), sym("_java_sharedarray_start"));
+    }
+    // Records are 24 bytes; a reference points 4 bytes into one.
+    EXPECT_EQ((sym("_java_main_thread_name") - sym("_java_internStrings_start")) % 24, 4u);
+    EXPECT_EQ((sym("_java_internStrings_end") - sym("_java_internStrings_start")) % 24, 0u);
+}
+
+TEST_F(RichImage, SystemPropertiesPairKeysWithValues) {
+    const auto keys = array_words(sym("_java_properties_Keys"));
+    const auto values = array_words(sym("_java_properties_Values"));
+    ASSERT_EQ(keys.size(), 2u);
+    ASSERT_EQ(values.size(), 2u);
+    EXPECT_EQ(string_at(keys[0]), u"greeting");
+    EXPECT_EQ(string_at(values[0]), u"hello");
+    EXPECT_EQ(string_at(keys[1]), u"empty");
+    EXPECT_EQ(string_at(values[1]), u"");
+    // A key is a String reference, never the first record itself.
+    EXPECT_NE(keys[0], sym("_java_internStrings_start"));
+    EXPECT_EQ(type_of(sym("_java_properties_Keys")), sym("_java_ALjava_lang_String"));
+}
+
+TEST_F(RichImage, ImmutablesHoldTheirValues) {
+    const auto keys = array_words(sym("_java_immutable_Keys"));
+    const auto values = array_words(sym("_java_immutable_Values"));
+    ASSERT_EQ(keys.size(), 5u);  // 'inner' is hidden
+    ASSERT_EQ(values.size(), 5u);
+    const std::uint32_t start = sym("_java_immutables_start"), end = sym("_java_immutables_end");
+    std::map<std::u16string, std::uint32_t> by_name;
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+        by_name[string_at(keys[k])] = values[k];
+        EXPECT_TRUE(values[k] >= start && values[k] < end);
+        EXPECT_EQ(v().u32(values[k]) >> 24, 0x82u);  // image objects are born marked
+    }
+    const std::uint32_t numbers = by_name.at(u"numbers");
+    EXPECT_EQ(type_of(numbers), sym("_java_AI"));
+    EXPECT_EQ(array_words(numbers), (std::vector<std::uint32_t>{1, 0xFFFFFFFEu, 0x7FFFFFFFu}));
+    const std::uint32_t word = by_name.at(u"word");
+    EXPECT_EQ(v().u32(word + 8), 3u);
+    EXPECT_EQ(v().u16(word + 12), 'a');
+    EXPECT_EQ(v().u16(word + 16), 'c');
+    const std::uint32_t origin = by_name.at(u"origin");
+    EXPECT_EQ(v().u32(origin + 8), 3u);
+    EXPECT_EQ(static_cast<std::int32_t>(v().u32(origin + 12)), -4);
+    EXPECT_EQ(string_at(v().u32(origin - 4)), u"origin");
+    const std::uint32_t grid = by_name.at(u"grid");
+    const auto rows = array_words(grid);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(type_of(rows[0]), sym("_java_AC"));
+    EXPECT_EQ(v().u16(rows[1] + 14), 'd');
+    const auto held = array_words(by_name.at(u"holder"));
+    EXPECT_EQ(array_words(held[0]), (std::vector<std::uint32_t>{5}));
+    EXPECT_EQ(held[1], 0u);
+    EXPECT_EQ(string_at(held[2]), u"s");
+    // The pre-built OutOfMemoryError: its reference fields zero below it.
+    const std::uint32_t oome = sym("_java_Object_OutOfMemory");
+    EXPECT_EQ(type_of(oome), sym("_java_Ljava_lang_OutOfMemoryError"));
+    for (std::uint32_t k = 4; k <= 16; k += 4) EXPECT_EQ(v().u32(oome - k), 0u);
+    EXPECT_TRUE(oome > start && oome < end);
+}
+
+TEST_F(RichImage, ResourcesAreNamedByPackageAndFile) {
+    const std::uint32_t r = sym("_java_resource_names_start");
+    ASSERT_EQ(sym("_java_resource_names_end") - r, image::kResourceRecordSize);
+    auto text = [&](std::uint32_t p, std::uint32_t n) { return std::string(reinterpret_cast<const char*>(v().at(p)), n); };
+    EXPECT_EQ(text(v().u32(r), v().u32(r + 4)), "hello.txt");
+    const std::uint32_t pkg = v().u32(r + image::kResourcePackageOffset);
+    EXPECT_EQ(text(v().u32(pkg), v().u32(pkg + 4)), "text");
+    EXPECT_EQ(text(v().u32(r + image::kResourceDataOffset), v().u32(r + image::kResourceSizeOffset)), "hello, resource\n");
+    EXPECT_EQ(v().u32(r + image::kResourceOwnerOffset), 0u);
+}
+
+TEST_F(RichImage, ClassInitialisersRunInTheGivenOrder) {
+    const std::uint32_t c = sym("_java_clinits_start");
+    ASSERT_EQ(sym("_java_clinits_end") - c, 8u);
+    EXPECT_EQ(v().u32(c), linked_->method("test.Second.<clinit>()V").method);
+    EXPECT_EQ(v().u32(c + 4), linked_->method("test.First.<clinit>()V").method);
+}
+
+TEST_F(RichImage, KernelTablesAndDescriptor) {
+    const std::uint32_t kh = sym("_java_kernel_header_start");
+    EXPECT_EQ(v().u32(kh + 4 * image::kKernelAddressesStart), sym("_java_kernel_addresses_table_start"));
+    EXPECT_EQ(v().u32(kh + 4 * image::kKernelAddressesEnd), sym("_java_kernel_addresses_table_end"));
+    // 58 inline routines, then the exported types.
+    const std::uint32_t t = sym("_java_kernel_addresses_table_start");
+    EXPECT_EQ(v().u32(t + 4 * 58), sym("_java_Ljava_lang_Object"));
+    EXPECT_EQ(sym("_java_signature_end") - sym("_java_signature_start"), image::kSignatureSize);
+    const std::uint32_t fd = sym("_java_features_start");
+    EXPECT_EQ(v().u32(fd + 4 * image::kFeatureImageStart), sym("_java_vornsection_header_start"));
+    EXPECT_EQ(v().u32(fd + 4 * image::kFeatureTypesStart), sym("_java_header_types_start"));
+    EXPECT_EQ(v().u32(fd + 4 * image::kFeatureInternStringsEnd), sym("_java_internStrings_end"));
+    EXPECT_EQ(v().u32(fd + 4 * image::kFeatureSharedArray), sym("_java_sharedarray_start"));
+}
+
+TEST_F(RichImage, StaticsAndConfigurationPlanTheRam) {
+    const LinkedImage& img = linked_->image;
+    std::map<std::string, std::uint32_t> config(img.config.begin(), img.config.end());
+    EXPECT_EQ(config.at("_java_heap_size"), 4096u);
+    EXPECT_EQ(config.at("_java_max_nb_standaloneEngines"), 34u);
+    std::vector<std::string> order;
+    std::uint32_t heap = 0;
+    for (const RamItem& r : img.ram) {
+        order.push_back(r.name);
+        if (r.name == "_java_heap_start") heap = r.size;
+    }
+    EXPECT_EQ(heap, 4096u);
+    auto at = [&](const std::string& n) { return std::find(order.begin(), order.end(), n) - order.begin(); };
+    EXPECT_LT(at("_java_statics_bt4_start"), at("_java_Stest_A__counter"));
+    EXPECT_LT(at("_java_Stest_A__counter"), at("_java_statics_bt4_end"));
+    EXPECT_LT(at("_java_statics_ref_start"), at("_java_Stest_A__name"));
+    // The heap follows the reference statics directly.
+    EXPECT_EQ(at("_java_heap_start"), at("_java_statics_ref_end") + 1);
+}
+
+}  // namespace
+}  // namespace tarvelo::imagelink
+
+namespace tarvelo::imagelink {
+namespace {
+
+using namespace testing;
+
+// Lazily initialised statics, exported items, kernel identity and weak
+// natives.
+TEST(KernelTables, InitWrappersExportsAndIdentity) {
+    auto l = link(R"(
+.signature "0123456789abcdefghijklmn"
+.compatible_uid "older-kernel"
+.option weak_externals
+.class exported test.K
+    .field static lazy java.lang.Object cached init test.K.makeCached
+    .field static exported int shared
+    .method static void makeCached()
+        new r0, java.lang.Object
+        putstatic r0, test.K.cached
+        native_code ON_java_lang_Thread_method_opReturnAndReexecuteOpcode_V
+    .end
+    .method static exported int api()
+        const p5, 1
+        return
+    .end
+    .method static native void missing() sni Java_test_K_missing
+    .end
+.end
+)");
+    const ImageView& v = l->view;
+    const std::uint32_t kh = l->label("_java_kernel_header_start");
+    const std::uint32_t ws = v.u32(kh), we = v.u32(kh + 4);
+    ASSERT_EQ(we - ws, image::kInitWrapperEntrySize);
+    EXPECT_EQ(v.u32(ws + image::kInitWrapperMethodOffset), l->method("test.K.makeCached()V").method);
+    // The static's address is resolved by the system linker: it is named.
+    bool named = false;
+    for (const Relocation& r : l->image.relocations)
+        if (r.at == ws - kVerifyBase && r.external) named = r.symbol == "_java_Stest_K__cached";
+    EXPECT_TRUE(named);
+    // The lazy static lies in the lazily initialised part of REF.
+    std::vector<std::string> ram;
+    for (const RamItem& r : l->image.ram) ram.push_back(r.name);
+    auto at = [&](const char* n) { return std::find(ram.begin(), ram.end(), n) - ram.begin(); };
+    EXPECT_LT(at("_java_statics_refls_kernel_start"), at("_java_Stest_K__cached"));
+    EXPECT_LT(at("_java_Stest_K__cached"), at("_java_statics_refls_kernel_end"));
+    // Kernel addresses: 58 routines, exported types, methods, statics.
+    const std::uint32_t t = l->label("_java_kernel_addresses_table_start");
+    std::vector<std::uint32_t> exported;
+    for (std::uint32_t a = t + 4 * 58; a < l->label("_java_kernel_addresses_table_end"); a += 4) exported.push_back(v.u32(a));
+    EXPECT_NE(std::find(exported.begin(), exported.end(), l->label("_java_Ltest_K")), exported.end());
+    EXPECT_NE(std::find(exported.begin(), exported.end(), l->method("test.K.api()I").method), exported.end());
+    // Identity.
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(v.at(l->label("_java_signature_start"))), 24), "0123456789abcdefghijklmn");
+    const std::uint32_t uids = l->label("_java_kernel_compatible_uids_table_start");
+    EXPECT_EQ(v.u8(uids), 12);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(v.at(uids + 1)), 12), "older-kernel");
+    EXPECT_EQ(v.u32(kh + 4 * image::kKernelCompatibleUidsEnd), uids + 13);
+    // Natives are referenced weakly when asked.
+    const std::string s = write_assembler(l->image, "test.tvi");
+    EXPECT_NE(s.find(".weak Java_test_K_missing"), std::string::npos);
+    EXPECT_NE(s.find(".weak _java_heap_size\n    .set _java_heap_size, 900000"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tarvelo::imagelink
+
+namespace tarvelo::imagelink {
+namespace {
+
+// Image objects carry an identity hash already: the first hashCode of one
+// must not write into the read-only image.
+TEST(ImageObjects, AreBornWithAnIdentityHash) {
+    auto l = testing::link(".immutable a int[] = { 1 }\n.immutable b int[] = { 2 }\n");
+    const std::uint32_t objects[] = {
+        l->label("_java_Ljava_lang_Object"), l->label("_java_AI"), l->label("_java_main_thread_name"),
+        l->label("_java_sharedarray_start"), l->label("_java_properties_Keys"), l->label("_java_Object_OutOfMemory"),
+        l->label("_java_immutable_Keys"),
+    };
+    for (std::uint32_t o : objects) {
+        const std::uint32_t h = l->view.u32(o);
+        EXPECT_NE(h & 0x7FFFFu, h & memory::kTypeOffsetMask) << std::hex << o;
+        EXPECT_GE(memory::header_hash(h), 1u);
+        EXPECT_LE(memory::header_hash(h), 31u);
+    }
+}
+
+}  // namespace
+}  // namespace tarvelo::imagelink

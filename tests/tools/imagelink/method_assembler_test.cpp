@@ -1,0 +1,370 @@
+// Instruction selection, relaxation and method headers, against the
+// encodings of the register bytecode.
+#include <gtest/gtest.h>
+
+#include "tests/tools/imagelink/link_helpers.h"
+#include "tools/imagelink/decoder.h"
+#include "vm/core/bytecode/opcodes.h"
+#include "vm/core/image/method_record.h"
+
+namespace tarvelo::imagelink {
+namespace {
+
+using namespace testing;
+using bytes = std::vector<std::uint8_t>;
+using namespace bytecode;
+
+TEST(MethodAssembler, MathMaxLongIsThe13BytesOfTheBytecodeExample) {
+    auto l = link(R"(
+.class test.Math
+    .method static long max(long a, long b)
+        .temps 1
+        lcmp a, b, p5
+        ifle p5, second
+        goto done
+    second:
+        move64 a, b
+    done:
+        return
+    .end
+.end
+)");
+    EXPECT_EQ(l->code("test.Math.max(JJ)J"),
+              (bytes{0x3f, 0x08, 0x06, 0x05, 0x2c, 0x05, 0x02, 0x27, 0x03, 0x03, 0x08, 0x06, 0xd0}));
+    const MethodSpan& m = l->method("test.Math.max(JJ)J");
+    EXPECT_EQ(l->view.u8(m.method + 4), 0x94);  // compact: 5 primitive words
+    const image::MethodHeader h = image::decode_method_header(l->view.at(m.method));
+    EXPECT_EQ(h.frame_words, 10);  // first argument in the pair (8, 9)
+}
+
+// A switch whose opcode byte lands at each address residue gets the
+// padding that brings its table to a multiple of 4.
+TEST(MethodAssembler, SwitchPaddingForEachAddressResidue) {
+    for (int lead = 0; lead < 4; ++lead) {
+        std::string nops;
+        for (int k = 0; k < lead; ++k) nops += "        nop\n";
+        auto l = link(R"(
+.class test.S
+    .method static int pick(int k)
+)" + nops + R"(
+        tableswitch k, 1, other, one, two
+    one:
+        const k, 10
+        return
+    two:
+        const k, 20
+        return
+    other:
+        const k, 0
+        return
+    .end
+.end
+)");
+        const MethodSpan& m = l->method("test.S.pick(I)I");
+        const std::uint32_t a = m.code + static_cast<std::uint32_t>(lead);
+        ASSERT_EQ(l->view.u8(a), OPtableswitch) << lead;
+        const std::uint32_t expected_pad[4] = {2, 1, 0, 3};
+        const std::uint32_t pad = switch_table_address(a) - (a + 2);
+        EXPECT_EQ(pad, expected_pad[a & 3]);
+        for (std::uint32_t k = 0; k < pad; ++k) EXPECT_EQ(l->view.u8(a + 2 + k), 0) << "padding byte";
+        Instruction ins;
+        std::string why;
+        ASSERT_TRUE(decode(l->view, a, m.code_end, ins, &why)) << why;
+        EXPECT_EQ(ins.table % 4, 0u);
+        ASSERT_EQ(ins.targets.size(), 3u);
+        // Each target holds the constant its label promises.
+        EXPECT_EQ(l->view.u8(ins.targets[1] + 2), 10);
+        EXPECT_EQ(l->view.u8(ins.targets[2] + 2), 20);
+    }
+}
+
+TEST(MethodAssembler, LookupswitchWithoutCasesHasOnlyItsDefault) {
+    auto l = link(R"(
+.class test.S
+    .method static int pick(int k)
+        lookupswitch k, other
+    other:
+        const k, 7
+        return
+    .end
+.end
+)");
+    const MethodSpan& m = l->method("test.S.pick(I)I");
+    Instruction ins;
+    std::string why;
+    ASSERT_TRUE(decode(l->view, m.code, m.code_end, ins, &why)) << why;
+    EXPECT_EQ(ins.opcode, OPlookupswitch);
+    EXPECT_EQ(l->view.u16(ins.table), 0);  // count
+    EXPECT_EQ(ins.length, lookupswitch_length(m.code, 0));
+    ASSERT_EQ(ins.targets.size(), 1u);
+    EXPECT_EQ(ins.targets[0], ins.next());  // the default is the next instruction
+}
+
+TEST(MethodAssembler, NativeBodiesHaveTheirInstructionLengths) {
+    auto l = link(R"(
+.class test.N
+    .method static native void reexecute() inline ON_java_lang_Thread_method_opReturnAndReexecuteOpcode_V
+    .end
+    .method static native void ping() sni Java_test_N_ping
+    .end
+    .method static native int abs(int v) inline ON_java_lang_Math_method_abs_I_I
+    .end
+.end
+)");
+    auto first = [&](const std::string& name) {
+        const MethodSpan& m = l->method(name);
+        std::vector<Instruction> code;
+        std::string why;
+        EXPECT_TRUE(decode_range(l->view, m.code, m.code_end, code, &why)) << why;
+        for (const Instruction& i : code)
+            if (i.opcode != OPnop) return i;
+        return Instruction{};
+    };
+    const Instruction r = first("test.N.reexecute()V");
+    EXPECT_EQ(r.opcode, OPnative_code);
+    EXPECT_EQ(r.length, 5u);
+    const Instruction p = first("test.N.ping()V");
+    EXPECT_EQ(p.opcode, OPinvoke_sni);
+    EXPECT_EQ(p.length, 9u);
+    EXPECT_EQ(l->view.u8(p.address + 7), 0x02);  // void, the 16-byte minimum area
+    const Instruction a = first("test.N.abs(I)I");
+    EXPECT_EQ(a.length, 7u);
+    EXPECT_EQ(a.routine_regs, (std::vector<std::int8_t>{5, 5}));  // argument and result share p5
+}
+
+// The argument placement of the procedure-call standard: four words in
+// core registers, then the stack; a long on an even slot; the spec's
+// example of seven arguments with a long result and an I/O exception.
+TEST(MethodAssembler, NativeInterfaceDescriptorsPlaceArguments) {
+    auto l = link(R"(
+.class test.N
+    .method static native long seven(int a, byte[] b, int c, int d, int[] e, int f, long g) sni Java_test_N_seven io
+    .end
+    .method static native double floats(float a, double b, float c, long d, int e) sni Java_test_N_floats
+    .end
+.end
+)");
+    const MethodSpan& m = l->method("test.N.seven(I[BII[IIJ)J");
+    std::uint32_t a = m.code;
+    while (l->view.u8(a) == OPnop) ++a;
+    ASSERT_EQ(l->view.u8(a), OPinvoke_sni);
+    const bytes tail(l->view.at(a + 7), l->view.at(a + 16));
+    EXPECT_EQ(tail, (bytes{0x64, 0x87, 0x00, 0x09, 0x10, 0x18, 0x21, 0x28, 0x32}));
+    const image::MethodHeader h = image::decode_method_header(l->view.at(m.method));
+    EXPECT_EQ(l->view.u8(a + 5), h.frame_words);  // arguments are the method's own
+    EXPECT_EQ(static_cast<std::int8_t>(l->view.u8(a + 6)), -2);
+
+    // Floats back-fill: a -> s0, b -> d1, c -> s1; long d -> core 0,1; e -> core 2.
+    const MethodSpan& f = l->method("test.N.floats(FDFJI)D");
+    a = f.code;
+    while (l->view.u8(a) == OPnop) ++a;
+    EXPECT_EQ(l->view.u8(a + 7), 0x82);  // double result, 16-byte area
+    const bytes d(l->view.at(a + 9), l->view.at(a + 14));
+    EXPECT_EQ(d, (bytes{0x04, 0x0e, 0x0c, 0x02, 0x10}));
+}
+
+// Branch selection: short forms when the target is near, the 16-bit form
+// or the negated condition around a jump when it is far, backward forms for
+// earlier targets, 4-bit register forms when the registers fit.
+TEST(MethodAssembler, BranchFormsFollowDistanceAndDirection) {
+    struct Case {
+        const char* name;
+        const char* branch;   // with target 'far' or 'back'
+        int filler;           // nops between
+        std::vector<std::uint8_t> ops;  // opcodes of the branch item, in order
+    };
+    const Case cases[] = {
+        {"goto near", "goto far", 10, {OPgoto8}},
+        {"goto far", "goto far", 300, {OPgoto16}},
+        {"ifeq near", "ifeq x, far", 10, {OPifeq}},
+        {"ifeq far inverted", "ifeq x, far", 300, {OPifne, OPgoto16}},
+        {"icmp nibbles", "if_icmplt x, y, far", 10, {OPif_icmplt_4}},
+        {"icmp gt swaps", "if_icmpgt x, y, far", 10, {OPif_icmplt_4}},
+        {"icmp far", "if_icmpeq x, y, far", 300, {OPif_icmpeq}},
+        {"imm near", "ifeq x, 3, far", 10, {OPifeq_imm}},
+        {"imm far", "ifge x, 3, far", 300, {OPifle_imm, OPgoto16}},
+        {"goto back", "goto back", 10, {OPgoto8_back}},
+        {"goto back far", "goto back", 300, {OPgoto16_back}},
+        {"ifne back", "ifne x, back", 10, {OPifne_back}},
+        {"ifne back far", "ifne x, back", 300, {OPifeq, OPgoto16_back}},
+        {"icmple back nibble", "if_icmple x, y, back", 10, {OPif_icmple_back_4}},
+        {"icmpeq back", "if_icmpeq x, y, back", 10, {OPif_icmpeq_back}},
+        {"imm back", "ifeq x, 3, back", 10, {OPifne_imm, OPgoto8_back}},
+    };
+    for (const Case& c : cases) {
+        std::string nops;
+        for (int k = 0; k < c.filler; ++k) nops += "        nop\n";
+        const bool back = std::string(c.branch).find("back") != std::string::npos;
+        std::string code = "    back:\n";
+        if (back) code += nops;
+        code += "    here:\n        " + std::string(c.branch) + "\n";
+        if (!back) code += nops;
+        code += "    far:\n        return\n";
+        auto l = link(R"(
+.class test.B
+    .method static void f(int x, int y)
+)" + code + R"(    .end
+.end
+)");
+        const MethodSpan& m = l->method("test.B.f(II)V");
+        std::vector<Instruction> ins;
+        std::string why;
+        ASSERT_TRUE(decode_range(l->view, m.code, m.code_end, ins, &why)) << c.name << ": " << why;
+        std::vector<std::uint8_t> got;
+        for (const Instruction& i : ins)
+            if (i.opcode != OPnop && i.opcode != OPreturn_0) got.push_back(i.opcode);
+        EXPECT_EQ(got, c.ops) << c.name;
+    }
+}
+
+// Constant loads pick the register-first or register-last variant so that
+// their constant sits at an even address, without padding.
+TEST(MethodAssembler, ConstantLoadsChooseTheirVariantByParity) {
+    auto l = link(R"(
+.class test.C
+    .method static void f()
+        .temps 2
+        .refs_below 1
+        const p5, 1000
+        nop
+        const p5, 1000
+        const p5, 100000
+        nop
+        const p5, 100000
+        const64 p5, 0x123456789
+        nop
+        const64 p5, 0x123456789
+        const_ref r-1, "x"
+        nop
+        const_ref r-1, "x"
+        return
+    .end
+.end
+)");
+    const MethodSpan& m = l->method("test.C.f()V");
+    std::vector<Instruction> ins;
+    std::string why;
+    ASSERT_TRUE(decode_range(l->view, m.code, m.code_end, ins, &why)) << why;
+    std::vector<std::uint8_t> ops;
+    for (const Instruction& i : ins) {
+        ops.push_back(i.opcode);
+        for (const DecodedOperand& o : i.operands) {
+            if (needs_even_address(o.kind)) {
+                EXPECT_EQ(o.address % 2, 0u) << i.info().name;
+            }
+        }
+    }
+    // The code of a compact-header method starts at an odd address.
+    const std::vector<std::uint8_t> expected = {
+        OPconst_i16_r, OPnop, OPconst_i16, OPconst_i32, OPnop, OPconst_i32_r,
+        OPconst64_r, OPnop, OPconst64, OPconst_ref, OPnop, OPconst_ref_r, OPreturn_m1};
+    EXPECT_EQ(ops, expected);
+}
+
+// Every kind of method header, from what the code does.
+TEST(MethodAssembler, HeadersFollowSignatureAndRegisters) {
+    auto l = link(R"(
+.class test.H
+    .method static int leaf(int a)
+        iadd_imm a, 1, a
+        return
+    .end
+    .method static int caller(int a)
+        move p-1, a
+        invokestatic test.H.leaf, p0, r0
+        move a, p-1
+        return
+    .end
+    .method java.lang.Object self()
+        return
+    .end
+    .method static void handler()
+        .catch java.lang.Throwable from start to end using caught
+    start:
+        nop
+    end:
+        return
+    caught:
+        return
+    .end
+    .method static keep_context void keeps()
+        return
+    .end
+    .method static void extra_ref()
+        .refs_below 1
+        const_null r-1
+        return
+    .end
+.end
+)");
+    struct Case { const char* name; bool compact; int frame_words; int ref_base; int refs_above; int prim_below; int handlers; };
+    const Case cases[] = {
+        {"test.H.leaf(I)I", true, 6, 0, 0, 0, 0},
+        {"test.H.caller(I)I", false, 6, 0, 0, 1, 0},
+        {"test.H.self()Ljava.lang.Object;", true, 5, 1, 0, 0, 0},
+        {"test.H.handler()V", false, 5, 0, 1, 0, 1},
+        {"test.H.keeps()V", false, 5, 0, 0, 0, 0},
+        {"test.H.extra_ref()V", true, 5, 1, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        const MethodSpan& m = l->method(c.name);
+        const image::MethodHeader h = image::decode_method_header(l->view.at(m.method));
+        EXPECT_EQ(h.compact, c.compact) << c.name;
+        EXPECT_EQ(h.frame_words, c.frame_words) << c.name;
+        EXPECT_EQ(h.ref_base, c.ref_base) << c.name;
+        EXPECT_EQ(h.refs_above, c.refs_above) << c.name;
+        EXPECT_EQ(h.prim_below, c.prim_below) << c.name;
+        EXPECT_EQ(h.handler_count, c.handlers) << c.name;
+    }
+    EXPECT_TRUE(image::decode_method_header(l->view.at(l->method("test.H.keeps()V").method)).keep_context);
+}
+
+// Exact opcodes and raw bytes stay as written.
+TEST(MethodAssembler, ForcedOpcodesAndRawBytesAreKept) {
+    auto l = link(R"(
+.class test.F
+    .method static void f()
+        OPgoto16 end
+        .byte 0xed, 0x42
+    end:
+        OPreturn_0
+    .end
+.end
+)");
+    // A one-byte header puts the code at an odd address: no padding needed.
+    EXPECT_EQ(l->code("test.F.f()V"), (bytes{OPgoto16, 0x02, 0x00, 0xed, 0x42, OPreturn_0}));
+}
+
+// A call of a method bound to an inline routine becomes the routine, on
+// the call's registers.
+TEST(MethodAssembler, CallsOfInlineRoutinesAreInlined) {
+    auto l = link(R"(
+.class test.I
+    .method static native int max(int a, int b) inline ON_java_lang_Math_method_max_I_I_I
+    .end
+    .method static int f(int a, int b)
+        move p-1, a
+        move p-2, b
+        invokestatic test.I.max, p0, r0
+        move a, p-1
+        return
+    .end
+.end
+)");
+    std::vector<Instruction> ins;
+    std::string why;
+    const MethodSpan& m = l->method("test.I.f(II)I");
+    ASSERT_TRUE(decode_range(l->view, m.code, m.code_end, ins, &why)) << why;
+    bool found = false;
+    for (const Instruction& i : ins) {
+        EXPECT_NE(i.info().kind, OpKind::Invoke);
+        if (i.opcode == OPnative_code) {
+            found = true;
+            EXPECT_EQ(i.routine_regs, (std::vector<std::int8_t>{-1, -2, -1}));
+        }
+    }
+    EXPECT_TRUE(found);
+}
+
+}  // namespace
+}  // namespace tarvelo::imagelink

@@ -1,0 +1,202 @@
+// The verifier and the type-header validity test, on sound images and on
+// copies corrupted one byte at a time.
+#include <gtest/gtest.h>
+
+#include "tests/tools/imagelink/link_helpers.h"
+#include "tools/imagelink/verifier.h"
+#include "vm/core/bytecode/opcodes.h"
+#include "vm/core/image/string_record.h"
+#include "vm/core/image/type_record.h"
+
+namespace tarvelo::imagelink {
+namespace {
+
+using namespace testing;
+using namespace bytecode;
+
+const char* kImage = R"(
+.interface test.I
+    .method void f()
+.end
+.end
+.class abstract test.Base
+.end
+.class test.A extends test.Base implements test.I
+    .method void f()
+        return
+    .end
+.end
+.class test.B extends test.A
+    .method static int leaf(int x)
+        nop
+        nop
+        nop
+        nop
+        nop
+        nop
+        ifeq x, zero
+        const x, 5
+        return
+    zero:
+        return
+    .end
+.end
+.array test.A[][]
+)";
+
+// A linked image and a private copy of its bytes to corrupt.
+class Verifier : public ::testing::Test {
+public:
+    void SetUp() override {
+        linked_ = link(kImage);
+        bytes_ = linked_->bytes;
+        view_ = view_of(linked_->image, bytes_, kVerifyBase);
+    }
+    std::uint32_t sym(const char* n) const { return linked_->label(n); }
+    std::uint8_t& byte(std::uint32_t addr) { return bytes_[addr - kVerifyBase]; }
+    void put32(std::uint32_t addr, std::uint32_t v) { image::write_u32(&byte(addr), v); }
+    bool valid(std::uint32_t a, bool inst, bool whole) const { return is_valid_type_reference(view_, a, inst, whole); }
+    std::string problems() const {
+        std::string all;
+        for (const std::string& p : verify_image(view_)) all += p + "\n";
+        return all;
+    }
+    std::unique_ptr<Linked> linked_;
+    std::vector<std::uint8_t> bytes_;
+    ImageView view_;
+};
+
+TEST_F(Verifier, SoundImagePasses) { EXPECT_EQ(problems(), ""); }
+
+TEST_F(Verifier, TypeHeaderValidityOfSoundHeaders) {
+    struct Case { const char* symbol; std::int32_t delta; bool instantiable; bool whole; bool valid; };
+    const Case cases[] = {
+        {"_java_Ljava_lang_Object", 0, true, true, true},
+        {"_java_Ltest_B", 0, true, true, true},
+        {"_java_AALtest_A", 0, true, true, true},
+        {"_java_AI", 0, true, true, true},
+        {"_java_Ltest_I", 0, false, true, true},
+        {"_java_Ltest_I", 0, true, false, false},   // an interface is no instantiable type
+        {"_java_Ltest_Base", 0, false, true, true},
+        {"_java_Ltest_Base", 0, true, true, false},
+        {"_java_Ltest_B", 4, false, false, false},  // misaligned
+        {"_java_header_types_start", -16, false, false, false},  // before the types
+        {"_java_header_types_end", 0, false, false, false},      // after them
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(valid(sym(c.symbol) + static_cast<std::uint32_t>(c.delta), c.instantiable, c.whole), c.valid)
+            << c.symbol << " " << c.delta;
+}
+
+TEST_F(Verifier, AbstractRegionRefusesInstantiableRequestsEvenWhen16Aligned) {
+    // Copy the interface's header to a 16-aligned address of the abstract
+    // region (the linker never places one there).
+    const std::uint32_t from = sym("_java_Ltest_I");
+    std::uint32_t to = (sym("_java_header_concretetypes_end") + 15) & ~15u;
+    ASSERT_LE(to + 24, sym("_java_header_types_end"));
+    std::vector<std::uint8_t> header(view_.at(from), view_.at(from) + 24);
+    for (std::uint32_t k = 0; k < 24; ++k) byte(to + k) = header[k];
+    EXPECT_TRUE(valid(to, false, true));
+    EXPECT_FALSE(valid(to, true, false));
+}
+
+TEST_F(Verifier, CorruptTypeHeadersAreRefused) {
+    const std::uint32_t b = sym("_java_Ltest_B"), a = sym("_java_Ltest_A"), arr = sym("_java_AALtest_A");
+    struct Case {
+        const char* what;
+        std::function<void(Verifier&)> corrupt;
+        std::uint32_t address;
+        bool shallow_valid;  // without the whole hierarchy
+    };
+    const Case cases[] = {
+        {"header of another type", [&](Verifier& t) { t.put32(b, t.view_.u32(t.sym("_java_main_thread_name"))); }, b, false},
+        {"owned by an application", [&](Verifier& t) { t.put32(b + 4, 0x1001); }, b, false},
+        {"depth 0 but not Object", [&](Verifier& t) { t.byte(b + image::kTypeDepthOffset) = 0; }, b, false},
+        {"array and interface", [&](Verifier& t) { t.byte(arr + image::kTypeFlagsOffset) |= image::kTypeInterface; }, arr, false},
+        {"ancestor at the wrong depth",
+         [&](Verifier& t) { t.put32(t.view_.u32(b + image::kClassHierarchyOffset), a); }, b, true},
+        {"ancestor that is an interface",
+         [&](Verifier& t) { t.put32(t.view_.u32(b + image::kClassHierarchyOffset) + 4, t.sym("_java_Ltest_I")); }, b, true},
+        {"element outside the types",
+         [&](Verifier& t) { t.put32(t.view_.u32(arr + image::kArrayElementOffset) + image::kArrayElementOffset, 0x1234); }, arr, true},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        c.corrupt(*this);
+        EXPECT_FALSE(valid(c.address, false, true)) << c.what;
+        EXPECT_EQ(valid(c.address, false, false), c.shallow_valid) << c.what;
+        EXPECT_NE(problems(), "") << c.what;
+    }
+}
+
+TEST_F(Verifier, CorruptCodeIsReported) {
+    const MethodSpan& m = linked_->method("test.B.leaf(I)I");
+    const std::uint32_t c = m.code;  // odd: a one-byte header
+    ASSERT_EQ(c % 2, 1u);
+    struct Case { const char* what; std::function<void(Verifier&)> corrupt; const char* message; };
+    const Case cases[] = {
+        {"no opcode", [&](Verifier& t) { t.byte(c) = 0xff; }, "is not an opcode"},
+        {"call in a leaf", [&](Verifier& t) {
+             t.byte(c) = OPinvokestatic_0;
+             t.put32(c + 1, t.linked_->method("test.A.f()V").method);
+         }, "one-byte header"},
+        {"misaligned operand", [&](Verifier& t) { t.byte(c + 1) = OPgoto16; t.byte(c + 2) = 0; t.byte(c + 3) = 0; }, "odd address"},
+        {"branch into an instruction", [&](Verifier& t) { t.byte(c + 8) += 1; }, "is not an instruction"},
+        {"register outside the frame", [&](Verifier& t) { t.byte(c + 7) = 100; }, "outside the frame"},
+        {"frame record as operand", [&](Verifier& t) { t.byte(c + 7) = 2; }, "frame record"},
+        {"code overruns the method", [&](Verifier& t) { t.byte(c + 9) = OPconst_i32; }, "truncated"},
+    };
+    for (const Case& k : cases) {
+        SetUp();
+        k.corrupt(*this);
+        const std::string p = problems();
+        EXPECT_NE(p.find(k.message), std::string::npos) << k.what << ":\n" << p;
+    }
+}
+
+// Corrupt images are input too: the verifier reports, never reads outside.
+TEST_F(Verifier, SurvivesCorruptionAnywhere) {
+    std::uint32_t seed = 12345;
+    auto next = [&] { seed = seed * 1103515245u + 12345u; return seed >> 8; };
+    for (int round = 0; round < 300; ++round) {
+        bytes_ = linked_->bytes;
+        view_ = view_of(linked_->image, bytes_, kVerifyBase);
+        for (int k = 0; k < 4; ++k) bytes_[next() % bytes_.size()] = static_cast<std::uint8_t>(next());
+        (void)verify_image(view_);
+        for (std::uint32_t a = sym("_java_header_types_start"); a < sym("_java_header_types_end"); a += 4)
+            (void)valid(a, false, true);
+    }
+}
+
+TEST_F(Verifier, WrongStringHashIsReported) {
+    const std::uint32_t ref = sym("_java_main_thread_name");
+    put32(ref + image::kStringHashField, view_.u32(ref + image::kStringHashField) + 1);
+    EXPECT_NE(problems().find("hash"), std::string::npos);
+}
+
+TEST_F(Verifier, HandlerOutsideTheCodeIsReported) {
+    auto l = link(R"(
+.class test.H
+    .method static void f()
+        .catch any from a to b using h
+    a:
+        nop
+    b:
+        return
+    h:
+        return
+    .end
+.end
+)");
+    std::vector<std::uint8_t> bytes = l->bytes;
+    const MethodSpan& m = l->method("test.H.f()V");
+    // The handler pc of entry 0 one byte into the return.
+    image::write_u32(&bytes[m.method - 4 - kVerifyBase], m.code_end + 1);
+    const ImageView v = view_of(l->image, bytes, kVerifyBase);
+    const auto p = verify_method(v, m);
+    ASSERT_FALSE(p.empty());
+    EXPECT_NE(p[0].find("handler"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tarvelo::imagelink

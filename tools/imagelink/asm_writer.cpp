@@ -1,0 +1,183 @@
+#include "tools/imagelink/asm_writer.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <set>
+#include <sstream>
+
+namespace tarvelo::imagelink {
+
+namespace {
+
+constexpr const char* kImageStart = "_java_vornsection_header_start";
+
+std::string hex(std::uint32_t v) {
+    char b[16];
+    std::snprintf(b, sizeof b, "0x%x", v);
+    return b;
+}
+
+}  // namespace
+
+std::string write_assembler(const LinkedImage& img, const std::string& source_name) {
+    std::ostringstream s;
+    s << "/* Application image linked by tarvelo-imagelink from " << source_name << ". Do not edit. */\n\n";
+    if (img.weak_externals) {
+        for (const std::string& e : img.externals) s << "    .weak " << e << "\n";
+        s << "\n";
+    }
+    s << "    .section .rodata.tarvelo_image,\"a\"\n";
+    s << "    .balign 16\n";
+    std::size_t next_label = 0;
+    std::size_t next_reloc = 0;
+    const auto& labels = img.labels;
+    const auto& relocs = img.relocations;
+    const std::uint32_t size = static_cast<std::uint32_t>(img.bytes.size());
+    std::vector<std::uint8_t> pending;
+    auto flush = [&] {
+        for (std::size_t i = 0; i < pending.size(); i += 16) {
+            s << "    .byte ";
+            for (std::size_t k = i; k < std::min(pending.size(), i + 16); ++k) s << (k > i ? "," : "") << unsigned(pending[k]);
+            s << "\n";
+        }
+        pending.clear();
+    };
+    for (std::uint32_t at = 0; at <= size;) {
+        bool had_label = false;
+        while (next_label < labels.size() && labels[next_label].offset == at) {
+            if (!had_label) flush();
+            had_label = true;
+            const ImageLabel& l = labels[next_label++];
+            if (l.global) s << "    .globl " << l.name << "\n";
+            s << l.name << ":\n";
+        }
+        if (at == size) break;
+        if (next_reloc < relocs.size() && relocs[next_reloc].at == at) {
+            flush();
+            const Relocation& r = relocs[next_reloc++];
+            if (r.external) {
+                s << "    .long " << r.symbol;
+                if (r.addend) s << (r.addend > 0 ? "+" : "-") << (r.addend > 0 ? r.addend : -static_cast<std::int64_t>(r.addend));
+                s << "\n";
+            } else {
+                s << "    .long " << kImageStart << "+" << hex(r.target) << "\n";
+            }
+            at += 4;
+            continue;
+        }
+        // Up to the next label or relocation.
+        std::uint32_t stop = size;
+        if (next_label < labels.size()) stop = std::min(stop, labels[next_label].offset);
+        if (next_reloc < relocs.size()) stop = std::min(stop, relocs[next_reloc].at);
+        pending.insert(pending.end(), img.bytes.begin() + at, img.bytes.begin() + stop);
+        at = stop;
+    }
+    flush();
+
+    s << "\n    .section .rodata.tarvelo_image_index,\"a\"\n    .balign 4\n";
+    s << "    .globl _tarvelo_method_index_start\n_tarvelo_method_index_start:\n";
+    for (const MethodSpan& m : img.methods) {
+        s << "    .long " << kImageStart << "+" << hex(m.record) << ", " << kImageStart << "+" << hex(m.method) << ", "
+          << kImageStart << "+" << hex(m.code) << ", " << kImageStart << "+" << hex(m.code_end) << "\n";
+    }
+    s << "    .globl _tarvelo_method_index_end\n_tarvelo_method_index_end:\n";
+
+    s << "\n    .section .bss.tarvelo_statics,\"aw\",%nobits\n";
+    for (const RamItem& r : img.ram) {
+        if (r.align > 1) s << "    .balign " << r.align << "\n";
+        if (r.global) s << "    .globl " << r.name << "\n";
+        s << r.name << ":\n";
+        if (r.size) s << "    .zero " << r.size << "\n";
+    }
+
+    // The image's own settings override the firmware's weak defaults; the
+    // defaults are repeated weakly for programs linked without them.
+    s << "\n/* Link-time configuration. */\n";
+    for (const auto& [name, value] : img.config) {
+        const bool own = std::find(img.config_overrides.begin(), img.config_overrides.end(), name) != img.config_overrides.end();
+        s << (own ? "    .globl " : "    .weak ") << name << "\n    .set " << name << ", " << value << "\n";
+    }
+    s << "\n    .section .note.GNU-stack,\"\",%progbits\n";
+    return s.str();
+}
+
+std::string write_map(const LinkedImage& img) {
+    std::ostringstream s;
+    s << "tarvelo-image-map 1\n";
+    s << "size " << hex(static_cast<std::uint32_t>(img.bytes.size())) << "\n";
+    for (const ImageLabel& l : img.labels) s << "label " << hex(l.offset) << " " << l.name << "\n";
+    for (const MethodSpan& m : img.methods)
+        s << "method " << hex(m.record) << " " << hex(m.method) << " " << hex(m.code) << " " << hex(m.code_end) << " " << m.name << "\n";
+    for (const MapEntry& e : img.map) s << "item " << hex(e.offset) << " " << hex(e.size) << " " << e.kind << " " << e.name << "\n";
+    for (const std::string& e : img.externals) s << "external " << e << "\n";
+    return s.str();
+}
+
+bool read_map(const std::string& text, LinkedImage& img, std::string* why) {
+    std::istringstream in(text);
+    std::string line;
+    int n = 0;
+    auto bad = [&](const std::string& m) {
+        if (why) *why = "line " + std::to_string(n) + ": " + m;
+        return false;
+    };
+    auto num = [](const std::string& t, std::uint32_t& v) {
+        char* end = nullptr;
+        const unsigned long x = std::strtoul(t.c_str(), &end, 0);
+        if (end == t.c_str() || *end) return false;
+        v = static_cast<std::uint32_t>(x);
+        return true;
+    };
+    while (std::getline(in, line)) {
+        ++n;
+        if (line.empty()) continue;
+        std::istringstream ls(line);
+        std::string kind;
+        ls >> kind;
+        auto rest = [&] {
+            std::string r;
+            std::getline(ls, r);
+            if (!r.empty() && r[0] == ' ') r.erase(0, 1);
+            return r;
+        };
+        if (n == 1) {
+            if (kind != "tarvelo-image-map") return bad("not an image map");
+            continue;
+        }
+        if (kind == "size") {
+            std::string v;
+            ls >> v;
+            std::uint32_t sz;
+            if (!num(v, sz)) return bad("bad size");
+            img.bytes.assign(sz, 0);
+        } else if (kind == "label") {
+            std::string off;
+            ls >> off;
+            ImageLabel l;
+            if (!num(off, l.offset)) return bad("bad label");
+            l.name = rest();
+            img.labels.push_back(l);
+        } else if (kind == "method") {
+            std::string a, b, c, d;
+            ls >> a >> b >> c >> d;
+            MethodSpan m;
+            if (!num(a, m.record) || !num(b, m.method) || !num(c, m.code) || !num(d, m.code_end)) return bad("bad method");
+            m.name = rest();
+            img.methods.push_back(m);
+        } else if (kind == "item") {
+            std::string a, b;
+            MapEntry e;
+            ls >> a >> b >> e.kind;
+            if (!num(a, e.offset) || !num(b, e.size)) return bad("bad item");
+            e.name = rest();
+            img.map.push_back(e);
+        } else if (kind == "external") {
+            img.externals.push_back(rest());
+        } else {
+            return bad("unknown entry '" + kind + "'");
+        }
+    }
+    return true;
+}
+
+}  // namespace tarvelo::imagelink
