@@ -13,6 +13,8 @@
 #include "vm/core/ostrevan.h"
 #include "vm/core/sni.h"
 #include "vm/memory/heap_set.h"
+#include "vm/memory/installed_feature_table.h"
+#include "vm/memory/memory_environment.h"
 #include "vm/memory/object_model.h"
 
 extern "C" const char _java_Ljava_lang_Object[];
@@ -117,6 +119,39 @@ TEST(MemoryComponents, ReleaseHandlersTakeTheHighestFreeSlotUntilTheTableIsFull)
         return tarvelo::test::as_status(SNI_startVM(vm, 0, nullptr));
     });
     EXPECT_EQ(r.exit_status, tarvelo::test::as_status(-128)) << r.output;
+}
+
+TEST(MemoryComponents, InstalledFeatureSlotsComeFromTheImageTable) {
+    auto r = run_vm_scenario([] {
+        SNI_createVM();
+        // Two installed applications: an InstalledFeatureStruct whose word 6
+        // is the section table, whose word 17 is record 0, the FeatureRecord.
+        static std::uint32_t records[2][17];
+        static std::uint32_t sections[3][18];
+        static std::uint32_t structs[3][17];
+        for (int i = 0; i < 3; ++i) {
+            sections[i][0] = i < 2 ? 1 : 0;  // the third has no records
+            sections[i][17] = i < 2 ? to_word(records[i]) : 0;
+            structs[i][installed_feature::kSectionTableOffset / 4] = to_word(sections[i]);
+        }
+        auto* table = to_ptr<std::uint32_t>(to_word(_java_features_dynamic_start));
+        table[0] = to_word(structs[0]);
+        table[5] = to_word(structs[1]);
+        table[15] = to_word(structs[2]);
+        const MemoryEnvironment& env = memoryEnvironment();
+        struct Case {
+            int slot;
+            word_t record;
+        };
+        const Case cases[] = {{0, to_word(records[0])}, {1, 0}, {5, to_word(records[1])}, {15, 0}, {16, 0}, {-1, 0}};
+        int i = 0;
+        for (const Case& c : cases) {
+            ++i;
+            if (env.featureRecord(c.slot) != c.record) return failed(i, "slot");
+        }
+        return 0;
+    });
+    EXPECT_EQ(r.exit_status, 0) << r.output;
 }
 
 TEST(ImageDirectoryInVM, ImageTypesAreValidTypeHeaders) {
