@@ -2,8 +2,10 @@
 
 #include "platform/address.h"
 #include "vm/core/image_access.h"
+#include "vm/core/image_directory.h"
 #include "vm/core/kernel_thread_scheduler.h"
 #include "vm/core/link_config.h"
+#include "vm/core/memory_manager_binding.h"
 #include "vm/memory/object_header.h"
 #include "vm/core/monitor_manager.h"
 #include "vm/core/feature_rules_check.h"
@@ -49,15 +51,15 @@ void Ostrevan::createComponents() {
     addComponent(new_plain_component(kNativeResourceRegistry));
     check_system_properties(*this);
     addComponent(KernelThreadScheduler::create());
-    addComponent(new_plain_component(kMemoryManager));
+    create_memory_manager(*this);
     addComponent(new_plain_component(kInternedStringIterator));
     addComponent(KernelMonitorManager::create());
     addComponent(new_plain_component(kWatchdogSupport));
     addComponent(new_plain_component(kNativeResourceCleaner));
-    addComponent(new_plain_component(kFeatureImageDirectory));
+    addComponent(FeatureImageDirectory::create());
     create_shared_buffer();
     threadTable = ThreadTable::create(*this);
-    addComponent(new_plain_component(kMemoryManagerCompanion));
+    addComponent(create_memory_manager_companion());
     stackAllocator = new_plain_component(kJavaStackAllocator);
     addComponent(stackAllocator);
     threadPool = new_plain_component(kVMThreadPool);
