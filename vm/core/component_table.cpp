@@ -1,10 +1,10 @@
 // The operations of every component class, indexed by class id: a component's
 // virtual call is an index into these tables.
 #include "vm/core/feature_rules_check.h"
+#include "vm/core/image_directory.h"
 #include "vm/core/kernel_thread_scheduler.h"
-#include "vm/core/memory_binding.h"
+#include "vm/core/memory_manager_binding.h"
 #include "vm/core/monitor_manager.h"
-#include "vm/core/statics_component.h"
 #include "vm/core/thread_pool.h"
 #include "vm/core/vm_component.h"
 #include "vm/memory/support_allocator.h"
@@ -15,20 +15,23 @@ namespace {
 
 const ComponentOps kBase{};
 
+using M = MemoryComponentOps;
+
 const ComponentOps kOps[kComponentIdCount] = {
     /*  0 */ {},
-    /*  1 */ {},
-    /*  2 */ {},
+    /*  1 main heap */ {M::initializeMainHeap, M::startMainHeap, nullptr},
+    /*  2 immortal heap */ {M::initializeImmortalHeap, M::startImmortalHeap, nullptr},
     /*  3 KernelFeatureComponent */ {},
     /*  4 */ {},
-    /*  5 */ {},
+    /*  5 reference tracker */ {nullptr, M::startReferenceTracker, nullptr},
     /*  6 KernelMonitorManager */ {KernelMonitorManager::initialize, KernelMonitorManager::start, nullptr},
-    /*  7 FeatureImageDirectory */ {nullptr, StaticsComponent::start, nullptr},
-    /*  8 MemoryManager */ {memory_manager_initialize, memory_manager_start, nullptr},
+    /*  7 FeatureImageDirectory */ {FeatureImageDirectory::initializeComponent,
+                                     FeatureImageDirectory::startComponent, nullptr},
+    /*  8 MemoryManager */ {M::initializeHeapSet, M::startHeapSet, nullptr},
     /*  9 JavaStackAllocator */ {},
     /* 10 VMThreadPool */ {VMThreadPool::initialize, nullptr, VMThreadPool::stop},
     /* 11 memory manager companion */ {},
-    /* 12 */ {},
+    /* 12 soft-reference policy */ {M::initializeSoftReferencePolicy, nullptr, nullptr},
     /* 13 WatchdogSupport */ {},
     /* 14 NativeResourceRegistry */ {},
     /* 15 KernelThreadScheduler */ {KernelThreadScheduler::initialize, nullptr, KernelThreadScheduler::stop},

@@ -59,3 +59,5 @@ extern "C" std::int32_t cpuload_init(void) {
     if (xTaskCreate(cpuload_task, "CPULOAD", kStackWords, nullptr, kPriority, nullptr) != pdPASS) return -3;
     return 0;
 }
+
+extern "C" std::uint32_t cpuload_get_load(void) { return last_load.load(); }

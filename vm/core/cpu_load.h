@@ -11,4 +11,6 @@ std::int32_t cpuload_init(void);
 // Called from the idle hook, once per pass of the idle task.
 void cpuload_idle(void);
 void cpuload_impl_sleep(std::uint32_t ms);
+// The running mean of the load since start, in percent.
+std::uint32_t cpuload_get_load(void);
 }

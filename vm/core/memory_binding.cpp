@@ -1,7 +1,5 @@
 #include "vm/core/memory_binding.h"
 
-#include <new>
-
 #include "vm/core/allocation_entry_points.h"
 #include "vm/core/engine.h"
 #include "vm/core/execution_context.h"
@@ -9,7 +7,6 @@
 #include "vm/core/kernel_thread_scheduler.h"
 #include "vm/core/monitoring_hooks.h"
 #include "vm/core/os_port.h"
-#include "vm/core/ostrevan.h"
 #include "vm/core/runtime_prelude.h"
 #include "vm/core/schedule_context.h"
 #include "vm/core/thread_table.h"
@@ -18,7 +15,6 @@
 #include "vm/memory/heap_set.h"
 #include "vm/memory/memory_environment.h"
 #include "vm/memory/memory_layout.h"
-#include "vm/memory/support_allocator.h"
 
 namespace tarvelo {
 
@@ -94,7 +90,6 @@ void on_gc_start(std::int32_t id) { OSTV_MONITOR_on_gc_start(id); }
 void on_gc_stop(std::int32_t id) { OSTV_MONITOR_on_gc_stop(id); }
 void on_oome_thrown() { LLOSTV_on_OutOfMemoryError_thrown(); }
 void on_mark_stack_overflow() { LLOSTV_on_GC_MarkStackOverflow_reached(); }
-std::int64_t current_time_millis() { return LLOSTV_IMPL_getCurrentTime__Z(1); }
 
 // --- Allocation entry points ---------------------------------------------------------------------
 
@@ -169,19 +164,8 @@ void visit_thread_roots(const SlotVisitor& visitor) {
     }
 }
 
-VMComponent* create_memory_manager(Ostrevan& vm) {
-    void* memory = _rowfen_support_malloc(static_cast<std::int32_t>(sizeof(HeapSet)));
-    auto* hs = new (memory) HeapSet();
-    const word_t gcAllocation = to_word(_rowfen_support_malloc(static_cast<std::int32_t>(GarbageCollector::kAllocationBytes)));
-    MemoryLayout layout = memoryLayoutFromLinkSymbols();
-    layout.classType = vm_type(VMType::_java_Ljava_lang_Class);
-    layout.weakReferenceType = vm_type(VMType::_java_Ljava_lang_ref_WeakReference);
-    layout.proxyType = vm_type(VMType::_java_Lyq_kf_Proxy);
-    layout.autoCloseWeakRefType = vm_type(VMType::_java_Lyq_sni_AutoCloseWeakRef);
-    if (!hs->construct(layout, gcAllocation)) vm.setError(kVMErrorHeapSize);
-    setHeapSet(hs);
-
-    MemoryEnvironment env{};
+void bind_engine_to_memory(HeapSet* heap) {
+    MemoryEnvironment env = memoryEnvironment();
     env.currentOwnerFeature = current_owner_feature;
     env.currentThreadId = current_thread_id;
     env.chargeAllocationQuantum = charge_allocation_quantum;
@@ -193,24 +177,10 @@ VMComponent* create_memory_manager(Ostrevan& vm) {
     env.onGcStop = on_gc_stop;
     env.onOutOfMemoryErrorThrown = on_oome_thrown;
     env.onMarkStackOverflow = on_mark_stack_overflow;
-    env.currentTimeMillis = current_time_millis;
     setMemoryEnvironment(env);
-
-    hs->roots.add({RootPhase::kThreadStacks, visit_thread_roots_provider, nullptr});
-    return &hs->component;
-}
-
-bool memory_manager_initialize(VMComponent*) {
-    std::int8_t error = 0;
-    if (!heapSet()->initialize(&error)) {
-        ostrevan()->setError(error);
-        return false;
-    }
+    heap->roots.add({RootPhase::kThreadStacks, visit_thread_roots_provider, nullptr});
     publish_allocation_entry_points(
         {allocate_object, allocate_array, allocate_immortal_object, allocate_immortal_array});
-    return true;
 }
-
-void memory_manager_start(VMComponent*) { heapSet()->start(); }
 
 }  // namespace tarvelo

@@ -1,25 +1,22 @@
-// The memory manager inside the virtual machine: the heap component built
-// at creation, the functions the memory system calls back (the current
-// thread, its quota, OutOfMemoryError, the monitoring hooks), the
-// allocation entry points the thread records get, and the thread records
-// and Java stacks as roots of the collector.
+// What the execution engine gives the memory manager and takes from it:
+// the functions the memory system calls back (the current thread, its
+// quota, OutOfMemoryError, the monitoring hooks), the thread records and
+// Java stacks as roots of the collector, and the allocation entry points
+// the thread records get.
 #pragma once
 
 #include "platform/address.h"
 
 namespace tarvelo {
 
-struct Ostrevan;
-struct VMComponent;
+class HeapSet;
 struct VMThread;
 
-// The memory-manager component (id 8), or null when it could not be built
-// (error -13 recorded).
-VMComponent* create_memory_manager(Ostrevan& vm);
-
-// Component operations of the memory manager.
-bool memory_manager_initialize(VMComponent* self);
-void memory_manager_start(VMComponent* self);
+// Binds the engine to the memory manager just built: installs its entries
+// of the memory environment (keeping the others), adds the thread records
+// and stacks to the collector's roots and publishes the allocation entry
+// points.
+void bind_engine_to_memory(HeapSet* heap);
 
 // Allocations made by virtual-machine code on behalf of a thread that is not
 // the running one (a thread being started) charge, own and fail as that

@@ -2,6 +2,7 @@
 
 #include "platform/address.h"
 #include "vm/core/image_access.h"
+#include "vm/core/image_directory.h"
 #include "vm/core/java_stack.h"
 #include "vm/core/memory_binding.h"
 #include "vm/core/monitoring_hooks.h"
@@ -10,6 +11,7 @@
 #include "vm/core/vm_thread.h"
 #include "vm/core/kernel_thread_scheduler.h"
 #include "vm/core/link_config.h"
+#include "vm/core/memory_manager_binding.h"
 #include "vm/memory/object_header.h"
 #include "vm/core/monitor_manager.h"
 #include "vm/core/feature_rules_check.h"
@@ -55,15 +57,15 @@ void Ostrevan::createComponents() {
     addComponent(new_plain_component(kNativeResourceRegistry));
     check_system_properties(*this);
     addComponent(KernelThreadScheduler::create());
-    addComponent(create_memory_manager(*this));
+    bind_engine_to_memory(create_memory_manager(*this));
     addComponent(new_plain_component(kInternedStringIterator));
     addComponent(KernelMonitorManager::create());
     addComponent(new_plain_component(kWatchdogSupport));
     addComponent(new_plain_component(kNativeResourceCleaner));
-    addComponent(new_plain_component(kFeatureImageDirectory));
+    addComponent(FeatureImageDirectory::create());
     create_shared_buffer();
     threadTable = ThreadTable::create(*this);
-    addComponent(new_plain_component(kMemoryManagerCompanion));
+    addComponent(create_memory_manager_companion());
     stackAllocator = JavaStackAllocator::create();
     addComponent(stackAllocator);
     threadPool = VMThreadPool::create();

@@ -8,6 +8,9 @@ namespace tarvelo {
 
 namespace {
 
+// The most dimensions an array type can have, as in the class-file format.
+constexpr int kMaxArrayDimensions = 255;
+
 const void* T(word_t type) { return to_ptr<const void>(type); }
 bool isArray(word_t t) { return image::type_is_array(T(t)); }
 bool isInterface(word_t t) { return image::type_is_interface(T(t)); }
@@ -40,7 +43,10 @@ int VMJProcessor::interfaceTest(word_t klass, word_t iface) {
 int VMJProcessor::isAssignable(word_t source, word_t target) {
     word_t s = source;
     word_t t = target;
-    for (;;) {
+    // Each turn strips one array dimension from both types; no array type
+    // has more than 255, so a longer descent is a malformed (cyclic)
+    // element chain.
+    for (int turn = 0; turn <= kMaxArrayDimensions; ++turn) {
         if (s == t) return 1;
         if (isArray(s)) {
             if (!isArray(t)) return !isInterface(t) && depth(t) == 0 ? 1 : 0;
@@ -65,6 +71,7 @@ int VMJProcessor::isAssignable(word_t source, word_t target) {
         word_t hierarchy = image::class_hierarchy(T(s));
         return hierarchy != 0 && wordAt(hierarchy + 4u * dt) == t ? 1 : 0;
     }
+    return 0;
 }
 
 int VMJProcessor::isInstance(word_t type, word_t object) {

@@ -9,8 +9,8 @@
 
 namespace tarvelo {
 
-// One namespace with the processor helpers (vm/core/processor), so that
-// code may use both.
+// The type tests of the processor helpers (the arithmetic ones are in
+// processor/vmj_processor.h).
 namespace VMJProcessor {
 // 1 when a value of type `source` may be used where `target` is expected.
 int isAssignable(word_t source, word_t target);

@@ -10,13 +10,17 @@
 namespace tarvelo {
 
 enum ComponentId : std::uint32_t {
+    kMainHeap = 1,
+    kImmortalHeap = 2,
     kKernelFeatureComponent = 3,
+    kReferenceTracker = 5,
     kKernelMonitorManager = 6,
     kFeatureImageDirectory = 7,
     kMemoryManager = 8,
     kJavaStackAllocator = 9,
     kVMThreadPool = 10,
     kMemoryManagerCompanion = 11,
+    kSoftReferencePolicy = 12,
     kWatchdogSupport = 13,
     kNativeResourceRegistry = 14,
     kKernelThreadScheduler = 15,

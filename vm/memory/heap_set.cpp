@@ -16,12 +16,6 @@ HeapSet* gHeapSet = nullptr;
 // that keeps answering true cannot hold the allocation for ever.
 constexpr int kMaxHandlerRestarts = 16;
 
-// Memory-manager component ids of the heap's own parts.
-constexpr std::uint32_t kCompactingHeapId = 1;
-constexpr std::uint32_t kImmortalHeapId = 2;
-constexpr std::uint32_t kReferenceTrackerId = 5;
-constexpr std::uint32_t kSoftReferencePolicyId = 12;
-
 }  // namespace
 
 HeapSet* heapSet() { return gHeapSet; }
@@ -30,10 +24,10 @@ void setHeapSet(HeapSet* hs) { gHeapSet = hs; }
 bool HeapSet::construct(const MemoryLayout& layout, word_t gcAllocation) {
     setMemoryLayout(layout);
     component.classId = kMemoryManager;
-    mainHeap.component.classId = kCompactingHeapId;
-    immortalHeap.component.classId = kImmortalHeapId;
-    tracker.component.classId = kReferenceTrackerId;
-    softPolicy.component.classId = kSoftReferencePolicyId;
+    mainHeap.component.classId = kMainHeap;
+    immortalHeap.component.classId = kImmortalHeap;
+    tracker.component.classId = kReferenceTracker;
+    softPolicy.component.classId = kSoftReferencePolicy;
     bool ok = mainHeap.setUp(this, layout.heapStart, layout.heapEnd, layout.heapInitialSize);
     immortalHeap.setUp(this, layout.immortalsStart, layout.immortalsEnd);
     tracker.heapSet = this;
@@ -47,26 +41,31 @@ bool HeapSet::initialize(std::int8_t* error) {
         *error = -18;
         return false;
     }
-    const MemoryLayout& layout = memoryLayout();
-    std::uint32_t frames = layout.oomeFramesEnd - layout.oomeFramesStart;
-    if (layout.oomeFramesEnd < layout.oomeFramesStart || frames < 12u || (frames - 4u) % 8u != 0) {
-        *error = -128;
-        return false;
-    }
-    if (!softPolicy.initialize()) {
+    if (!frameRecordValid() || !softPolicy.initialize()) {
         *error = -128;
         return false;
     }
     return true;
 }
 
+bool HeapSet::frameRecordValid() const {
+    const MemoryLayout& layout = memoryLayout();
+    if (layout.oomeFramesEnd < layout.oomeFramesStart) return false;
+    std::uint32_t frames = layout.oomeFramesEnd - layout.oomeFramesStart;
+    return frames >= 12u && (frames - 4u) % 8u == 0;
+}
+
+void HeapSet::reset() {
+    lastAnalysed = 0;
+    collectionRunning = 0;
+    kernelAllocatedBytes = 4;
+}
+
 void HeapSet::start() {
     mainHeap.reset();
     immortalHeap.reset();
     tracker.reset();
-    lastAnalysed = 0;
-    collectionRunning = 0;
-    kernelAllocatedBytes = 4;
+    reset();
 }
 
 bool HeapSet::registerReleaseHandler(MemoryReleaseHandler* handler) {

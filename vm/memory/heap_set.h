@@ -28,10 +28,20 @@ class HeapSet {
     bool construct(const MemoryLayout& layout, word_t gcAllocation);
     // Pattern test of both regions, the frame-record check and the release
     // registration of the soft-reference policy; false with the VM error in
-    // `*error`.
+    // `*error`. (In the virtual machine each part runs as the initialise
+    // operation of its own component.)
     bool initialize(std::int8_t* error);
-    // Component start: resets both heaps and the tracker.
+    // Resets both heaps, the tracker and the heap set's own state. (In the
+    // virtual machine each part runs as the start operation of its own
+    // component.)
     void start();
+
+    // The OutOfMemoryError frame record holds a count word and at least one
+    // (bytecode address, method) pair: 4 more than a multiple of 8 bytes.
+    bool frameRecordValid() const;
+    // The heap set's own start: no last analysed object, no collection
+    // running, the kernel's allocated bytes back to their base.
+    void reset();
 
     // --- Allocation entry points: 0 after making OutOfMemoryError pending.
     word_t allocateObject(word_t type);

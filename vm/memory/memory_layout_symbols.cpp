@@ -3,6 +3,12 @@
 #include "vm/core/image/image_symbols.h"
 #include "vm/memory/memory_layout.h"
 
+// Type headers the memory system names; every image defines them.
+extern "C" const char _java_Ljava_lang_Class[];
+extern "C" const char _java_Ljava_lang_ref_WeakReference[];
+extern "C" const char _java_Lyq_kf_Proxy[];
+extern "C" const char _java_Lyq_sni_AutoCloseWeakRef[];
+
 namespace tarvelo {
 
 MemoryLayout memoryLayoutFromLinkSymbols() {
@@ -23,9 +29,12 @@ MemoryLayout memoryLayoutFromLinkSymbols() {
     l.imageEnd = to_word(_java_vornsection_end);
     l.outOfMemoryError = to_word(_java_Object_OutOfMemory);
     l.softRefMsPerFreeKb = link_value(_java_softRef_LRU_msPerFreeKb);
-    // The types the collector names (java.lang.Class, WeakReference,
-    // yq.kf.Proxy, yq.sni.AutoCloseWeakRef) are filled in by the virtual
-    // machine from the image's type symbols; SoftReference is absent (0).
+    l.classType = to_word(_java_Ljava_lang_Class);
+    l.weakReferenceType = to_word(_java_Ljava_lang_ref_WeakReference);
+    l.proxyType = to_word(_java_Lyq_kf_Proxy);
+    l.autoCloseWeakRefType = to_word(_java_Lyq_sni_AutoCloseWeakRef);
+    // The image has no soft-reference type: soft semantics stay unused.
+    l.softReferenceType = 0;
     return l;
 }
 

@@ -141,11 +141,15 @@ TEST_F(CollectorTest, WeakReferencesClearAndQueue) {
 TEST_F(CollectorTest, EnqueueResumesAWaiterOnlyOnAnEmptyQueue) {
     build(8192);
     root(0) = newObject(t.queue);
-    wordAt(root(0) - 12) = 0x1234;  // a waiting thread
+    // The waiting thread's object: a real object, since the collections of
+    // the stress mode mark through the queue's slots.
+    word_t waiter = newObject(t.leaf);
+    wordAt(root(0) - 12) = waiter;
     root(1) = newWeak(0, root(0));
     root(2) = newWeak(0, root(0));
     EXPECT_TRUE(hs().tracker.enqueue(root(1)));
-    EXPECT_EQ(envLog().resumed.size(), 1u);
+    ASSERT_EQ(envLog().resumed.size(), 1u);
+    EXPECT_EQ(envLog().resumed[0], wordAt(root(0) - 12));
     EXPECT_TRUE(hs().tracker.enqueue(root(2)));
     EXPECT_EQ(envLog().resumed.size(), 1u) << "the queue was not empty";
     EXPECT_EQ(wordAt(root(2) - 16), root(1)) << "queue link";
