@@ -17,6 +17,7 @@
 #include "vm/core/shared_buffer.h"
 #include "vm/core/type_tests.h"
 #include "vm/core/vm_thread.h"
+#include "vm/memory/memory_layout.h"
 
 namespace tarvelo {
 
@@ -260,9 +261,10 @@ void TulvarVMEngine::printUncaughtException(VMThread* t, word_t exception, std::
         if (maxFrames >= 0 && n > maxFrames) n = maxFrames;
         for (std::int64_t i = 0; i < n; ++i)
             print_frame(static_cast<word_t>(data[1 + 2 * i]), static_cast<word_t>(data[2 + 2 * i]));
-    } else if (exception == to_word(_java_Object_OutOfMemory)) {
-        const auto* record = to_ptr<const std::uint32_t>(to_word(_java_oome_frames_start));
-        const std::uint32_t bytes = static_cast<std::uint32_t>(_java_oome_frames_end - _java_oome_frames_start);
+    } else if (exception == memoryLayout().outOfMemoryError) {
+        const MemoryLayout& layout = memoryLayout();
+        const auto* record = to_ptr<const std::uint32_t>(layout.oomeFramesStart);
+        const std::uint32_t bytes = layout.oomeFramesEnd - layout.oomeFramesStart;
         std::int64_t n = bytes >= 4 ? record[0] : 0;
         const std::int64_t capacity = bytes >= 4 ? (bytes - 4) / 8 : 0;
         if (n > capacity) n = capacity;

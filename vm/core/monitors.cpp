@@ -5,7 +5,6 @@
 #include "vm/core/engine.h"
 #include "vm/core/execution_context.h"
 #include "vm/core/feature_context.h"
-#include "vm/core/image/image_symbols.h"
 #include "vm/core/kernel_thread_scheduler.h"
 #include "vm/core/link_config.h"
 #include "vm/core/monitor_manager.h"
@@ -13,6 +12,7 @@
 #include "vm/core/runtime_prelude.h"
 #include "vm/core/thread_table.h"
 #include "vm/core/vm_thread.h"
+#include "vm/memory/memory_layout.h"
 #include "vm/memory/object_header.h"
 
 namespace tarvelo {
@@ -58,8 +58,8 @@ struct SideTable {
 SideTable side_table;
 
 bool in_writable_heap(word_t obj) {
-    return (obj >= to_word(_java_heap_start) + 4 && obj < to_word(_java_heap_end)) ||
-           (obj >= to_word(_java_immortals_start) && obj < to_word(_java_immortals_end));
+    const MemoryLayout& l = memoryLayout();
+    return (obj >= l.heapStart + 4 && obj < l.heapEnd) || (obj >= l.immortalsStart && obj < l.immortalsEnd);
 }
 
 std::uint32_t& header_of(word_t obj) { return *to_ptr<std::uint32_t>(obj); }
