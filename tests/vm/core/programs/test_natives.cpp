@@ -157,6 +157,14 @@ std::int32_t Java_app_Natives_fail(std::int32_t code) {
 void Java_app_Natives_failNoMessage() { SNI_throwNativeException(-9, reinterpret_cast<const char*>(-1)); }
 void Java_app_Natives_failIo() { SNI_throwNativeIOException(-5, "io failure"); }
 
+// A message of 600 bytes: the exception keeps its first 512.
+void Java_app_Natives_failLongMessage() {
+    static char message[601];
+    for (int i = 0; i < 600; ++i) message[i] = static_cast<char>('a' + i % 26);
+    message[600] = '\0';
+    SNI_throwNativeException(-11, message);
+}
+
 // Suspends until another task resumes the thread; the callback then
 // returns x + its argument + the resume argument.
 std::int32_t Java_app_Natives_waitFor(std::int32_t x) {
