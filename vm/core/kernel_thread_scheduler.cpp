@@ -291,7 +291,10 @@ VMThread* KernelThreadScheduler::pickNextThread(std::int64_t now) {
             if (VMThread* head = readyHeads[q].get()) head->prev.set(chosen); else readyTails[q].set(chosen);
             readyHeads[q].set(chosen);
         }
-        if (chosen != current.get() || chosen->state != kThreadRunning) set_thread_state(chosen, kThreadRunning);
+        VMThread* previous = current.get();
+        if (previous != nullptr && previous != chosen && previous->state == kThreadRunning)
+            set_thread_state(previous, kThreadReady);
+        if (chosen != previous || chosen->state != kThreadRunning) set_thread_state(chosen, kThreadRunning);
         current.set(chosen);
         currentLeft = 0;
         return chosen;
