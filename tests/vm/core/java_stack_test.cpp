@@ -29,7 +29,9 @@ TEST_P(StackArea, AcceptsOnlyUsableLayouts) {
     const AreaCase& c = GetParam();
     JavaStackAllocator a{};
     EXPECT_EQ(a.setUp(area + c.offset, c.size, c.block, 25600), c.accepted) << c.what;
-    if (c.accepted) EXPECT_EQ(a.freeBlocks(), c.size / c.block) << c.what;
+    if (c.accepted) {
+        EXPECT_EQ(a.freeBlocks(), c.size / c.block) << c.what;
+    }
 }
 
 const AreaCase kAreas[] = {
