@@ -12,19 +12,13 @@
 
 using tarvelo::test::run_scenario;
 using tarvelo::test::spawn;
-using tarvelo::test::Trace;
+using tarvelo::test::trace;
 using Lines = std::vector<std::string>;
 
 namespace {
 
-Trace* trace = nullptr;
 
-class DelayTest : public ::testing::Test {
-protected:
-    void SetUp() override { trace = &record; }
-    void TearDown() override { trace = nullptr; }
-    Trace record;
-};
+using DelayTest = tarvelo::test::TracedTest;
 
 }  // namespace
 

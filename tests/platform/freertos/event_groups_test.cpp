@@ -14,20 +14,14 @@
 
 using tarvelo::test::run_scenario;
 using tarvelo::test::spawn;
-using tarvelo::test::Trace;
+using tarvelo::test::trace;
 using Lines = std::vector<std::string>;
 
 namespace {
 
-Trace* trace = nullptr;
 EventGroupHandle_t group = nullptr;
 
-class EventGroupTest : public ::testing::Test {
-protected:
-    void SetUp() override { trace = &record; }
-    void TearDown() override { trace = nullptr; }
-    Trace record;
-};
+using EventGroupTest = tarvelo::test::TracedTest;
 
 struct Waiter {
     const char* name;

@@ -20,23 +20,21 @@
 using tarvelo::test::run_scenario;
 using tarvelo::test::spawn;
 using tarvelo::test::Trace;
+using tarvelo::test::trace;
 using Lines = std::vector<std::string>;
 
 namespace {
 
-Trace* trace = nullptr;
 SemaphoreHandle_t sem = nullptr;
 std::atomic<bool> high_ran{false};
 std::atomic<bool> isr_done{false};
 
-class InterruptTest : public ::testing::Test {
+class InterruptTest : public tarvelo::test::TracedTest {
 protected:
     void SetUp() override {
-        trace = &record;
+        TracedTest::SetUp();
         high_ran.store(false);
     }
-    void TearDown() override { trace = nullptr; }
-    Trace record;
 };
 
 // Gives the semaphore and asks for the switch at the end of the interrupt.

@@ -13,20 +13,14 @@
 
 using tarvelo::test::run_scenario;
 using tarvelo::test::spawn;
-using tarvelo::test::Trace;
+using tarvelo::test::trace;
 using Lines = std::vector<std::string>;
 
 namespace {
 
-Trace* trace = nullptr;
 TaskHandle_t target = nullptr;
 
-class NotificationTest : public ::testing::Test {
-protected:
-    void SetUp() override { trace = &record; }
-    void TearDown() override { trace = nullptr; }
-    Trace record;
-};
+using NotificationTest = tarvelo::test::TracedTest;
 
 }  // namespace
 

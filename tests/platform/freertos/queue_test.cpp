@@ -15,20 +15,14 @@
 
 using tarvelo::test::run_scenario;
 using tarvelo::test::spawn;
-using tarvelo::test::Trace;
+using tarvelo::test::trace;
 using Lines = std::vector<std::string>;
 
 namespace {
 
-Trace* trace = nullptr;
 QueueHandle_t q = nullptr;
 
-class QueueTest : public ::testing::Test {
-protected:
-    void SetUp() override { trace = &record; }
-    void TearDown() override { trace = nullptr; }
-    Trace record;
-};
+using QueueTest = tarvelo::test::TracedTest;
 
 }  // namespace
 

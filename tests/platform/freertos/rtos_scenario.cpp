@@ -4,6 +4,8 @@
 
 namespace tarvelo::test {
 
+Trace* trace = nullptr;
+
 namespace {
 
 const std::function<void()>* scenario_root = nullptr;

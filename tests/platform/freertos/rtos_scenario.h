@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "FreeRTOS.h"
 #include "sim_clock.h"
 #include "task.h"
@@ -43,6 +45,18 @@ private:
     };
     Event events_[kCapacity]{};
     std::atomic<int> size_{0};
+};
+
+// The trace of the test that runs: task functions take no captures, so they
+// reach it through this pointer.
+extern Trace* trace;
+
+// A test whose scenario records into a trace of its own.
+class TracedTest : public ::testing::Test {
+protected:
+    void SetUp() override { trace = &record; }
+    void TearDown() override { trace = nullptr; }
+    Trace record;
 };
 
 // Creates a task or fails the test; returns its handle.

@@ -16,20 +16,14 @@
 
 using tarvelo::test::run_scenario;
 using tarvelo::test::spawn;
-using tarvelo::test::Trace;
+using tarvelo::test::trace;
 using Lines = std::vector<std::string>;
 
 namespace {
 
-Trace* trace = nullptr;
 SemaphoreHandle_t sem = nullptr;
 
-class SchedulerTest : public ::testing::Test {
-protected:
-    void SetUp() override { trace = &record; }
-    void TearDown() override { trace = nullptr; }
-    Trace record;
-};
+using SchedulerTest = tarvelo::test::TracedTest;
 
 void delete_self() { vTaskDelete(nullptr); }
 

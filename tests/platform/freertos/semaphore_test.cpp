@@ -14,22 +14,16 @@
 
 using tarvelo::test::run_scenario;
 using tarvelo::test::spawn;
-using tarvelo::test::Trace;
+using tarvelo::test::trace;
 using Lines = std::vector<std::string>;
 
 namespace {
 
-Trace* trace = nullptr;
 SemaphoreHandle_t mutex = nullptr;
 SemaphoreHandle_t go_high = nullptr;
 SemaphoreHandle_t go_middle = nullptr;
 
-class SemaphoreTest : public ::testing::Test {
-protected:
-    void SetUp() override { trace = &record; }
-    void TearDown() override { trace = nullptr; }
-    Trace record;
-};
+using SemaphoreTest = tarvelo::test::TracedTest;
 
 }  // namespace
 

@@ -19,20 +19,14 @@
 
 using tarvelo::test::run_scenario;
 using tarvelo::test::spawn;
-using tarvelo::test::Trace;
+using tarvelo::test::trace;
 using Lines = std::vector<std::string>;
 
 namespace {
 
-Trace* trace = nullptr;
 TimerHandle_t timer = nullptr;
 
-class TimerTest : public ::testing::Test {
-protected:
-    void SetUp() override { trace = &record; }
-    void TearDown() override { trace = nullptr; }
-    Trace record;
-};
+using TimerTest = tarvelo::test::TracedTest;
 
 void record_expiry(TimerHandle_t) { trace->add("fired", xTaskGetTickCount()); }
 

@@ -133,7 +133,7 @@ TEST(MethodAssembler, NativeBodiesHaveTheirInstructionLengths) {
 }
 
 // The argument placement of the procedure-call standard: four words in
-// core registers, then the stack; a long on an even slot; the spec's
+// core registers, then the stack; a long on an even slot; the documented
 // example of seven arguments with a long result and an I/O exception.
 TEST(MethodAssembler, NativeInterfaceDescriptorsPlaceArguments) {
     auto l = link(R"(

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/vm/core/vm_scenario.h"
-#include "vm/core/sni.h"
+#include "vm/core/engine/sni.h"
 
 using tarvelo::test::as_status;
 using tarvelo::test::run_vm_scenario;

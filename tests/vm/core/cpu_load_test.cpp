@@ -7,7 +7,7 @@
 #include "task.h"
 #include "tests/support/isolated_run.h"
 #include "tests/support/task_harness.h"
-#include "vm/core/cpu_load.h"
+#include "vm/core/startup/cpu_load.h"
 
 namespace {
 // Off, the idle task's passes go uncounted, as on a board whose idle task

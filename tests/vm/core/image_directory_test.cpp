@@ -7,7 +7,7 @@
 #include <string>
 
 #include "tests/vm/core/image/synthetic_image.h"
-#include "vm/core/image_directory.h"
+#include "vm/core/image/image_directory.h"
 
 using namespace tarvelo;
 using tarvelo::test::DirectoryEnvironment;

@@ -12,8 +12,8 @@
 #include "vm/core/image/image_symbols.h"
 #include "vm/core/image/string_record.h"
 #include "vm/core/image/type_record.h"
-#include "vm/core/image_directory.h"
-#include "vm/core/sni.h"
+#include "vm/core/image/image_directory.h"
+#include "vm/core/engine/sni.h"
 #include "vm/memory/memory_environment.h"
 #include "vm/memory/object_header.h"
 

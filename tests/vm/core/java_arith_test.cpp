@@ -1,4 +1,4 @@
-#include "vm/core/java_arith.h"
+#include "vm/core/processor/java_arith.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "vm/core/java_stack.h"
-#include "vm/core/vm_thread.h"
+#include "vm/core/threads/java_stack.h"
+#include "vm/core/threads/vm_thread.h"
 
 namespace {
 

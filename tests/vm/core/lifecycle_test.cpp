@@ -3,9 +3,9 @@
 
 #include <vector>
 
-#include "vm/core/ostrevan.h"
-#include "vm/core/reschedule.h"
-#include "vm/core/sni.h"
+#include "vm/core/lifecycle/ostrevan.h"
+#include "vm/core/threads/reschedule.h"
+#include "vm/core/engine/sni.h"
 #include "tests/vm/core/vm_scenario.h"
 
 using tarvelo::Ostrevan;

@@ -6,8 +6,8 @@
 #include "sim_clock.h"
 #include "task.h"
 #include "tests/support/task_harness.h"
-#include "vm/core/os_port.h"
-#include "vm/core/reschedule.h"
+#include "vm/core/port/os_port.h"
+#include "vm/core/threads/reschedule.h"
 
 using tarvelo::rescheduleRequested;
 using tarvelo::test::run_in_task;

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "tests/vm/core/vm_scenario.h"
-#include "vm/core/execution_context.h"
-#include "vm/core/sni.h"
-#include "vm/core/vm_thread.h"
+#include "vm/core/engine/execution_context.h"
+#include "vm/core/engine/sni.h"
+#include "vm/core/threads/vm_thread.h"
 
 namespace {
 std::vector<int> recorded;

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/vm/core/vm_scenario.h"
-#include "vm/core/sni.h"
+#include "vm/core/engine/sni.h"
 #include "vm/memory/support_allocator.h"
 
 TEST(RuntimeRegion, DefaultConfigurationFitsTheDevicesRegion) {

@@ -3,8 +3,8 @@
 // its thread ended finds nothing even when the slot was reused.
 #include <gtest/gtest.h>
 
-#include "vm/core/thread_table.h"
-#include "vm/core/vm_thread.h"
+#include "vm/core/threads/thread_table.h"
+#include "vm/core/threads/vm_thread.h"
 
 namespace {
 

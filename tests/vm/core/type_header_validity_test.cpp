@@ -8,7 +8,7 @@
 
 #include "tests/vm/core/image/synthetic_image.h"
 #include "vm/core/image/type_record.h"
-#include "vm/core/image_directory.h"
+#include "vm/core/image/image_directory.h"
 #include "vm/memory/object_header.h"
 
 using namespace tarvelo;

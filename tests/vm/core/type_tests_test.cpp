@@ -7,7 +7,7 @@
 
 #include "tests/vm/core/image/synthetic_image.h"
 #include "vm/core/image/type_record.h"
-#include "vm/core/type_tests.h"
+#include "vm/core/image/type_tests.h"
 #include "vm/memory/memory_layout.h"
 #include "vm/memory/object_header.h"
 

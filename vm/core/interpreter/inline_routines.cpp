@@ -4,14 +4,14 @@
 #include <bit>
 #include <cstring>
 
-#include "vm/core/engine.h"
-#include "vm/core/execution_context.h"
-#include "vm/core/frame_record.h"
+#include "vm/core/engine/engine.h"
+#include "vm/core/engine/execution_context.h"
+#include "vm/core/engine/frame_record.h"
 #include "vm/core/intrinsics/byte_array_intrinsics.h"
 #include "vm/core/intrinsics/intrinsic_opcodes.h"
-#include "vm/core/java_objects.h"
-#include "vm/core/runtime_prelude.h"
-#include "vm/core/vm_thread.h"
+#include "vm/core/engine/java_objects.h"
+#include "vm/core/engine/runtime_prelude.h"
+#include "vm/core/threads/vm_thread.h"
 
 namespace tarvelo {
 

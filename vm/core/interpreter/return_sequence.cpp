@@ -3,12 +3,12 @@
 // frame leaves behind so that the collector never sees a dead reference.
 #include <cstring>
 
-#include "vm/core/engine.h"
-#include "vm/core/feature_context.h"
-#include "vm/core/frame_record.h"
+#include "vm/core/engine/engine.h"
+#include "vm/core/engine/feature_context.h"
+#include "vm/core/engine/frame_record.h"
 #include "vm/core/interpreter/interpreter.h"
-#include "vm/core/runtime_prelude.h"
-#include "vm/core/vm_thread.h"
+#include "vm/core/engine/runtime_prelude.h"
+#include "vm/core/threads/vm_thread.h"
 
 namespace tarvelo {
 

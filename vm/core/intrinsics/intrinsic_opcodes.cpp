@@ -3,7 +3,7 @@
 #include <bit>
 #include <cmath>
 
-#include "vm/core/java_arith.h"
+#include "vm/core/processor/java_arith.h"
 #include "vm/core/processor/vmj_processor.h"
 #include "vm/core/runtime_support/math.h"
 

@@ -5,11 +5,11 @@
 #include <cstring>
 
 #include "vm/core/bytecode/opcodes.h"
-#include "vm/core/execution_context.h"
-#include "vm/core/frame_record.h"
-#include "vm/core/java_objects.h"
-#include "vm/core/native_interface.h"
-#include "vm/core/vm_thread.h"
+#include "vm/core/engine/execution_context.h"
+#include "vm/core/engine/frame_record.h"
+#include "vm/core/engine/java_objects.h"
+#include "vm/core/engine/native_interface.h"
+#include "vm/core/threads/vm_thread.h"
 
 namespace tarvelo {
 

@@ -12,7 +12,7 @@
 
 #include <cstdint>
 
-#include "vm/core/java_arith.h"
+#include "vm/core/processor/java_arith.h"
 
 namespace tarvelo::VMJProcessor {
 

@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "vm/core/java_arith.h"
+#include "vm/core/processor/java_arith.h"
 
 namespace tarvelo::rt {
 

@@ -1,6 +1,6 @@
 #include "vm/core/runtime_support/fp_convert.h"
 
-#include "vm/core/java_arith.h"
+#include "vm/core/processor/java_arith.h"
 
 namespace tarvelo::rt::FPUtil {
 

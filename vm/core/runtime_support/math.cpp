@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "vm/core/java_arith.h"
+#include "vm/core/processor/java_arith.h"
 
 namespace tarvelo::rt::Math {
 

@@ -2,7 +2,7 @@
 
 #include <span>
 
-#include "vm/core/os_port.h"
+#include "vm/core/port/os_port.h"
 #include "vm/core/runtime_support/decimal_text.h"
 
 namespace tarvelo::rt::SystemOut {

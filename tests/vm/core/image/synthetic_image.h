@@ -12,7 +12,7 @@
 #include <utility>
 
 #include "platform/address.h"
-#include "vm/core/image_directory.h"
+#include "vm/core/image/image_directory.h"
 #include "vm/memory/feature_record.h"
 
 namespace tarvelo::test {

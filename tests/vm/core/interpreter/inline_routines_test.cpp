@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "vm/core/interpreter/inline_routines.h"
-#include "vm/core/word_ptr.h"
+#include "vm/core/engine/word_ptr.h"
 
 namespace {
 

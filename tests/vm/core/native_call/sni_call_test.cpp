@@ -7,9 +7,9 @@
 #include <cstring>
 
 #include "platform/address.h"
-#include "vm/core/frame_record.h"
+#include "vm/core/engine/frame_record.h"
 #include "vm/core/native_call/sni_call.h"
-#include "vm/core/vm_thread.h"
+#include "vm/core/threads/vm_thread.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <cstring>
 
 #include "platform/board/debug_console.h"
-#include "vm/core/execution_context.h"
-#include "vm/core/java_objects.h"
-#include "vm/core/ostrevan.h"
-#include "vm/core/vm_thread.h"
+#include "vm/core/engine/execution_context.h"
+#include "vm/core/engine/java_objects.h"
+#include "vm/core/lifecycle/ostrevan.h"
+#include "vm/core/threads/vm_thread.h"
 
 using tarvelo::ExecutionContext;
 using tarvelo::VMThread;
@@ -69,10 +69,10 @@ void VMNative_app_Out_exit(VMThread* t) {
 
 #include "FreeRTOS.h"
 #include "task.h"
-#include "vm/core/kernel_thread_scheduler.h"
-#include "vm/core/os_port.h"
-#include "vm/core/runtime_prelude.h"
-#include "vm/core/sni.h"
+#include "vm/core/threads/kernel_thread_scheduler.h"
+#include "vm/core/port/os_port.h"
+#include "vm/core/engine/runtime_prelude.h"
+#include "vm/core/engine/sni.h"
 
 namespace {
 
@@ -221,7 +221,7 @@ void VMNative_app_Natives_suspendAndThrow(VMThread* t) {
 
 // --- Threads, indirect calls ------------------------------------------------------------------
 
-#include "vm/core/vm_runtime.h"
+#include "vm/core/lifecycle/vm_runtime.h"
 
 extern "C" {
 

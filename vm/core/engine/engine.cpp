@@ -1,0 +1,417 @@
+#include "vm/core/engine/engine.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "vm/core/engine/allocation_entry_points.h"
+#include "vm/core/engine/execution_context.h"
+#include "vm/core/engine/feature_context.h"
+#include "vm/core/image/image_access.h"
+#include "vm/core/engine/java_objects.h"
+#include "vm/core/threads/java_stack.h"
+#include "vm/core/engine/monitoring_hooks.h"
+#include "vm/core/lifecycle/ostrevan.h"
+#include "vm/core/engine/runtime_prelude.h"
+#include "vm/core/threads/schedule_context.h"
+#include "vm/core/threads/thread_table.h"
+#include "vm/core/image/type_record.h"
+#include "vm/core/threads/vm_thread.h"
+#include "vm/memory/object_header.h"
+
+namespace tarvelo {
+
+namespace {
+
+using image::MethodHeader;
+
+std::uint8_t* bytes_of(void* p) { return static_cast<std::uint8_t*>(p); }
+
+void raise_stack_overflow(VMThread* t, std::int32_t code) {
+    char text[12];
+    std::snprintf(text, sizeof text, "%d", static_cast<int>(code));
+    ExecutionContext::throwNew(t, types::stack_overflow(), text);
+}
+
+// The callee's application context, or false with the exception that
+// forbids the call pending.
+bool callee_context(VMThread* t, const MethodHeader& h, bool hadFrame, word_t* context) {
+    word_t current = t->ownerFeature;
+    *context = current;
+    if (h.keep_context) return true;
+    if (!hadFrame) {
+        *context = object_owner_feature(t->javaThread);
+        return true;
+    }
+    word_t owner = object_owner_feature(t->thisObject);
+    if (owner == 0 || owner == current) return true;
+    if (current == 0) {
+        *context = owner;
+        return true;
+    }
+    ExecutionContext::throwNew(t, types::illegal_access_error());
+    return false;
+}
+
+}  // namespace
+
+// --- Threads -----------------------------------------------------------------------
+
+bool TulvarVMEngine::bindThread(VMThread* t, word_t threadObject) {
+    ThreadTable* table = thread_table();
+    if (table == nullptr) return false;
+    t->currentFrame = 0;
+    t->refWindow = 0;
+    t->pendingException = 0;
+    t->uncaughtException = 0;
+    t->throwDepth = 0;
+    t->ownerFeature = 0;
+    t->heldMonitorCount = 0;
+    t->kernelMonitorDepth = 0;
+    t->monitorWaiters.set(nullptr);
+    t->waitObject = 0;
+    t->interruptStatus = 0;
+    t->next.set(nullptr);
+    t->prev.set(nullptr);
+    t->objectAllocator = function_word(allocation_entry_points().object);
+    t->arrayAllocator = function_word(allocation_entry_points().array);
+    t->threadId = make_thread_id(next_unique_number(), t->slot());
+    if (!table->addThread(t)) return false;
+    linkThreadObject(t, threadObject);
+    std::int32_t priority = java::thread_priority(threadObject);
+    if (priority < 1 || priority > 10) priority = 5;
+    t->basePriority = static_cast<std::int8_t>(priority);
+    t->effectivePriority = static_cast<std::int8_t>(priority);
+    return true;
+}
+
+void TulvarVMEngine::linkThreadObject(VMThread* t, word_t threadObject) {
+    t->javaThread = threadObject;
+    java::thread_id(threadObject) = t->threadId;
+}
+
+bool TulvarVMEngine::initializeThread(VMThread* t) {
+    JavaStackAllocator* alloc = java_stack_allocator();
+    std::int32_t result = alloc->allocStackBlock(t, 0);
+    if (result != kStackBlockTaken) {
+        raise_stack_overflow(t, result);
+        return false;
+    }
+    t->currentBlock = t->topBlock;
+    JavaStackMeter* meter = t->stackMeter.get();
+    meter->block = t->currentBlock;
+    meter->leastFree = static_cast<std::int32_t>(alloc->maxFrameBytes);
+    clearFrame(t);
+    if (trace_started()) OSTV_MONITOR_on_thread_create(static_cast<std::int32_t>(t->threadId));
+    return true;
+}
+
+void TulvarVMEngine::releaseThread(VMThread* t) {
+    if (t->javaThread != 0) java::thread_id(t->javaThread) = static_cast<std::uint32_t>(java::kThreadIdEnded);
+    java_stack_allocator()->releaseStack(t);
+    if (ThreadTable* table = thread_table()) table->removeThread(t);
+    t->currentFrame = 0;
+    t->refWindow = 0;
+    t->javaThread = 0;
+    t->pendingException = 0;
+    t->uncaughtException = 0;
+    t->thisObject = 0;
+    t->featureThreadObject = 0;
+}
+
+void TulvarVMEngine::clearFrame(VMThread* t) {
+    t->currentFrame = 0;
+    t->refWindow = 0;
+    if (StackBlock* bottom = JavaStackAllocator::bottomBlock(t)) t->currentBlock.set(bottom);
+}
+
+// --- Activations ---------------------------------------------------------------------
+
+bool TulvarVMEngine::invokeMethod(VMThread* t, word_t method, word_t* refArgs, std::int32_t* primTop) {
+    const MethodHeader h = method_header(method);
+    const std::uint32_t refTotal = 4u * (h.ref_base + h.refs_above);
+    const std::uint32_t primTotal = 4u * (h.frame_words + h.prim_below);
+    std::uint8_t* ref = bytes_of(refArgs);
+    std::uint8_t* top = bytes_of(primTop);
+    StackBlock* block = t->currentBlock.get();
+    FrameRecord* caller = t->frame();
+    const bool hadFrame = caller != nullptr;
+    bool newBlock = false;
+
+    if (top - primTotal < ref + refTotal) {
+        JavaStackAllocator* alloc = java_stack_allocator();
+        const std::uint32_t needed = refTotal + primTotal;
+        StackBlock* next = alloc->findStackBlock(t, needed);
+        if (next == nullptr) {
+            std::int32_t result = alloc->allocStackBlock(t, needed);
+            if (result != kStackBlockTaken) {
+                raise_stack_overflow(t, result);
+                throwPendingException(t);
+                return false;
+            }
+            next = t->topBlock.get();
+        }
+        block->savedFrame = static_cast<std::uint16_t>(hadFrame ? bytes_of(caller) - block->bytes() : 0);
+        block->savedRefWindow = static_cast<std::uint16_t>(hadFrame ? to_ptr<std::uint8_t>(t->refWindow) - block->bytes() : 0);
+        block->savedPrimTop = static_cast<std::uint16_t>((top - block->bytes()) / 4);
+        block->savedRefArgs = static_cast<std::uint16_t>((ref - block->bytes()) / 4);
+        const std::uint32_t primWords = h.prim_words();
+        std::memmove(next->firstRef(), ref, 4u * h.ref_args);
+        std::memmove(next->end() - 4u * primWords, top - 4u * primWords, 4u * primWords);
+        ref = bytes_of(next->firstRef());
+        top = next->end();
+        block = next;
+        newBlock = true;
+    }
+
+    // The method's own reference registers start out null.
+    auto* refs = reinterpret_cast<word_t*>(ref);
+    for (std::uint32_t i = h.ref_args, n = h.ref_base + h.refs_above; i < n; ++i) refs[i] = 0;
+
+    // The application context: it stays unless the receiver belongs to
+    // another application (or the thread starts its first frame).
+    word_t context = t->ownerFeature;
+    if (!h.keep_context && (!hadFrame || (t->thisObject != 0 && object_owner_feature(t->thisObject) != context))) {
+        if (!callee_context(t, h, hadFrame, &context)) {
+            throwPendingException(t);
+            return false;
+        }
+        if (context != 0 && !feature_is_started(context)) {
+            throw_dead_feature(t);
+            throwPendingException(t);
+            return false;
+        }
+    }
+
+    const std::int32_t freeBytes = static_cast<std::int32_t>((top - primTotal) - (ref + refTotal));
+    JavaStackMeter* meter = t->stackMeter.get();
+    if (meter->block.get() == block) {
+        if (freeBytes < meter->leastFree) meter->leastFree = freeBytes;
+    } else if (block->link.get() == meter->block.get()) {
+        meter->block.set(block);
+        meter->leastFree = freeBytes;
+    }
+
+    auto* frame = reinterpret_cast<FrameRecord*>(top - 4u * h.frame_words);
+    if (!hadFrame) {
+        frame->flags = kFrameNewBlock | kFrameFirst;
+        frame->callerRefDelta = 0;
+    } else if (newBlock) {
+        frame->flags = kFrameNewBlock;
+        frame->callerRefDelta = 0;
+    } else {
+        frame->flags = static_cast<std::uint16_t>((bytes_of(caller) - bytes_of(frame)) & kFrameCallerDistanceMask);
+        frame->callerRefDelta =
+            static_cast<std::int16_t>(to_ptr<std::uint8_t>(t->refWindow) - (ref + 4u * h.ref_base));
+    }
+    frame->returnPc = t->pc;
+    frame->method = method;
+    frame->featureContext = context;
+    frame->savedContext = 0;
+    if (hadFrame) caller->savedContext = t->ownerFeature;
+
+    t->ownerFeature = context;
+    t->pc = method + h.code_offset();
+    t->currentFrame = to_word(frame);
+    t->refWindow = to_word(ref + 4u * h.ref_base);
+    if (newBlock) t->currentBlock.set(block);
+    return true;
+}
+
+word_t* TulvarVMEngine::returnAcrossBlock(VMThread* t, std::uint32_t distance) {
+    FrameRecord* frame = t->frame();
+    StackBlock* block = t->currentBlock.get();
+    const MethodHeader h = method_header(frame->method);
+    StackBlock* older = block->link.get();
+    t->pc = frame->returnPc;
+    if (older == nullptr || older->savedFrame == 0) {
+        // The thread's first activation returned: no frame is left.
+        if (older != nullptr) t->currentBlock.set(older);
+        t->currentFrame = 0;
+        t->refWindow = 0;
+        return nullptr;
+    }
+    t->currentBlock.set(older);
+    auto* caller = reinterpret_cast<FrameRecord*>(older->bytes() + older->savedFrame);
+    auto* primTop = reinterpret_cast<std::int32_t*>(older->bytes() + 4u * older->savedPrimTop);
+    auto* refArgs = reinterpret_cast<word_t*>(older->bytes() + 4u * older->savedRefArgs);
+    if (h.returns_ref) {
+        refArgs[0] = block->firstRef()[0];
+    } else {
+        const MethodHeader ch = method_header(caller->method);
+        const std::int32_t* lowest = caller->prim() - ch.prim_below;
+        std::int64_t room = primTop - lowest;
+        std::int64_t n = std::min<std::int64_t>({2, h.prim_words(), room});
+        if (n > 0) {
+            std::memcpy(primTop - n, reinterpret_cast<std::int32_t*>(block->end()) - n, static_cast<std::size_t>(4 * n));
+        }
+    }
+    t->currentFrame = to_word(caller);
+    t->refWindow = to_word(older->bytes() + older->savedRefWindow);
+    return reinterpret_cast<word_t*>(bytes_of(refArgs) + 4u * h.ref_base - distance);
+}
+
+void TulvarVMEngine::nextWindows(VMThread* t, word_t** refArgs, std::int32_t** primTop) {
+    FrameRecord* frame = t->frame();
+    if (frame == nullptr) {
+        StackBlock* block = t->currentBlock.get();
+        *refArgs = block->firstRef();
+        *primTop = reinterpret_cast<std::int32_t*>(block->end());
+        return;
+    }
+    const MethodHeader h = method_header(frame->method);
+    *refArgs = to_ptr<word_t>(t->refWindow) + h.refs_above;
+    *primTop = frame->prim() - h.prim_below;
+}
+
+// --- Frame walks ---------------------------------------------------------------------
+
+FrameView TulvarVMEngine::currentView(VMThread* t) {
+    return {t->frame(), to_ptr<word_t>(t->refWindow), t->pc, t->currentBlock.get()};
+}
+
+void TulvarVMEngine::visitFrames(VMThread* t, FrameVisitor& v, const FrameView* from) {
+    FrameView f = from != nullptr ? *from : currentView(t);
+    if (f.block == nullptr) f.block = t->currentBlock.get();
+    while (f.frame != nullptr) {
+        if (!v.visitFrame(f)) return;
+        const std::uint16_t flags = f.frame->flags;
+        if ((flags & kFrameWalkStops) != 0) {
+            if (!v.visitFlags(f, flags) || (flags & kFrameFirst) != 0) return;
+            if ((flags & kFrameNewBlock) != 0) {
+                StackBlock* older = f.block->link.get();
+                if (older == nullptr || older->savedFrame == 0) return;
+                f = {reinterpret_cast<FrameRecord*>(older->bytes() + older->savedFrame),
+                     reinterpret_cast<word_t*>(older->bytes() + older->savedRefWindow), f.frame->returnPc, older};
+                continue;
+            }
+        }
+        const std::uint32_t distance = flags & kFrameCallerDistanceMask;
+        if (distance == 0) return;
+        f = {reinterpret_cast<FrameRecord*>(bytes_of(f.frame) + distance),
+             reinterpret_cast<word_t*>(bytes_of(f.refWindow) + f.frame->callerRefDelta), f.frame->returnPc, f.block};
+    }
+}
+
+namespace {
+
+struct NthFrame final : FrameVisitor {
+    std::uint32_t remaining;
+    FrameView found{};
+    bool visitFrame(const FrameView& f) override {
+        if (remaining == 0) {
+            found = f;
+            return false;
+        }
+        --remaining;
+        return true;
+    }
+};
+
+struct FrameCounter final : FrameVisitor {
+    std::uint32_t count = 0;
+    bool visitFrame(const FrameView&) override {
+        ++count;
+        return true;
+    }
+};
+
+}  // namespace
+
+FrameView TulvarVMEngine::walkUpFrames(VMThread* t, std::uint32_t n) {
+    NthFrame v;
+    v.remaining = n;
+    visitFrames(t, v);
+    return v.found;
+}
+
+std::uint32_t TulvarVMEngine::countFrames(VMThread* t) {
+    FrameCounter v;
+    visitFrames(t, v);
+    return v.count;
+}
+
+// --- Class initialisation ----------------------------------------------------------------
+
+void TulvarVMEngine::execClinit(VMThread* t, std::int32_t index) {
+    const std::int32_t count = image::clinit_count();
+    if (index < 0 || index >= count) {
+        if (t->pendingException == 0) ExecutionContext::checkIndexRange(t);
+        return;
+    }
+    word_t method = image::read_u32(_java_clinits_start + 4 * index);
+    ExecutionContext::invokeSimple(t, method);
+}
+
+// --- Arrays of several dimensions ----------------------------------------------------------
+
+namespace {
+
+constexpr std::int32_t kMaxDimensions = 8;
+
+// The array at `level` along the current index path from the root.
+word_t array_at(word_t root, const std::int32_t* path, std::int32_t level) {
+    word_t a = root;
+    for (std::int32_t i = 0; i < level; ++i) a = java::array_data<word_t>(a)[path[i]];
+    return a;
+}
+
+word_t new_array(VMThread* t, word_t type, std::int32_t length) {
+    std::uint32_t element = image::array_element(to_ptr<const void>(type));
+    std::int64_t bytes = static_cast<std::int64_t>(memory::element_size(element)) * length;
+    return t->allocateArray(type, bytes, length);
+}
+
+}  // namespace
+
+bool TulvarVMEngine::newMultiArray(VMThread* t, word_t arrayType, std::int32_t dims, std::int32_t* firstLength,
+                                   word_t* dst) {
+    if (dims > kMaxDimensions || dims < 1) {
+        ExecutionContext::throwNew(t, types::internal_limits());
+        return false;
+    }
+    std::int32_t lengths[kMaxDimensions];
+    word_t levelType[kMaxDimensions];
+    for (std::int32_t d = 0; d < dims; ++d) {
+        lengths[d] = firstLength[-d];
+        if (lengths[d] < 0) {
+            ExecutionContext::throwNew(t, types::negative_array_size());
+            return false;
+        }
+        levelType[d] = d == 0 ? arrayType : image::array_element(to_ptr<const void>(levelType[d - 1]));
+    }
+    word_t outer = new_array(t, arrayType, lengths[0]);
+    if (outer == 0) return false;
+    word_t* root = ExecutionContext::pushLocalRef(t, outer);
+    // Depth first: the index path counts like an odometer over the levels
+    // that hold sub-arrays.
+    std::int32_t path[kMaxDimensions] = {};
+    bool ok = true;
+    std::int32_t level = 0;  // the level whose elements are being filled
+    while (ok && level >= 0) {
+        if (level >= dims - 1 || lengths[level] == 0) {
+            --level;
+            if (level >= 0) ++path[level];
+            continue;
+        }
+        if (path[level] >= lengths[level]) {
+            path[level] = 0;
+            --level;
+            if (level >= 0) ++path[level];
+            continue;
+        }
+        word_t sub = new_array(t, levelType[level + 1], lengths[level + 1]);
+        if (sub == 0) {
+            ok = false;
+            break;
+        }
+        java::array_data<word_t>(array_at(*root, path, level))[path[level]] = sub;
+        ++level;
+        path[level] = 0;
+    }
+    if (ok) *dst = *root;
+    ExecutionContext::popLocalRefsTo(t, root);
+    return ok;
+}
+
+}  // namespace tarvelo

@@ -1,0 +1,91 @@
+#include "vm/core/engine/monitoring_hooks.h"
+
+#include <atomic>
+
+#include "vm/core/lifecycle/link_config.h"
+
+namespace {
+
+// The default entry of every slot: returns its first argument, does nothing.
+std::int32_t stub1(std::int32_t first) { return first; }
+std::int32_t stub2(std::int32_t first, std::int32_t) { return first; }
+std::int32_t stub_method(std::uint32_t first) { return static_cast<std::int32_t>(first); }
+std::int32_t stub_allocate(std::uint32_t type, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
+                           std::uint32_t, std::int32_t) {
+    return static_cast<std::int32_t>(type);
+}
+std::int32_t stub_exception(std::uint32_t type, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
+                            const char*) {
+    return static_cast<std::int32_t>(type);
+}
+
+std::atomic<bool> trace_on{false};
+
+}  // namespace
+
+// A build that links a monitor defines these entries itself.
+extern "C" {
+extern __attribute__((weak)) OSTV_MONITOR_initialize_fn* const OSTV_MONITOR_initialize_ptr = stub1;
+extern __attribute__((weak)) OSTV_MONITOR_on_shutdown_fn* const OSTV_MONITOR_on_shutdown_ptr = stub1;
+extern __attribute__((weak)) OSTV_MONITOR_on_thread_fn* const OSTV_MONITOR_on_thread_create_ptr = stub1;
+extern __attribute__((weak)) OSTV_MONITOR_on_thread_fn* const OSTV_MONITOR_on_thread_modified_ptr = stub1;
+extern __attribute__((weak)) OSTV_MONITOR_on_thread_state_changed_fn* const OSTV_MONITOR_on_thread_state_changed_ptr = stub2;
+extern __attribute__((weak)) OSTV_MONITOR_on_idle_fn* const OSTV_MONITOR_on_idle_ptr = stub1;
+extern __attribute__((weak)) OSTV_MONITOR_on_gc_fn* const OSTV_MONITOR_on_gc_start_ptr = stub1;
+extern __attribute__((weak)) OSTV_MONITOR_on_gc_fn* const OSTV_MONITOR_on_gc_stop_ptr = stub1;
+extern __attribute__((weak)) OSTV_MONITOR_on_method_fn* const OSTV_MONITOR_on_invoke_method_ptr = stub_method;
+extern __attribute__((weak)) OSTV_MONITOR_on_method_fn* const OSTV_MONITOR_on_return_method_ptr = stub_method;
+extern __attribute__((weak)) OSTV_MONITOR_on_allocate_fn* const OSTV_MONITOR_on_allocate_ptr = stub_allocate;
+extern __attribute__((weak)) OSTV_MONITOR_on_exception_fn* const OSTV_MONITOR_on_exception_ptr = stub_exception;
+extern __attribute__((weak)) OSTV_MONITOR_on_quota_reset_fn* const OSTV_MONITOR_on_quota_reset_ptr = stub2;
+extern __attribute__((weak)) OSTV_MONITOR_on_quota_reached_fn* const OSTV_MONITOR_on_quota_reached_ptr = stub1;
+extern __attribute__((weak)) OSTV_MONITOR_on_counters_reset_fn* const OSTV_MONITOR_on_quantum_counters_reset_ptr = stub1;
+extern __attribute__((weak)) OSTV_MONITOR_on_thread_added_fn* const OSTV_MONITOR_on_thread_added_to_context_ptr = stub2;
+
+std::int32_t OSTV_MONITOR_initialize(std::int32_t flag) { return OSTV_MONITOR_initialize_ptr(flag); }
+std::int32_t OSTV_MONITOR_on_shutdown(void) { return OSTV_MONITOR_on_shutdown_ptr(0); }
+std::int32_t OSTV_MONITOR_on_thread_create(std::int32_t id) { return OSTV_MONITOR_on_thread_create_ptr(id); }
+std::int32_t OSTV_MONITOR_on_thread_modified(std::int32_t id) { return OSTV_MONITOR_on_thread_modified_ptr(id); }
+std::int32_t OSTV_MONITOR_on_thread_state_changed(std::int32_t id, std::int32_t state) {
+    return OSTV_MONITOR_on_thread_state_changed_ptr(id, state);
+}
+std::int32_t OSTV_MONITOR_on_idle(void) { return OSTV_MONITOR_on_idle_ptr(0); }
+std::int32_t OSTV_MONITOR_on_gc_start(std::int32_t id) { return OSTV_MONITOR_on_gc_start_ptr(id); }
+std::int32_t OSTV_MONITOR_on_gc_stop(std::int32_t id) { return OSTV_MONITOR_on_gc_stop_ptr(id); }
+std::int32_t OSTV_MONITOR_on_allocate(std::uint32_t type, std::uint32_t size, std::uint32_t method, std::uint32_t pc,
+                                      std::uint32_t heapSize, std::uint32_t freeBytes, std::int32_t immortal) {
+    return OSTV_MONITOR_on_allocate_ptr(type, size, method, pc, heapSize, freeBytes, immortal);
+}
+std::int32_t OSTV_MONITOR_on_exception(std::uint32_t type, std::uint32_t throwMethod, std::uint32_t throwPc,
+                                       std::uint32_t handlerMethod, std::uint32_t handlerPc, const char* message) {
+    return OSTV_MONITOR_on_exception_ptr(type, throwMethod, throwPc, handlerMethod, handlerPc, message);
+}
+std::int32_t OSTV_MONITOR_on_quota_reset(std::int32_t contextId, std::int32_t quota) {
+    return OSTV_MONITOR_on_quota_reset_ptr(contextId, quota);
+}
+std::int32_t OSTV_MONITOR_on_quota_reached(std::int32_t contextId) { return OSTV_MONITOR_on_quota_reached_ptr(contextId); }
+std::int32_t OSTV_MONITOR_on_quantum_counters_reset(void) { return OSTV_MONITOR_on_quantum_counters_reset_ptr(0); }
+std::int32_t OSTV_MONITOR_on_thread_added_to_context(std::int32_t threadId, std::int32_t contextId) {
+    return OSTV_MONITOR_on_thread_added_to_context_ptr(threadId, contextId);
+}
+
+// The trace natives define the gate when they are linked.
+__attribute__((weak)) std::uint8_t Java_yq_trace_Tracer_isTraceStarted(void) { return trace_on.load() ? 1 : 0; }
+
+__attribute__((weak)) void LLOSTV_on_Runtime_gc_start(void) {}
+__attribute__((weak)) void LLOSTV_on_Runtime_gc_done(void) {}
+__attribute__((weak)) void LLOSTV_on_OutOfMemoryError_thrown(void) {}
+__attribute__((weak)) void LLOSTV_on_GC_MarkStackOverflow_reached(void) {}
+}
+
+namespace tarvelo {
+
+void set_trace_started(bool on) { trace_on.store(on); }
+
+void initialize_monitoring() {
+    // The flag given to a monitor: false in this configuration.
+    OSTV_MONITOR_initialize(0);
+    set_trace_started(link_config::vmtrace_enabled() != 0 && link_config::vmtrace_auto_start() != 0);
+}
+
+}  // namespace tarvelo

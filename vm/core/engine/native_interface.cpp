@@ -1,0 +1,167 @@
+#include "vm/core/engine/native_interface.h"
+
+#include "vm/core/threads/kernel_thread_scheduler.h"
+#include "vm/core/lifecycle/ostrevan.h"
+#include "vm/core/engine/sni.h"
+#include "vm/core/threads/thread_table.h"
+#include "vm/core/threads/vm_thread.h"
+
+namespace tarvelo {
+
+namespace {
+
+PendingNativeException pending_exception{0, nullptr};
+
+const char* const kNoMessage = reinterpret_cast<const char*>(-1);
+
+// The current Java thread when the caller may act on it: on the
+// application task, with no native close function running.
+VMThread* acting_thread() {
+    Ostrevan* vm = ostrevan();
+    KernelThreadScheduler* s = kernel_scheduler();
+    if (vm == nullptr || s == nullptr || vm->runningHook != nullptr || !s->onVMTask()) return nullptr;
+    return s->currentThread();
+}
+
+std::int32_t throw_native(std::int32_t code, const char* message, std::uint8_t kind) {
+    VMThread* t = acting_thread();
+    if (t == nullptr || t->resumeState.load() == kSuspendedByNative) return -1;
+    pending_exception.code = code;
+    pending_exception.message = message == kNoMessage ? nullptr : message;
+    t->flags = static_cast<std::uint8_t>((t->flags & ~kFlagNativeExceptionMask) | kind);
+    return 0;
+}
+
+// Calls `close` on `resource` with every native-interface call that acts on
+// the current thread refused meanwhile.
+void run_close_hook(word_t close, std::uint32_t resource) {
+    if (close == 0) return;
+    Ostrevan* vm = ostrevan();
+    auto* fn = word_function<void(void*)>(close);
+    vm->runningHook = reinterpret_cast<void*>(fn);
+    fn(to_ptr<void>(resource));
+    vm->runningHook = nullptr;
+    vm->lastHook = reinterpret_cast<void*>(fn);
+}
+
+}  // namespace
+
+PendingNativeException take_pending_native_exception() {
+    PendingNativeException p = pending_exception;
+    pending_exception = {0, nullptr};
+    return p;
+}
+
+void complete_resource_registration(VMThread* t) {
+    // The registry of native resources keeps what natives register; until
+    // it is part of the machine, a pending registration is dropped.
+    t->flags = static_cast<std::uint8_t>(t->flags & ~kFlagResourcePending);
+}
+
+void close_scoped_resource(VMThread* t) {
+    const word_t close = t->scopedClose;
+    const std::uint32_t resource = t->scopedResource;
+    t->flags = static_cast<std::uint8_t>(t->flags & ~kFlagScopedResource);
+    t->scopedClose = 0;
+    t->scopedDescription = 0;
+    t->scopedResource = 0;
+    run_close_hook(close, resource);
+}
+
+void undo_native_suspension(VMThread* t) {
+    t->suspendCallback = 0;
+    KernelThreadScheduler* s = kernel_scheduler();
+    if (t->state == kThreadWaiting && s != nullptr) {
+        s->wakeThread(t);
+        s->removeReady(t);
+        s->enqueueReadyFront(t, t->effectivePriority);
+        set_thread_state(t, kThreadRunning);
+        if (s->currentThread() == t) s->currentLeft = 0;
+    }
+    t->resumeState.store(kResumeNone);
+    t->wakeupTime.store(0);
+}
+
+}  // namespace tarvelo
+
+using tarvelo::kernel_scheduler;
+using tarvelo::VMThread;
+
+extern "C" std::int32_t SNI_getCurrentJavaThreadID(void) {
+    VMThread* t = tarvelo::acting_thread();
+    return t != nullptr ? static_cast<std::int32_t>(t->threadId) : -1;
+}
+
+extern "C" std::int32_t SNI_suspendCurrentJavaThreadWithCallback(std::int64_t timeoutMs, SNI_callback callback,
+                                                                 void* callbackArgument) {
+    tarvelo::KernelThreadScheduler* s = kernel_scheduler();
+    if (s == nullptr || timeoutMs < 0) return -1;
+    std::int32_t r = s->suspendCurrentJavaThread(timeoutMs, tarvelo::to_word(callback),
+                                                 tarvelo::to_word(callbackArgument), false);
+    return r == 2 ? -1 : 0;
+}
+
+namespace {
+
+std::int32_t resume(std::int32_t threadId, std::uint32_t argument) {
+    tarvelo::ThreadTable* table = tarvelo::thread_table();
+    tarvelo::KernelThreadScheduler* s = kernel_scheduler();
+    if (table == nullptr || s == nullptr) return -1;
+    VMThread* t = table->findThread(static_cast<std::uint32_t>(threadId));
+    if (t == nullptr) return -1;
+    s->resumeJavaThread(t, argument);
+    return 0;
+}
+
+}  // namespace
+
+extern "C" std::int32_t SNI_resumeJavaThread(std::int32_t threadId) { return resume(threadId, 0); }
+
+extern "C" std::int32_t SNI_resumeJavaThreadWithArg(std::int32_t threadId, void* argument) {
+    return resume(threadId, tarvelo::to_word(argument));
+}
+
+extern "C" std::int32_t SNI_getCallbackArgs(void** callbackArgument, void** resumeArgument) {
+    VMThread* t = tarvelo::acting_thread();
+    if (t == nullptr) return -1;
+    if (callbackArgument != nullptr) *callbackArgument = tarvelo::to_ptr<void>(t->suspendArgument);
+    if (resumeArgument != nullptr) *resumeArgument = tarvelo::to_ptr<void>(t->resumeArgument.load());
+    return 0;
+}
+
+extern "C" std::int32_t SNI_clearCurrentJavaThreadPendingResumeFlag(void) {
+    VMThread* t = tarvelo::acting_thread();
+    if (t == nullptr) return 0;
+    std::uint32_t expected = tarvelo::kResumePending;
+    return t->resumeState.compare_exchange_strong(expected, tarvelo::kResumeNone) ? 1 : 0;
+}
+
+extern "C" std::int32_t SNI_throwNativeException(std::int32_t errorCode, const char* message) {
+    return tarvelo::throw_native(errorCode, message, tarvelo::kFlagNativeException);
+}
+
+extern "C" std::int32_t SNI_throwNativeIOException(std::int32_t errorCode, const char* message) {
+    return tarvelo::throw_native(errorCode, message, tarvelo::kFlagNativeIOException);
+}
+
+extern "C" std::int32_t SNI_registerScopedResource(void* resource, SNIX_resource_close close,
+                                                   SNIX_resource_description description) {
+    VMThread* t = tarvelo::acting_thread();
+    if (t == nullptr || (t->flags & tarvelo::kFlagScopedResource) != 0) return -1;
+    if (close == nullptr) return -2;
+    t->scopedResource = tarvelo::to_word(resource);
+    t->scopedClose = tarvelo::function_word(close);
+    t->scopedDescription = description != nullptr ? tarvelo::function_word(description) : 0;
+    t->flags = static_cast<std::uint8_t>(t->flags | tarvelo::kFlagScopedResource);
+    return 0;
+}
+
+extern "C" std::int32_t SNI_unregisterScopedResource(void) {
+    VMThread* t = tarvelo::acting_thread();
+    if (t == nullptr || (t->flags & tarvelo::kFlagScopedResource) == 0) return -1;
+    t->flags = static_cast<std::uint8_t>(t->flags & ~tarvelo::kFlagScopedResource);
+    t->scopedClose = 0;
+    t->scopedDescription = 0;
+    t->scopedResource = 0;
+    return 0;
+}
