@@ -81,6 +81,7 @@ const ProgramCase kPrograms[] = {
     {"clinit_order", 0},
     {"clinit_failure", 0},
     {"exit_code", 3},
+    {"exit_from_thread", 7},
     {"natives", 0},
     {"inline_routines", 0},
     {"calls_indirect_and_lazy", 0},
