@@ -54,11 +54,15 @@ TickType_t idle_ticks() {
 TEST(OsPort, ScheduleRequestForADueTimeReschedulesAtOnce) {
     run_in_task([] {
         ASSERT_EQ(LLOSTV_IMPL_initialize(), 0);
-        for (std::int64_t delta : {std::int64_t{0}, std::int64_t{-1}, std::int64_t{-100000}}) {
+        vTaskDelay(3);  // the system time is no longer 0
+        // Times relative to now, and the earliest time there is (whose
+        // distance from now does not fit 64 bits).
+        const std::int64_t now = now_ms();
+        for (std::int64_t t : {now, now - 1, now - 100000, std::int64_t{0}, INT64_MIN, INT64_MIN + 1}) {
             rescheduleRequested.store(0);
-            EXPECT_EQ(LLOSTV_IMPL_scheduleRequest__J(now_ms() + delta), 0);
-            EXPECT_EQ(rescheduleRequested.load(), 1) << delta;
-            EXPECT_FALSE(os_port::wakeup_timer_active()) << delta;
+            EXPECT_EQ(LLOSTV_IMPL_scheduleRequest__J(t), 0);
+            EXPECT_EQ(rescheduleRequested.load(), 1) << t;
+            EXPECT_FALSE(os_port::wakeup_timer_active()) << t;
             EXPECT_EQ(os_port::next_wakeup_time(), os_port::kNoWakeup);
             EXPECT_EQ(idle_ticks(), 0u) << "the semaphore was given at once";
         }
@@ -115,6 +119,21 @@ TEST(OsPort, ApplicationTimeIsAnOffsetOnSystemTime) {
         vTaskDelay(2);
         EXPECT_EQ(LLOSTV_IMPL_getCurrentTime__Z(1), 45) << "system time is never changed";
         EXPECT_EQ(LLOSTV_IMPL_getCurrentTime__Z(0), 1700000000000LL + 10);
+        LLOSTV_IMPL_setApplicationTime__J(LLOSTV_IMPL_getCurrentTime__Z(1));
+    });
+}
+
+// The application may set any time: the offset and the application time
+// are computed modulo 2^64, as the device's 64-bit arithmetic does, so the
+// application reads back exactly what it set.
+TEST(OsPort, ApplicationTimeTakesAnyValue) {
+    run_in_task([] {
+        vTaskDelay(7);
+        for (std::int64_t t : {INT64_MIN, INT64_MIN + 1, std::int64_t{-1}, std::int64_t{0}, INT64_MAX - 1, INT64_MAX}) {
+            LLOSTV_IMPL_setApplicationTime__J(t);
+            EXPECT_EQ(LLOSTV_IMPL_getCurrentTime__Z(0), t);
+            EXPECT_EQ(LLOSTV_IMPL_getCurrentTime__Z(1), 35) << "system time is never changed";
+        }
         LLOSTV_IMPL_setApplicationTime__J(LLOSTV_IMPL_getCurrentTime__Z(1));
     });
 }

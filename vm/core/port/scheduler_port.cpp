@@ -31,6 +31,12 @@ void wake_up_timer_callback(TimerHandle_t timer) {
     tarvelo::GreenThreadVMFacade::schedule();
 }
 
+// t - now, where now is a system time (never negative): a time so far in
+// the past that the distance does not fit 64 bits is simply due.
+std::int64_t delay_until(std::int64_t t, std::int64_t now) {
+    return t < INT64_MIN + now ? INT64_MIN : t - now;
+}
+
 void stop_timer() {
     if (xTimerStop(LLOSTV_FREERTOS_wake_up_timer, 0) != pdPASS)
         DbgConsole_Printf("%s:%d xTimerStop error\n", __func__, __LINE__);
@@ -55,7 +61,7 @@ extern "C" std::int32_t LLOSTV_IMPL_vmTaskStarted(void) { return 0; }
 
 extern "C" std::int32_t LLOSTV_IMPL_scheduleRequest__J(std::int64_t absolute_time_ms) {
     std::int64_t now = LLOSTV_IMPL_getCurrentTime__Z(1);
-    std::uint32_t ticks = tarvelo_time_time_to_tick(absolute_time_ms - now);
+    std::uint32_t ticks = tarvelo_time_time_to_tick(delay_until(absolute_time_ms, now));
     if (ticks < 1) {
         // Already due: no timer, reschedule now.
         LLOSTV_FREERTOS_next_wake_up_time = kNoWakeup;
