@@ -15,6 +15,15 @@ constexpr std::int64_t kUsPerTick = kMsPerTick * 1000;
 // Written by the application task only, read by the network tasks.
 std::atomic<std::int64_t> tarvelo_application_time_offset{0};
 
+// a + b and a - b modulo 2^64, as the device's 64-bit arithmetic gives them:
+// the application may set any time, and reads back what it set.
+std::int64_t wrapping_add(std::int64_t a, std::int64_t b) {
+    return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) + static_cast<std::uint64_t>(b));
+}
+std::int64_t wrapping_sub(std::int64_t a, std::int64_t b) {
+    return static_cast<std::int64_t>(static_cast<std::uint64_t>(a) - static_cast<std::uint64_t>(b));
+}
+
 std::int64_t system_time_ms() {
     TickType_t ticks = xPortIsInsideInterrupt() ? xTaskGetTickCountFromISR() : xTaskGetTickCount();
     return static_cast<std::int64_t>(ticks) * kMsPerTick;
@@ -24,7 +33,7 @@ std::int64_t system_time_ms() {
 
 extern "C" std::int64_t LLOSTV_IMPL_getCurrentTime__Z(std::uint8_t system) {
     std::int64_t now = system_time_ms();
-    return system ? now : now + tarvelo_application_time_offset.load(std::memory_order_relaxed);
+    return system ? now : wrapping_add(now, tarvelo_application_time_offset.load(std::memory_order_relaxed));
 }
 
 extern "C" std::int64_t LLOSTV_IMPL_getTimeNanos(void) {
@@ -32,7 +41,7 @@ extern "C" std::int64_t LLOSTV_IMPL_getTimeNanos(void) {
 }
 
 extern "C" void LLOSTV_IMPL_setApplicationTime__J(std::int64_t time_ms) {
-    tarvelo_application_time_offset.store(time_ms - system_time_ms(), std::memory_order_relaxed);
+    tarvelo_application_time_offset.store(wrapping_sub(time_ms, system_time_ms()), std::memory_order_relaxed);
 }
 
 extern "C" std::uint32_t tarvelo_time_time_to_tick(std::int64_t delay_ms) {
