@@ -61,6 +61,23 @@ TEST(CpuLoad, ABusySystemShowsHighLoad) {
     EXPECT_LE(r.exit_status, 100);
 }
 
+// A window with more idle passes than calibration saw (calibrated while
+// something else ran) is a fully idle window, never a load beyond 100%.
+TEST(CpuLoad, MoreIdleTimeThanCalibratedIsNoLoad) {
+    auto r = run_isolated([] {
+        int load = -1;
+        run_in_task([&] {
+            if (cpuload_init() != 0) return;
+            for (int i = 0; i < 100000; ++i) cpuload_idle();
+            vTaskDelay(pdMS_TO_TICKS(600));  // one measurement
+            std::uint32_t figure = cpuload_get_load();
+            load = figure <= 100 ? static_cast<int>(figure) : 255;
+        });
+        return load;
+    });
+    EXPECT_EQ(r.exit_status, 0);
+}
+
 TEST(CpuLoad, CalibrationWithoutIdleTimeFails) {
     auto r = run_isolated([] {
         int result = 0;

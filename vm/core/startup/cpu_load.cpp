@@ -21,8 +21,13 @@ std::uint32_t measurements = 0;
 void cpuload_task(void*) {
     for (;;) {
         cpuload_impl_sleep(schedule_time_ms);
-        std::uint32_t idle_percent = 100u * idle_counter.load() / reference_counter;
-        std::uint32_t load = (measurements * last_load.load() + 100u - idle_percent) / (measurements + 1u);
+        // A window may hold more idle passes than calibration counted (it
+        // was calibrated while something else ran): that window was idle,
+        // not a negative load. Computed in 64 bits so that no count overflows.
+        std::uint64_t idle_percent = 100u * std::uint64_t{idle_counter.load()} / reference_counter;
+        if (idle_percent > 100u) idle_percent = 100u;
+        auto load = static_cast<std::uint32_t>(
+            (std::uint64_t{measurements} * last_load.load() + 100u - idle_percent) / (std::uint64_t{measurements} + 1u));
         last_load.store(load);
         ++measurements;
         idle_counter.store(0);
