@@ -181,3 +181,41 @@ TEST_F(TimerTest, FullCommandQueueFailsWithoutWaiting) {
     });
     EXPECT_EQ(record.lines(), (Lines{"accepted=" + std::to_string(configTIMER_QUEUE_LENGTH)}));
 }
+
+// Expiries are counted on past the 32-bit tick wrap: a timer started just
+// before it fires just after it, whether started, reset or given a new
+// period, one-shot or periodic.
+TEST_F(TimerTest, ExpiriesAcrossTheTickWrap) {
+    struct Case {
+        const char* name;
+        BaseType_t command;
+        TickType_t period;
+        bool periodic;
+        Lines fired;
+    };
+    static const Case cases[] = {
+        {"start", tmrCOMMAND_START, 10, false, {"fired=6"}},
+        {"reset", tmrCOMMAND_RESET, 4, false, {"fired=0"}},
+        {"change period", tmrCOMMAND_CHANGE_PERIOD, 8, false, {"fired=4"}},
+        {"periodic", tmrCOMMAND_START, 3, true, {"fired=4294967295", "fired=2", "fired=5"}},
+    };
+    for (const Case& c : cases) {
+        static const Case* current;
+        current = &c;
+        tarvelo::test::Trace trace_of_case;
+        trace = &trace_of_case;
+        run_scenario(
+            [] {
+                timer = xTimerCreate("wrap", current->command == tmrCOMMAND_CHANGE_PERIOD ? 100 : current->period,
+                                     current->periodic ? pdTRUE : pdFALSE, nullptr, record_expiry);
+                const TickType_t value =
+                    current->command == tmrCOMMAND_CHANGE_PERIOD ? current->period : xTaskGetTickCount();
+                xTimerGenericCommand(timer, current->command, value, nullptr, 0);
+                vTaskDelay(10);
+                xTimerStop(timer, 0);
+            },
+            5, eSimClockVirtual, 0xFFFFFFFCu);
+        EXPECT_EQ(trace_of_case.lines(), c.fired) << c.name;
+    }
+    trace = &record;
+}
