@@ -5,7 +5,9 @@
 #include "FreeRTOS.h"
 #include "sim_clock.h"
 #include "task.h"
+#include "tests/support/isolated_run.h"
 #include "tests/support/task_harness.h"
+#include "timers.h"
 #include "vm/core/port/os_port.h"
 #include "vm/core/threads/reschedule.h"
 
@@ -88,6 +90,44 @@ TEST(OsPort, DelaysArmTheTimerForWholeTicks) {
             EXPECT_EQ(rescheduleRequested.load(), 1);
         }
     });
+}
+
+// With the timer task's command queue full, stopping the timer fails: the
+// request says so, naming itself, and a request that needed the timer
+// armed fails; a due one still reschedules. A failed arming leaves no
+// wake-up time behind, so the next request arms the timer.
+TEST(OsPort, TimerCommandsThatCannotBeQueuedAreReported) {
+    struct Case {
+        std::int64_t delay_ms;
+        std::int32_t result;
+        std::uint8_t rescheduled;
+    };
+    for (Case c : {Case{0, 0, 1}, Case{-5, 0, 1}, Case{20, -1, 0}}) {
+        static Case current;
+        current = c;
+        auto r = tarvelo::test::run_isolated([] {
+            int status = 0;
+            run_in_task([&] {
+                if (LLOSTV_IMPL_initialize() != 0) return;
+                TimerHandle_t other = xTimerCreate("other", 10, pdFALSE, nullptr, [](TimerHandle_t) {});
+                rescheduleRequested.store(0);
+                // The timer task cannot run: its queue fills up.
+                vTaskSuspendAll();
+                while (xTimerStop(other, 0) == pdPASS) {
+                }
+                std::int32_t result = LLOSTV_IMPL_scheduleRequest__J(now_ms() + current.delay_ms);
+                xTaskResumeAll();
+                status = (result == current.result ? 1 : 0) | (rescheduleRequested.load() == current.rescheduled ? 2 : 0);
+                const std::int64_t later = now_ms() + 40;
+                LLOSTV_IMPL_scheduleRequest__J(later);
+                if (os_port::wakeup_timer_active() && os_port::next_wakeup_time() == later) status |= 4;
+            });
+            return status;
+        });
+        EXPECT_EQ(r.exit_status, 7) << c.delay_ms;
+        EXPECT_NE(r.output.find("LLOSTV_IMPL_scheduleRequest__J:"), std::string::npos) << r.output;
+        EXPECT_NE(r.output.find(" xTimerStop error\n"), std::string::npos) << r.output;
+    }
 }
 
 TEST(OsPort, EarlierPendingRequestIsKeptAndEarlierOneRearms) {

@@ -37,9 +37,10 @@ std::int64_t delay_until(std::int64_t t, std::int64_t now) {
     return t < INT64_MIN + now ? INT64_MIN : t - now;
 }
 
-void stop_timer() {
+// A failure is reported with the name and line of the request that stopped.
+void stop_timer(const char* function, int line) {
     if (xTimerStop(LLOSTV_FREERTOS_wake_up_timer, 0) != pdPASS)
-        DbgConsole_Printf("%s:%d xTimerStop error\n", __func__, __LINE__);
+        DbgConsole_Printf("%s:%d xTimerStop error\n", function, line);
 }
 
 }  // namespace
@@ -65,7 +66,7 @@ extern "C" std::int32_t LLOSTV_IMPL_scheduleRequest__J(std::int64_t absolute_tim
     if (ticks < 1) {
         // Already due: no timer, reschedule now.
         LLOSTV_FREERTOS_next_wake_up_time = kNoWakeup;
-        stop_timer();
+        stop_timer(__func__, __LINE__);
         return tarvelo::GreenThreadVMFacade::schedule();
     }
     if (LLOSTV_FREERTOS_timer_expired.load() == 0 && absolute_time_ms >= LLOSTV_FREERTOS_next_wake_up_time &&
@@ -74,11 +75,15 @@ extern "C" std::int32_t LLOSTV_IMPL_scheduleRequest__J(std::int64_t absolute_tim
         return 0;
     }
     LLOSTV_FREERTOS_next_wake_up_time = absolute_time_ms;
-    stop_timer();
+    stop_timer(__func__, __LINE__);
     LLOSTV_FREERTOS_timer_expired.store(0);
     BaseType_t period = xTimerChangePeriod(LLOSTV_FREERTOS_wake_up_timer, ticks, 0);
     BaseType_t started = xTimerStart(LLOSTV_FREERTOS_wake_up_timer, 0);
-    return period == pdPASS && started == pdPASS ? 0 : -1;
+    if (period == pdPASS && started == pdPASS) return 0;
+    // The timer is not armed for t: a later request must not take it for
+    // the pending one and leave the task without a wake-up.
+    if (period != pdPASS) LLOSTV_FREERTOS_next_wake_up_time = kNoWakeup;
+    return -1;
 }
 
 extern "C" std::int32_t LLOSTV_IMPL_idleVM(void) {
