@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "FreeRTOS.h"
 #include "platform/board/debug_console.h"
 #include "vm/core/engine/execution_context.h"
 #include "vm/core/engine/java_objects.h"
@@ -56,6 +57,9 @@ void VMNative_app_Out_printString(VMThread* t) {
     for (std::int32_t i = 0; i < count; ++i) DbgConsole_Putchar(data[offset + i] & 0xFF);
     DbgConsole_Putchar('\n');
 }
+
+// Asks the kernel heap for more than it holds: the firmware's hook halts.
+void Java_app_Out_exhaustKernelHeap() { (void)pvPortMalloc(configTOTAL_HEAP_SIZE); }
 
 void VMNative_app_Out_exit(VMThread* t) {
     tarvelo::Ostrevan* vm = tarvelo::ostrevan();
