@@ -41,7 +41,8 @@ size_t xPortGetFreeHeapSize(void);
 size_t xPortGetMinimumEverFreeHeapSize(void);
 
 /* Hooks the firmware defines; the platform gives weak defaults that do
- * nothing. The idle hook runs once per pass of the idle task. */
+ * nothing. The idle hook runs once per pass of the idle task, and once per
+ * millisecond of tick time the idle task waited (see platform/README.md). */
 void vApplicationIdleHook(void);
 void vApplicationMallocFailedHook(void);
 
