@@ -177,7 +177,10 @@ extern "C" EventBits_t xEventGroupSync(EventGroupHandle_t xEventGroup, const Eve
         if (why == WakeReason::Event || why == WakeReason::ObjectDeleted) {
             result = me->event_result;
         } else {
+            // Timed out, but the bits may have been set since by a task that
+            // ran first: the rendezvous is then complete, and is cleared.
             result = xEventGroup->bits;
+            if ((result & uxBitsToWaitFor) == uxBitsToWaitFor) xEventGroup->bits &= ~uxBitsToWaitFor;
         }
     } else {
         result = xEventGroup->bits;

@@ -168,3 +168,44 @@ TEST_F(EventGroupTest, SyncIsARendezvous) {
     EXPECT_EQ(record.lines(),
               (Lines{"through=7", "at=4", "through=7", "at=4", "through=7", "at=4", "left=0"}));
 }
+
+// A waiter whose time ran out, but whose bits a higher task set before the
+// waiter ran again, returns them and clears them as a released waiter
+// would: the rendezvous or the event is not left behind for the next one.
+TEST_F(EventGroupTest, TimedOutWaiterClearsBitsSetBeforeItRan) {
+    struct Case {
+        const char* name;
+        bool sync;
+    };
+    static const Case cases[] = {{"wait", false}, {"sync", true}};
+    for (const Case& c : cases) {
+        static const Case* current;
+        current = &c;
+        tarvelo::test::Trace trace_of_case;
+        trace = &trace_of_case;
+        run_scenario(
+            [] {
+                group = xEventGroupCreate();
+                spawn(
+                    [](void*) {
+                        EventBits_t seen = current->sync ? xEventGroupSync(group, 0x1, 0x3, 5)
+                                                         : xEventGroupWaitBits(group, 0x3, pdTRUE, pdTRUE, 5);
+                        trace->add("returned", seen);
+                        vTaskDelete(nullptr);
+                    },
+                    "waiter", 2);
+                spawn(
+                    [](void*) {
+                        vTaskDelay(5);  // wakes with the waiter's timeout, and runs first
+                        xEventGroupSetBits(group, current->sync ? 0x2 : 0x3);
+                        vTaskDelete(nullptr);
+                    },
+                    "setter", 3);
+                vTaskDelay(10);
+                trace->add("left", xEventGroupGetBits(group));
+            },
+            1);
+        EXPECT_EQ(trace_of_case.lines(), (Lines{"returned=3", "left=0"})) << c.name;
+    }
+    trace = &record;
+}
