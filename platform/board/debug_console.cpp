@@ -32,11 +32,21 @@ extern "C" int DbgConsole_Printf(const char* format, ...) {
     char buffer[512];
     va_list args;
     va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    // Formatting runs in the host C library too: no switch meanwhile.
+    vSimNoPreemptEnter();
     int n = std::vsnprintf(buffer, sizeof buffer, format, args);
+    if (n >= 0 && static_cast<size_t>(n) < sizeof buffer) {
+        console_write(buffer, static_cast<size_t>(n));
+    } else if (n >= 0) {
+        // Longer than the buffer: formatted again straight to the console,
+        // so that nothing is cut off.
+        n = vdprintf(STDOUT_FILENO, format, again);
+    }
+    vSimNoPreemptExit();
+    va_end(again);
     va_end(args);
-    if (n < 0) return n;
-    size_t len = static_cast<size_t>(n) < sizeof buffer ? static_cast<size_t>(n) : sizeof buffer - 1;
-    console_write(buffer, len);
     return n;
 }
 
