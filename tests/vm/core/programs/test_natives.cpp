@@ -249,3 +249,10 @@ const IndirectTable app_indirect_table = {
 };
 
 }  // extern "C"
+
+extern "C" {
+
+// static void Checks.interruptSelf(): the current thread's interrupt status set.
+void VMNative_app_Checks_interruptSelf(VMThread* t) { t->interruptStatus = 1; }
+
+}  // extern "C"
