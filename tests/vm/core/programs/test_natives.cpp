@@ -256,3 +256,14 @@ extern "C" {
 void VMNative_app_Checks_interruptSelf(VMThread* t) { t->interruptStatus = 1; }
 
 }  // extern "C"
+
+#include "vm/core/threads/schedule_context.h"
+
+extern "C" {
+
+// static int Control.quanta(): the quanta left in the current thread's schedule context.
+void VMNative_app_Control_quanta(VMThread* t) {
+    ExecutionContext::returnInt(t, tarvelo::context_fields(t->scheduleContext)->remaining);
+}
+
+}  // extern "C"
