@@ -89,6 +89,7 @@ const ProgramCase kPrograms[] = {
     {"threads", 0},
     {"monitors", 0},
     {"uncaught_report", 0},
+    {"instruction_checks", 0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Programs, Program, testing::ValuesIn(kPrograms),

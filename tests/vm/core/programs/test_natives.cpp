@@ -253,3 +253,21 @@ const IndirectTable app_indirect_table = {
 };
 
 }  // extern "C"
+
+extern "C" {
+
+// static void Checks.interruptSelf(): the current thread's interrupt status set.
+void VMNative_app_Checks_interruptSelf(VMThread* t) { t->interruptStatus = 1; }
+
+}  // extern "C"
+
+#include "vm/core/threads/schedule_context.h"
+
+extern "C" {
+
+// static int Control.quanta(): the quanta left in the current thread's schedule context.
+void VMNative_app_Control_quanta(VMThread* t) {
+    ExecutionContext::returnInt(t, tarvelo::context_fields(t->scheduleContext)->remaining);
+}
+
+}  // extern "C"
