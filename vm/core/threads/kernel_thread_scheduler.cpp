@@ -180,9 +180,10 @@ std::int32_t KernelThreadScheduler::sleepCurrent(VMThread* t, std::int64_t delay
     if (delayMs == 0) {
         t->wakeupTime.store(0);
     } else {
-        const std::int64_t now = now_ms();
-        const bool overflow = delayMs > 0 && now > std::numeric_limits<std::int64_t>::max() - delayMs;
-        const std::int64_t when = overflow ? -1 : now + delayMs;
+        // A deadline beyond the clock's range is as good as none. It
+        // saturates: all ones would mean "at once", so a sleep for ever
+        // would end straight away.
+        const std::int64_t when = saturating_add(now_ms(), delayMs);
         t->wakeupTime.store(when);
         LLOSTV_IMPL_scheduleRequest__J(when);
     }

@@ -82,6 +82,7 @@ const ProgramCase kPrograms[] = {
     {"clinit_failure", 0},
     {"exit_code", 3},
     {"exit_from_thread", 7},
+    {"sleep_forever", 0},
     {"kernel_heap_exhausted", 249},
     {"natives", 0},
     {"inline_routines", 0},
