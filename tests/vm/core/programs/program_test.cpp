@@ -87,6 +87,7 @@ const ProgramCase kPrograms[] = {
     {"threads", 0},
     {"monitors", 0},
     {"uncaught_report", 0},
+    {"monitoring_hooks", 0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Programs, Program, testing::ValuesIn(kPrograms),
