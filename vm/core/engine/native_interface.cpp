@@ -20,11 +20,13 @@ PendingNativeException pending_exception{0, nullptr};
 const char* const kNoMessage = reinterpret_cast<const char*>(-1);
 
 // The current Java thread when the caller may act on it: on the
-// application task, with no native close function running.
+// application task, with no native close function running. The task is
+// tested first: another task or an interrupt must not read what only the
+// application task writes.
 VMThread* acting_thread() {
     Ostrevan* vm = ostrevan();
     KernelThreadScheduler* s = kernel_scheduler();
-    if (vm == nullptr || s == nullptr || vm->runningHook != nullptr || !s->onVMTask()) return nullptr;
+    if (vm == nullptr || s == nullptr || !s->onVMTask() || vm->runningHook != nullptr) return nullptr;
     return s->currentThread();
 }
 
@@ -107,7 +109,7 @@ extern "C" std::int32_t SNI_getCurrentJavaThreadID(void) {
 extern "C" std::int32_t SNI_suspendCurrentJavaThreadWithCallback(std::int64_t timeoutMs, SNI_callback callback,
                                                                  void* callbackArgument) {
     tarvelo::KernelThreadScheduler* s = kernel_scheduler();
-    if (s == nullptr || timeoutMs < 0) return -1;
+    if (s == nullptr || timeoutMs < 0 || tarvelo::acting_thread() == nullptr) return -1;
     std::int32_t r = s->suspendCurrentJavaThread(timeoutMs, tarvelo::to_word(callback),
                                                  tarvelo::to_word(callbackArgument), false);
     return r == 2 ? -1 : 0;
