@@ -191,13 +191,14 @@ std::int32_t Java_app_Natives_resumedThenFail() {
 std::int32_t id_callback() {
     void* answer = nullptr;
     SNI_getCallbackArgs(nullptr, &answer);
-    return static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(answer));
+    return static_cast<std::int32_t>(reinterpret_cast<std::uintptr_t>(answer));
 }
 
 void asking_task(void* parameter) {
     const auto thread = static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(parameter));
     const std::int32_t seen = SNI_getCurrentJavaThreadID();
-    SNI_resumeJavaThreadWithArg(thread, reinterpret_cast<void*>(static_cast<std::intptr_t>(seen)));
+    // The answer travels as a 32-bit word, as every resume argument does.
+    SNI_resumeJavaThreadWithArg(thread, reinterpret_cast<void*>(static_cast<std::uintptr_t>(static_cast<std::uint32_t>(seen))));
     vTaskDelete(nullptr);
 }
 
