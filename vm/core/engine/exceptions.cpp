@@ -250,6 +250,41 @@ void TulvarVMEngine::printMethodReference(word_t method) {
     out::printHex(method);
 }
 
+namespace {
+
+// Appends to a char array without passing its capacity.
+struct CharWriter {
+    std::uint16_t* chars;
+    std::int32_t capacity;
+    std::int32_t written = 0;
+    void put(char c) {
+        if (written < capacity) chars[written++] = static_cast<std::uint8_t>(c);
+    }
+    void put(const char* text) {
+        while (*text != '\0') put(*text++);
+    }
+    // "0x" and eight hexadecimal digits, as the console prints addresses.
+    void putHex(std::uint32_t value) {
+        static constexpr char kHex[] = "0123456789ABCDEF";
+        put("0x");
+        for (int shift = 28; shift >= 0; shift -= 4) put(kHex[(value >> shift) & 0xF]);
+    }
+};
+
+}  // namespace
+
+std::int32_t TulvarVMEngine::stackLineText(word_t method, word_t pc, std::uint16_t* chars, std::int32_t capacity) {
+    if (chars == nullptr || capacity < 0) return 0;
+    CharWriter w{chars, capacity};
+    const word_t klass = method != 0 ? image::read_u32(to_ptr<const void>(method)) : 0;
+    w.put(klass != 0 ? "@M:" : "@A:");
+    w.putHex(method);
+    w.put(':');
+    w.putHex(pc);
+    w.put('@');
+    return w.written;
+}
+
 void TulvarVMEngine::printUncaughtException(VMThread* t, word_t exception, std::int32_t maxFrames) {
     out::print("Exception in thread \"");
     const word_t name = t->javaThread != 0 ? java::thread_name(t->javaThread) : 0;
