@@ -3,6 +3,8 @@
 // its thread ended finds nothing even when the slot was reused.
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "vm/core/threads/thread_table.h"
 #include "vm/core/threads/vm_thread.h"
 
@@ -31,7 +33,7 @@ VMThread records[3];
 struct TableWithTwoSlots {
     std::uint32_t count = 0;
     std::uint32_t length = 2;
-    tarvelo::word_t slots[2] = {};
+    std::atomic<tarvelo::word_t> slots[2] = {};
     tarvelo::ThreadTable* table() { return reinterpret_cast<tarvelo::ThreadTable*>(this); }
 };
 

@@ -119,6 +119,10 @@ void TulvarVMEngine::releaseThread(VMThread* t) {
     t->featureThreadObject = 0;
 }
 
+word_t TulvarVMEngine::currentThreadObject(VMThread* t) {
+    return t->ownerFeature != 0 ? t->featureThreadObject : t->javaThread;
+}
+
 void TulvarVMEngine::clearFrame(VMThread* t) {
     t->currentFrame = 0;
     t->refWindow = 0;

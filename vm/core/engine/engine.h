@@ -52,6 +52,9 @@ struct TulvarVMEngine {
     // The thread has no frame any more; its windows start again at the
     // bottom of its first block.
     static void clearFrame(VMThread* t);
+    // Thread.currentThread: the current thread's Thread object as the code
+    // that runs sees it (an installed application has its own).
+    static word_t currentThreadObject(VMThread* t);
 
     // --- Activations --------------------------------------------------------------
     // Makes `method` current over the caller's outgoing arguments (the
@@ -107,6 +110,11 @@ struct TulvarVMEngine {
     static void printUncaughtException(VMThread* t, word_t exception, std::int32_t maxFrames);
     // The text of a method in a frame line.
     static void printMethodReference(word_t method);
+    // The text of one stack-trace element (System.toStringStackLine) into
+    // `chars`, at most `capacity` of them: "@M:0x<method>:0x<pc>@" ("@A:"
+    // for a method without a class); the number of chars written. Names are
+    // resolved off the device.
+    static std::int32_t stackLineText(word_t method, word_t pc, std::uint16_t* chars, std::int32_t capacity);
 };
 
 // The method header of a method record's address.

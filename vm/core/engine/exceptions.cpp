@@ -12,6 +12,7 @@
 #include "vm/core/threads/java_stack.h"
 #include "vm/core/engine/monitoring_hooks.h"
 #include "vm/core/engine/object_access.h"
+#include "vm/core/lifecycle/link_config.h"
 #include "vm/core/engine/runtime_prelude.h"
 #include "vm/core/runtime_support/system_out.h"
 #include "vm/core/lifecycle/shared_buffer.h"
@@ -26,6 +27,23 @@ namespace {
 using image::MethodHeader;
 
 // --- Handler search ----------------------------------------------------------------------------
+
+// The caller of frame `f`: in the older block, at the position saved there,
+// when `f` opened a new block; else at the distance its flags give. A null
+// frame when there is none.
+FrameView caller_of(const FrameView& f, std::uint16_t flags) {
+    if ((flags & kFrameNewBlock) != 0) {
+        StackBlock* older = f.block->link.get();
+        if (older == nullptr || older->savedFrame == 0) return {};
+        return {reinterpret_cast<FrameRecord*>(older->bytes() + older->savedFrame),
+                reinterpret_cast<word_t*>(older->bytes() + older->savedRefWindow), f.frame->returnPc, older};
+    }
+    const std::uint32_t distance = flags & kFrameCallerDistanceMask;
+    if (distance == 0) return {};
+    return {reinterpret_cast<FrameRecord*>(reinterpret_cast<std::uint8_t*>(f.frame) + distance),
+            reinterpret_cast<word_t*>(reinterpret_cast<std::uint8_t*>(f.refWindow) + f.frame->callerRefDelta),
+            f.frame->returnPc, f.block};
+}
 
 class HandlerSearch final : public FrameVisitor {
 public:
@@ -54,14 +72,9 @@ public:
     bool visitFlags(const FrameView& f, std::uint16_t flags) override {
         if ((flags & kFrameProxyCall) != 0) {
             // The proxy's caller gets the result code 5 instead of the exception.
-            FrameView up{reinterpret_cast<FrameRecord*>(reinterpret_cast<std::uint8_t*>(f.frame) +
-                                                        (flags & kFrameCallerDistanceMask)),
-                         reinterpret_cast<word_t*>(reinterpret_cast<std::uint8_t*>(f.refWindow) +
-                                                   f.frame->callerRefDelta),
-                         f.frame->returnPc, f.block};
-            found.at = up;
+            found.at = caller_of(f, flags);
             found.handlerPc = f.frame->returnPc;
-            found.proxyReturn = true;
+            found.proxyReturn = found.at.frame != nullptr;
             return false;
         }
         return (flags & (kFrameFirst | kFrameWrapper)) == 0;
@@ -127,6 +140,9 @@ void TulvarVMEngine::throwPendingException(VMThread* t) {
             t->pc = wrapper != 0 ? wrapper + method_header(wrapper).code_offset() : 0;
             return;
         }
+        // An exception stopped at a proxy is printed for the kernel's log
+        // before the proxy's caller goes on.
+        if (h.proxyReturn && link_config::dump_kernel_uncaught_exception() == 2) printUncaughtException(t, e, -1);
         t->refWindow = to_word(h.at.refWindow);
         t->currentFrame = to_word(h.at.frame);
         t->pc = h.handlerPc;
@@ -232,6 +248,41 @@ void TulvarVMEngine::printMethodReference(word_t method) {
     out::print('.');
     out::print("@M:");
     out::printHex(method);
+}
+
+namespace {
+
+// Appends to a char array without passing its capacity.
+struct CharWriter {
+    std::uint16_t* chars;
+    std::int32_t capacity;
+    std::int32_t written = 0;
+    void put(char c) {
+        if (written < capacity) chars[written++] = static_cast<std::uint8_t>(c);
+    }
+    void put(const char* text) {
+        while (*text != '\0') put(*text++);
+    }
+    // "0x" and eight hexadecimal digits, as the console prints addresses.
+    void putHex(std::uint32_t value) {
+        static constexpr char kHex[] = "0123456789ABCDEF";
+        put("0x");
+        for (int shift = 28; shift >= 0; shift -= 4) put(kHex[(value >> shift) & 0xF]);
+    }
+};
+
+}  // namespace
+
+std::int32_t TulvarVMEngine::stackLineText(word_t method, word_t pc, std::uint16_t* chars, std::int32_t capacity) {
+    if (chars == nullptr || capacity < 0) return 0;
+    CharWriter w{chars, capacity};
+    const word_t klass = method != 0 ? image::read_u32(to_ptr<const void>(method)) : 0;
+    w.put(klass != 0 ? "@M:" : "@A:");
+    w.putHex(method);
+    w.put(':');
+    w.putHex(pc);
+    w.put('@');
+    return w.written;
 }
 
 void TulvarVMEngine::printUncaughtException(VMThread* t, word_t exception, std::int32_t maxFrames) {

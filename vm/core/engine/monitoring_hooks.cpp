@@ -6,41 +6,14 @@
 
 namespace {
 
-// The default entry of every slot: returns its first argument, does nothing.
-std::int32_t stub1(std::int32_t first) { return first; }
-std::int32_t stub2(std::int32_t first, std::int32_t) { return first; }
-std::int32_t stub_method(std::uint32_t first) { return static_cast<std::int32_t>(first); }
-std::int32_t stub_allocate(std::uint32_t type, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
-                           std::uint32_t, std::int32_t) {
-    return static_cast<std::int32_t>(type);
-}
-std::int32_t stub_exception(std::uint32_t type, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t,
-                            const char*) {
-    return static_cast<std::int32_t>(type);
-}
-
 std::atomic<bool> trace_on{false};
 
 }  // namespace
 
-// A build that links a monitor defines these entries itself.
+// The table itself is defined in monitoring_hook_table.cpp: seen from here
+// its entries are only declared, so every call reads the entry the link
+// chose instead of being bound to the default at compile time.
 extern "C" {
-extern __attribute__((weak)) OSTV_MONITOR_initialize_fn* const OSTV_MONITOR_initialize_ptr = stub1;
-extern __attribute__((weak)) OSTV_MONITOR_on_shutdown_fn* const OSTV_MONITOR_on_shutdown_ptr = stub1;
-extern __attribute__((weak)) OSTV_MONITOR_on_thread_fn* const OSTV_MONITOR_on_thread_create_ptr = stub1;
-extern __attribute__((weak)) OSTV_MONITOR_on_thread_fn* const OSTV_MONITOR_on_thread_modified_ptr = stub1;
-extern __attribute__((weak)) OSTV_MONITOR_on_thread_state_changed_fn* const OSTV_MONITOR_on_thread_state_changed_ptr = stub2;
-extern __attribute__((weak)) OSTV_MONITOR_on_idle_fn* const OSTV_MONITOR_on_idle_ptr = stub1;
-extern __attribute__((weak)) OSTV_MONITOR_on_gc_fn* const OSTV_MONITOR_on_gc_start_ptr = stub1;
-extern __attribute__((weak)) OSTV_MONITOR_on_gc_fn* const OSTV_MONITOR_on_gc_stop_ptr = stub1;
-extern __attribute__((weak)) OSTV_MONITOR_on_method_fn* const OSTV_MONITOR_on_invoke_method_ptr = stub_method;
-extern __attribute__((weak)) OSTV_MONITOR_on_method_fn* const OSTV_MONITOR_on_return_method_ptr = stub_method;
-extern __attribute__((weak)) OSTV_MONITOR_on_allocate_fn* const OSTV_MONITOR_on_allocate_ptr = stub_allocate;
-extern __attribute__((weak)) OSTV_MONITOR_on_exception_fn* const OSTV_MONITOR_on_exception_ptr = stub_exception;
-extern __attribute__((weak)) OSTV_MONITOR_on_quota_reset_fn* const OSTV_MONITOR_on_quota_reset_ptr = stub2;
-extern __attribute__((weak)) OSTV_MONITOR_on_quota_reached_fn* const OSTV_MONITOR_on_quota_reached_ptr = stub1;
-extern __attribute__((weak)) OSTV_MONITOR_on_counters_reset_fn* const OSTV_MONITOR_on_quantum_counters_reset_ptr = stub1;
-extern __attribute__((weak)) OSTV_MONITOR_on_thread_added_fn* const OSTV_MONITOR_on_thread_added_to_context_ptr = stub2;
 
 std::int32_t OSTV_MONITOR_initialize(std::int32_t flag) { return OSTV_MONITOR_initialize_ptr(flag); }
 std::int32_t OSTV_MONITOR_on_shutdown(void) { return OSTV_MONITOR_on_shutdown_ptr(0); }

@@ -1,5 +1,10 @@
 #include "vm/core/engine/native_interface.h"
 
+#include <cstring>
+
+#include "vm/core/engine/java_objects.h"
+#include "vm/memory/memory_layout.h"
+
 #include "vm/core/threads/kernel_thread_scheduler.h"
 #include "vm/core/lifecycle/ostrevan.h"
 #include "vm/core/engine/sni.h"
@@ -15,11 +20,13 @@ PendingNativeException pending_exception{0, nullptr};
 const char* const kNoMessage = reinterpret_cast<const char*>(-1);
 
 // The current Java thread when the caller may act on it: on the
-// application task, with no native close function running.
+// application task, with no native close function running. The task is
+// tested first: another task or an interrupt must not read what only the
+// application task writes.
 VMThread* acting_thread() {
     Ostrevan* vm = ostrevan();
     KernelThreadScheduler* s = kernel_scheduler();
-    if (vm == nullptr || s == nullptr || vm->runningHook != nullptr || !s->onVMTask()) return nullptr;
+    if (vm == nullptr || s == nullptr || !s->onVMTask() || vm->runningHook != nullptr) return nullptr;
     return s->currentThread();
 }
 
@@ -82,6 +89,13 @@ void undo_native_suspension(VMThread* t) {
     t->wakeupTime.store(0);
 }
 
+bool is_immortal_array(const void* elements) {
+    if (elements == nullptr) return true;
+    const word_t object = to_word(elements) - java::kArrayData;
+    const MemoryLayout& layout = memoryLayout();
+    return object < layout.heapStart || object >= layout.heapEnd;
+}
+
 }  // namespace tarvelo
 
 using tarvelo::kernel_scheduler;
@@ -95,7 +109,7 @@ extern "C" std::int32_t SNI_getCurrentJavaThreadID(void) {
 extern "C" std::int32_t SNI_suspendCurrentJavaThreadWithCallback(std::int64_t timeoutMs, SNI_callback callback,
                                                                  void* callbackArgument) {
     tarvelo::KernelThreadScheduler* s = kernel_scheduler();
-    if (s == nullptr || timeoutMs < 0) return -1;
+    if (s == nullptr || timeoutMs < 0 || tarvelo::acting_thread() == nullptr) return -1;
     std::int32_t r = s->suspendCurrentJavaThread(timeoutMs, tarvelo::to_word(callback),
                                                  tarvelo::to_word(callbackArgument), false);
     return r == 2 ? -1 : 0;
@@ -163,5 +177,44 @@ extern "C" std::int32_t SNI_unregisterScopedResource(void) {
     t->scopedClose = 0;
     t->scopedDescription = 0;
     t->scopedResource = 0;
+    return 0;
+}
+
+namespace {
+
+// Whether [offset, offset + length) lies inside the array.
+bool array_range_ok(const std::int8_t* array, std::int32_t offset, std::int32_t length) {
+    if (offset < 0 || length < 0) return false;
+    const std::int32_t size = reinterpret_cast<const std::int32_t*>(array)[-1];
+    return static_cast<std::int64_t>(offset) + length <= size;
+}
+
+}  // namespace
+
+extern "C" std::int32_t SNI_retrieveArrayElements(const std::int8_t* javaArray, std::int32_t offset,
+                                                  std::int32_t length, std::int8_t* buffer, std::int32_t bufferLength,
+                                                  std::int8_t** pointer, std::int32_t* pointerLength, bool refresh) {
+    if (javaArray == nullptr || buffer == nullptr || pointer == nullptr || pointerLength == nullptr ||
+        bufferLength < 0 || !array_range_ok(javaArray, offset, length))
+        return -2;
+    if (tarvelo::is_immortal_array(javaArray)) {
+        *pointer = const_cast<std::int8_t*>(javaArray) + offset;
+        *pointerLength = length;
+        return 0;
+    }
+    const std::int32_t n = length < bufferLength ? length : bufferLength;
+    *pointer = buffer;
+    *pointerLength = n;
+    if (refresh) std::memcpy(buffer, javaArray + offset, static_cast<std::size_t>(n));
+    return 0;
+}
+
+extern "C" std::int32_t SNI_flushArrayElements(std::int8_t* javaArray, std::int32_t offset, std::int32_t length,
+                                               const std::int8_t* buffer, std::int32_t bufferLength) {
+    if (javaArray == nullptr || buffer == nullptr || bufferLength < 0 || !array_range_ok(javaArray, offset, length) ||
+        length < bufferLength)
+        return -2;
+    if (!tarvelo::is_immortal_array(javaArray))
+        std::memcpy(javaArray + offset, buffer, static_cast<std::size_t>(bufferLength));
     return 0;
 }

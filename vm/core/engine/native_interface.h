@@ -33,4 +33,8 @@ void close_scoped_resource(VMThread* t);
 // run again.
 void undo_native_suspension(VMThread* t);
 
+// Whether the array whose first element is at `elements` lies outside the
+// managed heap (in the immortal heap or the image); null counts as immortal.
+bool is_immortal_array(const void* elements);
+
 }  // namespace tarvelo

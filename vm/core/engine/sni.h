@@ -37,4 +37,14 @@ std::int32_t SNI_registerScopedResource(void* resource, SNIX_resource_close clos
                                         SNIX_resource_description description);
 std::int32_t SNI_unregisterScopedResource(void);
 
+// Java byte arrays seen by natives (a pointer to the first element, the
+// length in the word before it) and native buffers: offsets and lengths in
+// bytes. An immortal array (outside the managed heap) is used in place;
+// the elements of a heap array are copied, since the collector moves them.
+std::int32_t SNI_retrieveArrayElements(const std::int8_t* javaArray, std::int32_t offset, std::int32_t length,
+                                       std::int8_t* buffer, std::int32_t bufferLength, std::int8_t** pointer,
+                                       std::int32_t* pointerLength, bool refresh);
+std::int32_t SNI_flushArrayElements(std::int8_t* javaArray, std::int32_t offset, std::int32_t length,
+                                    const std::int8_t* buffer, std::int32_t bufferLength);
+
 }

@@ -1,5 +1,7 @@
 #include "vm/core/threads/thread_table.h"
 
+#include <new>
+
 #include "vm/core/engine/java_objects.h"
 #include "vm/core/lifecycle/link_config.h"
 #include "vm/core/lifecycle/ostrevan.h"
@@ -24,7 +26,7 @@ ThreadTable* ThreadTable::create(Ostrevan& vm) {
     auto* table = static_cast<ThreadTable*>(_rowfen_support_malloc(bytes));
     table->count = 0;
     table->length = records;
-    for (std::uint32_t i = 0; i < records; ++i) table->slots[i] = 0;
+    for (std::uint32_t i = 0; i < records; ++i) new (&table->slots[i]) std::atomic<word_t>(0);
     return table;
 }
 
@@ -35,16 +37,16 @@ VMThread* ThreadTable::findThread(std::uint32_t id) const {
 
 bool ThreadTable::addThread(VMThread* t) {
     std::uint32_t slot = t->slot();
-    if (slot >= length || slots[slot] != 0) return false;
-    slots[slot] = to_word(t);
+    if (slot >= length || slots[slot].load() != 0) return false;
+    slots[slot].store(to_word(t));
     ++count;
     return true;
 }
 
 void ThreadTable::removeThread(VMThread* t) {
     std::uint32_t slot = t->slot();
-    if (slot < length && slots[slot] == to_word(t)) {
-        slots[slot] = 0;
+    if (slot < length && slots[slot].load() == to_word(t)) {
+        slots[slot].store(0);
         --count;
     }
 }

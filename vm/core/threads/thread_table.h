@@ -2,6 +2,7 @@
 // of a thread id.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "platform/address.h"
@@ -14,7 +15,9 @@ struct VMThread;
 struct ThreadTable {
     std::uint32_t count;   // records in the table
     std::uint32_t length;  // slots
-    word_t slots[1];       // `length` words: the thread record of each slot, 0 when free
+    // `length` words: the thread record of each slot, 0 when free. Read by
+    // the resumes of other tasks and interrupts.
+    std::atomic<word_t> slots[1];
 
     static constexpr std::uint32_t kMaxRecords = 256;
 
@@ -22,7 +25,9 @@ struct ThreadTable {
     // returns null when it would exceed 256 records.
     static ThreadTable* create(Ostrevan& vm);
 
-    VMThread* at(std::uint32_t slot) const { return slot < length ? to_ptr<VMThread>(slots[slot]) : nullptr; }
+    VMThread* at(std::uint32_t slot) const {
+        return slot < length ? to_ptr<VMThread>(slots[slot].load()) : nullptr;
+    }
     // The record in slot (id & 255) when it holds exactly that id; else null.
     VMThread* findThread(std::uint32_t id) const;
     // Enters `t` at its slot; false when the slot is out of range or taken.

@@ -62,7 +62,10 @@ struct VMThread {
     word_t uncaughtException;  // stored by Thread.storeException
     word_t localRefs;          // counted array of native local references
     std::int32_t localRefTop;  // index of the top local reference, -1 empty
-    std::uint32_t threadId;    // slot in bits 0-7, unique number above
+    // Slot in bits 0-7, unique number above. Other tasks and interrupts read
+    // it to find the thread they resume, while the application task binds
+    // the record to a new thread.
+    std::atomic<std::uint32_t> threadId;
     std::uint32_t scopedResource;
     word_t scopedClose;        // function
     word_t scopedDescription;  // function

@@ -91,6 +91,7 @@ const ProgramCase kPrograms[] = {
     {"monitors", 0},
     {"uncaught_report", 0},
     {"instruction_checks", 0},
+    {"monitoring_hooks", 0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Programs, Program, testing::ValuesIn(kPrograms),

@@ -190,6 +190,45 @@ std::int32_t Java_app_Natives_resumedThenFail() {
     return 0;
 }
 
+// The current thread's id asked from another task: the thread waits until
+// that task has asked and resumes it with the answer.
+std::int32_t id_callback() {
+    void* answer = nullptr;
+    SNI_getCallbackArgs(nullptr, &answer);
+    return static_cast<std::int32_t>(reinterpret_cast<std::uintptr_t>(answer));
+}
+
+void asking_task(void* parameter) {
+    const auto thread = static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(parameter));
+    const std::int32_t seen = SNI_getCurrentJavaThreadID();
+    // The answer travels as a 32-bit word, as every resume argument does.
+    SNI_resumeJavaThreadWithArg(thread, reinterpret_cast<void*>(static_cast<std::uintptr_t>(static_cast<std::uint32_t>(seen))));
+    vTaskDelete(nullptr);
+}
+
+std::int32_t Java_app_Natives_idSeenByOtherTask() {
+    const std::int32_t id = SNI_getCurrentJavaThreadID();
+    SNI_suspendCurrentJavaThreadWithCallback(0, reinterpret_cast<SNI_callback>(&id_callback), nullptr);
+    xTaskCreate(asking_task, "asker", 256, reinterpret_cast<void*>(static_cast<std::intptr_t>(id)), 5, nullptr);
+    return 0;
+}
+
+std::int32_t remembered_ids[2];
+std::int32_t remembered = 0;
+
+void Java_app_Natives_rememberId() {
+    if (remembered < 2) remembered_ids[remembered++] = SNI_getCurrentJavaThreadID();
+}
+
+std::int32_t Java_app_Natives_resumeRemembered(std::int32_t i) { return SNI_resumeJavaThread(remembered_ids[i]); }
+
+std::int32_t Java_app_Natives_sameSlot() {
+    return remembered == 2 && remembered_ids[0] != remembered_ids[1] &&
+                   (remembered_ids[0] & 0xFF) == (remembered_ids[1] & 0xFF)
+               ? 1
+               : 0;
+}
+
 // Natives-pool functions ------------------------------------------------------------------
 
 // (Object src, int srcPos, Object dst, int dstPos, int length): src at
