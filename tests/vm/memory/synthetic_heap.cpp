@@ -79,7 +79,10 @@ const SyntheticTypes& syntheticTypes() {
     s.longArray = b + 0x2B0;
     s.charArray = b + 0x2D0;
     s.objectArray = b + 0x2F0;
-    s.concreteEnd = b + 0x310;
+    s.oddSize = b + 0x310;
+    s.oddRefs = b + 0x340;
+    s.refsOverSize = b + 0x370;
+    s.concreteEnd = b + 0x3A0;
     gHierObj[0] = s.object;
     gHierRef[0] = s.object;
     gHierRef[1] = s.reference;
@@ -105,6 +108,9 @@ const SyntheticTypes& syntheticTypes() {
     writeArrayType(0x2B0, memory::kElemLong, s.klass);
     writeArrayType(0x2D0, memory::kElemChar, s.klass);
     writeArrayType(0x2F0, s.object, s.klass);
+    writeType(b, 0x310, s.klass, 0, 1, ho, 18, 0);
+    writeType(b, 0x340, s.klass, 0, 1, ho, 24, 6);
+    writeType(b, 0x370, s.klass, 0, 1, ho, 20, 16);
 
     // The feature: its one class lies 0x10 from its own types base, and the
     // type header is owned by the feature's record.
