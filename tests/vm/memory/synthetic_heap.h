@@ -30,6 +30,9 @@ struct SyntheticTypes {
     // an instance size that is not a whole number of words, reference
     // bytes that are not whole words, more reference bytes than the size.
     word_t oddSize, oddRefs, refsOverSize;
+    // java.lang.String (its char array below the header, offset and count
+    // at + 8 and + 12) and a subclass of it.
+    word_t string, stringSub;
     word_t concreteEnd;
 };
 
