@@ -16,6 +16,14 @@ HeapSet* gHeapSet = nullptr;
 // that keeps answering true cannot hold the allocation for ever.
 constexpr int kMaxHandlerRestarts = 16;
 
+// A class's block must hold both header words after its reference fields
+// and end on a word, or the next block's header would be misplaced. The
+// image linker lays classes out so; an installed application's file may not.
+bool wellFormedObject(const BlockShape& shape) {
+    return shape.size >= memory::kObjectHeaderBytes + shape.refBytes && (shape.size & 3u) == 0 &&
+           (shape.refBytes & 3u) == 0;
+}
+
 }  // namespace
 
 HeapSet* heapSet() { return gHeapSet; }
@@ -155,7 +163,7 @@ word_t HeapSet::allocateObject(word_t type) {
         return 0;
     }
     BlockShape shape = shapeOfType(type, 0);
-    if (shape.size < memory::kObjectHeaderBytes + shape.refBytes || (shape.refBytes & 3u) != 0) {
+    if (!wellFormedObject(shape)) {
         throwOutOfMemoryError();
         return 0;
     }
@@ -233,9 +241,7 @@ word_t HeapSet::allocateImmortalObject(word_t type) {
         return 0;
     }
     BlockShape shape = shapeOfType(type, 0);
-    word_t obj = shape.size >= memory::kObjectHeaderBytes + shape.refBytes
-                     ? immortalHeap.bump(shape.size, shape.refBytes, true)
-                     : 0;
+    word_t obj = wellFormedObject(shape) ? immortalHeap.bump(shape.size, shape.refBytes, true) : 0;
     if (obj == 0) {
         throwOutOfMemoryError();
         return 0;

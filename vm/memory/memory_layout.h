@@ -32,6 +32,7 @@ struct MemoryLayout {
     word_t imageEnd;
     // Types the memory system names (0 when the image lacks one).
     word_t classType;
+    word_t stringType;
     word_t weakReferenceType;
     word_t softReferenceType;
     word_t proxyType;

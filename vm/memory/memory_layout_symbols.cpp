@@ -5,6 +5,7 @@
 
 // Type headers the memory system names; every image defines them.
 extern "C" const char _java_Ljava_lang_Class[];
+extern "C" const char _java_Ljava_lang_String[];
 extern "C" const char _java_Ljava_lang_ref_WeakReference[];
 extern "C" const char _java_Lyq_kf_Proxy[];
 extern "C" const char _java_Lyq_sni_AutoCloseWeakRef[];
@@ -30,6 +31,7 @@ MemoryLayout memoryLayoutFromLinkSymbols() {
     l.outOfMemoryError = to_word(_java_Object_OutOfMemory);
     l.softRefMsPerFreeKb = link_value(_java_softRef_LRU_msPerFreeKb);
     l.classType = to_word(_java_Ljava_lang_Class);
+    l.stringType = to_word(_java_Ljava_lang_String);
     l.weakReferenceType = to_word(_java_Ljava_lang_ref_WeakReference);
     l.proxyType = to_word(_java_Lyq_kf_Proxy);
     l.autoCloseWeakRefType = to_word(_java_Lyq_sni_AutoCloseWeakRef);

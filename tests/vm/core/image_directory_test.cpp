@@ -43,7 +43,14 @@ class ImageDirectoryTest : public ::testing::Test {
         // The application's own class of a kernel class's name is found first
         // from its context.
         word_t appCom = app.package("com");
-        appHidden = app.classType(app.classRecord("Hidden", app.package("k", appCom)), 0, {k.object()});
+        word_t appK = app.package("k", appCom);
+        appHidden = app.classType(app.classRecord("Hidden", appK), 0, {k.object()});
+        // The application's own class of an exported kernel class's name,
+        // which cannot be found by name: its record has no type word.
+        kernelShadow = k.classType(k.classRecord("Shadow", pkgK), 0x40, {k.object()});
+        word_t shadowRecord = app.classRecord("Shadow", appK);
+        app.classType(shadowRecord, 0, {k.object()});
+        app.setRecordType(shadowRecord, 0);
         ownText = app.resource("own.txt", appPkg, "OWN");
         gApp.describe(app);
         DirectoryEnvironment::installed[0] = gApp.address();
@@ -58,7 +65,7 @@ class ImageDirectoryTest : public ::testing::Test {
     SyntheticImage app{1, kernel, gApp.address()};
     FeatureImageDirectory directory{};
     word_t slots[8]{};
-    word_t string = 0, hidden = 0, appMain = 0, appHidden = 0;
+    word_t string = 0, hidden = 0, appMain = 0, appHidden = 0, kernelShadow = 0;
     word_t publicText = 0, appText = 0, otherText = 0, ownText = 0;
 };
 
@@ -85,6 +92,11 @@ TEST_F(ImageDirectoryTest, ClassLookupAndVisibilityTable) {
         {false, true, true, "app.Main", &ImageDirectoryTest::appMain},
         {false, true, true, "com.k.Hidden", &ImageDirectoryTest::appHidden},
         {false, true, true, "java.lang.String", &ImageDirectoryTest::string},
+        // The application's own name hides the kernel's type of that name,
+        // even when its own type cannot be found by name.
+        {false, true, true, "com.k.Shadow", nullptr},
+        {true, true, true, "com.k.Shadow", nullptr},
+        {false, false, false, "com.k.Shadow", &ImageDirectoryTest::kernelShadow},
         // Restricted: kernel types only when exported.
         {true, true, true, "java.lang.String", &ImageDirectoryTest::string},
         {true, true, true, "app.Main", &ImageDirectoryTest::appMain},

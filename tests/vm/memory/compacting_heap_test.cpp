@@ -128,6 +128,27 @@ TEST_F(CompactingHeapTest, NegativeAndOverflowingArraysAllocateNothing) {
     EXPECT_TRUE(verify()) << verifyFault();
 }
 
+// A class whose sizes are not whole words would put the next header off a
+// word boundary: it gets OutOfMemoryError in either heap, and nothing moves.
+TEST_F(CompactingHeapTest, MalformedClassSizesAllocateNothing) {
+    build(4096, 256);
+    for (word_t type : {t.oddSize, t.oddRefs, t.refsOverSize}) {
+        std::uint32_t freeBefore = hs().freeMemory();
+        word_t topBefore = hs().immortalHeap.top;
+        int oome = envLog().oomePending;
+        EXPECT_EQ(newObject(type), 0u) << type - t.base;
+        EXPECT_EQ(hs().allocateImmortalObject(type), 0u) << type - t.base;
+        EXPECT_EQ(envLog().oomePending, oome + 2);
+        EXPECT_EQ(hs().freeMemory(), freeBefore);
+        EXPECT_EQ(hs().immortalHeap.top, topBefore);
+    }
+    root(0) = newObject(t.node1);
+    root(1) = hs().allocateImmortalObject(t.node1);
+    EXPECT_NE(root(0), 0u);
+    EXPECT_NE(root(1), 0u);
+    EXPECT_TRUE(verify()) << verifyFault();
+}
+
 // n free blocks at the failing allocation: compaction only above 140.
 TEST_F(CompactingHeapTest, FragmentedHeapCompactsAbove140FreeBlocks) {
     if (gcStressEnabled()) GTEST_SKIP() << "builds its fragmentation by hand";

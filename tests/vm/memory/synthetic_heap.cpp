@@ -10,6 +10,7 @@ alignas(16) std::uint8_t gTypes[0x400];
 std::uint32_t gHierRef[2];
 std::uint32_t gHierWeak[3];
 std::uint32_t gHierObj[1];
+std::uint32_t gHierString[2];
 SyntheticTypes gSyn{};
 bool gSynReady = false;
 
@@ -79,14 +80,22 @@ const SyntheticTypes& syntheticTypes() {
     s.longArray = b + 0x2B0;
     s.charArray = b + 0x2D0;
     s.objectArray = b + 0x2F0;
-    s.concreteEnd = b + 0x310;
+    s.oddSize = b + 0x310;
+    s.oddRefs = b + 0x340;
+    s.refsOverSize = b + 0x370;
+    s.string = b + 0x3A0;
+    s.stringSub = b + 0x3D0;
+    s.concreteEnd = b + 0x400;
     gHierObj[0] = s.object;
     gHierRef[0] = s.object;
     gHierRef[1] = s.reference;
     gHierWeak[0] = s.object;
     gHierWeak[1] = s.reference;
     gHierWeak[2] = s.weakRef;
+    gHierString[0] = s.object;
+    gHierString[1] = s.string;
     word_t ho = to_word(gHierObj), hr = to_word(gHierRef), hw = to_word(gHierWeak);
+    word_t hs = to_word(gHierString);
     writeType(b, 0x000, s.klass, 0, 0, 0, 8, 0);
     writeType(b, 0x030, s.klass, 0, 1, ho, 8, 0);
     writeType(b, 0x060, s.klass, 0, 1, ho, 16, 0);
@@ -105,6 +114,11 @@ const SyntheticTypes& syntheticTypes() {
     writeArrayType(0x2B0, memory::kElemLong, s.klass);
     writeArrayType(0x2D0, memory::kElemChar, s.klass);
     writeArrayType(0x2F0, s.object, s.klass);
+    writeType(b, 0x310, s.klass, 0, 1, ho, 18, 0);
+    writeType(b, 0x340, s.klass, 0, 1, ho, 24, 6);
+    writeType(b, 0x370, s.klass, 0, 1, ho, 20, 16);
+    writeType(b, 0x3A0, s.klass, 0, 1, ho, 24, 4);
+    writeType(b, 0x3D0, s.klass, 0, 2, hs, 24, 4);
 
     // The feature: its one class lies 0x10 from its own types base, and the
     // type header is owned by the feature's record.
@@ -171,6 +185,7 @@ void HeapTest::build(std::uint32_t heapBytes, std::uint32_t immortalBytes,
     layout.concreteTypesEnd = s.concreteEnd;
     layout.typesEnd = s.concreteEnd;
     layout.classType = s.klass;
+    layout.stringType = s.string;
     layout.weakReferenceType = s.weakRef;
     layout.softReferenceType = 0;
     layout.proxyType = s.proxy;

@@ -26,6 +26,13 @@ struct SyntheticTypes {
     word_t object, klass, leaf, node1, node2, node3, reference, weakRef, weakSub, autoClose,
         softRef, queue, proxy;
     word_t intArray, byteArray, longArray, charArray, objectArray;
+    // Malformed classes (as an installed application's file may carry):
+    // an instance size that is not a whole number of words, reference
+    // bytes that are not whole words, more reference bytes than the size.
+    word_t oddSize, oddRefs, refsOverSize;
+    // java.lang.String (its char array below the header, offset and count
+    // at + 8 and + 12) and a subclass of it.
+    word_t string, stringSub;
     word_t concreteEnd;
 };
 

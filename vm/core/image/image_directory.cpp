@@ -80,12 +80,13 @@ int FeatureImageDirectory::findClassByName(const LookupContext& context, const c
         int r = own.resolveDescriptor(first, end, separator, slots, slotCount, &record);
         if (r < 0) return r;
         if (r == 1) {
+            // The application's own name hides a kernel type of that name,
+            // also when its record has no type word (found only when it has
+            // one). A primitive record's type word is its code, not a header.
             word_t t = recordType(record);
-            // A primitive record's type word is its code, not a header.
-            if (t != 0 && isValidTypeReference(t, false, false)) {
-                *type = t;
-                return 1;
-            }
+            if (t == 0 || !isValidTypeReference(t, false, false)) return 0;
+            *type = t;
+            return 1;
         }
     }
     int r = resolver.resolveDescriptor(first, end, separator, slots, slotCount, &record);
