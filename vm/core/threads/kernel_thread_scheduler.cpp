@@ -88,10 +88,11 @@ void KernelThreadScheduler::stop(VMComponent* self) {
     if (LLOSTV_IMPL_shutdown() != 0) ostrevan()->setError(kVMErrorPortShutdown);
 }
 
-void KernelThreadScheduler::recordVMTask() { vmTaskId = static_cast<std::uint32_t>(LLOSTV_IMPL_getCurrentTaskID()); }
+void KernelThreadScheduler::recordVMTask() { vmTaskId.store(static_cast<std::uint32_t>(LLOSTV_IMPL_getCurrentTaskID())); }
 
 bool KernelThreadScheduler::onVMTask() const {
-    return vmTaskId != 0 && static_cast<std::uint32_t>(LLOSTV_IMPL_getCurrentTaskID()) == vmTaskId;
+    const std::uint32_t vm_task = vmTaskId.load();
+    return vm_task != 0 && static_cast<std::uint32_t>(LLOSTV_IMPL_getCurrentTaskID()) == vm_task;
 }
 
 // --- Ready queues ------------------------------------------------------------------------------
@@ -406,10 +407,12 @@ void KernelThreadScheduler::setBasePriority(VMThread* t, int priority) {
 
 std::int32_t KernelThreadScheduler::suspendCurrentJavaThread(std::int64_t timeoutMs, word_t callback,
                                                              std::uint32_t argument, bool interruptible) {
+    // Another task is refused before it reads anything only the application
+    // task writes.
+    if (!onVMTask()) return 2;
     VMThread* t = current.get();
     Ostrevan* vm = ostrevan();
-    if (t == nullptr || vm->runningHook != nullptr || !onVMTask() || (t->flags & kFlagNativeExceptionMask) != 0)
-        return 2;
+    if (t == nullptr || vm->runningHook != nullptr || (t->flags & kFlagNativeExceptionMask) != 0) return 2;
     t->suspendCallback = callback;
     t->suspendArgument = argument;
     const std::uint32_t state = t->resumeState.load();

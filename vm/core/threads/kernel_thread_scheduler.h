@@ -33,7 +33,9 @@ struct KernelThreadScheduler : VMComponent {
     std::uint8_t sliceUsed[kPriorityLevels];  // ms of the slice used at each priority
     WordPtr<VMThread> waitingFirst, waitingLast;
     WordPtr<VMThread> heldFirst;
-    std::uint32_t vmTaskId;  // the application task, recorded at start
+    // The application task, recorded at start; other tasks read it to learn
+    // that they are not it.
+    std::atomic<std::uint32_t> vmTaskId;
     std::int8_t slice;       // round-robin slice in ms; 0 turns slicing off
     std::uint8_t currentLeft;  // the current thread stopped running
     std::int8_t highestReady;
