@@ -79,7 +79,8 @@ public:
     MethodChecker(const ImageView& v, const MethodSpan& m, std::vector<std::string>& out) : v_(v), m_(m), out_(out) {}
 
     void run() {
-        if (!v_.contains(m_.record, m_.code_end - m_.record) || m_.code_end < m_.code) return problem(m_.method, "method lies outside the image");
+        std::string unreadable;
+        if (!method_span_readable(v_, m_, &unreadable)) return problem(m_.method, unreadable);
         if (m_.method % image::kMethodAlignment) problem(m_.method, "method record not 4-aligned");
         h_ = image::decode_method_header(v_.at(m_.method));
         if (m_.method - m_.record != image::kHandlerEntrySize * h_.handler_count)
