@@ -92,6 +92,8 @@ public:
         if (!valid_type(v_, v_.u32(m_.method), false, false, 0)) problem(m_.method, "the class word is no valid type header");
         std::string why;
         if (!decode_range(v_, m_.code, m_.code_end, code_, &why)) return problem(m_.code, why);
+        // A method without an instruction would run into whatever follows it.
+        if (code_.empty()) return problem(m_.code, "no instruction: control runs off the end of the method");
         for (const Instruction& i : code_) starts_.insert(i.address);
         for (const Instruction& i : code_) check(i);
         if (!code_.empty() && !ends_flow(code_.back().info().kind) && code_.back().info().kind != OpKind::ThreadBottom &&
