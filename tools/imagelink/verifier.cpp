@@ -178,6 +178,11 @@ private:
         for (std::uint32_t t : i.targets)
             if (t < m_.code || t >= m_.code_end || !boundary(t))
                 problem(i.address, std::string(info.name) + ": target " + hex(t) + " is not an instruction of the method");
+        // A backward branch goes back at least to itself (offset at least its
+        // length); a forward one and a switch past themselves.
+        if (is_branch(info.kind) && !i.targets.empty() &&
+            (is_backward(info.kind) ? i.targets[0] > i.address : i.targets[0] < i.next()))
+            problem(i.address, std::string(info.name) + ": target " + hex(i.targets[0]) + " lies in the wrong direction");
         if (i.opcode == OPlookupswitch)
             for (std::size_t k = 1; k < i.keys.size(); ++k)
                 if (i.keys[k] <= i.keys[k - 1]) problem(i.address, "lookupswitch keys not in ascending order");

@@ -146,6 +146,10 @@ TEST_F(Verifier, CorruptCodeIsReported) {
         {"register outside the frame", [&](Verifier& t) { t.byte(c + 7) = 100; }, "outside the frame"},
         {"frame record as operand", [&](Verifier& t) { t.byte(c + 7) = 2; }, "frame record"},
         {"code overruns the method", [&](Verifier& t) { t.byte(c + 9) = OPconst_i32; }, "truncated"},
+        {"backward branch going forward", [&](Verifier& t) {
+             t.byte(c) = OPgoto8_back;
+             t.byte(c + 1) = 0;  // the next instruction, not an earlier one
+         }, "wrong direction"},
     };
     for (const Case& k : cases) {
         SetUp();
