@@ -35,8 +35,9 @@ std::string label_of(std::uint32_t a) { return "L" + hex(a).substr(2); }
 std::string disassemble_method(const ImageView& view, const MethodSpan& m, const SymbolTable& symbols) {
     std::ostringstream out;
     out << m.name << "    @" << hex(m.method) << "\n";
-    if (!view.contains(m.record, m.code_end - m.record)) {
-        out << "    <outside the image>\n";
+    std::string unreadable;
+    if (!method_span_readable(view, m, &unreadable)) {
+        out << "    <" << unreadable << ">\n";
         return out.str();
     }
     const image::MethodHeader h = image::decode_method_header(view.at(m.method));

@@ -1,5 +1,6 @@
 #include "tools/imagelink/elf_file.h"
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -10,6 +11,9 @@ namespace {
 
 constexpr std::uint32_t kShtSymtab = 2;
 constexpr std::uint32_t kShtNobits = 8;
+
+// [offset, offset + n) lies within `size` bytes.
+bool within(std::uint64_t offset, std::uint64_t n, std::uint64_t size) { return offset <= size && n <= size - offset; }
 
 }  // namespace
 
@@ -25,8 +29,10 @@ bool ElfFile::load(const std::string& path, std::string* why) {
     if (d.size() < 52 || std::memcmp(d.data(), "\x7f" "ELF", 4) != 0) return bad("not an ELF file");
     const bool is64 = d[4] == 2;
     if (d[5] != 1) return bad("not little-endian");
+    // Offsets and sizes come from the file: every bound is checked without
+    // an addition that could wrap.
     auto rd = [&](std::uint64_t off, int n) -> std::uint64_t {
-        if (off + static_cast<std::uint64_t>(n) > d.size()) return 0;
+        if (!within(off, static_cast<std::uint64_t>(n), d.size())) return 0;
         std::uint64_t v = 0;
         for (int k = n - 1; k >= 0; --k) v = (v << 8) | d[off + static_cast<std::uint64_t>(k)];
         return v;
@@ -34,7 +40,7 @@ bool ElfFile::load(const std::string& path, std::string* why) {
     const std::uint64_t shoff = is64 ? rd(0x28, 8) : rd(0x20, 4);
     const std::uint64_t shentsize = is64 ? rd(0x3A, 2) : rd(0x2E, 2);
     const std::uint64_t shnum = is64 ? rd(0x3C, 2) : rd(0x30, 2);
-    if (!shoff || !shnum || shoff + shentsize * shnum > d.size()) return bad("no section table");
+    if (!shoff || !shnum || !within(shoff, shentsize * shnum, d.size())) return bad("no section table");
     struct Raw { std::uint32_t type; std::uint64_t addr, offset, size, link, entsize; };
     std::vector<Raw> raw;
     for (std::uint64_t i = 0; i < shnum; ++i) {
@@ -54,11 +60,13 @@ bool ElfFile::load(const std::string& path, std::string* why) {
     for (const Raw& r : raw) {
         if (r.type != kShtSymtab || r.link >= raw.size() || !r.entsize) continue;
         const Raw& strtab = raw[r.link];
-        for (std::uint64_t off = r.offset; off + r.entsize <= r.offset + r.size && off + r.entsize <= d.size(); off += r.entsize) {
+        if (r.offset > d.size()) continue;
+        const std::uint64_t end = r.offset + std::min<std::uint64_t>(r.size, d.size() - r.offset);
+        for (std::uint64_t off = r.offset; r.entsize <= end - off; off += r.entsize) {
             const std::uint64_t name = rd(off, 4);
             const std::uint64_t value = is64 ? rd(off + 8, 8) : rd(off + 4, 4);
+            if (!within(strtab.offset, name + 1, d.size())) continue;
             const std::uint64_t at = strtab.offset + name;
-            if (at >= d.size()) continue;
             std::string n;
             for (std::uint64_t k = at; k < d.size() && d[k]; ++k) n += static_cast<char>(d[k]);
             if (!n.empty()) symbols_.emplace_back(std::move(n), value);
@@ -76,15 +84,17 @@ std::optional<std::uint64_t> ElfFile::symbol(const std::string& name) const {
 
 bool ElfFile::read(std::uint64_t address, std::uint64_t size, std::vector<std::uint8_t>& out) const {
     out.clear();
+    if (size > ~std::uint64_t{0} - address) return false;  // wraps around the address space
     std::uint64_t a = address;
     const std::uint64_t end = address + size;
     while (a < end) {
         bool found = false;
         for (const Section& s : sections_) {
-            if (s.type == kShtNobits || !s.addr || a < s.addr || a >= s.addr + s.size) continue;
-            const std::uint64_t n = std::min(end, s.addr + s.size) - a;
+            if (s.type == kShtNobits || !s.addr || a < s.addr || a - s.addr >= s.size) continue;
+            const std::uint64_t n = std::min(end - a, s.size - (a - s.addr));
+            if (!within(s.offset, a - s.addr, data_.size())) return false;
             const std::uint64_t off = s.offset + (a - s.addr);
-            if (off + n > data_.size()) return false;
+            if (!within(off, n, data_.size())) return false;
             out.insert(out.end(), data_.begin() + static_cast<long>(off), data_.begin() + static_cast<long>(off + n));
             a += n;
             found = true;

@@ -5,6 +5,7 @@
 
 #include "vm/core/bytecode/opcodes.h"
 #include "vm/core/image/image_format.h"
+#include "vm/core/image/method_record.h"
 
 namespace tarvelo::imagelink {
 
@@ -44,6 +45,22 @@ int ImageView::routine_index(std::uint32_t address) const {
 int ImageView::routine_operands(std::uint32_t address) const {
     const int i = routine_index(address);
     return i < 0 ? -1 : bytecode::inline_routine_operand_count(static_cast<unsigned>(i));
+}
+
+bool method_span_readable(const ImageView& view, const MethodSpan& m, std::string* why) {
+    auto bad = [&](const char* what) {
+        if (why) *why = what;
+        return false;
+    };
+    if (!(m.record <= m.method && m.method < m.code && m.code <= m.code_end) ||
+        !view.contains(m.record, m.code_end - m.record))
+        return bad("method lies outside the image or its parts are out of order");
+    if (m.code - m.method < image::kCompactCodeOffset) return bad("the code does not start after the header");
+    const image::MethodHeader h = image::decode_method_header(view.at(m.method));
+    if (m.code - m.method < h.code_offset()) return bad("the code does not start after the header");
+    if (m.method - m.record < image::kHandlerEntrySize * h.handler_count)
+        return bad("the header's handler entries lie below the record");
+    return true;
 }
 
 ImageView view_of(const LinkedImage& image, const std::vector<std::uint8_t>& bytes, std::uint32_t base) {

@@ -75,6 +75,13 @@ ImageView view_of(const LinkedImage& image, const std::vector<std::uint8_t>& byt
 
 // Names for addresses in listings: types, methods, strings, immutables,
 // tables, statics and natives.
+// Whether a method span can be read: record, class word, code and code
+// end in order inside the image, the whole header before the code, and the
+// handler entries the header announces between the record and the class
+// word. Spans read from a firmware file are input; nothing may decode one
+// that fails this.
+bool method_span_readable(const ImageView& view, const MethodSpan& m, std::string* why = nullptr);
+
 class SymbolTable {
 public:
     void add(std::uint32_t address, std::string name) { names_[address] = std::move(name); }

@@ -79,7 +79,8 @@ public:
     MethodChecker(const ImageView& v, const MethodSpan& m, std::vector<std::string>& out) : v_(v), m_(m), out_(out) {}
 
     void run() {
-        if (!v_.contains(m_.record, m_.code_end - m_.record) || m_.code_end < m_.code) return problem(m_.method, "method lies outside the image");
+        std::string unreadable;
+        if (!method_span_readable(v_, m_, &unreadable)) return problem(m_.method, unreadable);
         if (m_.method % image::kMethodAlignment) problem(m_.method, "method record not 4-aligned");
         h_ = image::decode_method_header(v_.at(m_.method));
         if (m_.method - m_.record != image::kHandlerEntrySize * h_.handler_count)
@@ -91,6 +92,8 @@ public:
         if (!valid_type(v_, v_.u32(m_.method), false, false, 0)) problem(m_.method, "the class word is no valid type header");
         std::string why;
         if (!decode_range(v_, m_.code, m_.code_end, code_, &why)) return problem(m_.code, why);
+        // A method without an instruction would run into whatever follows it.
+        if (code_.empty()) return problem(m_.code, "no instruction: control runs off the end of the method");
         for (const Instruction& i : code_) starts_.insert(i.address);
         for (const Instruction& i : code_) check(i);
         if (!code_.empty() && !ends_flow(code_.back().info().kind) && code_.back().info().kind != OpKind::ThreadBottom &&
@@ -175,6 +178,11 @@ private:
         for (std::uint32_t t : i.targets)
             if (t < m_.code || t >= m_.code_end || !boundary(t))
                 problem(i.address, std::string(info.name) + ": target " + hex(t) + " is not an instruction of the method");
+        // A backward branch goes back at least to itself (offset at least its
+        // length); a forward one and a switch past themselves.
+        if (is_branch(info.kind) && !i.targets.empty() &&
+            (is_backward(info.kind) ? i.targets[0] > i.address : i.targets[0] < i.next()))
+            problem(i.address, std::string(info.name) + ": target " + hex(i.targets[0]) + " lies in the wrong direction");
         if (i.opcode == OPlookupswitch)
             for (std::size_t k = 1; k < i.keys.size(); ++k)
                 if (i.keys[k] <= i.keys[k - 1]) problem(i.address, "lookupswitch keys not in ascending order");

@@ -43,9 +43,16 @@ TEST_F(Traces, MethodAndInstructionAddressesAreNamed) {
     const Symbolizer s(map_, kVerifyBase);
     struct Case { std::string in, out; };
     const Case cases[] = {
-        // A frame line of the uncaught-exception print.
+        // A frame line of the uncaught-exception print: "@M:", the method,
+        // ":", the pc, "@".
+        {"    at test/T.@M:" + hex(m.method) + ":" + hex(m.code + 4) + "@",
+         "    at test/T.twice(I)I (test.T.twice(I)I+0x4)"},
+        // The same with an "@" closing the method reference.
         {"    at test/T.@M:" + hex(m.method) + "@:" + hex(m.code + 4) + "@",
          "    at test/T.twice(I)I (test.T.twice(I)I+0x4)"},
+        // A pc at the method's end (after its last instruction).
+        {"    at test/T.@M:" + hex(m.method) + ":" + hex(m.code_end) + "@",
+         "    at test/T.twice(I)I (test.T.twice(I)I+" + hex(m.code_end - m.code) + ")"},
         // A stack-trace element's text.
         {"@M:" + hex(m.method) + ":" + hex(m.code) + "@", "test.T.twice(I)I (test.T.twice(I)I+0x0)"},
         // A type without a name, by its header.

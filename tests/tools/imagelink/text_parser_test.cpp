@@ -57,6 +57,8 @@ TEST(TextParser, MalformedSourcesNameTheirLine) {
         {"<<<.class test.X implements java.lang.Runnable\n.end\n", "does not implement"},
         {"<<<.class test.X extends test.Y\n.end\n.class test.Y extends test.X\n.end\n", "form a cycle"},
         {".class test.X\n    .method static void f()\n    a:\n<<<    a:\n        return\n    .end\n.end\n", "defined twice"},
+        {".class test.X\n<<<    .method static void f()\n    only_a_label:\n    .end\n.end\n", "runs off the end"},
+        {".class test.X\n<<<    .method static void f()\n        .byte 0x00\n    .end\n.end\n", "runs off the end"},
         {"<<<.immutable x int[] = { 1, 2.5 }\n", "floating value"},
         {"<<<.resource \"/r/file\" \"no-such-file\"\n", "cannot read the resource file"},
         {"<<<.include \"no-such-file.tvi\"\n", "cannot find the included file"},

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/tools/imagelink/link_helpers.h"
+#include "tools/imagelink/disassembler.h"
 #include "tools/imagelink/verifier.h"
 #include "vm/core/bytecode/opcodes.h"
 #include "vm/core/image/string_record.h"
@@ -145,6 +146,10 @@ TEST_F(Verifier, CorruptCodeIsReported) {
         {"register outside the frame", [&](Verifier& t) { t.byte(c + 7) = 100; }, "outside the frame"},
         {"frame record as operand", [&](Verifier& t) { t.byte(c + 7) = 2; }, "frame record"},
         {"code overruns the method", [&](Verifier& t) { t.byte(c + 9) = OPconst_i32; }, "truncated"},
+        {"backward branch going forward", [&](Verifier& t) {
+             t.byte(c) = OPgoto8_back;
+             t.byte(c + 1) = 0;  // the next instruction, not an earlier one
+         }, "wrong direction"},
     };
     for (const Case& k : cases) {
         SetUp();
@@ -165,6 +170,35 @@ TEST_F(Verifier, SurvivesCorruptionAnywhere) {
         (void)verify_image(view_);
         for (std::uint32_t a = sym("_java_header_types_start"); a < sym("_java_header_types_end"); a += 4)
             (void)valid(a, false, true);
+    }
+}
+
+// The method index is input too when it comes from a firmware file: spans
+// whose parts are out of order, or a header whose handler entries would lie
+// below the record, are reported by the verifier and listed by the
+// disassembler without a read outside the image. The view holds only the
+// bytes from the method's record on, in a buffer of their own.
+TEST_F(Verifier, InconsistentMethodSpansAreReadWithinTheImage) {
+    const MethodSpan& m = linked_->method("test.B.leaf(I)I");
+    std::vector<std::uint8_t> own(linked_->bytes.begin() + (m.record - kVerifyBase), linked_->bytes.end());
+    auto view_from_record = [&](const MethodSpan& span) {
+        return ImageView(own.data(), m.record, static_cast<std::uint32_t>(own.size()), view_.regions(), {span});
+    };
+    struct Case { const char* what; MethodSpan span; std::uint8_t header; };
+    const std::uint32_t far = m.record + 0x10000000u;
+    const Case cases[] = {
+        {"class word far beyond the code", {m.record, far, m.code, m.code_end, "x"}, 0},
+        {"code before the class word", {m.record, m.code, m.method, m.code_end, "x"}, 0},
+        {"class word before the record", {m.record, m.record - 0x1000, m.code, m.code_end, "x"}, 0},
+        {"63 handler entries below the record", {m.record, m.method, m.method + 10, m.code_end, "x"}, 0x3F},
+    };
+    for (const Case& c : cases) {
+        const std::uint8_t saved = own[m.method + 4 - m.record];
+        if (c.header) own[m.method + 4 - m.record] = c.header;
+        const ImageView v = view_from_record(c.span);
+        EXPECT_FALSE(verify_method(v, v.methods().front()).empty()) << c.what;
+        (void)disassemble_method(v, v.methods().front(), SymbolTable{});
+        own[m.method + 4 - m.record] = saved;
     }
 }
 
