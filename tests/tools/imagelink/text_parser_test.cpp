@@ -61,6 +61,9 @@ TEST(TextParser, MalformedSourcesNameTheirLine) {
         {".class test.X\n<<<    .method static void f()\n        .byte 0x00\n    .end\n.end\n", "runs off the end"},
         {"<<<.immutable x int[] = { 1, 2.5 }\n", "floating value"},
         {"<<<.resource \"/r/file\" \"no-such-file\"\n", "cannot read the resource file"},
+        {".resource \"/r/same\" \"" TARVELO_TEST_DATA_DIR "/hello.txt\"\n<<<.resource \"/r/same\" \"" TARVELO_TEST_DATA_DIR
+         "/hello.txt\"\n",
+         "declared twice"},
         {"<<<.include \"no-such-file.tvi\"\n", "cannot find the included file"},
     };
     for (const Case& c : cases) {
