@@ -57,6 +57,16 @@ bool callee_context(VMThread* t, const MethodHeader& h, bool hadFrame, word_t* c
 
 // --- Threads -----------------------------------------------------------------------
 
+namespace {
+// Threads bound to a record since the process began, and the most records
+// in use at once (for the state dump).
+std::uint32_t threads_started = 0;
+std::uint32_t peak_threads = 0;
+}  // namespace
+
+std::uint32_t TulvarVMEngine::startedThreadCount() { return threads_started; }
+std::uint32_t TulvarVMEngine::peakThreadCount() { return peak_threads; }
+
 bool TulvarVMEngine::bindThread(VMThread* t, word_t threadObject) {
     ThreadTable* table = thread_table();
     if (table == nullptr) return false;
@@ -77,6 +87,8 @@ bool TulvarVMEngine::bindThread(VMThread* t, word_t threadObject) {
     t->arrayAllocator = function_word(allocation_entry_points().array);
     t->threadId = make_thread_id(next_unique_number(), t->slot());
     if (!table->addThread(t)) return false;
+    ++threads_started;
+    if (table->count > peak_threads) peak_threads = table->count;
     linkThreadObject(t, threadObject);
     std::int32_t priority = java::thread_priority(threadObject);
     if (priority < 1 || priority > 10) priority = 5;

@@ -43,6 +43,9 @@ struct TulvarVMEngine {
     // new id, links it with the object and applies the object's priority.
     static bool bindThread(VMThread* t, word_t threadObject);
     static void linkThreadObject(VMThread* t, word_t threadObject);
+    // Threads bound so far, and the most bound at once.
+    static std::uint32_t startedThreadCount();
+    static std::uint32_t peakThreadCount();
     // The first stack block and the stack meter; false with
     // StackOverflowError pending.
     static bool initializeThread(VMThread* t);
@@ -110,6 +113,8 @@ struct TulvarVMEngine {
     static void printUncaughtException(VMThread* t, word_t exception, std::int32_t maxFrames);
     // The text of a method in a frame line.
     static void printMethodReference(word_t method);
+    // The type's qualified name with slashes, or "@C:0x...@" without a name record.
+    static void printTypeName(word_t type);
     // The text of one stack-trace element (System.toStringStackLine) into
     // `chars`, at most `capacity` of them: "@M:0x<method>:0x<pc>@" ("@A:"
     // for a method without a class); the number of chars written. Names are

@@ -237,6 +237,8 @@ void print_frame(word_t pc, word_t method) {
 
 }  // namespace
 
+void TulvarVMEngine::printTypeName(word_t type) { print_type_name(type); }
+
 void TulvarVMEngine::printMethodReference(word_t method) {
     const word_t klass = method != 0 ? image::read_u32(to_ptr<const void>(method)) : 0;
     if (klass == 0) {

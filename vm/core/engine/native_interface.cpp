@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "vm/core/engine/java_objects.h"
+#include "vm/core/engine/native_resources.h"
 #include "vm/memory/memory_layout.h"
 
 #include "vm/core/threads/kernel_thread_scheduler.h"
@@ -39,19 +40,9 @@ std::int32_t throw_native(std::int32_t code, const char* message, std::uint8_t k
     return 0;
 }
 
-// Calls `close` on `resource` with every native-interface call that acts on
-// the current thread refused meanwhile.
-void run_close_hook(word_t close, std::uint32_t resource) {
-    if (close == 0) return;
-    Ostrevan* vm = ostrevan();
-    auto* fn = word_function<void(void*)>(close);
-    vm->runningHook = reinterpret_cast<void*>(fn);
-    fn(to_ptr<void>(resource));
-    vm->runningHook = nullptr;
-    vm->lastHook = reinterpret_cast<void*>(fn);
-}
-
 }  // namespace
+
+PendingNativeException peek_pending_native_exception() { return pending_exception; }
 
 PendingNativeException take_pending_native_exception() {
     PendingNativeException p = pending_exception;
@@ -59,11 +50,7 @@ PendingNativeException take_pending_native_exception() {
     return p;
 }
 
-void complete_resource_registration(VMThread* t) {
-    // The registry of native resources keeps what natives register; until
-    // it is part of the machine, a pending registration is dropped.
-    t->flags = static_cast<std::uint8_t>(t->flags & ~kFlagResourcePending);
-}
+void complete_resource_registration(VMThread* t) { NativeResources::completeRegistration(t); }
 
 void close_scoped_resource(VMThread* t) {
     const word_t close = t->scopedClose;
@@ -158,26 +145,35 @@ extern "C" std::int32_t SNI_throwNativeIOException(std::int32_t errorCode, const
     return tarvelo::throw_native(errorCode, message, tarvelo::kFlagNativeIOException);
 }
 
+extern "C" std::int32_t SNI_registerResource(void* resource, SNIX_resource_close close,
+                                             SNIX_resource_description description) {
+    VMThread* t = tarvelo::acting_thread();
+    if (t == nullptr) return tarvelo::kResourceRefused;
+    return tarvelo::NativeResources::registerResource(
+        t, tarvelo::to_word(resource), close != nullptr ? tarvelo::function_word(close) : 0,
+        description != nullptr ? tarvelo::function_word(description) : 0);
+}
+
+extern "C" std::int32_t SNI_unregisterResource(void* resource, SNIX_resource_close close) {
+    VMThread* t = tarvelo::acting_thread();
+    if (t == nullptr) return tarvelo::kResourceRefused;
+    return tarvelo::NativeResources::unregisterResource(t, tarvelo::to_word(resource),
+                                                        close != nullptr ? tarvelo::function_word(close) : 0);
+}
+
 extern "C" std::int32_t SNI_registerScopedResource(void* resource, SNIX_resource_close close,
                                                    SNIX_resource_description description) {
     VMThread* t = tarvelo::acting_thread();
-    if (t == nullptr || (t->flags & tarvelo::kFlagScopedResource) != 0) return -1;
-    if (close == nullptr) return -2;
-    t->scopedResource = tarvelo::to_word(resource);
-    t->scopedClose = tarvelo::function_word(close);
-    t->scopedDescription = description != nullptr ? tarvelo::function_word(description) : 0;
-    t->flags = static_cast<std::uint8_t>(t->flags | tarvelo::kFlagScopedResource);
-    return 0;
+    if (t == nullptr) return tarvelo::kResourceRefused;
+    return tarvelo::NativeResources::registerScopedResource(
+        t, tarvelo::to_word(resource), close != nullptr ? tarvelo::function_word(close) : 0,
+        description != nullptr ? tarvelo::function_word(description) : 0);
 }
 
 extern "C" std::int32_t SNI_unregisterScopedResource(void) {
     VMThread* t = tarvelo::acting_thread();
-    if (t == nullptr || (t->flags & tarvelo::kFlagScopedResource) == 0) return -1;
-    t->flags = static_cast<std::uint8_t>(t->flags & ~tarvelo::kFlagScopedResource);
-    t->scopedClose = 0;
-    t->scopedDescription = 0;
-    t->scopedResource = 0;
-    return 0;
+    if (t == nullptr) return tarvelo::kResourceRefused;
+    return tarvelo::NativeResources::unregisterScopedResource(t);
 }
 
 namespace {

@@ -21,6 +21,8 @@ struct PendingNativeException {
 // The code and message stored by the last SNI_throwNative*Exception, which
 // are then forgotten.
 PendingNativeException take_pending_native_exception();
+// The same without forgetting them (state dump).
+PendingNativeException peek_pending_native_exception();
 
 // Completes a registration a native left pending (flags bit 2).
 void complete_resource_registration(VMThread* t);

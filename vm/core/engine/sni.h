@@ -31,6 +31,14 @@ std::int32_t SNI_clearCurrentJavaThreadPendingResumeFlag(void);
 std::int32_t SNI_throwNativeException(std::int32_t errorCode, const char* message);
 std::int32_t SNI_throwNativeIOException(std::int32_t errorCode, const char* message);
 
+// Native resources: a value tied to its close function, owned by the
+// calling code's application and closed when that application stops, when
+// an auto-closing reference to it dies, or when the virtual machine stops.
+// The registration completes when the native returns; unregistering the
+// same pair before then cancels it. Neither call closes anything.
+std::int32_t SNI_registerResource(void* resource, SNIX_resource_close close, SNIX_resource_description description);
+std::int32_t SNI_unregisterResource(void* resource, SNIX_resource_close close);
+
 // The thread's one scoped resource, closed when the native returns (unless
 // the thread is being suspended) or the thread ends.
 std::int32_t SNI_registerScopedResource(void* resource, SNIX_resource_close close,

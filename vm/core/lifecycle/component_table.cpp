@@ -1,5 +1,6 @@
 // The operations of every component class, indexed by class id: a component's
 // virtual call is an index into these tables.
+#include "vm/core/engine/native_resources.h"
 #include "vm/core/lifecycle/feature_rules_check.h"
 #include "vm/core/image/image_directory.h"
 #include "vm/core/threads/kernel_thread_scheduler.h"
@@ -33,9 +34,9 @@ const ComponentOps kOps[kComponentIdCount] = {
     /* 11 memory manager companion */ {},
     /* 12 soft-reference policy */ {M::initializeSoftReferencePolicy, nullptr, nullptr},
     /* 13 WatchdogSupport */ {},
-    /* 14 NativeResourceRegistry */ {},
+    /* 14 NativeResourceRegistry */ {NativeResourceRegistry::initialize, NativeResourceRegistry::start, nullptr},
     /* 15 KernelThreadScheduler */ {KernelThreadScheduler::initialize, nullptr, KernelThreadScheduler::stop},
-    /* 16 NativeResourceCleaner */ {},
+    /* 16 NativeResourceCleaner */ {nullptr, nullptr, NativeResourceCleaner::stop},
     /* 17 FeatureRulesCheck */ {FeatureRulesCheck::initialize, nullptr, nullptr},
     /* 18 InternedStringIterator */ {},
 };

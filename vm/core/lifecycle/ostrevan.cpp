@@ -6,6 +6,7 @@
 #include "vm/core/threads/java_stack.h"
 #include "vm/core/engine/memory_binding.h"
 #include "vm/core/engine/monitoring_hooks.h"
+#include "vm/core/engine/native_resources.h"
 #include "vm/core/threads/schedule_context.h"
 #include "vm/core/threads/thread_pool.h"
 #include "vm/core/threads/vm_thread.h"
@@ -54,14 +55,14 @@ VMComponent* Ostrevan::findComponent(std::uint32_t classId) const {
 }
 
 void Ostrevan::createComponents() {
-    addComponent(new_plain_component(kNativeResourceRegistry));
+    addComponent(NativeResourceRegistry::create());
     check_system_properties(*this);
     addComponent(KernelThreadScheduler::create());
     bind_engine_to_memory(create_memory_manager(*this));
     addComponent(new_plain_component(kInternedStringIterator));
     addComponent(KernelMonitorManager::create());
     addComponent(new_plain_component(kWatchdogSupport));
-    addComponent(new_plain_component(kNativeResourceCleaner));
+    addComponent(NativeResourceCleaner::create());
     addComponent(FeatureImageDirectory::create());
     create_shared_buffer();
     threadTable = ThreadTable::create(*this);

@@ -18,6 +18,8 @@ struct GreenThreadVMFacade {
     // interrupt: marks a wake-up pending, asks for a scheduling pass and
     // wakes the application task.
     static std::int32_t schedule();
+    // Prints the state dump of the virtual machine on the console.
+    static void dump();
 };
 
 }  // namespace tarvelo
