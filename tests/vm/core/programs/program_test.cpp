@@ -24,7 +24,27 @@ using tarvelo::test::run_process;
 struct ProgramCase {
     const char* name;
     int exitStatus;
+    // Addresses (objects, native functions) are shown as 0x???????? so that
+    // the expected text survives code changes; small values (resource ids,
+    // counts) stay. Frame lines are named by the symboliser first.
+    bool maskAddresses = false;
 };
+
+// Every "0x" and eight hexadecimal digits of 0x10000 or more becomes
+// "0x????????".
+std::string mask_addresses(const std::string& line) {
+    std::string out;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line.compare(i, 2, "0x") == 0 && i + 10 <= line.size() &&
+            line.find_first_not_of("0123456789ABCDEF", i + 2) >= i + 10 && line.compare(i + 2, 4, "0000") != 0) {
+            out += "0x????????";
+            i += 9;
+            continue;
+        }
+        out += line[i];
+    }
+    return out;
+}
 
 std::string read_file(const std::string& path) {
     std::ifstream in(path);
@@ -34,7 +54,7 @@ std::string read_file(const std::string& path) {
 }
 
 // The console lines after "Tarvelo START", symbolised.
-std::string run_output(const std::string& exe, const std::string& map, const std::string& output) {
+std::string run_output(const std::string& exe, const std::string& map, const std::string& output, bool mask) {
     tarvelo::imagelink::ElfFile elf;
     std::string why;
     std::uint32_t base = 0;
@@ -51,7 +71,8 @@ std::string run_output(const std::string& exe, const std::string& map, const std
             started = line == "Tarvelo START";
             continue;
         }
-        text += (haveMap ? symbolizer.line(line) : line) + "\n";
+        const std::string named = haveMap ? symbolizer.line(line) : line;
+        text += (mask ? mask_addresses(named) : named) + "\n";
     }
     return text;
 }
@@ -65,7 +86,7 @@ TEST_P(Program, PrintsWhatItComputes) {
     auto r = run_process(exe, {}, {"TARVELO_GC_STRESS=1", "TARVELO_HEAP_VERIFY=1", "TARVELO_CLOCK=virtual"});
     EXPECT_EQ(r.exit_status, c.exitStatus) << r.output;
     const std::string expected = read_file(std::string(SOURCE_DIR) + "/" + c.name + ".expected");
-    EXPECT_EQ(run_output(exe, map, r.output), expected);
+    EXPECT_EQ(run_output(exe, map, r.output, c.maskAddresses), expected);
 }
 
 const ProgramCase kPrograms[] = {
@@ -93,6 +114,7 @@ const ProgramCase kPrograms[] = {
     {"instruction_checks", 0},
     {"monitoring_hooks", 0},
     {"native_resources", 0},
+    {"state_dump", 0, true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Programs, Program, testing::ValuesIn(kPrograms),
