@@ -14,6 +14,7 @@
 #include "task.h"
 #include "vm/core/startup/build_id.h"
 #include "vm/core/startup/cpu_load.h"
+#include "vm/core/engine/fault_handlers.h"
 #include "vm/core/engine/sni.h"
 #include "vm/core/startup/startup.h"
 
@@ -98,6 +99,7 @@ extern "C" void vApplicationMallocFailedHook(void) {
 extern "C" void vApplicationIdleHook(void) { cpuload_idle(); }
 
 int main() {
+    tarvelo::install_fault_handlers();
     board_init();
     START_SDCARD_Task();
     if (xTaskCreate(tarvelo_task, "Tarvelo task", kAppTaskStackWords, nullptr, kAppTaskPriority,

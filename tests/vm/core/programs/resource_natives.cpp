@@ -206,3 +206,29 @@ void Java_app_Dump_dumpInNative(std::int32_t value) {
 }
 
 }  // extern "C"
+
+// --- A processor fault ------------------------------------------------------------------------
+
+#include <cstdlib>
+#include <cstring>
+
+extern "C" {
+
+// Faults as FAULT_KIND says: a store to an unmapped address, an integer
+// division by zero, an undefined instruction.
+void Java_app_Fault_crash() {
+    const char* kind = std::getenv("FAULT_KIND");
+    if (kind == nullptr) return;
+    if (std::strcmp(kind, "segv") == 0) {
+        volatile tarvelo::word_t unmapped = 0x10;
+        *tarvelo::to_ptr<volatile std::uint32_t>(unmapped) = 1;
+    } else if (std::strcmp(kind, "divide") == 0) {
+        volatile std::int32_t zero = 0;
+        volatile std::int32_t q = 7 / zero;
+        (void)q;
+    } else if (std::strcmp(kind, "illegal") == 0) {
+        __builtin_trap();
+    }
+}
+
+}  // extern "C"
