@@ -18,6 +18,7 @@
 #include "vm/core/lifecycle/shared_buffer.h"
 #include "vm/core/image/type_tests.h"
 #include "vm/core/threads/vm_thread.h"
+#include "vm/natives/class_name_resolver.h"
 #include "vm/memory/memory_layout.h"
 
 namespace tarvelo {
@@ -209,6 +210,14 @@ void print_type_name(word_t type) {
         out::print("@C:");
         out::printHex(type);
         out::print('@');
+        return;
+    }
+    // An array type's record names its dimensions and element instead of
+    // a package and a name: "[" per dimension, then the element's name.
+    const word_t first = image::record_word(to_ptr<const void>(record), 0);
+    if (first != 0 && *to_ptr<const char>(first) == '[') {
+        const PrintSink sink{[](void*, int c) { out::print(static_cast<char>(c)); }, nullptr};
+        ClassNameResolver::printName(sink, record, '/');
         return;
     }
     word_t packages[kMaxPackageDepth];
