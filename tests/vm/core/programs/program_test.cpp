@@ -115,6 +115,7 @@ const ProgramCase kPrograms[] = {
     {"monitoring_hooks", 0},
     {"native_resources", 0},
     {"state_dump", 0, true},
+    {"aot_interface", 0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Programs, Program, testing::ValuesIn(kPrograms),

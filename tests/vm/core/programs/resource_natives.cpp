@@ -232,3 +232,36 @@ void Java_app_Fault_crash() {
 }
 
 }  // extern "C"
+
+// --- The display natives' access to the virtual machine -----------------------------------
+
+#include "vm/core/engine/aot_interface.h"
+
+using tarvelo::AOTInterface;
+
+extern "C" {
+
+void VMNative_app_Aot_open(VMThread* t) {
+    const word_t name = ExecutionContext::refArg(t, 0);
+    const std::int32_t* prim = ExecutionContext::primArgs(t);
+    const word_t stream = AOTInterface::f038(name, prim[6], prim[5]);
+    ExecutionContext::returnRef(t, -static_cast<std::int32_t>(ExecutionContext::refArgCount(t)), stream);
+}
+
+void VMNative_app_Aot_size(VMThread* t) {
+    const word_t stream = ExecutionContext::refArg(t, 0);
+    AOTInterface::f003(AOTInterface::f041(stream, 0) - AOTInterface::f041(stream, 1));
+}
+
+void VMNative_app_Aot_layout(VMThread* t) {
+    AOTInterface::f003(AOTInterface::f039() * 1000 + AOTInterface::f040(ExecutionContext::refArg(t, 0)));
+}
+
+void VMNative_app_Aot_registers(VMThread*) {
+    AOTInterface::f003(AOTInterface::f016(0) * 100 + AOTInterface::f016(1) * 10 +
+                       (AOTInterface::f017(0) == AOTInterface::f017(1) ? 1 : 0));
+}
+
+void VMNative_app_Aot_npe(VMThread*) { AOTInterface::f007(); }
+
+}  // extern "C"
