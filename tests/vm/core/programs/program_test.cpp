@@ -116,6 +116,7 @@ const ProgramCase kPrograms[] = {
     {"native_resources", 0},
     {"state_dump", 0, true},
     {"aot_interface", 0},
+    {"resource_out_of_memory", 0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Programs, Program, testing::ValuesIn(kPrograms),

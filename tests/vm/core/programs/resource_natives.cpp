@@ -63,14 +63,23 @@ SNIX_resource_close close_function(std::int32_t which) {
 }
 
 std::int32_t pending_thread = 0;
+std::int32_t other_task_results[4];
 
+// Another task: its registrations are refused, then it resumes the thread.
 void resumer(void*) {
     vTaskDelay(2);
+    other_task_results[0] = SNI_registerResource(resource_of(40), close_a, nullptr);
+    other_task_results[1] = SNI_unregisterResource(resource_of(1), close_a);
+    other_task_results[2] = SNI_registerScopedResource(resource_of(41), close_scoped, nullptr);
+    other_task_results[3] = SNI_unregisterScopedResource();
     SNI_resumeJavaThread(pending_thread);
     vTaskDelete(nullptr);
 }
 
 std::int32_t scoped_callback(std::int32_t value) {
+    DbgConsole_Printf("other task: %d %d %d %d\n", static_cast<int>(other_task_results[0]),
+                      static_cast<int>(other_task_results[1]), static_cast<int>(other_task_results[2]),
+                      static_cast<int>(other_task_results[3]));
     DbgConsole_Printf("callback %d\n", static_cast<int>(value));
     return value;
 }
