@@ -92,6 +92,7 @@ const ProgramCase kPrograms[] = {
     {"uncaught_report", 0},
     {"instruction_checks", 0},
     {"monitoring_hooks", 0},
+    {"round_robin", 0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Programs, Program, testing::ValuesIn(kPrograms),
