@@ -93,6 +93,7 @@ const ProgramCase kPrograms[] = {
     {"instruction_checks", 0},
     {"monitoring_hooks", 0},
     {"round_robin", 0},
+    {"priority_inheritance", 0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Programs, Program, testing::ValuesIn(kPrograms),
