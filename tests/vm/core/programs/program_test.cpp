@@ -94,6 +94,7 @@ const ProgramCase kPrograms[] = {
     {"monitoring_hooks", 0},
     {"round_robin", 0},
     {"priority_inheritance", 0},
+    {"monitor_limits", 0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Programs, Program, testing::ValuesIn(kPrograms),

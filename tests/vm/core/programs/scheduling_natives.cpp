@@ -54,6 +54,12 @@ void VMNative_app_Sched_inRoot(VMThread* t) {
 
 void VMNative_app_Sched_uptime(VMThread* t) { ExecutionContext::returnLong(t, LLOSTV_IMPL_getCurrentTime__Z(1)); }
 
+// Thread.currentThread
+void VMNative_app_Sched_current(VMThread* t) {
+    const auto base = static_cast<std::int32_t>(ExecutionContext::refArgCount(t));
+    ExecutionContext::returnRef(t, base > 0 ? -base : -1, t->javaThread);
+}
+
 // Thread.interrupt
 void VMNative_app_Sched_interrupt(VMThread* t) {
     if (VMThread* target = record_of(ExecutionContext::refArg(t, 0))) tarvelo::kernel_scheduler()->interrupt(target);
