@@ -95,6 +95,7 @@ const ProgramCase kPrograms[] = {
     {"round_robin", 0},
     {"priority_inheritance", 0},
     {"monitor_limits", 0},
+    {"quotas", 0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Programs, Program, testing::ValuesIn(kPrograms),
