@@ -327,8 +327,12 @@ VMThread* KernelThreadScheduler::schedule() {
             }
             t = next;
         }
-        // The nearest software-watchdog deadline wakes the task too.
+        // The nearest software-watchdog deadline wakes the task too. One
+        // that has passed expires here already: left for after the loop, it
+        // would make an idle task spin on a wake-up in the past until some
+        // thread became due, and its handler would wait as long.
         if (watchdogs != nullptr) {
+            watchdogs->expire(now);
             const std::int64_t deadline = watchdogs->firstDeadline();
             if (deadline != -1) {
                 const std::int64_t remaining = deadline - now;

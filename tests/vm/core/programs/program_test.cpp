@@ -96,6 +96,7 @@ const ProgramCase kPrograms[] = {
     {"priority_inheritance", 0},
     {"monitor_limits", 0},
     {"quotas", 0},
+    {"watchdogs", 0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Programs, Program, testing::ValuesIn(kPrograms),
