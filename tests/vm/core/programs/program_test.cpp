@@ -97,6 +97,7 @@ const ProgramCase kPrograms[] = {
     {"monitor_limits", 0},
     {"quotas", 0},
     {"watchdogs", 0},
+    {"exit_with_ready_threads", 5},
 };
 
 INSTANTIATE_TEST_SUITE_P(Programs, Program, testing::ValuesIn(kPrograms),

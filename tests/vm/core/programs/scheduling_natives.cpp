@@ -60,6 +60,12 @@ void VMNative_app_Sched_current(VMThread* t) {
     ExecutionContext::returnRef(t, base > 0 ? -base : -1, t->javaThread);
 }
 
+// Thread.setPriority
+void VMNative_app_Sched_setPriority(VMThread* t) {
+    if (VMThread* target = record_of(ExecutionContext::refArg(t, 0)))
+        tarvelo::kernel_scheduler()->setBasePriority(target, ExecutionContext::intArg(t, 5));
+}
+
 // Thread.interrupt
 void VMNative_app_Sched_interrupt(VMThread* t) {
     if (VMThread* target = record_of(ExecutionContext::refArg(t, 0))) tarvelo::kernel_scheduler()->interrupt(target);
