@@ -211,7 +211,7 @@ void ThreadDumper::dumpThread(VMThread* t) const {
             out::printInt(c->remaining);
         }
         out::print(" total_consumed=");
-        out::printLong(static_cast<std::int64_t>((static_cast<std::uint64_t>(c->consumedHigh) << 32) | c->consumedLow));
+        out::printLong(static_cast<std::int64_t>(consumed_total(c)));
         out::println();
     }
 

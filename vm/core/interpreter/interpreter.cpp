@@ -21,6 +21,7 @@
 #include "vm/core/engine/java_objects.h"
 #include "vm/core/threads/kernel_thread_scheduler.h"
 #include "vm/core/threads/monitor_manager.h"
+#include "vm/core/threads/thread_operations.h"
 #include "vm/core/native_call/sni_call.h"
 #include "vm/core/engine/native_interface.h"
 #include "vm/core/engine/object_access.h"

@@ -9,6 +9,7 @@
 #include "vm/core/threads/thread_pool.h"
 #include "vm/core/lifecycle/vm_component.h"
 #include "vm/memory/support_allocator.h"
+#include "vm/natives/watchdog_support.h"
 
 namespace tarvelo {
 
@@ -33,7 +34,7 @@ const ComponentOps kOps[kComponentIdCount] = {
     /* 10 VMThreadPool */ {VMThreadPool::initialize, nullptr, VMThreadPool::stop},
     /* 11 memory manager companion */ {},
     /* 12 soft-reference policy */ {M::initializeSoftReferencePolicy, nullptr, nullptr},
-    /* 13 WatchdogSupport */ {},
+    /* 13 WatchdogSupport */ {WatchdogSupport::initialize, nullptr, WatchdogSupport::stop},
     /* 14 NativeResourceRegistry */ {NativeResourceRegistry::initialize, NativeResourceRegistry::start, nullptr},
     /* 15 KernelThreadScheduler */ {KernelThreadScheduler::initialize, nullptr, KernelThreadScheduler::stop},
     /* 16 NativeResourceCleaner */ {nullptr, nullptr, NativeResourceCleaner::stop},

@@ -20,6 +20,7 @@
 #include "vm/core/lifecycle/shared_buffer.h"
 #include "vm/core/threads/thread_table.h"
 #include "vm/memory/support_allocator.h"
+#include "vm/natives/watchdog_support.h"
 
 namespace tarvelo {
 
@@ -61,7 +62,7 @@ void Ostrevan::createComponents() {
     bind_engine_to_memory(create_memory_manager(*this));
     addComponent(new_plain_component(kInternedStringIterator));
     addComponent(KernelMonitorManager::create());
-    addComponent(new_plain_component(kWatchdogSupport));
+    addComponent(WatchdogSupport::create());
     addComponent(NativeResourceCleaner::create());
     addComponent(FeatureImageDirectory::create());
     create_shared_buffer();

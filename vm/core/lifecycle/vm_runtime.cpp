@@ -102,8 +102,7 @@ std::int32_t GreenThreadVMRuntime::startThread(word_t threadObject) {
     VMThread* t = thread_pool()->bindThread(threadObject);
     if (t == nullptr) return -1;
     VMThread* starter = current_thread();
-    const word_t wanted = starter != nullptr && starter->wantedContext != 0 ? starter->wantedContext
-                                                                             : ScheduleControl::rootContext();
+    const word_t wanted = ScheduleControl::wantedContextFor(starter);
     t->wantedContext = wanted;
     ScheduleControl::attach(t, wanted);
     const word_t runWrapper = prelude_member(PreludeMember::_java_Mjava_lang_Thread__runWrapper);

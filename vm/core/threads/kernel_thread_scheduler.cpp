@@ -8,6 +8,8 @@
 #include "vm/core/engine/feature_context.h"
 #include "vm/core/lifecycle/link_config.h"
 #include "vm/core/threads/monitor_manager.h"
+#include "vm/core/threads/monitor_stack.h"
+#include "vm/core/threads/schedule_context.h"
 #include "vm/core/engine/monitoring_hooks.h"
 #include "vm/core/engine/native_interface.h"
 #include "vm/core/port/os_port.h"
@@ -17,6 +19,7 @@
 #include "vm/core/threads/thread_table.h"
 #include "vm/core/threads/vm_thread.h"
 #include "vm/memory/support_allocator.h"
+#include "vm/natives/watchdog_support.h"
 
 namespace tarvelo {
 
@@ -85,6 +88,7 @@ void KernelThreadScheduler::stop(VMComponent* self) {
     s->clearLists();
     s->idle = 0;
     OSTV_MONITOR_on_shutdown();
+    QuotaScheduler::clearParked();
     if (LLOSTV_IMPL_shutdown() != 0) ostrevan()->setError(kVMErrorPortShutdown);
 }
 
@@ -130,6 +134,10 @@ void KernelThreadScheduler::enqueueReadyFront(VMThread* t, int priority) {
 }
 
 void KernelThreadScheduler::removeReady(VMThread* t) {
+    if (t->parked != 0) {
+        QuotaScheduler::unpark(t);
+        return;
+    }
     const int p = clamp_priority(t->effectivePriority);
     VMThread* prev = t->prev.get();
     VMThread* next = t->next.get();
@@ -151,11 +159,17 @@ void KernelThreadScheduler::hold(VMThread* t) {
     set_thread_state(t, kThreadSuspended);
 }
 
-void KernelThreadScheduler::releaseHeldThreads() {
+void KernelThreadScheduler::releaseHeldThreads(VMThread* main) {
+    const word_t root = ScheduleControl::rootContext();
+    const word_t mainContext = main != nullptr && main->wantedContext != 0 ? main->wantedContext : root;
     VMThread* t = heldFirst.get();
     heldFirst.set(nullptr);
     while (t != nullptr) {
         VMThread* next = t->next.get();
+        if (t->wantedContext == root && mainContext != root) {
+            t->wantedContext = mainContext;
+            ScheduleControl::attach(t, mainContext);
+        }
         enqueueReady(t, t->effectivePriority);
         t = next;
     }
@@ -205,12 +219,21 @@ void KernelThreadScheduler::wakeThread(VMThread* t) {
     t->wakeupTime.store(0);
     t->interruptibleWait = 0;
     if (const word_t object = t->waitObject; object != 0) {
-        // Back from Object.wait: the thread takes the monitor again, or
-        // queues behind whoever holds it now.
+        // Back from Object.wait: the thread takes the monitor again with its
+        // old count (the entry above its held count), or queues behind
+        // whoever holds it now.
         t->waitObject = 0;
-        KernelMonitorManager::reacquireAfterWait(t, object);
+        const std::uint32_t owner = KernelMonitorManager::ownerOf(object);
+        VMThread* o = owner != 0 && owner != t->slot() + 1u ? thread_table()->at(owner - 1) : nullptr;
+        if (o != nullptr) {
+            queueOnMonitor(t, o);
+        } else {
+            KernelMonitorManager::setOwner(object, t->slot() + 1u);
+            ++t->heldMonitorCount;
+            enqueueReady(t, effectivePriorityOf(t));
+        }
     } else {
-        enqueueReady(t, t->effectivePriority);
+        enqueueReady(t, effectivePriorityOf(t));
     }
     t->resumeState.store(kResumeNone);
 }
@@ -221,11 +244,67 @@ bool KernelThreadScheduler::clearInterrupted(VMThread* t) {
     return interrupted;
 }
 
+void KernelThreadScheduler::wait(VMThread* t, word_t object, std::int64_t timeoutMs) {
+    t->waitObject = object;
+    // The pending interrupt was consumed by the monitor checks: the wait
+    // itself is interruptible.
+    sleepCurrent(t, timeoutMs, false);
+    t->interruptibleWait = 1;
+    // The first thread queued for this monitor gets it; else it stays free.
+    VMThread* prev = nullptr;
+    VMThread* next = t->monitorWaiters.get();
+    while (next != nullptr && monitor_stack::awaited(next) != object) {
+        prev = next;
+        next = next->next.get();
+    }
+    if (next != nullptr) {
+        if (prev != nullptr) prev->next = next->next; else t->monitorWaiters = next->next;
+        next->next.set(nullptr);
+        grantMonitor(t, next, object);
+    }
+    QuotaScheduler::checkToUpdateContext(t);
+    request_reschedule();
+}
+
+void KernelThreadScheduler::notifyWaiters(word_t object, bool all) {
+    VMThread* notifier = current.get();
+    for (VMThread* t = waitingFirst.get(); t != nullptr;) {
+        VMThread* next = t->next.get();
+        if (t->waitObject == object) {
+            unlinkWaiting(t);
+            t->waitObject = 0;
+            t->wakeupTime.store(0);
+            t->interruptibleWait = 0;
+            if (notifier != nullptr) {
+                queueOnMonitor(t, notifier);
+            } else {
+                // Not from a thread (no owner to queue on): it takes the
+                // monitor when it is free.
+                KernelMonitorManager::setOwner(object, t->slot() + 1u);
+                ++t->heldMonitorCount;
+                enqueueReady(t, effectivePriorityOf(t));
+            }
+            if (!all) break;
+        }
+        t = next;
+    }
+}
+
+void KernelThreadScheduler::interrupt(VMThread* t) {
+    if (t->state == kThreadWaiting && t->interruptibleWait != 0) {
+        t->interruptStatus = 2;
+        wakeThread(t);
+    } else if (t->interruptStatus == 0) {
+        t->interruptStatus = 1;
+    }
+}
+
 // --- The scheduling pass ------------------------------------------------------------------------
 
 VMThread* KernelThreadScheduler::schedule() {
     rescheduleRequested.store(0);
     Ostrevan* vm = ostrevan();
+    WatchdogSupport* watchdogs = watchdog_support();
     VMThread* chosen = nullptr;
     std::int64_t now = 0;
     while (vm->stopRequested == 0) {
@@ -248,6 +327,21 @@ VMThread* KernelThreadScheduler::schedule() {
             }
             t = next;
         }
+        // The nearest software-watchdog deadline wakes the task too. One
+        // that has passed expires here already: left for after the loop, it
+        // would make an idle task spin on a wake-up in the past until some
+        // thread became due, and its handler would wait as long.
+        if (watchdogs != nullptr) {
+            watchdogs->expire(now);
+            const std::int64_t deadline = watchdogs->firstDeadline();
+            if (deadline != -1) {
+                const std::int64_t remaining = deadline - now;
+                if (remaining < smallest) {
+                    smallest = remaining;
+                    haveDeadline = true;
+                }
+            }
+        }
         if (haveDeadline) LLOSTV_IMPL_scheduleRequest__J(saturating_add(now, smallest));
         chosen = pickNextThread(now);
         if (chosen != nullptr || waitingFirst.get() == nullptr) break;
@@ -256,11 +350,12 @@ VMThread* KernelThreadScheduler::schedule() {
         LLOSTV_IMPL_idleVM();
         idle = 0;
     }
+    if (watchdogs != nullptr) watchdogs->expire(now_ms());
     if (chosen == nullptr) {
         ThreadTable* table = thread_table();
         if (table == nullptr || table->count == 0 || vm->stopRequested != 0) return nullptr;
-        // Every live thread is queued on a monitor with nothing able to wake
-        // it: the task stays idle.
+        // Every live thread is queued on a monitor (or parked) with nothing
+        // able to wake it: the task stays idle.
         for (;;) LLOSTV_IMPL_idleVM();
     }
     if (slice != 0 && chosen->next.get() != nullptr) LLOSTV_IMPL_scheduleRequest__J(saturating_add(now, slice));
@@ -276,77 +371,22 @@ VMThread* KernelThreadScheduler::schedule() {
     if ((chosen->flags & kFlagScopedResource) != 0 && chosen->suspendCallback == 0 &&
         chosen->resumeState.load() != kSuspendedByNative)
         close_scoped_resource(chosen);
+    // Code of an application that is no longer started does not run.
+    if (chosen->ownerFeature != 0 && !feature_is_started(chosen->ownerFeature)) {
+        throw_dead_feature(chosen);
+        TulvarVMEngine::throwPendingException(chosen);
+    }
     return chosen;
 }
 
-VMThread* KernelThreadScheduler::pickNextThread(std::int64_t now) {
-    for (int p = kMaxPriority; p >= kMinPriority; --p) {
-        VMThread* candidate = readyHeads[p].get();
-        if (candidate == nullptr) continue;
-        highestReady = static_cast<std::int8_t>(p);
-        VMThread* chosen = slice == 0 ? candidate : roundRobin(candidate, p, now);
-        if (chosen != readyHeads[chosen->effectivePriority].get()) {
-            removeReady(chosen);
-            const int q = chosen->effectivePriority;
-            chosen->prev.set(nullptr);
-            chosen->next = readyHeads[q];
-            if (VMThread* head = readyHeads[q].get()) head->prev.set(chosen); else readyTails[q].set(chosen);
-            readyHeads[q].set(chosen);
-        }
-        VMThread* previous = current.get();
-        if (previous != nullptr && previous != chosen && previous->state == kThreadRunning)
-            set_thread_state(previous, kThreadReady);
-        if (chosen != previous || chosen->state != kThreadRunning) set_thread_state(chosen, kThreadRunning);
-        current.set(chosen);
-        currentLeft = 0;
-        return chosen;
-    }
-    return nullptr;
-}
-
-namespace {
-
-// Moves the head of a queue to its tail.
-void rotate_to_tail(KernelThreadScheduler* s, VMThread* t) {
+void KernelThreadScheduler::rotateToTail(VMThread* t) {
     const int p = t->effectivePriority;
-    s->removeReady(t);
-    VMThread* tail = s->readyTails[p].get();
+    removeReady(t);
+    VMThread* tail = readyTails[p].get();
     t->next.set(nullptr);
     t->prev.set(tail);
-    if (tail != nullptr) tail->next.set(t); else s->readyHeads[p].set(t);
-    s->readyTails[p].set(t);
-}
-
-}  // namespace
-
-VMThread* KernelThreadScheduler::roundRobin(VMThread* candidate, int priority, std::int64_t now) {
-    VMThread* chosen = candidate;
-    VMThread* running = current.get();
-    if (running == nullptr || currentLeft != 0 || !in_ready_queue(running)) {
-        VMThread* other = candidate->next.get();
-        if (other != nullptr && sliceUsed[priority] >= static_cast<std::uint8_t>(slice)) {
-            rotate_to_tail(this, candidate);
-            sliceUsed[priority] = 0;
-            chosen = other;
-        }
-    } else {
-        const int q = running->effectivePriority;
-        const std::int64_t used = sliceUsed[q] + (now - lastSwitchTime);
-        if (used >= slice) {
-            VMThread* other = running->next.get();
-            if (other != nullptr) {
-                rotate_to_tail(this, running);
-                sliceUsed[q] = 0;
-                chosen = candidate == running ? other : candidate;
-            } else {
-                sliceUsed[q] = kSliceUsedUp;
-            }
-        } else {
-            sliceUsed[q] = static_cast<std::uint8_t>(used < 0 ? 0 : used);
-        }
-    }
-    lastSwitchTime = now;
-    return chosen;
+    if (tail != nullptr) tail->next.set(t); else readyHeads[p].set(t);
+    readyTails[p].set(t);
 }
 
 void KernelThreadScheduler::threadEnded(VMThread* t) {
@@ -379,26 +419,12 @@ void KernelThreadScheduler::threadEnded(VMThread* t) {
 
 void KernelThreadScheduler::yieldCurrent() {
     VMThread* t = current.get();
-    if (t == nullptr || t->next.get() == nullptr) return;
+    if (t == nullptr || t->next.get() == nullptr || !in_ready_queue(t)) return;
     if (slice != 0) {
+        // The next pass finds the slice used up and rotates the queue.
         sliceUsed[clamp_priority(highestReady)] = kSliceUsedUp;
     } else {
-        rotate_to_tail(this, t);
-    }
-    request_reschedule();
-}
-
-void KernelThreadScheduler::setBasePriority(VMThread* t, int priority) {
-    const int p = clamp_priority(priority);
-    if (t->basePriority == p) return;
-    t->basePriority = static_cast<std::int8_t>(p);
-    if (in_ready_queue(t) && t->effectivePriority != p) {
-        removeReady(t);
-        const ThreadState state = static_cast<ThreadState>(t->state);
-        enqueueReadyFront(t, p);
-        if (state == kThreadRunning) set_thread_state(t, kThreadRunning);
-    } else {
-        t->effectivePriority = static_cast<std::int8_t>(p);
+        rotateToTail(t);
     }
     request_reschedule();
 }

@@ -15,6 +15,7 @@
 #include <cstdint>
 
 #include "vm/core/lifecycle/vm_component.h"
+#include "platform/address.h"
 #include "vm/core/engine/word_ptr.h"
 
 namespace tarvelo {
@@ -53,12 +54,15 @@ struct KernelThreadScheduler : VMComponent {
 
     // --- Ready queues ----------------------------------------------------------------
     void enqueueReady(VMThread* t, int priority);
+    // The same at the head of the queue (priority inheritance).
     void enqueueReadyFront(VMThread* t, int priority);
+    // Unlinks `t` from its ready queue, or from the parked list.
     void removeReady(VMThread* t);
     // A thread started while the class initialisers run waits here.
     void hold(VMThread* t);
-    // Queues every held thread, the one held last first.
-    void releaseHeldThreads();
+    // Queues every held thread, the one held last first; those that still
+    // wanted the root schedule context go to `main`'s wanted context.
+    void releaseHeldThreads(VMThread* main);
 
     // --- Waiting -----------------------------------------------------------------------
     // Moves `t` to the waiting list until `delayMs` passes (0: no
@@ -68,6 +72,31 @@ struct KernelThreadScheduler : VMComponent {
     void wakeThread(VMThread* t);
     // Whether `t` was interrupted (status 1); clears it.
     bool clearInterrupted(VMThread* t);
+    // Object.wait, the monitor checks done and the owner cleared: the
+    // object's entry already sits above the held count. The thread waits
+    // (0: no timeout) and the monitor goes to a thread queued for it.
+    void wait(VMThread* t, word_t object, std::int64_t timeoutMs);
+    // Object.notify / notifyAll by the owner of `object`'s monitor: the
+    // oldest waiter (or every one) queues on that monitor.
+    void notifyWaiters(word_t object, bool all);
+    // Thread.interrupt: a thread in an interruptible wait is woken with
+    // status 2; any other gets status 1 unless it has one.
+    void interrupt(VMThread* t);
+
+    // --- Monitors and priority inheritance ----------------------------------------------------
+    // Queues `w` (whose awaited entry is stored) behind the threads waiting
+    // for monitors `owner` holds, and pushes its priority up the chain of
+    // owners.
+    void queueOnMonitor(VMThread* w, VMThread* owner);
+    // Hands the monitor of `object`, released by `owner`, to `next`, a
+    // thread of owner's monitorWaiters already unlinked from it.
+    void grantMonitor(VMThread* owner, VMThread* next, word_t object);
+    // The largest of the base priority and the effective priorities of the
+    // threads queued on monitors `t` holds.
+    static int effectivePriorityOf(const VMThread* t);
+    // After a base-priority change or a monitor handed away.
+    void recomputePriority(VMThread* t);
+    void setBasePriority(VMThread* t, int priority);
 
     // --- The scheduling pass ---------------------------------------------------------------
     // The thread to run next, or null when the virtual machine must stop.
@@ -76,7 +105,6 @@ struct KernelThreadScheduler : VMComponent {
     void threadEnded(VMThread* t);
     // Thread.yield: another ready thread of the same priority runs first.
     void yieldCurrent();
-    void setBasePriority(VMThread* t, int priority);
 
     // --- Native suspension ------------------------------------------------------------------
     // 0 suspended (or a resume was already there), 1 interrupted, 2 refused.
@@ -87,9 +115,16 @@ struct KernelThreadScheduler : VMComponent {
 
     VMThread* currentThread() const { return current.get(); }
 
-private:
+    // QuotaScheduler.pickNextThread: the thread to run at the highest
+    // priority whose schedule context may run, with round robin; parks the
+    // threads of suspended contexts.
     VMThread* pickNextThread(std::int64_t now);
+
+private:
     VMThread* roundRobin(VMThread* candidate, int priority, std::int64_t now);
+    void rotateToTail(VMThread* t);
+    void moveToFront(VMThread* t, int priority);
+    void pushPriority(VMThread* from, int priority);
     void unlinkWaiting(VMThread* t);
     void clearLists();
 };

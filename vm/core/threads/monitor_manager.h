@@ -37,9 +37,9 @@ struct KernelMonitorManager : VMComponent {
     // A thread that ends gives up every monitor it still holds; threads
     // queued on them get them in turn.
     static void releaseAll(VMThread* t);
-    // Gives the monitor to `t` again after a wait (or queues it behind the
-    // new owner); the entry above its held count names the object.
-    static void reacquireAfterWait(VMThread* t, word_t object);
+    // Sets the owner of `object`'s monitor (slot + 1; 0 frees it): header
+    // bits or side table. false when the side table is full.
+    static bool setOwner(word_t object, std::uint32_t owner);
 };
 
 }  // namespace tarvelo

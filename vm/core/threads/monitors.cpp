@@ -8,6 +8,8 @@
 #include "vm/core/threads/kernel_thread_scheduler.h"
 #include "vm/core/lifecycle/link_config.h"
 #include "vm/core/threads/monitor_manager.h"
+#include "vm/core/threads/monitor_stack.h"
+#include "vm/core/threads/schedule_context.h"
 #include "vm/core/threads/reschedule.h"
 #include "vm/core/engine/runtime_prelude.h"
 #include "vm/core/threads/thread_table.h"
@@ -82,10 +84,10 @@ bool set_owner(word_t obj, std::uint32_t owner) {
     return side_table.add(obj, static_cast<std::uint8_t>(owner));
 }
 
-word_t* entry_objects(VMThread* t) { return counted_words(t->monitorObjects); }
-std::uint8_t* entry_counts(VMThread* t) { return reinterpret_cast<std::uint8_t*>(counted_words(t->monitorCounts)); }
-word_t* entry_contexts(VMThread* t) { return counted_words(t->monitorContexts); }
-std::int32_t capacity(VMThread* t) { return static_cast<std::int32_t>(counted_length(t->monitorObjects)); }
+using monitor_stack::capacity;
+word_t* entry_objects(VMThread* t) { return monitor_stack::objects(t); }
+std::uint8_t* entry_counts(VMThread* t) { return monitor_stack::counts(t); }
+word_t* entry_contexts(VMThread* t) { return monitor_stack::contexts(t); }
 
 void store_entry(VMThread* t, std::int32_t i, word_t obj, std::uint8_t count) {
     entry_objects(t)[i] = obj;
@@ -101,62 +103,23 @@ std::int32_t raise(VMThread* t, word_t type) {
 
 bool kernel_owned(word_t obj) { return object_owner_feature(obj) == 0; }
 
-// Queues `w` on the monitor `owner` holds, behind the threads already there.
-void queue_on_monitor(VMThread* w, VMThread* owner) {
-    KernelThreadScheduler* s = kernel_scheduler();
-    if (w->state == kThreadReady || w->state == kThreadRunning) s->removeReady(w);
-    w->next.set(nullptr);
-    w->prev.set(nullptr);
-    VMThread* last = owner->monitorWaiters.get();
-    if (last == nullptr) {
-        owner->monitorWaiters.set(w);
-    } else {
-        while (last->next.get() != nullptr) last = last->next.get();
-        last->next.set(w);
-    }
-    set_thread_state(w, kThreadMonitorQueued);
-    if (s->currentThread() == w) s->currentLeft = 1;
-    request_reschedule();
-}
-
-// The object `w` waits to enter: the entry just above its held count.
-word_t awaited(VMThread* w) { return entry_objects(w)[w->heldMonitorCount]; }
+// The isolation error of application code locking a kernel object.
+constexpr std::int32_t kIsolationMonitor = 6;
+constexpr std::int32_t kMonitorAccessCode = 4;
 
 // Hands the monitor of `obj`, released by `owner`, to the first thread
-// queued for it.
-void grant_monitor(VMThread* owner, word_t obj) {
+// queued for it (in list order).
+void hand_over(VMThread* owner, word_t obj) {
     VMThread* prev = nullptr;
     VMThread* next = owner->monitorWaiters.get();
-    while (next != nullptr && awaited(next) != obj) {
+    while (next != nullptr && monitor_stack::awaited(next) != obj) {
         prev = next;
         next = next->next.get();
     }
     if (next == nullptr) return;
-    // Unlink it, then move the others waiting for the same object to it.
     if (prev != nullptr) prev->next = next->next; else owner->monitorWaiters = next->next;
     next->next.set(nullptr);
-    set_owner(obj, next->slot() + 1u);
-    ++next->heldMonitorCount;
-    VMThread* p = nullptr;
-    for (VMThread* w = owner->monitorWaiters.get(); w != nullptr;) {
-        VMThread* after = w->next.get();
-        if (awaited(w) == obj) {
-            if (p != nullptr) p->next.set(after); else owner->monitorWaiters.set(after);
-            w->next.set(nullptr);
-            VMThread* last = next->monitorWaiters.get();
-            if (last == nullptr) {
-                next->monitorWaiters.set(w);
-            } else {
-                while (last->next.get() != nullptr) last = last->next.get();
-                last->next.set(w);
-            }
-        } else {
-            p = w;
-        }
-        w = after;
-    }
-    kernel_scheduler()->enqueueReady(next, next->effectivePriority);
-    request_reschedule();
+    kernel_scheduler()->grantMonitor(owner, next, obj);
 }
 
 VMThread* owner_thread(std::uint32_t owner) {
@@ -170,6 +133,8 @@ void KernelMonitorManager::start(VMComponent*) {
     side_table = SideTable{};
 }
 
+bool KernelMonitorManager::setOwner(word_t obj, std::uint32_t owner) { return set_owner(obj, owner); }
+
 std::uint32_t KernelMonitorManager::ownerOf(word_t obj) {
     if (in_writable_heap(obj)) return memory::header_monitor(header_of(obj));
     const int i = side_table.find(obj);
@@ -179,6 +144,10 @@ std::uint32_t KernelMonitorManager::ownerOf(word_t obj) {
 std::int32_t KernelMonitorManager::monitorEnter(VMThread* t, word_t obj) {
     const bool kernelObject = kernel_owned(obj);
     if (kernelObject) {
+        if (t->ownerFeature != 0) {
+            FeatureIsolation::raiseKernelAccessError(t, kIsolationMonitor, kMonitorAccessCode);
+            return 0;
+        }
         if (t->kernelMonitorDepth >= kMaxKernelMonitorDepth) return raise(t, types::internal_limits());
         ++t->kernelMonitorDepth;
     }
@@ -204,7 +173,7 @@ std::int32_t KernelMonitorManager::monitorEnter(VMThread* t, word_t obj) {
     } else if (held < capacity(t)) {
         if (VMThread* o = owner_thread(owner)) {
             store_entry(t, held, obj, 1);
-            queue_on_monitor(t, o);
+            kernel_scheduler()->queueOnMonitor(t, o);
             ok = true;
         }
     }
@@ -229,9 +198,11 @@ std::int32_t KernelMonitorManager::monitorExit(VMThread* t, word_t obj) {
         entry_contexts(t)[j] = entry_contexts(t)[j + 1];
     }
     --t->heldMonitorCount;
-    store_entry(t, t->heldMonitorCount, 0, 0);
+    entry_objects(t)[t->heldMonitorCount] = 0;
+    entry_counts(t)[t->heldMonitorCount] = 0;
     entry_contexts(t)[t->heldMonitorCount] = 0;
-    grant_monitor(t, obj);
+    hand_over(t, obj);
+    QuotaScheduler::checkToUpdateContext(t);
     return 2;
 }
 
@@ -260,10 +231,7 @@ std::int32_t KernelMonitorManager::waitTimeout(VMThread* t, word_t obj, std::int
     entry_contexts(t)[held - 1] = context;
     --t->heldMonitorCount;
     set_owner(obj, 0);
-    t->waitObject = obj;
-    kernel_scheduler()->sleepCurrent(t, timeoutMs, true);
-    t->interruptibleWait = 1;
-    grant_monitor(t, obj);
+    kernel_scheduler()->wait(t, obj, timeoutMs);
     return 0;
 }
 
@@ -280,19 +248,6 @@ void KernelMonitorManager::releaseAll(VMThread* t) {
     }
     t->monitorWaiters.set(nullptr);
     t->waitObject = 0;
-}
-
-void KernelMonitorManager::reacquireAfterWait(VMThread* t, word_t obj) {
-    const std::uint32_t owner = ownerOf(obj);
-    if (owner != 0 && owner != t->slot() + 1u) {
-        if (VMThread* o = owner_thread(owner)) {
-            queue_on_monitor(t, o);
-            return;
-        }
-    }
-    set_owner(obj, t->slot() + 1u);
-    ++t->heldMonitorCount;
-    kernel_scheduler()->enqueueReady(t, t->effectivePriority);
 }
 
 }  // namespace tarvelo

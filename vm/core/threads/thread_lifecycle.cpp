@@ -76,7 +76,7 @@ std::int32_t ThreadEngine::onThreadEnd(VMThread* t) {
         // The main thread ran the class initialisers: it goes on with main.
         TulvarVMEngine::clearFrame(t);
         vm->startPhase = kStartPhaseMain;
-        kernel_scheduler()->releaseHeldThreads();
+        kernel_scheduler()->releaseHeldThreads(t);
         const word_t run = prelude_member(PreludeMember::_java_Mjava_lang_Thread__runWrapper);
         ExecutionContext::prepareCallVirtualMethod(t, t->javaThread, run, -1);
         return 0;

@@ -97,7 +97,9 @@ struct VMThread {
     std::int8_t basePriority;
     std::uint8_t interruptStatus;  // 0 none, 1 interrupted, 2 interrupted while waiting
     std::uint8_t interruptibleWait;
-    std::uint8_t pad1;
+    // 1 while the thread sits in the parked list instead of a ready queue
+    // (its schedule context has a quota of 0); its state stays READY.
+    std::uint8_t parked;
     // --- Engine ----------------------------------------------------------------
     word_t objectAllocator;    // ObjectAllocatorFn
     word_t arrayAllocator;     // ArrayAllocatorFn

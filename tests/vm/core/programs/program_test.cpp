@@ -117,6 +117,12 @@ const ProgramCase kPrograms[] = {
     {"state_dump", 0, true},
     {"aot_interface", 0},
     {"resource_out_of_memory", 0},
+    {"round_robin", 0},
+    {"priority_inheritance", 0},
+    {"monitor_limits", 0},
+    {"quotas", 0},
+    {"watchdogs", 0},
+    {"exit_with_ready_threads", 5},
 };
 
 INSTANTIATE_TEST_SUITE_P(Programs, Program, testing::ValuesIn(kPrograms),
