@@ -8,6 +8,7 @@
 #include <set>
 
 #include "tools/imagelink/text_lexer.h"
+#include "tools/imagelink/text_parser.h"
 #include "vm/core/bytecode/opcodes.h"
 #include "vm/core/image/image_format.h"
 #include "vm/core/image/method_record.h"
@@ -767,7 +768,15 @@ private:
         };
         if (v.kind == Value::Kind::Floating) {
             if (t.base == BaseKind::Float) {
+                // A float written without its f suffix is rounded once from
+                // its text, not from the double it was first read as.
                 float f = static_cast<float>(v.floating);
+                if (!v.single && !v.text.empty()) {
+                    std::string t = v.text;
+                    if (t.back() == 'd' || t.back() == 'D') t.pop_back();
+                    double once;
+                    if (parse_floating(t + "f", once)) f = static_cast<float>(once);
+                }
                 std::uint32_t b;
                 std::memcpy(&b, &f, 4);
                 if (std::isnan(f)) b = 0x7FC00000u;
@@ -977,13 +986,7 @@ private:
         std::stable_sort(out_.map.begin(), out_.map.end(), [](const MapEntry& a, const MapEntry& b) { return a.offset < b.offset; });
     }
 
-    std::uint32_t config_value(const char* name) const {
-        auto it = ctx_.program.config.find(name);
-        if (it != ctx_.program.config.end()) return it->second;
-        for (const auto& d : image::kLinkConfigDefaults)
-            if (std::string(d.name) == name) return d.value;
-        return 0;
-    }
+    std::uint32_t config_value(const char* name) const { return ctx_.program.config_value(name); }
 
     void plan_ram() {
         auto& ram = out_.ram;

@@ -81,7 +81,10 @@ bool parse_floating(const std::string& text, double& value, bool* single) {
     for (char c : s)
         if (!((c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '-' || c == '+')) return false;
     char* end = nullptr;
-    value = std::strtod(s.c_str(), &end);
+    // A float literal is rounded once, straight to float: going through a
+    // double first rounds twice and can miss the nearest float.
+    if (is_single) value = static_cast<double>(std::strtof(s.c_str(), &end));
+    else value = std::strtod(s.c_str(), &end);
     if (end != s.c_str() + s.size()) return false;
     if (single) *single = is_single;
     return true;
@@ -391,7 +394,7 @@ private:
                 if (object) {
                     const std::string f = word("a field name");
                     expect_punct('=');
-                    v.fields.emplace_back(f, value());
+                    v.fields.push_back(FieldInit{f, value()});
                 } else {
                     v.items.push_back(value());
                 }
@@ -409,7 +412,7 @@ private:
         if (w == "class") { v.kind = Value::Kind::TypeRef; v.text = word("a type"); return v; }
         if (w.size() > 1 && w[0] == '@') { v.kind = Value::Kind::Immutable; v.text = w.substr(1); return v; }
         if (parse_integer(w, v.integer)) { v.kind = Value::Kind::Integer; return v; }
-        if (parse_floating(w, v.floating, &v.single)) { v.kind = Value::Kind::Floating; return v; }
+        if (parse_floating(w, v.floating, &v.single)) { v.kind = Value::Kind::Floating; v.text = w; return v; }
         fail(v.where, "'" + w + "' is not a value");
     }
 
@@ -652,8 +655,13 @@ private:
             return o;
         }
         if (t.kind == Token::Kind::Char) {
-            o.kind = Operand::Kind::Char;
             o.value = next().chars[0];
+            o.kind = Operand::Kind::Char;
+            if (peek().is_punct(':')) {  // a lookupswitch key written as a character
+                ++pos_;
+                o.kind = Operand::Kind::Case;
+                o.text = word("a label");
+            }
             return o;
         }
         std::string w = member_ref("an operand");
@@ -681,6 +689,7 @@ private:
         }
         if (parse_floating(w, o.fvalue, &o.single)) {
             o.kind = Operand::Kind::Floating;
+            o.text = w;  // "inf" and "nan" are also label names
             return o;
         }
         o.kind = Operand::Kind::Word;
