@@ -162,7 +162,7 @@ private:
             ctx_.intern(p.value);
         }
         if (!ctx_.find_type("[Ljava.lang.String;") || !ctx_.string_type())
-            fail(SourceLocation{}, "the image defines no java.lang.String");
+            fail(ctx_.program.whole_image(), "the image defines no java.lang.String");
         for (Immutable& im : ctx_.program.immutables) {
             if (im.listed) ctx_.intern(utf8_to_utf16(im.name));
             Type* t = ctx_.type_for(im.type, im.where);
@@ -170,7 +170,7 @@ private:
         }
         // Nested objects and strings inside the values.
         for (std::size_t i = 0; i < objects_.size(); ++i) collect_nested(i);
-        if (!ctx_.find_type(names::kOutOfMemoryError)) fail(SourceLocation{}, "the image defines no java.lang.OutOfMemoryError");
+        if (!ctx_.find_type(names::kOutOfMemoryError)) fail(ctx_.program.whole_image(), "the image defines no java.lang.OutOfMemoryError");
         for (Type* t : ctx_.all_types()) {
             if (t->is_array()) arrays_.push_back(t);
             else if (t->is_class() && !t->is_abstract) classes_.push_back(t);
@@ -1028,7 +1028,7 @@ private:
         for (const auto& [name, value] : ctx_.program.config) {
             bool known = false;
             for (const auto& d : image::kLinkConfigDefaults) known |= name == d.name;
-            if (!known) fail(SourceLocation{}, "unknown configuration symbol '" + name + "'");
+            if (!known) fail(ctx_.program.whole_image(), "unknown configuration symbol '" + name + "'");
         }
         for (const auto& d : image::kLinkConfigDefaults) out_.config.emplace_back(d.name, config_value(d.name));
         for (const auto& [name, value] : ctx_.program.config) out_.config_overrides.push_back(name);

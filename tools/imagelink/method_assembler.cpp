@@ -100,8 +100,8 @@ std::uint32_t part_length(std::uint8_t op, const Part& p, std::uint32_t addr) {
     const OpcodeInfo& info = opcode_info(op);
     if (info.length) return info.length;
     switch (op) {
-        case OPlookupswitch: return lookupswitch_length(addr, static_cast<std::uint32_t>(p.args[1].list.size()));
-        case OPtableswitch: return tableswitch_length(addr, p.args[1].labels.size());
+        case OPlookupswitch: return static_cast<std::uint32_t>(lookupswitch_length(addr, p.args[1].list.size()));
+        case OPtableswitch: return static_cast<std::uint32_t>(tableswitch_length(addr, p.args[1].labels.size()));
         case OPnative_code: return kNativeCodeFixedLength + static_cast<std::uint32_t>(p.args[1].list.size());
         case OPinvoke_sni: return kSniFixedLength + static_cast<std::uint32_t>(p.args[5].list.size());
         default: return 1;
@@ -266,7 +266,7 @@ private:
         if ((o.kind == Operand::Kind::Keyed && o.keyword == "method") || o.kind == Operand::Kind::Word) {
             if (o.text == "$main") {
                 Method* mm = ctx_.main_method();
-                if (!mm) error("the image names no main method (.main)");
+                if (!mm) fail(ctx_.program.whole_image(), "the image names no main method (.main)");
                 return mm;
             }
             return ctx_.method_ref(o.text, m_.owner, o.where);

@@ -263,6 +263,11 @@ struct Program {
     std::vector<std::string> source_files;  // every file read, for dependency lists
 
     Type* find_type(const std::string& name) const;
+    // Where errors about the image as a whole are reported: the file the
+    // user gave (the first one read), without a line.
+    SourceLocation whole_image() const {
+        return SourceLocation{source_files.empty() ? std::string() : source_files.front(), 0};
+    }
     // A link-time configuration value: the override, else its default.
     std::uint32_t config_value(const std::string& name) const;
 };
