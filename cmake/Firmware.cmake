@@ -79,12 +79,34 @@ function(tarvelo_add_image_object target)
   target_sources(${target} PRIVATE ${base}.S)
 endfunction()
 
+# tarvelo_shared_objects(<out_var> <source>...): the object files of the
+# sources, each compiled once however many executables link it (natives
+# shared by many firmware executables of the tests and benchmarks).
+function(tarvelo_shared_objects out_var)
+  set(objects)
+  foreach(src IN LISTS ARGN)
+    get_filename_component(path ${src} ABSOLUTE)
+    file(RELATIVE_PATH rel ${CMAKE_SOURCE_DIR} ${path})
+    string(MAKE_C_IDENTIFIER "tarvelo_obj_${rel}" lib)
+    if(NOT TARGET ${lib})
+      add_library(${lib} OBJECT ${path})
+      # The headers and definitions of the firmware the sources are linked with.
+      target_link_libraries(${lib} PRIVATE ${TARVELO_FIRMWARE_LIBS} Threads::Threads)
+    endif()
+    list(APPEND objects $<TARGET_OBJECTS:${lib}>)
+  endforeach()
+  set(${out_var} ${objects} PARENT_SCOPE)
+endfunction()
+
 # tarvelo_add_image_firmware(<name> IMAGE <text file> [CONFIG <sym>=<value> ...]
 #                            [SOURCES <file> ...] [WEAK_EXTERNALS])
-# A firmware executable: the firmware libraries linked with one image.
+# A firmware executable: the firmware libraries linked with one image. The
+# SOURCES are compiled once for every executable that names them, so they
+# take no definitions of their own executable.
 function(tarvelo_add_image_firmware name)
   cmake_parse_arguments(ARG "WEAK_EXTERNALS" "IMAGE" "CONFIG;SOURCES" ${ARGN})
-  add_executable(${name} ${ARG_SOURCES})
+  tarvelo_shared_objects(objects ${ARG_SOURCES})
+  add_executable(${name} ${objects})
   set(extra)
   if(ARG_WEAK_EXTERNALS)
     set(extra WEAK_EXTERNALS)
