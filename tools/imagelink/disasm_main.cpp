@@ -40,51 +40,15 @@ std::string from_elf(const std::string& elf_path, const std::string& map_path) {
     ElfFile elf;
     std::string why;
     if (!elf.load(elf_path, &why)) throw ToolError(elf_path, why);
-    auto sym = [&](const char* n) -> std::optional<std::uint64_t> { return elf.symbol(n); };
-    const auto start = sym("_java_vornsection_header_start"), end = sym("_java_vornsection_end");
-    const auto is = sym("_tarvelo_method_index_start"), ie = sym("_tarvelo_method_index_end");
-    if (!start || !end || !is || !ie || *end <= *start || *ie < *is)
-        throw ToolError(elf_path, "holds no application image (no image or method-index symbols)");
-    if (*end > 0xFFFFFFFFu) throw ToolError(elf_path, "the image lies above 4 GiB");
-    const auto base = static_cast<std::uint32_t>(*start), size = static_cast<std::uint32_t>(*end - *start);
-    std::vector<std::uint8_t> bytes;
-    if (!elf.read(base, size, bytes)) throw ToolError(elf_path, "cannot read the image's bytes");
     LinkedImage map;
     if (!map_path.empty() && !read_map(read_input_file(map_path), map, &why)) throw ToolError(map_path, why);
-    // Methods from the index section; names from the map when given.
-    std::vector<std::uint8_t> index;
-    if (!elf.read(*is, *ie - *is, index)) throw ToolError(elf_path, "cannot read the method index");
-    std::map<std::uint32_t, std::string> names;
-    for (const MethodSpan& named : map.methods) names[named.method + base] = named.name;
-    std::vector<MethodSpan> methods;
-    for (std::size_t k = 0; k + 16 <= index.size(); k += 16) {
-        MethodSpan m;
-        std::memcpy(&m.record, &index[k], 4);
-        std::memcpy(&m.method, &index[k + 4], 4);
-        std::memcpy(&m.code, &index[k + 8], 4);
-        std::memcpy(&m.code_end, &index[k + 12], 4);
-        auto n = names.find(m.method);
-        if (n != names.end()) {
-            m.name = n->second;
-        } else {
-            std::ostringstream s;
-            s << "method@0x" << std::hex << m.method;
-            m.name = s.str();
-        }
-        methods.push_back(m);
+    try {
+        return disassemble_firmware(elf, map);
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::runtime_error& e) {
+        throw ToolError(elf_path, e.what());
     }
-    auto word = [&](const char* n) -> std::uint32_t {
-        const auto v = sym(n);
-        return v && *v <= 0xFFFFFFFFu ? static_cast<std::uint32_t>(*v) : 0;
-    };
-    ImageRegions r;
-    r.types_start = word("_java_header_types_start");
-    r.concrete_end = word("_java_header_concretetypes_end");
-    r.types_end = word("_java_header_types_end");
-    r.addresses_start = word("_java_kernel_addresses_table_start");
-    r.addresses_end = word("_java_kernel_addresses_table_end");
-    ImageView view(bytes.data(), base, size, r, methods);
-    return disassemble(view, symbols_of(map, base, {}));
 }
 
 }  // namespace

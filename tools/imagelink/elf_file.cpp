@@ -24,12 +24,24 @@ bool ElfFile::load(const std::string& path, std::string* why) {
         if (why) *why = m;
         return false;
     };
+    std::vector<std::uint8_t> bytes;
     try {
         const std::string text = read_input_file(path);
-        data_.assign(text.begin(), text.end());
+        bytes.assign(text.begin(), text.end());
     } catch (const ToolError& e) {
         return bad(e.what());
     }
+    return parse(std::move(bytes), why);
+}
+
+bool ElfFile::parse(std::vector<std::uint8_t> bytes, std::string* why) {
+    auto bad = [&](const std::string& m) {
+        if (why) *why = m;
+        return false;
+    };
+    data_ = std::move(bytes);
+    sections_.clear();
+    symbols_.clear();
     const auto& d = data_;
     if (d.size() < 52 || std::memcmp(d.data(), "\x7f" "ELF", 4) != 0) return bad("not an ELF file");
     const bool is64 = d[4] == 2;

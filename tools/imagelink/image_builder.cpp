@@ -78,7 +78,6 @@ private:
     std::string names_;
     std::map<std::string, std::uint32_t> name_pos_;
     std::map<const Type*, std::uint32_t> name_record_;
-    std::uint32_t prim_records_ = 0;
     std::uint32_t strings_start_ = 0;
     std::vector<std::uint32_t> string_char_offset_;
     std::uint32_t shared_array_ = 0;
