@@ -16,25 +16,18 @@ using namespace tarvelo::imagelink;
 
 namespace {
 
-constexpr const char* kTool = "tarvelo-disasm";
-
-const char* const kUsage =
+const ToolInfo kTool = {
+    "tarvelo-disasm",
     "usage: tarvelo-disasm IMAGE.tvi [-I DIR]...\n"
-    "       tarvelo-disasm --elf FIRMWARE [--map IMAGE.map]";
-
-const std::vector<OptionHelp> kOptions = {
-    {"IMAGE.tvi", "link the image source in memory and list its methods"},
-    {"-I DIR", "look for included files in DIR too"},
-    {"--elf FIRMWARE", "list the methods of the image linked into a firmware executable"},
-    {"--map FILE", "name the methods of --elf from the image's map"},
-    {"--help", "show this help and exit"},
+    "       tarvelo-disasm --elf FIRMWARE [--map IMAGE.map]",
+    {
+        {"IMAGE.tvi", "link the image source in memory and list its methods"},
+        {"-I DIR", "look for included files in DIR too"},
+        {"--elf FIRMWARE", "list the methods of the image linked into a firmware executable"},
+        {"--map FILE", "name the methods of --elf from the image's map"},
+        {"--help", "show this help and exit"},
+    },
 };
-
-int bad_usage(const std::string& why) {
-    report_error(std::cerr, kTool, why);
-    std::cerr << kUsage << "\n(tarvelo-disasm --help lists the options)\n";
-    return 2;
-}
 
 std::string from_elf(const std::string& elf_path, const std::string& map_path) {
     ElfFile elf;
@@ -58,23 +51,20 @@ int main(int argc, char** argv) {
     std::vector<std::string> includes;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--help" || a == "-h") {
-            std::cout << help_text(kUsage, kOptions);
-            return std::cout.flush() ? 0 : 1;
-        }
+        if (a == "--help" || a == "-h") return show_help(kTool);
         const bool takes_value = a == "-I" || a == "--elf" || a == "--map";
-        if (takes_value && i + 1 >= argc) return bad_usage("option " + a + " needs a value");
+        if (takes_value && i + 1 >= argc) return bad_usage(kTool, "option " + a + " needs a value");
         if (a == "-I") includes.push_back(argv[++i]);
         else if (a == "--elf") elf = argv[++i];
         else if (a == "--map") map = argv[++i];
-        else if (!a.empty() && a[0] == '-') return bad_usage("unknown option '" + a + "'");
+        else if (!a.empty() && a[0] == '-') return bad_usage(kTool, "unknown option '" + a + "'");
         else if (input.empty()) input = a;
-        else return bad_usage("a second input '" + a + "'");
+        else return bad_usage(kTool, "a second input '" + a + "'");
     }
-    if (!elf.empty() && !input.empty()) return bad_usage("give either an image source or --elf, not both");
-    if (elf.empty() && input.empty()) return bad_usage("no input: an image source or --elf FIRMWARE");
-    if (!map.empty() && elf.empty()) return bad_usage("--map goes with --elf");
-    try {
+    if (!elf.empty() && !input.empty()) return bad_usage(kTool, "give either an image source or --elf, not both");
+    if (elf.empty() && input.empty()) return bad_usage(kTool, "no input: an image source or --elf FIRMWARE");
+    if (!map.empty() && elf.empty()) return bad_usage(kTool, "--map goes with --elf");
+    return run_reporting_errors(kTool, [&] {
         if (!elf.empty()) {
             write_stdout(from_elf(elf, map));
             return 0;
@@ -88,14 +78,5 @@ int main(int argc, char** argv) {
         write_stdout(disassemble(view_of(image, bytes, kVerifyBase),
                                  symbols_of(image, kVerifyBase, image.placeholder_addresses())));
         return 0;
-    } catch (const LinkError& e) {
-        std::cerr << e.what() << "\n";
-    } catch (const ToolError& e) {
-        report_error(std::cerr, e.where(), e.what());
-    } catch (const std::bad_alloc&) {
-        report_error(std::cerr, kTool, "out of memory");
-    } catch (const std::exception& e) {
-        report_error(std::cerr, kTool, e.what());
-    }
-    return 1;
+    }, std::cerr);
 }

@@ -9,29 +9,22 @@ using namespace tarvelo::imagelink;
 
 namespace {
 
-constexpr const char* kTool = "tarvelo-imagelink";
-
-const char* const kUsage =
+const ToolInfo kTool = {
+    "tarvelo-imagelink",
     "usage: tarvelo-imagelink INPUT.tvi -o OUTPUT.S [-I DIR]... [-D SYMBOL=VALUE]... [--weak-externals]\n"
-    "                         [--map FILE] [--listing FILE] [--depfile FILE] [--no-verify]";
-
-const std::vector<OptionHelp> kOptions = {
-    {"-o FILE", "write the image as GNU assembler source to FILE"},
-    {"-I DIR", "look for included files in DIR too (after the including file's directory)"},
-    {"-D SYMBOL=VALUE", "set a link-time configuration value (an unsigned 32-bit number; wins over .config)"},
-    {"--weak-externals", "let natives and inline routines the firmware lacks resolve to 0"},
-    {"--map FILE", "write the image map (for tarvelo-symbolize and tarvelo-disasm)"},
-    {"--listing FILE", "write a disassembly of every method"},
-    {"--depfile FILE", "write the files the output depends on, in make's form (needs -o or --map)"},
-    {"--no-verify", "skip the verification of the linked image (for experiments only)"},
-    {"--help", "show this help and exit"},
+    "                         [--map FILE] [--listing FILE] [--depfile FILE] [--no-verify]",
+    {
+        {"-o FILE", "write the image as GNU assembler source to FILE"},
+        {"-I DIR", "look for included files in DIR too (after the including file's directory)"},
+        {"-D SYMBOL=VALUE", "set a link-time configuration value (an unsigned 32-bit number; wins over .config)"},
+        {"--weak-externals", "let natives and inline routines the firmware lacks resolve to 0"},
+        {"--map FILE", "write the image map (for tarvelo-symbolize and tarvelo-disasm)"},
+        {"--listing FILE", "write a disassembly of every method"},
+        {"--depfile FILE", "write the files the output depends on, in make's form (needs -o or --map)"},
+        {"--no-verify", "skip the verification of the linked image (for experiments only)"},
+        {"--help", "show this help and exit"},
+    },
 };
-
-int bad_usage(const std::string& why) {
-    report_error(std::cerr, kTool, why);
-    std::cerr << kUsage << "\n(tarvelo-imagelink --help lists the options)\n";
-    return 2;
-}
 
 }  // namespace
 
@@ -39,12 +32,9 @@ int main(int argc, char** argv) {
     LinkOptions o;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--help" || a == "-h") {
-            std::cout << help_text(kUsage, kOptions);
-            return std::cout.flush() ? 0 : 1;
-        }
+        if (a == "--help" || a == "-h") return show_help(kTool);
         const bool takes_value = a == "-o" || a == "-I" || a == "-D" || a == "--map" || a == "--listing" || a == "--depfile";
-        if (takes_value && i + 1 >= argc) return bad_usage("option " + a + " needs a value");
+        if (takes_value && i + 1 >= argc) return bad_usage(kTool, "option " + a + " needs a value");
         if (a == "-o") o.output = argv[++i];
         else if (a == "-I") o.include_dirs.push_back(argv[++i]);
         else if (a == "--map") o.map = argv[++i];
@@ -55,22 +45,22 @@ int main(int argc, char** argv) {
         else if (a == "-D") {
             const std::string d = argv[++i];
             const auto eq = d.find('=');
-            if (eq == std::string::npos || eq == 0) return bad_usage("-D " + d + ": expected SYMBOL=VALUE");
+            if (eq == std::string::npos || eq == 0) return bad_usage(kTool, "-D " + d + ": expected SYMBOL=VALUE");
             std::uint32_t v = 0;
             std::string why;
             // The same values .config takes: unsigned, at most 32 bits.
             if (!parse_u32(d.substr(eq + 1), v, &why))
-                return bad_usage("-D " + d + ": '" + d.substr(eq + 1) + "' is " + why);
+                return bad_usage(kTool, "-D " + d + ": '" + d.substr(eq + 1) + "' is " + why);
             o.config[d.substr(0, eq)] = v;
         } else if (!a.empty() && a[0] == '-') {
-            return bad_usage("unknown option '" + a + "'");
+            return bad_usage(kTool, "unknown option '" + a + "'");
         } else if (o.input.empty()) {
             o.input = a;
         } else {
-            return bad_usage("a second input '" + a + "' (one image source per link)");
+            return bad_usage(kTool, "a second input '" + a + "' (one image source per link)");
         }
     }
-    if (o.input.empty()) return bad_usage("no input file");
-    if (o.output.empty() && o.map.empty() && o.listing.empty()) return bad_usage("no output: give -o, --map or --listing");
+    if (o.input.empty()) return bad_usage(kTool, "no input file");
+    if (o.output.empty() && o.map.empty() && o.listing.empty()) return bad_usage(kTool, "no output: give -o, --map or --listing");
     return run_linker(o, std::cerr);
 }

@@ -72,7 +72,8 @@ static std::string escape_make(const std::string& p) {
 }
 
 int run_linker(const LinkOptions& o, std::ostream& err) {
-    try {
+    static const ToolInfo tool{"tarvelo-imagelink", "", {}};
+    return run_reporting_errors(tool, [&] {
         if (!o.depfile.empty() && o.output.empty() && o.map.empty())
             throw ToolError("tarvelo-imagelink", "--depfile needs a target: -o or --map");
         Program program;
@@ -104,19 +105,7 @@ int run_linker(const LinkOptions& o, std::ostream& err) {
         }
         files.commit();
         return 0;
-    } catch (const LinkError& e) {
-        err << e.what() << "\n";
-        return 1;
-    } catch (const ToolError& e) {
-        report_error(err, e.where(), e.what());
-        return 1;
-    } catch (const std::bad_alloc&) {
-        report_error(err, "tarvelo-imagelink", "out of memory");
-        return 1;
-    } catch (const std::exception& e) {
-        report_error(err, "tarvelo-imagelink", e.what());
-        return 1;
-    }
+    }, err);
 }
 
 }  // namespace tarvelo::imagelink

@@ -12,23 +12,17 @@ using namespace tarvelo::imagelink;
 
 namespace {
 
-constexpr const char* kTool = "tarvelo-symbolize";
-
-const char* const kUsage = "usage: tarvelo-symbolize --map IMAGE.map (--elf FIRMWARE | --base ADDRESS) [TRACE]";
-
-const std::vector<OptionHelp> kOptions = {
-    {"--map FILE", "the image's map, written by tarvelo-imagelink --map"},
-    {"--elf FIRMWARE", "take the image's address from the firmware executable"},
-    {"--base ADDRESS", "the image's address (0x hexadecimal or decimal), instead of --elf"},
-    {"TRACE", "the trace to name (default: the standard input)"},
-    {"--help", "show this help and exit"},
+const ToolInfo kTool = {
+    "tarvelo-symbolize",
+    "usage: tarvelo-symbolize --map IMAGE.map (--elf FIRMWARE | --base ADDRESS) [TRACE]",
+    {
+        {"--map FILE", "the image's map, written by tarvelo-imagelink --map"},
+        {"--elf FIRMWARE", "take the image's address from the firmware executable"},
+        {"--base ADDRESS", "the image's address (0x hexadecimal or decimal), instead of --elf"},
+        {"TRACE", "the trace to name (default: the standard input)"},
+        {"--help", "show this help and exit"},
+    },
 };
-
-int bad_usage(const std::string& why) {
-    report_error(std::cerr, kTool, why);
-    std::cerr << kUsage << "\n(tarvelo-symbolize --help lists the options)\n";
-    return 2;
-}
 
 }  // namespace
 
@@ -38,12 +32,9 @@ int main(int argc, char** argv) {
     bool have_base = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--help" || a == "-h") {
-            std::cout << help_text(kUsage, kOptions);
-            return std::cout.flush() ? 0 : 1;
-        }
+        if (a == "--help" || a == "-h") return show_help(kTool);
         const bool takes_value = a == "--map" || a == "--elf" || a == "--base";
-        if (takes_value && i + 1 >= argc) return bad_usage("option " + a + " needs a value");
+        if (takes_value && i + 1 >= argc) return bad_usage(kTool, "option " + a + " needs a value");
         if (a == "--map") {
             map_path = argv[++i];
         } else if (a == "--elf") {
@@ -51,19 +42,19 @@ int main(int argc, char** argv) {
         } else if (a == "--base") {
             const std::string v = argv[++i];
             std::string why;
-            if (!parse_u32(v, base, &why)) return bad_usage("--base " + v + ": '" + v + "' is " + why);
+            if (!parse_u32(v, base, &why)) return bad_usage(kTool, "--base " + v + ": '" + v + "' is " + why);
             have_base = true;
         } else if (!a.empty() && a[0] == '-') {
-            return bad_usage("unknown option '" + a + "'");
+            return bad_usage(kTool, "unknown option '" + a + "'");
         } else if (trace.empty()) {
             trace = a;
         } else {
-            return bad_usage("a second trace '" + a + "'");
+            return bad_usage(kTool, "a second trace '" + a + "'");
         }
     }
-    if (map_path.empty()) return bad_usage("no map: give --map IMAGE.map");
-    if (elf_path.empty() == !have_base) return bad_usage("give exactly one of --elf and --base");
-    try {
+    if (map_path.empty()) return bad_usage(kTool, "no map: give --map IMAGE.map");
+    if (elf_path.empty() == !have_base) return bad_usage(kTool, "give exactly one of --elf and --base");
+    return run_reporting_errors(kTool, [&] {
         if (!elf_path.empty()) {
             ElfFile elf;
             std::string why;
@@ -91,12 +82,5 @@ int main(int argc, char** argv) {
         if (src.bad()) throw ToolError(trace.empty() ? "<standard input>" : trace, "cannot read");
         write_stdout(out);
         return 0;
-    } catch (const ToolError& e) {
-        report_error(std::cerr, e.where(), e.what());
-    } catch (const std::bad_alloc&) {
-        report_error(std::cerr, kTool, "out of memory");
-    } catch (const std::exception& e) {
-        report_error(std::cerr, kTool, e.what());
-    }
-    return 1;
+    }, std::cerr);
 }

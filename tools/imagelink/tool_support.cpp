@@ -1,10 +1,14 @@
 #include "tools/imagelink/tool_support.h"
 
+#include "tools/imagelink/link_error.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <unistd.h>
 
@@ -161,12 +165,12 @@ void write_stdout(const std::string& text) {
     if (!written || !flushed || std::ferror(stdout)) throw ToolError("<standard output>", "cannot write: " + reason(errno));
 }
 
-std::string help_text(const char* usage, const std::vector<OptionHelp>& options) {
-    std::string out = usage;
+std::string help_text(const ToolInfo& tool) {
+    std::string out = tool.usage;
     out += "\n\noptions:\n";
     std::size_t width = 0;
-    for (const OptionHelp& o : options) width = std::max(width, std::strlen(o.option));
-    for (const OptionHelp& o : options) {
+    for (const OptionHelp& o : tool.options) width = std::max(width, std::strlen(o.option));
+    for (const OptionHelp& o : tool.options) {
         out += "  ";
         out += o.option;
         out += std::string(width - std::strlen(o.option) + 2, ' ');
@@ -174,6 +178,37 @@ std::string help_text(const char* usage, const std::vector<OptionHelp>& options)
         out += "\n";
     }
     return out;
+}
+
+int show_help(const ToolInfo& tool) {
+    try {
+        write_stdout(help_text(tool));
+        return 0;
+    } catch (const ToolError& e) {
+        report_error(std::cerr, e.where(), e.what());
+        return 1;
+    }
+}
+
+int bad_usage(const ToolInfo& tool, const std::string& why) {
+    report_error(std::cerr, tool.name, why);
+    std::cerr << tool.usage << "\n(" << tool.name << " --help lists the options)\n";
+    return 2;
+}
+
+int run_reporting_errors(const ToolInfo& tool, const std::function<int()>& work, std::ostream& err) {
+    try {
+        return work();
+    } catch (const LinkError& e) {
+        err << e.what() << "\n";  // already "file:line: error: ..."
+    } catch (const ToolError& e) {
+        report_error(err, e.where(), e.what());
+    } catch (const std::bad_alloc&) {
+        report_error(err, tool.name, "out of memory");
+    } catch (const std::exception& e) {
+        report_error(err, tool.name, e.what());
+    }
+    return 1;
 }
 
 }  // namespace tarvelo::imagelink

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -60,11 +61,25 @@ private:
 // when it cannot be written (a full disk, a size limit, a closed pipe).
 void write_stdout(const std::string& text);
 
-// The help line of one option: "  -o FILE   text".
+// A tool's command line: its name, usage lines and one help line per option.
 struct OptionHelp {
     const char* option;
     const char* text;
 };
-std::string help_text(const char* usage, const std::vector<OptionHelp>& options);
+struct ToolInfo {
+    const char* name;
+    const char* usage;
+    std::vector<OptionHelp> options;
+};
+// The usage and every option, one line each.
+std::string help_text(const ToolInfo& tool);
+// Prints the help on the standard output; the exit status (0).
+int show_help(const ToolInfo& tool);
+// Reports a bad command line (which option or value, and why) with the
+// usage; the exit status (2).
+int bad_usage(const ToolInfo& tool, const std::string& why);
+// Runs the tool's work and turns every error into its message and exit
+// status 1 (out of memory included), reported on `err`.
+int run_reporting_errors(const ToolInfo& tool, const std::function<int()>& work, std::ostream& err);
 
 }  // namespace tarvelo::imagelink
