@@ -124,6 +124,7 @@ const ProgramCase kPrograms[] = {
     {"watchdogs", 0},
     {"exit_with_ready_threads", 5},
     {"reference_queue", 0},
+    {"missing_native", 0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Programs, Program, testing::ValuesIn(kPrograms),
