@@ -125,6 +125,7 @@ const ProgramCase kPrograms[] = {
     {"exit_with_ready_threads", 5},
     {"reference_queue", 0},
     {"missing_native", 0},
+    {"division_by_zero", 0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Programs, Program, testing::ValuesIn(kPrograms),
