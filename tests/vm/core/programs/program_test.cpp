@@ -126,6 +126,7 @@ const ProgramCase kPrograms[] = {
     {"reference_queue", 0},
     {"missing_native", 0},
     {"division_by_zero", 0},
+    {"dead_references", 0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Programs, Program, testing::ValuesIn(kPrograms),
