@@ -127,6 +127,7 @@ const ProgramCase kPrograms[] = {
     {"missing_native", 0},
     {"division_by_zero", 0},
     {"dead_references", 0},
+    {"monitor_handover", 0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Programs, Program, testing::ValuesIn(kPrograms),
