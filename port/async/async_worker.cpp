@@ -32,7 +32,7 @@ std::int32_t TARVELO_ASYNC_WORKER_initialize(AsyncWorkerHandle* worker, const ch
     for (std::int32_t i = 0; i < worker->jobCount; ++i) {
         jobs[i].params = static_cast<std::uint8_t*>(worker->params) + static_cast<std::uintptr_t>(i) * worker->paramsSize;
         jobs[i].action = nullptr;
-        jobs[i].threadId = -1;
+        jobs[i].threadId.store(-1);
         jobs[i].done.store(0);
         jobs[i].next = i + 1 < worker->jobCount ? &jobs[i + 1] : nullptr;
     }
@@ -84,16 +84,21 @@ std::int32_t TARVELO_ASYNC_WORKER_free_job(AsyncWorkerHandle* worker, AsyncWorke
 std::int32_t TARVELO_ASYNC_WORKER_async_exec(AsyncWorkerHandle* worker, AsyncWorkerJob* job,
                                              TARVELO_ASYNC_WORKER_action_t action, SNI_callback onDone) {
     job->action = action;
-    job->threadId = SNI_getCurrentJavaThreadID();
+    job->threadId.store(SNI_getCurrentJavaThreadID());
     job->done.store(0);
-    // Suspended before the post: the worker may resume the thread as soon as
-    // the job is posted. A failed post raises an exception, which undoes the
-    // suspension when the native returns.
-    if (SNI_suspendCurrentJavaThreadWithCallback(0, onDone, job) != 0) return 1;
     if (OSAL_queue_post(&worker->queue, job) != OSAL_OK) {
         SNI_throwNativeIOException(-1, "TARVELO_ASYNC_WORKER: Internal error.");
         return 1;
     }
+    // The worker's task may have run the job already; a resume that came
+    // before the suspension makes the callback run at once.
+    if (SNI_suspendCurrentJavaThreadWithCallback(0, onDone, job) == 0) return 0;
+    // The thread cannot wait (an exception is pending): nobody will take the
+    // job back. The worker frees it when its action ends; when it has ended
+    // already (the worker's task is not preempted by this one between the
+    // end of the action and the resume), it is freed here.
+    job->threadId.store(-1);
+    if (job->done.load() != 0) TARVELO_ASYNC_WORKER_free_job(worker, job);
     return 0;
 }
 
@@ -124,7 +129,8 @@ void TARVELO_ASYNC_WORKER_loop(void* parameter) {
         job->done.store(1);
         // Nobody to hand the job back to (no thread, or one that died while
         // the action ran): free it here, or no other native would get it.
-        if (job->threadId == -1 || SNI_resumeJavaThread(job->threadId) != 0)
+        const std::int32_t thread = job->threadId.load();
+        if (thread == -1 || SNI_resumeJavaThread(thread) != 0)
             TARVELO_ASYNC_WORKER_free_job(worker, job);
     }
 }

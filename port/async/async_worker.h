@@ -22,7 +22,7 @@ using TARVELO_ASYNC_WORKER_action_t = void (*)(AsyncWorkerJob* job);
 struct AsyncWorkerJob {
     void* params;                          // this job's own parameter block
     TARVELO_ASYNC_WORKER_action_t action;  // run by the worker's task
-    std::int32_t threadId;                 // submitting green thread; -1: nobody waits
+    std::atomic<std::int32_t> threadId;    // submitting green thread; -1: nobody waits
     AsyncWorkerJob* next;                  // free-list link, null while in use
     std::atomic<std::uint8_t> done;        // set by the worker when the action has run
 };
@@ -53,9 +53,10 @@ AsyncWorkerJob* TARVELO_ASYNC_WORKER_allocate_job(AsyncWorkerHandle* worker, SNI
 // Returns the job to the free list and resumes the oldest waiter that is
 // still alive. Returns 0.
 std::int32_t TARVELO_ASYNC_WORKER_free_job(AsyncWorkerHandle* worker, AsyncWorkerJob* job);
-// Suspends the calling thread with `onDone` as its callback and the job as
-// its argument, and posts the job: 0; 1 when it could not (an exception is
-// pending or the thread cannot be suspended; the job stays allocated).
+// Posts the job and suspends the calling thread with `onDone` as its
+// callback and the job as its argument: 0; 1 when the post failed (an I/O
+// exception is pending, the job stays allocated). When the thread cannot be
+// suspended (an exception is pending already) the job is freed once done.
 std::int32_t TARVELO_ASYNC_WORKER_async_exec(AsyncWorkerHandle* worker, AsyncWorkerJob* job,
                                              TARVELO_ASYNC_WORKER_action_t action, SNI_callback onDone);
 // Inside an on-done callback: the job whose completion resumed the thread.

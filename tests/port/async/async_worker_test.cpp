@@ -34,8 +34,10 @@ std::vector<std::int32_t> resumptions;
 std::set<std::int32_t> dead_threads;
 std::vector<Thrown> thrown;
 void* callback_argument = nullptr;
+bool refuse_suspension = false;
 
 void reset_vm() {
+    refuse_suspension = false;
     current_thread = 1;
     suspensions.clear();
     resumptions.clear();
@@ -50,6 +52,7 @@ void reset_vm() {
 extern "C" {
 std::int32_t SNI_getCurrentJavaThreadID(void) { return current_thread; }
 std::int32_t SNI_suspendCurrentJavaThreadWithCallback(std::int64_t, SNI_callback callback, void* argument) {
+    if (refuse_suspension) return -1;
     suspensions.push_back({current_thread, callback, argument});
     return 0;
 }
@@ -215,6 +218,21 @@ TEST_F(AsyncWorker, JobsOfThreadsThatDiedAreFreedByTheTask) {
         EXPECT_EQ(actions_run.size(), 5u);
         for (int t = 10; t < 14; ++t) EXPECT_NE(allocate(t), nullptr) << t;
         EXPECT_EQ(allocate(14), nullptr);
+    });
+}
+
+TEST_F(AsyncWorker, AJobWhoseThreadCannotWaitIsFreed) {
+    tarvelo::test::run_in_task([] {
+        start();
+        refuse_suspension = true;
+        for (int t = 1; t <= 5; ++t) {
+            AsyncWorkerJob* job = allocate(t);
+            ASSERT_NE(job, nullptr) << t;
+            EXPECT_EQ(TARVELO_ASYNC_WORKER_async_exec(&worker, job, record_action,
+                                                      reinterpret_cast<SNI_callback>(on_done)),
+                      0);
+        }
+        EXPECT_EQ(actions_run.size(), 5u);
     });
 }
 
