@@ -388,7 +388,8 @@ extern "C" {
 FRESULT f_mount(FATFS* fs, const TCHAR* path, BYTE opt) {
     HostRegion region;
     int drive = 0;
-    if (FRESULT r = drive_of(path, drive); r != FR_OK) return r;
+    const TCHAR* rest = path;
+    if (FRESULT r = drive_of(rest, drive); r != FR_OK) return r;
     if (volumes[drive] != nullptr) {
         if (drive == FF_SD_DRIVE) unmount_card();
         volumes[drive]->fs_type = 0;
@@ -398,9 +399,8 @@ FRESULT f_mount(FATFS* fs, const TCHAR* path, BYTE opt) {
     fs->fs_type = 0;
     fs->pdrv = static_cast<BYTE>(drive);
     if (opt == 0) return FR_OK;
-    const TCHAR* rest = path;
     FATFS* mounted = nullptr;
-    return volume_of(rest, mounted);
+    return volume_of(path, mounted);
 }
 
 FRESULT f_chdrive(const TCHAR* path) {
