@@ -63,4 +63,20 @@ TEST(FileProgramWithoutCard, NeverReachesMain) {
     EXPECT_EQ(r.output.find("create"), std::string::npos);
 }
 
+// A card put in after start: picked up by card detection, mounted, and the
+// class initialiser goes on within a second of tick time.
+TEST(FileProgramWithoutCard, GoesOnWhenTheCardIsPutIn) {
+    char tmpl[] = "/tmp/tarvelo-files-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    const std::string card = std::string(tmpl) + "/card";
+    auto r = run_process("/bin/sh",
+                         {"-c", "(sleep 0.3; mkdir \"$TARVELO_SDCARD\") & exec \"$0\"",
+                          std::string(PROGRAM_DIR) + "/file_program_files"},
+                         {"TARVELO_CLOCK=fast", "TARVELO_SDCARD=" + card});
+    EXPECT_EQ(r.exit_status, 0) << r.output;
+    EXPECT_NE(r.output.find("create\n0\n"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("done\n"), std::string::npos) << r.output;
+    std::filesystem::remove_all(tmpl);
+}
+
 }  // namespace
