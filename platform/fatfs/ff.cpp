@@ -302,6 +302,15 @@ FRESULT locate(const TCHAR* path, Place& place) {
     return FR_OK;
 }
 
+// Mounts the card when needed and finds where `path` leads; `fs` gets its
+// volume.
+FRESULT find(const TCHAR* path, Place& place, FATFS** fs = nullptr) {
+    FATFS* volume = nullptr;
+    if (FRESULT r = volume_of(path, volume); r != FR_OK) return r;
+    if (fs != nullptr) *fs = volume;
+    return locate(path, place);
+}
+
 bool read_only(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
 
 // --- locks: the objects open at once ------------------------------------------------------------------
@@ -352,6 +361,16 @@ struct HostRegion {
     HostRegion(const HostRegion&) = delete;
     HostRegion& operator=(const HostRegion&) = delete;
 };
+
+FRESULT close_object(FFOBJID& obj) {
+    if (FRESULT r = validate(obj); r != FR_OK) return r;
+    ::close(obj.host);
+    release_lock(obj.lock);
+    obj.fs = nullptr;
+    obj.host = -1;
+    obj.lock = 0;
+    return FR_OK;
+}
 
 void fill_info(const std::string& name, const struct stat& st, FILINFO* fno) {
     if (fno == nullptr) return;
@@ -416,11 +435,10 @@ FRESULT f_open(FIL* fp, const TCHAR* path, BYTE mode) {
     HostRegion region;
     fp->obj.fs = nullptr;
     fp->obj.host = -1;
-    FATFS* fs = nullptr;
-    if (FRESULT r = volume_of(path, fs); r != FR_OK) return r;
     mode &= FA_READ | FA_WRITE | FA_CREATE_ALWAYS | FA_CREATE_NEW | FA_OPEN_ALWAYS | FA_OPEN_APPEND;
+    FATFS* fs = nullptr;
     Place place;
-    if (FRESULT r = locate(path, place); r != FR_OK) return r;
+    if (FRESULT r = find(path, place, &fs); r != FR_OK) return r;
     if (place.root) return FR_INVALID_NAME;
     const bool write = (mode & FA_WRITE) != 0;
     const bool create = (mode & (FA_CREATE_ALWAYS | FA_OPEN_ALWAYS | FA_CREATE_NEW)) != 0;
@@ -472,13 +490,7 @@ FRESULT f_open(FIL* fp, const TCHAR* path, BYTE mode) {
 FRESULT f_close(FIL* fp) {
     if (fp == nullptr) return FR_INVALID_OBJECT;
     HostRegion region;
-    if (FRESULT r = validate(fp->obj); r != FR_OK) return r;
-    ::close(fp->obj.host);
-    release_lock(fp->obj.lock);
-    fp->obj.fs = nullptr;
-    fp->obj.host = -1;
-    fp->obj.lock = 0;
-    return FR_OK;
+    return close_object(fp->obj);
 }
 
 FRESULT f_read(FIL* fp, void* buff, UINT btr, UINT* br) {
@@ -572,10 +584,8 @@ FRESULT f_sync(FIL* fp) {
 FRESULT f_stat(const TCHAR* path, FILINFO* fno) {
     card::access_delay();
     HostRegion region;
-    FATFS* fs = nullptr;
-    if (FRESULT r = volume_of(path, fs); r != FR_OK) return r;
     Place place;
-    if (FRESULT r = locate(path, place); r != FR_OK) return r;
+    if (FRESULT r = find(path, place); r != FR_OK) return r;
     if (place.root) return FR_INVALID_NAME;
     if (!place.exists) return FR_NO_FILE;
     std::string name;
@@ -587,10 +597,8 @@ FRESULT f_stat(const TCHAR* path, FILINFO* fno) {
 FRESULT f_unlink(const TCHAR* path) {
     card::access_delay();
     HostRegion region;
-    FATFS* fs = nullptr;
-    if (FRESULT r = volume_of(path, fs); r != FR_OK) return r;
     Place place;
-    if (FRESULT r = locate(path, place); r != FR_OK) return r;
+    if (FRESULT r = find(path, place); r != FR_OK) return r;
     if (place.root) return FR_INVALID_NAME;
     if (!place.exists) return FR_NO_FILE;
     if (lock_of(place.st) != nullptr) return FR_LOCKED;
@@ -613,10 +621,8 @@ FRESULT f_unlink(const TCHAR* path) {
 FRESULT f_rename(const TCHAR* path_old, const TCHAR* path_new) {
     card::access_delay();
     HostRegion region;
-    FATFS* fs = nullptr;
-    if (FRESULT r = volume_of(path_old, fs); r != FR_OK) return r;
     Place from;
-    if (FRESULT r = locate(path_old, from); r != FR_OK) return r;
+    if (FRESULT r = find(path_old, from); r != FR_OK) return r;
     if (from.root) return FR_INVALID_NAME;
     if (!from.exists) return FR_NO_FILE;
     if (lock_of(from.st) != nullptr) return FR_LOCKED;
@@ -657,10 +663,8 @@ FRESULT f_rename(const TCHAR* path_old, const TCHAR* path_new) {
 FRESULT f_mkdir(const TCHAR* path) {
     card::access_delay();
     HostRegion region;
-    FATFS* fs = nullptr;
-    if (FRESULT r = volume_of(path, fs); r != FR_OK) return r;
     Place place;
-    if (FRESULT r = locate(path, place); r != FR_OK) return r;
+    if (FRESULT r = find(path, place); r != FR_OK) return r;
     if (place.root || place.exists) return FR_EXIST;
     // A directory takes a cluster of its own.
     if (free_bytes() < card::kClusterBytes) return FR_DENIED;
@@ -676,9 +680,8 @@ FRESULT f_opendir(DIR* dp, const TCHAR* path) {
     dp->obj.fs = nullptr;
     dp->obj.host = -1;
     FATFS* fs = nullptr;
-    if (FRESULT r = volume_of(path, fs); r != FR_OK) return r;
     Place place;
-    if (FRESULT r = locate(path, place); r != FR_OK) return r == FR_NO_FILE ? FR_NO_PATH : r;
+    if (FRESULT r = find(path, place, &fs); r != FR_OK) return r == FR_NO_FILE ? FR_NO_PATH : r;
     if (!place.exists || !S_ISDIR(place.st.st_mode)) return FR_NO_PATH;
     BYTE index = 0;
     if (FRESULT r = take_lock(place.st, false, index); r != FR_OK) return r;
@@ -722,13 +725,7 @@ FRESULT f_readdir(DIR* dp, FILINFO* fno) {
 FRESULT f_closedir(DIR* dp) {
     if (dp == nullptr) return FR_INVALID_OBJECT;
     HostRegion region;
-    if (FRESULT r = validate(dp->obj); r != FR_OK) return r;
-    ::close(dp->obj.host);
-    release_lock(dp->obj.lock);
-    dp->obj.fs = nullptr;
-    dp->obj.host = -1;
-    dp->obj.lock = 0;
-    return FR_OK;
+    return close_object(dp->obj);
 }
 
 }  // extern "C"

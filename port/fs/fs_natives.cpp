@@ -242,16 +242,18 @@ void LLFS_File_IMPL_flush_action(AsyncWorkerJob* job) {
 
 // The position and size are the file object's own; nothing can fail once
 // the handle is known to be a file object.
-void LLFS_File_IMPL_get_file_pointer_action(AsyncWorkerJob* job) {
+void file_value_action(AsyncWorkerJob* job, FSIZE_t (*value)(const FIL*)) {
     HandleJob& p = params<HandleJob>(job);
     succeed(p.error);
-    p.result64 = POOL_is_reserved_f(&gst_pool_file_ctx, p.file) ? f_tell(p.file) : 0;
+    p.result64 = POOL_is_reserved_f(&gst_pool_file_ctx, p.file) ? value(p.file) : 0;
+}
+
+void LLFS_File_IMPL_get_file_pointer_action(AsyncWorkerJob* job) {
+    file_value_action(job, [](const FIL* f) { return f_tell(f); });
 }
 
 void LLFS_File_IMPL_length_with_fd_action(AsyncWorkerJob* job) {
-    HandleJob& p = params<HandleJob>(job);
-    succeed(p.error);
-    p.result64 = POOL_is_reserved_f(&gst_pool_file_ctx, p.file) ? f_size(p.file) : 0;
+    file_value_action(job, [](const FIL* f) { return f_size(f); });
 }
 
 void LLFS_File_IMPL_available_action(AsyncWorkerJob* job) {
