@@ -718,6 +718,21 @@ static bool LLFS_async_exec_directory_job(std::int32_t directory, SNI_callback r
     return submit(job, action, onDone);
 }
 
+// Copies a NUL-terminated name into a Java byte array: through a flush for
+// a heap array, in place for an immortal one (which a flush leaves alone).
+static bool deliver_name(std::int8_t* array, const char* name, std::size_t length) {
+    auto* text = reinterpret_cast<std::int8_t*>(const_cast<char*>(name));
+    const auto n = static_cast<std::int32_t>(length);
+    std::int8_t* target = nullptr;
+    std::int32_t targetLength = 0;
+    if (SNI_retrieveArrayElements(array, 0, n, text, n, &target, &targetLength, false) != 0) return false;
+    if (target != text) {
+        std::memcpy(target, text, length);
+        return true;
+    }
+    return SNI_flushArrayElements(array, 0, n, text, n) == 0;
+}
+
 std::int32_t LLFS_IMPL_read_directory_on_done(std::int32_t, std::int8_t* name) {
     AsyncWorkerJob* job = TARVELO_ASYNC_WORKER_take_job_done(as_callback(LLFS_IMPL_read_directory_on_done));
     if (job == nullptr) return kFailure;
@@ -727,11 +742,7 @@ std::int32_t LLFS_IMPL_read_directory_on_done(std::int32_t, std::int8_t* name) {
         // The entry is read (consumed) whether or not its name fits.
         const std::size_t length = std::strlen(p.info.fname) + 1;
         const std::int32_t room = name != nullptr ? reinterpret_cast<const std::int32_t*>(name)[-1] : 0;
-        if (static_cast<std::size_t>(room) < length ||
-            SNI_flushArrayElements(name, 0, static_cast<std::int32_t>(length),
-                                   reinterpret_cast<const std::int8_t*>(p.info.fname),
-                                   static_cast<std::int32_t>(length)) != 0)
-            result = kFailure;
+        if (static_cast<std::size_t>(room) < length || !deliver_name(name, p.info.fname, length)) result = kFailure;
     }
     release(job);
     return result;
