@@ -84,6 +84,8 @@ WORD last_mount_id = 0;
 
 // The mounted card: the descriptor of its directory and what it uses.
 int root_fd = -1;
+// Host descriptors of the objects open on this mount, closed with it.
+std::vector<int> open_descriptors;
 dev_t root_dev = 0;
 ino_t root_ino = 0;
 std::uint64_t used_bytes = 0;
@@ -121,7 +123,13 @@ void account_walk(int fd) {
     ::close(fd);
 }
 
+void forget_descriptor(int fd) {
+    open_descriptors.erase(std::remove(open_descriptors.begin(), open_descriptors.end(), fd), open_descriptors.end());
+}
+
 void unmount_card() {
+    for (int fd : open_descriptors) ::close(fd);
+    open_descriptors.clear();
     if (root_fd >= 0) ::close(root_fd);
     root_fd = -1;
     for (Lock& l : locks) l = Lock{};
@@ -365,6 +373,7 @@ struct HostRegion {
 FRESULT close_object(FFOBJID& obj) {
     if (FRESULT r = validate(obj); r != FR_OK) return r;
     ::close(obj.host);
+    forget_descriptor(obj.host);
     release_lock(obj.lock);
     obj.fs = nullptr;
     obj.host = -1;
@@ -481,6 +490,7 @@ FRESULT f_open(FIL* fp, const TCHAR* path, BYTE mode) {
     fp->obj.attr = static_cast<BYTE>(read_only(st) ? AM_RDO : 0);
     fp->obj.objsize = size;
     fp->obj.host = fd;
+    open_descriptors.push_back(fd);
     fp->flag = static_cast<BYTE>(mode & (FA_READ | FA_WRITE));
     fp->err = 0;
     fp->fptr = (mode & FA_OPEN_APPEND) == FA_OPEN_APPEND ? size : 0;
@@ -697,6 +707,7 @@ FRESULT f_opendir(DIR* dp, const TCHAR* path) {
     dp->obj.lock = index;
     dp->obj.objsize = 0;
     dp->obj.host = fd;
+    open_descriptors.push_back(fd);
     dp->index = 0;
     return FR_OK;
 }
