@@ -13,7 +13,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "FreeRTOS.h"
 #include "platform/address.h"
 #include "platform/fatfs/ff.h"
 #include "port/async/async_worker.h"
@@ -348,7 +347,9 @@ void LLFS_IMPL_close_directory_action(AsyncWorkerJob* job) {
 // --- natives and their on-done callbacks, on the application task ------------------------------------
 //
 // Each on-done callback has its native's arguments: the interpreter runs the
-// same call again with the callback in the native's place.
+// same call again with the callback in the native's place. What a native
+// returns after submitting a job is ignored (its thread is suspended, or an
+// exception is pending).
 
 extern "C" {
 
@@ -382,7 +383,7 @@ std::int32_t Java_com_olun_java_io_FileSystem_openNative(const std::int8_t* path
         return kFailure;
     }
     p.mode = static_cast<std::uint8_t>(mode);
-    if (!submit(job, LLFS_File_IMPL_open_action, as_callback(LLFS_File_IMPL_open_on_done))) return kFailure;
+    submit(job, LLFS_File_IMPL_open_action, as_callback(LLFS_File_IMPL_open_on_done));
     return kFailure;
 }
 
