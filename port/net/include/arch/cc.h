@@ -1,0 +1,26 @@
+/* Compiler and platform definitions lwIP needs. */
+#ifndef TARVELO_LWIP_ARCH_CC_H
+#define TARVELO_LWIP_ARCH_CC_H
+
+#include <stdint.h>
+
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+/* A pseudo-random 32-bit number (DHCP transaction ids, DNS query ids and
+ * source ports, TCP initial sequence numbers). */
+uint32_t tarvelo_lwip_rand(void);
+/* Failed lwIP assertion: prints the message and halts the device. */
+void tarvelo_lwip_assert(const char* message, const char* file, int line);
+#ifdef __cplusplus
+}
+#endif
+
+#define LWIP_RAND() tarvelo_lwip_rand()
+#define LWIP_PLATFORM_DIAG(x) do { } while (0)
+#define LWIP_PLATFORM_ASSERT(x) tarvelo_lwip_assert((x), __FILE__, __LINE__)
+#define LWIP_NO_UNISTD_H 1
+#define BYTE_ORDER LITTLE_ENDIAN
+
+#endif
