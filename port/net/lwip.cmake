@@ -13,7 +13,10 @@ set(lwip_sources
   netif/ethernet.c
 )
 list(TRANSFORM lwip_sources PREPEND ${LWIP_DIR}/src/)
-add_library(tarvelo_lwip STATIC ${lwip_sources} ${CMAKE_CURRENT_SOURCE_DIR}/sys_arch.cpp)
+# The vendor's lwIP interface layer of the Ethernet stand-in is built here,
+# beside lwIP, since it is lwIP code.
+add_library(tarvelo_lwip STATIC ${lwip_sources} ${CMAKE_CURRENT_SOURCE_DIR}/sys_arch.cpp
+            ${CMAKE_SOURCE_DIR}/platform/enet/ethernetif.cpp)
 target_include_directories(tarvelo_lwip PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/include ${LWIP_DIR}/src/include)
 # Third-party code: its warnings are not ours to fix.
 set_source_files_properties(${lwip_sources} PROPERTIES COMPILE_OPTIONS "-w")

@@ -20,7 +20,8 @@ void tarvelo_lwip_assert(const char* message, const char* file, int line);
 #define LWIP_RAND() tarvelo_lwip_rand()
 #define LWIP_PLATFORM_DIAG(x) do { } while (0)
 #define LWIP_PLATFORM_ASSERT(x) tarvelo_lwip_assert((x), __FILE__, __LINE__)
-#define LWIP_NO_UNISTD_H 1
+#ifndef BYTE_ORDER
 #define BYTE_ORDER LITTLE_ENDIAN
+#endif
 
 #endif
