@@ -249,7 +249,9 @@ std::int32_t LLNET_SOCKETCHANNEL_connect_callback(std::int32_t fd, const std::in
     if (lwip_getsockopt(fd, SOL_SOCKET, SO_ERROR, &pending, &n) != 0) {
         error = -1;
     } else if (pending != 0) {
-        error = pending;
+        // lwIP reports a reset answering the connection request as a reset;
+        // the handshake never completed, so the peer refused the connection.
+        error = pending == ECONNRESET ? ECONNREFUSED : pending;
     } else {
         sockaddr_in peer{};
         socklen_t pn = sizeof peer;

@@ -106,6 +106,13 @@
 #define RECV_BUFSIZE_DEFAULT            (16 * 1024)
 #define LWIP_FIONREAD_LINUXMODE         0
 
+/* Debian's lwIP source reads and writes the socket-address length through
+ * these macros (its own port defines them); lwIP's socket addresses carry
+ * the length field. */
+#define IP4ADDR_SOCKADDR_SET_LEN(sin) ((sin)->sin_len = sizeof(struct sockaddr_in))
+#define IP6ADDR_SOCKADDR_SET_LEN(sin6)
+#define IPADDR_SOCKADDR_GET_LEN(addr) ((addr)->sa.sa_len)
+
 /* --- checks and statistics --------------------------------------------- */
 #define LWIP_STATS                      0
 #define LWIP_DEBUG                      0

@@ -2,7 +2,15 @@
 #ifndef TARVELO_LWIP_ARCH_CC_H
 #define TARVELO_LWIP_ARCH_CC_H
 
+#include <limits.h>
 #include <stdint.h>
+/* ssize_t is the host's (a long) in lwIP's C files as in the C++ files that
+ * call lwIP: lwIP must not define its own int-sized one. */
+#include <sys/types.h>
+#ifndef SSIZE_MAX
+#define SSIZE_MAX LONG_MAX
+#endif
+#define LWIP_NO_UNISTD_H 1
 
 
 #ifdef __cplusplus
