@@ -60,7 +60,20 @@ pids+=($!)
 ) &
 pids+=($!)
 
-TARVELO_TAP=tap0 TARVELO_GC_STRESS=1 TARVELO_HEAP_VERIFY=1 timeout 150 "$firmware" >"$work/out" 2>"$work/err"
+TARVELO_TAP=tap0 TARVELO_GC_STRESS=1 TARVELO_HEAP_VERIFY=1 timeout 150 "$firmware" >"$work/out" 2>"$work/err" &
+firmware_pid=$!
+if [ "$mode" = --no-dhcp-server ]; then
+  # Once the client has given up, unplug and replug the cable.
+  for _ in $(seq 1500); do
+    grep -q '^failed$' "$work/out" && break
+    kill -0 "$firmware_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  ip link set tap0 down
+  sleep 1
+  ip link set tap0 up
+fi
+wait "$firmware_pid"
 status=$?
 sed -n '/Tarvelo START/,$p' "$work/out" | tail -n +2 >"$work/console"
 if ! diff -u "$expected" "$work/console"; then
