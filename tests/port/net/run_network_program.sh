@@ -2,7 +2,8 @@
 # Runs a network program's firmware inside a network namespace of its own:
 # a TAP interface (tap0, 192.0.2.1/25 on the host side), dnsmasq serving
 # DHCP (one address, 192.0.2.50/25) and DNS (peer.test is 192.0.2.1) on it,
-# socat peers (TCP echo on 7001, UDP echo on 7002) and a client that opens
+# socat peers (TCP echo on 7001, UDP echo on 7002, a TCP peer on 7003
+# that closes each connection at once) and a client that opens
 # a connection to the firmware's port 8080. Only documentation addresses
 # are used and nothing leaves the namespace. The console after
 # "Tarvelo START" must match the expected file.
@@ -49,6 +50,8 @@ if [ "$mode" != --no-dhcp-server ]; then
   pids+=($!)
 fi
 socat TCP-LISTEN:7001,bind=192.0.2.1,fork,reuseaddr PIPE 2>/dev/null &
+pids+=($!)
+socat -t0.1 TCP-LISTEN:7003,bind=192.0.2.1,fork,reuseaddr SYSTEM:true 2>/dev/null &
 pids+=($!)
 socat UDP-RECVFROM:7002,bind=192.0.2.1,fork PIPE 2>/dev/null &
 pids+=($!)
