@@ -19,18 +19,11 @@ namespace {
 
 constexpr std::int32_t kHostNameMax = 255;
 
-std::int32_t copy_address(std::uint32_t address, std::int8_t* buffer, std::int32_t length) {
+// The 4 address bytes into the buffer; -9 with `message` when it is short.
+std::int32_t copy_address(std::uint32_t address, std::int8_t* buffer, std::int32_t length,
+                          const char* message = "invalid host buffer length") {
     if (length < 4 || !array_range_ok(buffer, 0, 4)) {
-        SNI_throwNativeIOException(kErrInvalidArgument, "invalid host buffer length");
-        return 0;
-    }
-    std::memcpy(buffer, &address, 4);
-    return 4;
-}
-
-std::int32_t copy_fixed_address(std::uint32_t address, std::int8_t* buffer, std::int32_t length) {
-    if (length < 4 || !array_range_ok(buffer, 0, 4)) {
-        SNI_throwNativeIOException(kErrInvalidArgument, "wrong address length");
+        SNI_throwNativeIOException(kErrInvalidArgument, message);
         return 0;
     }
     std::memcpy(buffer, &address, 4);
@@ -120,12 +113,12 @@ std::int32_t Java_com_olun_support_net_natives_NetworkAddressNatives_getLocalHos
 
 std::int32_t Java_com_olun_support_net_natives_NetworkAddressNatives_lookupInaddrAny(std::int8_t* buffer,
                                                                                     std::int32_t length) {
-    return copy_fixed_address(0, buffer, length);
+    return copy_address(0, buffer, length, "wrong address length");
 }
 
 std::int32_t Java_com_olun_support_net_natives_NetworkAddressNatives_loopbackAddress(std::int8_t* buffer,
                                                                                     std::int32_t length) {
-    return copy_fixed_address(PP_HTONL(0x7F000001UL), buffer, length);
+    return copy_address(PP_HTONL(0x7F000001UL), buffer, length, "wrong address length");
 }
 
 }  // extern "C"

@@ -62,6 +62,23 @@ sockaddr_in ipv4_address(const std::int8_t* address, std::int32_t port) {
     return a;
 }
 
+// The socket's own or its peer's IPv4 address; false with an exception
+// pending when lwIP fails or the family is not IPv4.
+bool ipv4_name(std::int32_t fd, bool peer, sockaddr_in* a) {
+    socklen_t n = sizeof *a;
+    const int r = peer ? lwip_getpeername(fd, reinterpret_cast<sockaddr*>(a), &n)
+                       : lwip_getsockname(fd, reinterpret_cast<sockaddr*>(a), &n);
+    if (r != 0) {
+        throw_errno(errno);
+        return false;
+    }
+    if (a->sin_family != AF_INET) {
+        SNI_throwNativeIOException(kErrAddressFamily, "unsupported address family");
+        return false;
+    }
+    return true;
+}
+
 bool check_buffer(const void* buffer, std::int32_t offset, std::int32_t length) {
     if (array_range_ok(buffer, offset, length)) return true;
     SNI_throwNativeIOException(kErrInvalidArgument, "invalid buffer range");
@@ -286,33 +303,13 @@ std::int32_t Java_com_olun_support_net_natives_SocketChannelNatives_connect(std:
 
 std::int32_t LLNET_SOCKETCHANNEL_get_port(std::int32_t fd, bool peer) {
     sockaddr_in a{};
-    socklen_t n = sizeof a;
-    const int r = peer ? lwip_getpeername(fd, reinterpret_cast<sockaddr*>(&a), &n)
-                       : lwip_getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
-    if (r != 0) {
-        throw_errno(errno);
-        return 0;
-    }
-    if (a.sin_family != AF_INET) {
-        SNI_throwNativeIOException(kErrAddressFamily, "unsupported address family");
-        return 0;
-    }
+    if (!ipv4_name(fd, peer, &a)) return 0;
     return lwip_ntohs(a.sin_port);
 }
 
 std::int32_t LLNET_SOCKETCHANNEL_get_address(std::int32_t fd, std::int8_t* buffer, std::int32_t length, bool peer) {
     sockaddr_in a{};
-    socklen_t n = sizeof a;
-    const int r = peer ? lwip_getpeername(fd, reinterpret_cast<sockaddr*>(&a), &n)
-                       : lwip_getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
-    if (r != 0) {
-        throw_errno(errno);
-        return 0;
-    }
-    if (a.sin_family != AF_INET) {
-        SNI_throwNativeIOException(kErrAddressFamily, "unsupported address family");
-        return 0;
-    }
+    if (!ipv4_name(fd, peer, &a)) return 0;
     if (peer && (a.sin_addr.s_addr == 0 || a.sin_port == 0)) {
         SNI_throwNativeIOException(kErrNotConnected, "not connected");
         return 0;
