@@ -32,7 +32,7 @@
 #define MEM_SIZE                        (64 * 1024)
 #define MEMP_NUM_PBUF                   32
 #define MEMP_NUM_UDP_PCB                8
-#define MEMP_NUM_TCP_PCB                10
+#define MEMP_NUM_TCP_PCB                16 /* sockets, and connections closing after theirs went */
 #define MEMP_NUM_TCP_PCB_LISTEN         6
 #define MEMP_NUM_TCP_SEG                64
 #define MEMP_NUM_NETBUF                 16
