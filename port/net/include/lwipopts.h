@@ -28,7 +28,8 @@
 #define LWIP_ERRNO_STDINCLUDE           1
 
 /* --- memory ------------------------------------------------------------ */
-#define MEM_ALIGNMENT                   4
+/* Pointer-sized: lwIP keeps pointers in its pool elements (8 on the host). */
+#define MEM_ALIGNMENT                   __SIZEOF_POINTER__
 #define MEM_SIZE                        (64 * 1024)
 #define MEMP_NUM_PBUF                   32
 #define MEMP_NUM_UDP_PCB                8
