@@ -2,7 +2,19 @@
  * "tcp/ip" thread, with core locking), IPv4 only, at most 10 sockets, DHCP
  * and DNS, the netif API with its status callbacks, loopback for the select
  * task's wake-up socket. Packet buffers live in fixed pools and lwIP's own
- * heap, never in the host's. */
+ * heap, never in the host's.
+ *
+ * Built against the 2.1 line (Debian's 2.1.3); what differs from the 2.2
+ * line for this firmware:
+ * - the DHCP client's ARP probe of an offered address is DHCP_DOES_ARP_CHECK
+ *   here (LWIP_DHCP_DOES_ACD_CHECK in 2.2); it is off in both;
+ * - Debian's sockets.c reads the socket-address length through macros its
+ *   own port defines (below);
+ * - the same in both: the interface status callback and its link-changed
+ *   reason (4), the DHCP client's try counter, ERR_INPROGRESS (-5) from the
+ *   resolver, lwip_fcntl with O_NONBLOCK only, no SO_REUSEPORT, and a reset
+ *   answering a connection request reported as ECONNRESET (the connect
+ *   completion reports it as refused). */
 #ifndef TARVELO_LWIPOPTS_H
 #define TARVELO_LWIPOPTS_H
 
