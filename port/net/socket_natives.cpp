@@ -79,6 +79,18 @@ bool ipv4_name(std::int32_t fd, bool peer, sockaddr_in* a) {
     return true;
 }
 
+// A new socket made non-blocking; when that fails it is closed and the
+// error raised.
+std::int32_t non_blocking_or_closed(int s) {
+    if (LLNET_set_non_blocking(s) < 0) {
+        const int error = errno;
+        lwip_close(s);
+        throw_errno(error);
+        return 0;
+    }
+    return s;
+}
+
 bool check_buffer(const void* buffer, std::int32_t offset, std::int32_t length) {
     if (array_range_ok(buffer, offset, length)) return true;
     SNI_throwNativeIOException(kErrInvalidArgument, "invalid buffer range");
@@ -241,13 +253,7 @@ std::int32_t Java_com_olun_support_net_natives_SocketChannelNatives_socket(std::
         throw_errno(errno);
         return 0;
     }
-    if (LLNET_set_non_blocking(s) < 0) {
-        const int error = errno;
-        lwip_close(s);
-        throw_errno(error);
-        return 0;
-    }
-    return s;
+    return non_blocking_or_closed(s);
 }
 
 std::int32_t Java_com_olun_support_net_natives_SocketChannelNatives_serverSocket(void) {
@@ -349,13 +355,7 @@ std::int32_t Java_com_olun_support_net_natives_StreamSocketChannelNatives_accept
             fd, errno, 0, deadline, reinterpret_cast<void*>(Java_com_olun_support_net_natives_StreamSocketChannelNatives_accept),
             nullptr);
     }
-    if (LLNET_set_non_blocking(s) < 0) {
-        const int error = errno;
-        lwip_close(s);
-        throw_errno(error);
-        return 0;
-    }
-    return s;
+    return non_blocking_or_closed(s);
 }
 
 std::int32_t Java_com_olun_support_net_natives_StreamSocketChannelNatives_read(std::int32_t fd, std::int8_t* buffer,
