@@ -197,6 +197,16 @@ bool TulvarVMEngine::invokeMethod(VMThread* t, word_t method, word_t* refArgs, s
             throwPendingException(t);
             return false;
         }
+        // Kernel code calling into an application hands it only its own
+        // objects and the kernel's.
+        if (t->ownerFeature == 0 && context != 0 && hadFrame) {
+            for (std::uint32_t i = 0; i < h.ref_args; ++i) {
+                if (const std::int32_t code = FeatureIsolation::checkArgumentOwner(context, refs[i]); code != 0) {
+                    FeatureIsolation::raiseKernelAccessError(t, kIsolationParameter, code);
+                    return false;
+                }
+            }
+        }
     }
 
     const std::int32_t freeBytes = static_cast<std::int32_t>((top - primTotal) - (ref + refTotal));

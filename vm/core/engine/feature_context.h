@@ -33,6 +33,8 @@ enum IsolationKind : std::int32_t {
     kIsolationField = 2,   // F: field
     kIsolationStatic = 3,  // S: static
     kIsolationReturn = 4,  // R: returned reference
+    kIsolationParameter = 5,  // P: argument of a call into an application
+    kIsolationMonitor = 6,    // M: monitor
 };
 
 // The isolation checks between installed applications and the kernel. A
@@ -40,9 +42,14 @@ enum IsolationKind : std::int32_t {
 struct FeatureIsolation {
     // The address of a lazily initialised kernel static as `feature` sees it.
     static word_t featureStaticAddress(word_t feature, word_t address);
+    // 3 when `value` belongs to an application other than `feature` (a
+    // kernel `feature` passes everything).
+    static std::int32_t checkArgumentOwner(word_t feature, word_t value);
     static std::int32_t checkFieldStoreOwner(VMThread* t, word_t value);
     static std::int32_t checkArrayStoreOwner(VMThread* t, word_t container, word_t value);
     static std::int32_t checkStaticAccess(word_t feature, word_t address, word_t value);
+    // Makes the isolation error ("KF:E=" kind letter, code) pending.
+    static void throwKernelAccessError(VMThread* t, std::int32_t kind, std::int32_t code);
     // Raises the isolation error and unwinds to its handler.
     static void raiseKernelAccessError(VMThread* t, std::int32_t kind, std::int32_t code);
 };
