@@ -131,6 +131,16 @@ void LLKERNEL_IMPL_freeFeature__I(void* handle) {
     bestfit_allocator_instance.free(to_ptr(b));
 }
 
+std::int32_t LLKERNEL_RAM_getFeatureSizeROM(void* handle) {
+    word_t b = findListed(handle);
+    return b != 0 ? static_cast<std::int32_t>(header(b)->romSize) : -1;
+}
+
+std::int32_t LLKERNEL_RAM_getFeatureSizeRAM(void* handle) {
+    word_t b = findListed(handle);
+    return b != 0 ? static_cast<std::int32_t>(header(b)->ramSize) : -1;
+}
+
 std::int32_t LLKERNEL_IMPL_getAllocatedFeaturesCount(void) { return nb_allocated_features; }
 
 void* LLKERNEL_IMPL_getFeatureHandle__I(std::int32_t allocation_index) {
