@@ -251,16 +251,17 @@ void VMNative_com_olun_kf_DynamicLoaderNatives_freeFeature(VMThread* t) {
     LLKERNEL_IMPL_freeFeature__I(handle_ptr(handle));
 }
 
-// static long getFeatureAddressROM(int handle)
+// static long getFeatureAddressROM(int handle): the argument lies at the
+// top of the two result words.
 void VMNative_com_olun_kf_DynamicLoaderNatives_getFeatureAddressROM(VMThread* t) {
-    const std::int32_t handle = ExecutionContext::intArg(t, 5);
+    const std::int32_t handle = ExecutionContext::intArg(t, 6);
     const word_t a = known_handle(handle) ? to_word(LLKERNEL_IMPL_getFeatureAddressROM__I(handle_ptr(handle))) : 0;
     ExecutionContext::returnLong(t, (a & 15u) == 0 ? a : 0);
 }
 
 // static long getFeatureAddressRAM(int handle)
 void VMNative_com_olun_kf_DynamicLoaderNatives_getFeatureAddressRAM(VMThread* t) {
-    const std::int32_t handle = ExecutionContext::intArg(t, 5);
+    const std::int32_t handle = ExecutionContext::intArg(t, 6);
     const word_t a = known_handle(handle) ? to_word(LLKERNEL_IMPL_getFeatureAddressRAM__I(handle_ptr(handle))) : 0;
     ExecutionContext::returnLong(t, (a & 7u) == 0 ? a : 0);
 }
