@@ -210,6 +210,45 @@ void VMNative_com_olun_kf_KernelNatives_getAllocatedMemory(VMThread* t) {
     ExecutionContext::returnLong(t, bytes);
 }
 
+// The feature argument of setOwner and clone: 0 for the kernel, else a
+// valid STARTED application; false with IllegalStateException pending.
+static bool target_feature(VMThread* t, word_t feature, word_t* record) {
+    *record = 0;
+    if (feature == 0) return true;
+    *record = valid_record(feature);
+    if (*record == 0 || featureRuntimeState(*record)->state != static_cast<std::uint8_t>(FeatureState::kStarted)) {
+        ExecutionContext::throwNew(t, vm_type(VMType::_java_Ljava_lang_IllegalStateException));
+        return false;
+    }
+    return true;
+}
+
+// static void setOwner(Object o, Feature f)
+void VMNative_com_olun_kf_KernelNatives_setOwner(VMThread* t) {
+    const word_t o = ExecutionContext::refArg(t, 0);
+    word_t record = 0;
+    if (!target_feature(t, ExecutionContext::refArg(t, 1), &record)) return;
+    if (o == 0) {
+        ExecutionContext::throwNew(t, types::null_pointer());
+        return;
+    }
+    if (!FeatureIsolation::setOwner(t->ownerFeature, o, record))
+        FeatureIsolation::throwKernelAccessError(t, kIsolationField, 2);
+}
+
+// static Object clone(Object o, Feature f)
+void VMNative_com_olun_kf_KernelNatives_clone(VMThread* t) {
+    const word_t o = ExecutionContext::refArg(t, 0);
+    word_t record = 0;
+    if (!target_feature(t, ExecutionContext::refArg(t, 1), &record)) return;
+    if (o == 0) {
+        ExecutionContext::throwNew(t, types::null_pointer());
+        return;
+    }
+    const word_t copy = FeatureIsolation::cloneWithOwner(t, o, record);
+    if (copy != 0) return_ref(t, copy);
+}
+
 // static void enter(): the thread and its two innermost frames (the
 // native's and its caller's) run for the kernel.
 void VMNative_com_olun_kf_KernelNatives_enter(VMThread* t) {

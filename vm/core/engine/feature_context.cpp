@@ -1,5 +1,6 @@
 #include "vm/core/engine/feature_context.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "vm/core/engine/engine.h"
@@ -8,6 +9,9 @@
 #include "vm/core/image/image_symbols.h"
 #include "vm/core/threads/vm_thread.h"
 #include "vm/memory/feature_record.h"
+#include "vm/memory/heap_set.h"
+#include "vm/memory/memory_layout.h"
+#include "vm/memory/object_model.h"
 #include "vm/memory/object_header.h"
 
 namespace tarvelo {
@@ -60,6 +64,90 @@ std::int32_t FeatureIsolation::checkArrayStoreOwner(VMThread* t, word_t containe
 std::int32_t FeatureIsolation::checkStaticAccess(word_t feature, word_t address, word_t value) {
     if (feature == 0 || value == 0 || object_owner_feature(value) == 0) return 0;
     return in_range(address, _java_statics_ref_start, _java_statics_ref_end) ? 1 : 0;
+}
+
+bool FeatureIsolation::referencesOnlyOwner(word_t object, word_t feature) {
+    auto allowed = [feature](word_t ref) {
+        if (ref == 0) return true;
+        const word_t owner = object_owner_feature(ref);
+        return owner == 0 || feature == 0 || owner == feature;
+    };
+    const BlockShape shape = shapeOf(object);
+    if (shape.isArray) {
+        if (memory::is_primitive_element(shape.element)) return true;
+        const std::int32_t n = arrayLength(object);
+        const auto* elements = to_ptr<const word_t>(object + memory::kArrayDataOffset);
+        for (std::int32_t i = 0; i < n; ++i)
+            if (!allowed(elements[i])) return false;
+        return true;
+    }
+    for (std::uint32_t off = 4; off <= shape.refBytes; off += 4)
+        if (!allowed(wordAt(object - off))) return false;
+    return true;
+}
+
+namespace {
+
+bool in_writable_heap(word_t object) {
+    const MemoryLayout& l = memoryLayout();
+    return (object > l.heapStart && object < l.heapEnd) || (object >= l.immortalsStart && object < l.immortalsEnd);
+}
+
+void move_charge(word_t from, word_t to, std::uint32_t size) {
+    HeapSet* heap = heapSet();
+    if (from == 0) {
+        if (heap != nullptr) heap->kernelAllocatedBytes -= std::min<std::uint64_t>(heap->kernelAllocatedBytes, size);
+    } else {
+        FeatureRuntimeState* st = featureRuntimeState(from);
+        const std::uint64_t v = loadU64(st->allocatedBytes);
+        storeU64(st->allocatedBytes, v - std::min<std::uint64_t>(v, size));
+    }
+    if (heap != nullptr) heap->charge(to, size);
+}
+
+}  // namespace
+
+bool FeatureIsolation::setOwner(word_t context, word_t object, word_t feature) {
+    // Objects of the image and immutables cannot change hands.
+    if (object == 0 || !in_writable_heap(object)) return false;
+    const std::uint32_t typeOwner = ownerWord(typeOf(object));
+    if (typeOwner >= 2u) return memory::owner_feature(typeOwner) == feature;
+    if (feature != 0) {
+        if (!referencesOnlyOwner(object, feature)) return false;
+        if (context != 0 && context != feature) return false;
+    }
+    std::uint32_t& owner = ownerWord(object);
+    const word_t old = memory::owner_feature(owner);
+    owner = feature | (owner & memory::kOwnerFeatureTypeBit);
+    // The block's own size: an array's comes from its length, not its type.
+    move_charge(old, feature, shapeOf(object).size);
+    return true;
+}
+
+word_t FeatureIsolation::cloneWithOwner(VMThread* t, word_t object, word_t feature) {
+    const std::uint32_t typeOwner = ownerWord(typeOf(object));
+    if (typeOwner >= 2u) {
+        if (memory::owner_feature(typeOwner) != feature) {
+            throwKernelAccessError(t, kIsolationField, 2);
+            return 0;
+        }
+    } else if (feature != 0 && !referencesOnlyOwner(object, feature)) {
+        throwKernelAccessError(t, kIsolationField, 2);
+        return 0;
+    }
+    if (!feature_is_started(feature)) {
+        ExecutionContext::throwNew(t, types::dead_feature());
+        return 0;
+    }
+    const word_t saved = t->ownerFeature;
+    t->ownerFeature = feature;
+    const word_t copy = heapSet()->cloneObject(object);
+    t->ownerFeature = saved;
+    if (!feature_is_started(saved)) {
+        throw_dead_feature(t);
+        return 0;
+    }
+    return copy;
 }
 
 void FeatureIsolation::throwKernelAccessError(VMThread* t, std::int32_t kind, std::int32_t code) {

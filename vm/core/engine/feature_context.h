@@ -48,6 +48,16 @@ struct FeatureIsolation {
     static std::int32_t checkFieldStoreOwner(VMThread* t, word_t value);
     static std::int32_t checkArrayStoreOwner(VMThread* t, word_t container, word_t value);
     static std::int32_t checkStaticAccess(word_t feature, word_t address, word_t value);
+    // Whether every reference the object holds is the kernel's or
+    // `feature`'s (any application's when `feature` is 0).
+    static bool referencesOnlyOwner(word_t object, word_t feature);
+    // Moves `object` to `feature` (0 the kernel) for code running in
+    // `context`; false when refused (objects of the image, of another
+    // application's type, or holding references the new owner may not see).
+    static bool setOwner(word_t context, word_t object, word_t feature);
+    // A copy of `object` owned by `feature`: 0 with the exception pending
+    // when refused.
+    static word_t cloneWithOwner(VMThread* t, word_t object, word_t feature);
     // Makes the isolation error ("KF:E=" kind letter, code) pending.
     static void throwKernelAccessError(VMThread* t, std::int32_t kind, std::int32_t code);
     // Raises the isolation error and unwinds to its handler.
