@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "vm/core/engine/execution_context.h"
+#include "vm/core/engine/vm_dumper.h"
 #include "vm/core/threads/vm_thread.h"
 #include "vm/memory/feature_record.h"
 #include "vm/memory/feature_runtime.h"
@@ -36,8 +37,9 @@ MadeApplication made[4];
 
 extern "C" {
 
-// static long Fx.install(int n): application n linked into the table; its
-// handle (or the refusal).
+// static long Fx.install(int n, ModuleData data): application n, with its
+// module data (an immutable of the image, naming it), linked into the
+// table; its handle (or the refusal).
 void VMNative_app_Fx_install(VMThread* t) {
     // The argument lies at the top of the two result words.
     const std::int32_t n = ExecutionContext::intArg(t, 6);
@@ -53,6 +55,7 @@ void VMNative_app_Fx_install(VMThread* t) {
     a.sections[17] = tarvelo::to_word(a.record);
     a.record[tarvelo::feature_record::kDescriptor] = tarvelo::to_word(a.descriptor);
     a.record[tarvelo::feature_record::kRuntimeState] = tarvelo::to_word(&a.state);
+    a.record[tarvelo::feature_record::kModuleData] = ExecutionContext::refArg(t, 0);
     a.record[14] = tarvelo::to_word(a.statics);
     a.record[15] = tarvelo::to_word(a.statics + 8);
     a.record[tarvelo::feature_record::kKernelStaticsCopies] = tarvelo::to_word(a.kernelStatics);
@@ -78,6 +81,12 @@ void VMNative_app_Fx_collect(VMThread*) {
 void VMNative_app_Fx_liveObjects(VMThread* t) {
     const auto record = static_cast<word_t>(ExecutionContext::longArg(t, 5));
     ExecutionContext::returnInt(t, tarvelo::featureRuntimeState(record)->liveObject);
+}
+
+// static void Fx.dump(): the applications' blocks of the state dump.
+void VMNative_app_Fx_dump(VMThread*) {
+    tarvelo::VMDumper::dumpStaleReferences();
+    tarvelo::VMDumper::dumpStoppedFeatures();
 }
 
 }  // extern "C"

@@ -123,7 +123,7 @@ const ProgramCase kPrograms[] = {
     {"quotas", 0},
     {"watchdogs", 0},
     {"exit_with_ready_threads", 5},
-    {"features", 0},
+    {"features", 0, true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Programs, Program, testing::ValuesIn(kPrograms),
