@@ -7,6 +7,7 @@
 #include "vm/core/engine/execution_context.h"
 #include "vm/core/engine/runtime_prelude.h"
 #include "vm/core/image/image_symbols.h"
+#include "vm/core/lifecycle/link_config.h"
 #include "vm/core/threads/vm_thread.h"
 #include "vm/memory/feature_record.h"
 #include "vm/memory/heap_set.h"
@@ -148,6 +149,22 @@ word_t FeatureIsolation::cloneWithOwner(VMThread* t, word_t object, word_t featu
         return 0;
     }
     return copy;
+}
+
+void FeatureIsolation::incrementThreadCount(word_t threadObject) {
+    if (const word_t f = object_owner_feature(threadObject); f != 0) ++featureRuntimeState(f)->liveThreads;
+}
+
+void FeatureIsolation::decrementThreadCount(word_t threadObject) {
+    if (const word_t f = object_owner_feature(threadObject); f != 0) {
+        FeatureRuntimeState* st = featureRuntimeState(f);
+        if (st->liveThreads > 0) --st->liveThreads;
+    }
+}
+
+bool FeatureIsolation::isThreadLimitReached(word_t threadObject) {
+    const word_t f = object_owner_feature(threadObject);
+    return f != 0 && static_cast<std::int64_t>(featureRuntimeState(f)->liveThreads) >= link_config::feature_max_threads();
 }
 
 void FeatureIsolation::throwKernelAccessError(VMThread* t, std::int32_t kind, std::int32_t code) {

@@ -58,6 +58,12 @@ struct FeatureIsolation {
     // A copy of `object` owned by `feature`: 0 with the exception pending
     // when refused.
     static word_t cloneWithOwner(VMThread* t, word_t object, word_t feature);
+    // Live threads of the application owning a Thread object (the kernel's
+    // are not counted): one more when it starts, one less when it ends; a
+    // start is refused once the application has its limit of live threads.
+    static void incrementThreadCount(word_t threadObject);
+    static void decrementThreadCount(word_t threadObject);
+    static bool isThreadLimitReached(word_t threadObject);
     // Makes the isolation error ("KF:E=" kind letter, code) pending.
     static void throwKernelAccessError(VMThread* t, std::int32_t kind, std::int32_t code);
     // Raises the isolation error and unwinds to its handler.
