@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "vm/core/engine/execution_context.h"
+#include "vm/core/engine/java_objects.h"
 #include "vm/core/engine/vm_dumper.h"
 #include "vm/core/threads/vm_thread.h"
 #include "vm/memory/feature_record.h"
@@ -87,6 +88,21 @@ void VMNative_app_Fx_liveObjects(VMThread* t) {
 void VMNative_app_Fx_dump(VMThread*) {
     tarvelo::VMDumper::dumpStaleReferences();
     tarvelo::VMDumper::dumpStoppedFeatures();
+}
+
+}  // extern "C"
+
+extern "C" {
+
+// static void Ld.fill(byte[] b, long start, int size): a memory block
+// descriptor (start, size, little-endian words) in b's first 8 bytes.
+void VMNative_app_Ld_fill(VMThread* t) {
+    const word_t b = ExecutionContext::refArg(t, 0);
+    const auto start = static_cast<std::uint32_t>(ExecutionContext::longArg(t, 6));
+    const auto size = static_cast<std::uint32_t>(ExecutionContext::intArg(t, 5));
+    if (b == 0 || tarvelo::java::array_length(b) < 8) return;
+    std::memcpy(tarvelo::java::array_data<std::uint8_t>(b), &start, 4);
+    std::memcpy(tarvelo::java::array_data<std::uint8_t>(b) + 4, &size, 4);
 }
 
 }  // extern "C"

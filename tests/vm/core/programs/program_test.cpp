@@ -30,13 +30,13 @@ struct ProgramCase {
     bool maskAddresses = false;
 };
 
-// Every "0x" and eight hexadecimal digits of 0x10000 or more becomes
+// Every "0x" and eight hexadecimal digits (either case) of 0x10000 or more becomes
 // "0x????????".
 std::string mask_addresses(const std::string& line) {
     std::string out;
     for (std::size_t i = 0; i < line.size(); ++i) {
         if (line.compare(i, 2, "0x") == 0 && i + 10 <= line.size() &&
-            line.find_first_not_of("0123456789ABCDEF", i + 2) >= i + 10 && line.compare(i + 2, 4, "0000") != 0) {
+            line.find_first_not_of("0123456789ABCDEFabcdef", i + 2) >= i + 10 && line.compare(i + 2, 4, "0000") != 0) {
             out += "0x????????";
             i += 9;
             continue;
@@ -124,6 +124,7 @@ const ProgramCase kPrograms[] = {
     {"watchdogs", 0},
     {"exit_with_ready_threads", 5},
     {"features", 0, true},
+    {"loader", 0, true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Programs, Program, testing::ValuesIn(kPrograms),
