@@ -19,14 +19,6 @@ constexpr std::array<std::uint32_t, 256> make_crc_table() {
 
 constexpr std::array<std::uint32_t, 256> tulvarCRCTable = make_crc_table();
 
-std::uint32_t load32(word_t address) {
-    std::uint32_t v;
-    std::memcpy(&v, to_ptr<const void>(address), 4);
-    return v;
-}
-
-void store32(word_t address, std::uint32_t v) { std::memcpy(to_ptr<void>(address), &v, 4); }
-
 KernelIdentity gIdentity{};
 bool gAddressesCrcKnown = false;
 std::uint32_t gAddressesCrc = 0;
@@ -75,16 +67,16 @@ bool isCompatibleSignature(const std::uint8_t* bytes) {
 
 void initializeInstalledStruct(word_t base, const InstalledStructFields& f) {
     namespace s = installed_struct;
-    store32(base + s::kSignatureAddress, f.romStart + s::kSignature);
-    store32(base + s::kCrcTableAddress, f.romStart + s::kCrcTable);
-    store32(base + s::kRomStart, f.romStart);
-    store32(base + s::kRomEnd, f.romStart + f.romSize);
-    store32(base + s::kRamStart, f.ramStart);
-    store32(base + s::kRamEnd, f.ramStart + f.ramSize);
-    store32(base + s::kSectionTable, f.sectionTable);
-    store32(base + s::kCrcCursor, f.romStart + s::kCrcTable);
-    store32(base + s::kCrcTableEnd, f.romStart + s::kCrcTable + s::kCrcEntryBytes * static_cast<std::uint32_t>(f.crcSections));
-    store32(base + s::kAddressesCrc, kernelAddressesCrc());
+    storeWord(base + s::kSignatureAddress, f.romStart + s::kSignature);
+    storeWord(base + s::kCrcTableAddress, f.romStart + s::kCrcTable);
+    storeWord(base + s::kRomStart, f.romStart);
+    storeWord(base + s::kRomEnd, f.romStart + f.romSize);
+    storeWord(base + s::kRamStart, f.ramStart);
+    storeWord(base + s::kRamEnd, f.ramStart + f.ramSize);
+    storeWord(base + s::kSectionTable, f.sectionTable);
+    storeWord(base + s::kCrcCursor, f.romStart + s::kCrcTable);
+    storeWord(base + s::kCrcTableEnd, f.romStart + s::kCrcTable + s::kCrcEntryBytes * static_cast<std::uint32_t>(f.crcSections));
+    storeWord(base + s::kAddressesCrc, kernelAddressesCrc());
     if (gIdentity.signature != nullptr)
         std::memcpy(to_ptr<void>(base + s::kSignature), gIdentity.signature, s::kSignatureBytes);
     else
@@ -95,13 +87,13 @@ bool setCrcSection(word_t base, std::int32_t index, std::uint32_t offset, std::u
     namespace s = installed_struct;
     // Entries are addressed from the block, so an index outside the table
     // the struct was made with would write past it.
-    const std::uint32_t entries = (load32(base + s::kCrcTableEnd) - (base + s::kCrcTable)) / s::kCrcEntryBytes;
+    const std::uint32_t entries = (loadWord(base + s::kCrcTableEnd) - (base + s::kCrcTable)) / s::kCrcEntryBytes;
     if (index < 0 || static_cast<std::uint32_t>(index) >= entries) return false;
-    const word_t romStart = load32(base + s::kRomStart);
+    const word_t romStart = loadWord(base + s::kRomStart);
     const word_t entry = base + s::kCrcTable + s::kCrcEntryBytes * static_cast<std::uint32_t>(index);
-    store32(entry, romStart + offset);
-    store32(entry + 4, romStart + offset + size);
-    store32(entry + 8, crc);
+    storeWord(entry, romStart + offset);
+    storeWord(entry + 4, romStart + offset + size);
+    storeWord(entry + 8, crc);
     return true;
 }
 
@@ -109,13 +101,13 @@ std::uint32_t overallCrc(word_t base) {
     namespace s = installed_struct;
     std::uint32_t crc = crc32::update(0xFFFFFFFFu, to_ptr<const std::uint8_t>(base), s::kOverallCrc);
     crc = crc32::update(crc, to_ptr<const std::uint8_t>(base + s::kSignature), s::kSignatureBytes);
-    const word_t cursor = load32(base + s::kCrcCursor);
-    const word_t end = load32(base + s::kCrcTableEnd);
+    const word_t cursor = loadWord(base + s::kCrcCursor);
+    const word_t end = loadWord(base + s::kCrcTableEnd);
     if (end > cursor) crc = crc32::update(crc, to_ptr<const std::uint8_t>(cursor), end - cursor);
     return ~crc;
 }
 
-void finalizeInstalledStruct(word_t base) { store32(base + installed_struct::kOverallCrc, overallCrc(base)); }
+void finalizeInstalledStruct(word_t base) { storeWord(base + installed_struct::kOverallCrc, overallCrc(base)); }
 
 // --- Relocations -------------------------------------------------------------------------
 
@@ -193,14 +185,14 @@ std::int32_t applyRelocations(RelocationState& state, const RelocationBases& b, 
                                 (static_cast<std::int64_t>(b.blockBase) - static_cast<std::int64_t>(b.base1));
         if (at < 0 || at + 4 > static_cast<std::int64_t>(b.blockSize)) return -1;
         const word_t target = b.blockStart + static_cast<std::uint32_t>(at);
-        const std::uint32_t word = load32(target);
+        const std::uint32_t word = loadWord(target);
         switch (kind & 0x07u) {
-            case 1: store32(target, word + value); break;
+            case 1: storeWord(target, word + value); break;
             case 3: {
                 const std::uint32_t v = value - typesBase;
                 if ((v & word) != v) return 167;
                 if ((v & fixed) != 0) return 168;
-                store32(target, v | fixed);
+                storeWord(target, v | fixed);
                 break;
             }
             default: return -1;
@@ -220,21 +212,21 @@ KernelCheck checkStoredFeature(word_t rom, std::uint32_t romSize, word_t ramStar
     const std::uint64_t romEnd = static_cast<std::uint64_t>(rom) + romSize;
     // The CRC table must lie inside the read-only area before anything of it
     // is read, and every section it lists too.
-    const word_t cursor = load32(rom + s::kCrcCursor);
-    const word_t tableEnd = load32(rom + s::kCrcTableEnd);
+    const word_t cursor = loadWord(rom + s::kCrcCursor);
+    const word_t tableEnd = loadWord(rom + s::kCrcTableEnd);
     if (cursor != rom + s::kCrcTable || tableEnd < cursor || tableEnd > romEnd ||
         (tableEnd - cursor) % s::kCrcEntryBytes != 0)
         return corrupted;
-    if (overallCrc(rom) != load32(rom + s::kOverallCrc)) return corrupted;
+    if (overallCrc(rom) != loadWord(rom + s::kOverallCrc)) return corrupted;
     for (word_t e = cursor; e < tableEnd; e += s::kCrcEntryBytes) {
-        const word_t start = load32(e);
-        const word_t end = load32(e + 4);
+        const word_t start = loadWord(e);
+        const word_t end = loadWord(e + 4);
         if (start < rom || end < start || end > romEnd) return corrupted;
-        if (crc32::of(to_ptr<const std::uint8_t>(start), end - start) != load32(e + 8)) return corrupted;
+        if (crc32::of(to_ptr<const std::uint8_t>(start), end - start) != loadWord(e + 8)) return corrupted;
     }
     if (!isCompatibleSignature(to_ptr<const std::uint8_t>(rom + s::kSignature))) return {3, kInitWrongUid};
-    if (kernelAddressesCrc() != load32(rom + s::kAddressesCrc)) return {4, kInitWrongAddresses};
-    if (load32(rom + s::kRamStart) != ramStart) return {5, kInitRamAddressChanged};
+    if (kernelAddressesCrc() != loadWord(rom + s::kAddressesCrc)) return {4, kInitWrongAddresses};
+    if (loadWord(rom + s::kRamStart) != ramStart) return {5, kInitRamAddressChanged};
     return {0, 0};
 }
 

@@ -8,10 +8,19 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "platform/address.h"
 
 namespace tarvelo {
+
+// Little-endian words of stored structures, at any alignment.
+inline std::uint32_t loadWord(word_t address) {
+    std::uint32_t v;
+    std::memcpy(&v, to_ptr<const void>(address), 4);
+    return v;
+}
+inline void storeWord(word_t address, std::uint32_t v) { std::memcpy(to_ptr<void>(address), &v, 4); }
 
 // --- CRC-32 (IEEE 802.3, reflected, table driven) ------------------------------
 namespace crc32 {

@@ -11,12 +11,6 @@ namespace tarvelo {
 
 namespace {
 
-std::uint32_t load32(word_t a) {
-    std::uint32_t v;
-    std::memcpy(&v, to_ptr<const void>(a), 4);
-    return v;
-}
-
 // [a0, a1) and [b0, b1) share a byte (one inside the other included).
 bool overlaps(word_t a0, word_t a1, word_t b0, word_t b1) { return a0 < b1 && b0 < a1; }
 
@@ -24,9 +18,9 @@ bool overlaps(word_t a0, word_t a1, word_t b0, word_t b1) { return a0 < b1 && b0
 
 word_t featureRecordOfStruct(word_t installedStruct) {
     if (installedStruct == 0) return 0;
-    const word_t sections = load32(installedStruct + installed_feature::kSectionTableOffset);
-    if (sections == 0 || load32(sections) == 0) return 0;
-    return load32(sections + 4 * installed_feature::kFirstRecordWord);
+    const word_t sections = loadWord(installedStruct + installed_feature::kSectionTableOffset);
+    if (sections == 0 || loadWord(sections) == 0) return 0;
+    return loadWord(sections + 4 * installed_feature::kFirstRecordWord);
 }
 
 void initializeFeatureRuntime(word_t record, std::int64_t quota) {
@@ -49,9 +43,9 @@ void clearFeatureStatics(word_t record) {
 bool featureName(word_t record, const std::uint8_t** bytes, std::int32_t* length) {
     const word_t data = featureRecordWord(record, feature_record::kModuleData);
     if (data == 0) return false;
-    const word_t name = load32(data + static_cast<std::uint32_t>(kModuleDataNameOffset));
+    const word_t name = loadWord(data + static_cast<std::uint32_t>(kModuleDataNameOffset));
     if (name == 0) return false;
-    *length = static_cast<std::int32_t>(load32(name + memory::kArrayLengthOffset));
+    *length = static_cast<std::int32_t>(loadWord(name + memory::kArrayLengthOffset));
     *bytes = to_ptr<const std::uint8_t>(name + memory::kArrayDataOffset);
     return *length >= 0;
 }
@@ -61,8 +55,8 @@ std::int64_t linkInstalledFeature(word_t installedStruct, std::int64_t quota, wo
     *sameName = 0;
     const word_t record = featureRecordOfStruct(installedStruct);
     if (record == 0) return -1;
-    const word_t rom0 = load32(installedStruct + s::kRomStart), rom1 = load32(installedStruct + s::kRomEnd);
-    const word_t ram0 = load32(installedStruct + s::kRamStart), ram1 = load32(installedStruct + s::kRamEnd);
+    const word_t rom0 = loadWord(installedStruct + s::kRomStart), rom1 = loadWord(installedStruct + s::kRomEnd);
+    const word_t ram0 = loadWord(installedStruct + s::kRamStart), ram1 = loadWord(installedStruct + s::kRamEnd);
     const std::uint8_t* name = nullptr;
     std::int32_t nameLength = -1;
     const bool named = featureName(record, &name, &nameLength);
@@ -84,9 +78,9 @@ std::int64_t linkInstalledFeature(word_t installedStruct, std::int64_t quota, wo
             return -3;
         }
         if (overlap == 0) {
-            if (overlaps(load32(other + s::kRomStart), load32(other + s::kRomEnd), rom0, rom1))
+            if (overlaps(loadWord(other + s::kRomStart), loadWord(other + s::kRomEnd), rom0, rom1))
                 overlap = -4;
-            else if (overlaps(load32(other + s::kRamStart), load32(other + s::kRamEnd), ram0, ram1))
+            else if (overlaps(loadWord(other + s::kRamStart), loadWord(other + s::kRamEnd), ram0, ram1))
                 overlap = -5;
         }
     }

@@ -223,28 +223,30 @@ static bool target_feature(VMThread* t, word_t feature, word_t* record) {
     return true;
 }
 
+// The object argument of setOwner and clone (not null) and its target
+// feature; false with the exception pending.
+static bool object_and_target(VMThread* t, word_t* object, word_t* record) {
+    *object = ExecutionContext::refArg(t, 0);
+    if (!target_feature(t, ExecutionContext::refArg(t, 1), record)) return false;
+    if (*object != 0) return true;
+    ExecutionContext::throwNew(t, types::null_pointer());
+    return false;
+}
+
 // static void setOwner(Object o, Feature f)
 void VMNative_com_olun_kf_KernelNatives_setOwner(VMThread* t) {
-    const word_t o = ExecutionContext::refArg(t, 0);
+    word_t o = 0;
     word_t record = 0;
-    if (!target_feature(t, ExecutionContext::refArg(t, 1), &record)) return;
-    if (o == 0) {
-        ExecutionContext::throwNew(t, types::null_pointer());
-        return;
-    }
+    if (!object_and_target(t, &o, &record)) return;
     if (!FeatureIsolation::setOwner(t->ownerFeature, o, record))
         FeatureIsolation::throwKernelAccessError(t, kIsolationField, 2);
 }
 
 // static Object clone(Object o, Feature f)
 void VMNative_com_olun_kf_KernelNatives_clone(VMThread* t) {
-    const word_t o = ExecutionContext::refArg(t, 0);
+    word_t o = 0;
     word_t record = 0;
-    if (!target_feature(t, ExecutionContext::refArg(t, 1), &record)) return;
-    if (o == 0) {
-        ExecutionContext::throwNew(t, types::null_pointer());
-        return;
-    }
+    if (!object_and_target(t, &o, &record)) return;
     const word_t copy = FeatureIsolation::cloneWithOwner(t, o, record);
     if (copy != 0) return_ref(t, copy);
 }

@@ -35,18 +35,12 @@ std::uint32_t gCopyCrc = 0xFFFFFFFFu;
 RelocationState gRelocation;
 word_t gAlreadyInstalled = 0;
 
-std::uint32_t load32(word_t a) {
-    std::uint32_t v;
-    std::memcpy(&v, to_ptr<const void>(a), 4);
-    return v;
-}
-
 void ensure_identity() {
     static bool done = false;
     if (done) return;
     done = true;
     const auto* header = reinterpret_cast<const std::uint8_t*>(_java_kernel_header_start);
-    auto word = [&](std::uint32_t i) { return load32(to_word(header) + 4 * i); };
+    auto word = [&](std::uint32_t i) { return loadWord(to_word(header) + 4 * i); };
     KernelIdentity k{};
     k.signature = reinterpret_cast<const std::uint8_t*>(_java_signature_start);
     k.compatibleStart = to_ptr<const std::uint8_t>(word(image::kKernelCompatibleUidsStart));
@@ -92,8 +86,8 @@ Block block_of(std::int64_t block) {
     Block b;
     const auto d = static_cast<std::uint64_t>(block);
     if ((d & 3u) != 0 || d < chunk_start() || d + 8 > chunk_end()) return b;
-    b.start = load32(static_cast<word_t>(d));
-    b.size = load32(static_cast<word_t>(d) + 4);
+    b.start = loadWord(static_cast<word_t>(d));
+    b.size = loadWord(static_cast<word_t>(d) + 4);
     b.valid = block_memory(b.start, b.size);
     return b;
 }
@@ -317,9 +311,9 @@ void VMNative_com_olun_kf_DynamicLoaderNatives_initializeInstalledFeatureStructC
     const auto size = static_cast<std::uint32_t>(ExecutionContext::intArg(t, 6));
     const auto crc = static_cast<std::uint32_t>(ExecutionContext::intArg(t, 5));
     namespace s = installed_struct;
-    const std::uint32_t entries = (load32(b.start + s::kCrcTableEnd) - (b.start + s::kCrcTable)) / s::kCrcEntryBytes;
+    const std::uint32_t entries = (loadWord(b.start + s::kCrcTableEnd) - (b.start + s::kCrcTable)) / s::kCrcEntryBytes;
     if (index < 0 || static_cast<std::uint32_t>(index) >= entries) return;
-    const word_t romStart = load32(b.start + s::kRomStart);
+    const word_t romStart = loadWord(b.start + s::kRomStart);
     const std::uint32_t entry[3] = {romStart + offset, romStart + offset + size, crc};
     rom_write(b.start + s::kCrcTable + s::kCrcEntryBytes * static_cast<std::uint32_t>(index), entry, sizeof entry);
 }
@@ -329,7 +323,7 @@ void VMNative_com_olun_kf_DynamicLoaderNatives_finalizeInstalledFeatureStruct(VM
     const Block b = block_of(ExecutionContext::longArg(t, 5));
     if (!struct_block(b)) return;
     namespace s = installed_struct;
-    const word_t tableEnd = load32(b.start + s::kCrcTableEnd);
+    const word_t tableEnd = loadWord(b.start + s::kCrcTableEnd);
     if (tableEnd < b.start + s::kCrcTable || tableEnd > b.start + b.size) return;
     const std::uint32_t crc = overallCrc(b.start);
     rom_write(b.start + s::kOverallCrc, &crc, 4);
@@ -377,7 +371,7 @@ void VMNative_com_olun_kf_DynamicLoaderNatives_addLinkedFeature(VMThread* t) {
         const std::int64_t quota = heap != nullptr ? heap->maxMemory() : 0;
         // The struct must have passed the kernel check: its section table
         // lies inside its read-only area.
-        const word_t sections = load32(rom + installed_feature::kSectionTableOffset);
+        const word_t sections = loadWord(rom + installed_feature::kSectionTableOffset);
         const std::uint64_t romEnd = static_cast<std::uint64_t>(rom) + LLKERNEL_RAM_getFeatureSizeROM(handle_ptr(handle));
         if (sections >= rom && sections + 4u * (installed_feature::kFirstRecordWord + 1) <= romEnd)
             result = linkInstalledFeature(rom, quota, &gAlreadyInstalled);

@@ -18,12 +18,6 @@
 namespace tarvelo {
 namespace {
 
-std::uint32_t word_at(word_t a) {
-    std::uint32_t v;
-    std::memcpy(&v, to_ptr<const void>(a), 4);
-    return v;
-}
-void set_word(word_t a, std::uint32_t v) { std::memcpy(to_ptr<void>(a), &v, 4); }
 
 // --- the kernel -------------------------------------------------------------------
 alignas(4) std::uint8_t kSignature[24] = {'t', 'e', 's', 't', '-', 'k', 'e', 'r', 'n', 'e', 'l'};
@@ -100,12 +94,12 @@ class Relocations : public ::testing::Test {
 TEST_F(Relocations, AddsEachBaseAtTheRunningOffset) {
     Records r;
     r.add(1, 0, 0x10).add(2, 4, 0x20).add(3, 4, 0x30).add(0, 4, 2);
-    set_word(to_word(block) + 12, 5);
+    storeWord(to_word(block) + 12, 5);
     EXPECT_EQ(apply(r, 0, 10), 0);
-    EXPECT_EQ(word_at(to_word(block)), 0x100010u);
-    EXPECT_EQ(word_at(to_word(block) + 4), 0x200020u);
-    EXPECT_EQ(word_at(to_word(block) + 8), 0x300030u);
-    EXPECT_EQ(word_at(to_word(block) + 12), 0x3005u);  // kernel addresses table word 2, plus the word
+    EXPECT_EQ(loadWord(to_word(block)), 0x100010u);
+    EXPECT_EQ(loadWord(to_word(block) + 4), 0x200020u);
+    EXPECT_EQ(loadWord(to_word(block) + 8), 0x300030u);
+    EXPECT_EQ(loadWord(to_word(block) + 12), 0x3005u);  // kernel addresses table word 2, plus the word
 }
 
 TEST_F(Relocations, CountTwoOverFiveRecordsStopsAtTheThirdAndResumes) {
@@ -117,7 +111,7 @@ TEST_F(Relocations, CountTwoOverFiveRecordsStopsAtTheThirdAndResumes) {
     }
     EXPECT_EQ(apply(r, 0, 2), -third);
     EXPECT_EQ(apply(r, third, 10), 0);
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(word_at(to_word(block) + 4 * i), 0x100001u) << i;
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(loadWord(to_word(block) + 4 * i), 0x100001u) << i;
 }
 
 TEST_F(Relocations, BitFieldInsertChecksMaskAndFixedBits) {
@@ -133,11 +127,11 @@ TEST_F(Relocations, BitFieldInsertChecksMaskAndFixedBits) {
     };
     for (const Case& c : cases) {
         SetUp();
-        set_word(to_word(block), c.mask);
+        storeWord(to_word(block), c.mask);
         Records r;
         r.bits(1, 0, c.value - bases.base1, c.fixed);
         EXPECT_EQ(apply(r, 0, 1), c.result) << c.value;
-        EXPECT_EQ(word_at(to_word(block)), c.word) << c.value;
+        EXPECT_EQ(loadWord(to_word(block)), c.word) << c.value;
     }
 }
 
@@ -159,7 +153,7 @@ TEST_F(Relocations, MalformedRecordsAreRefused) {
     // No record may be applied while records are left: not "done".
     EXPECT_EQ(apply(one, 0, 0), -1);
     EXPECT_EQ(apply(one, 0, -3), -1);
-    EXPECT_EQ(word_at(to_word(block)), 0u);
+    EXPECT_EQ(loadWord(to_word(block)), 0u);
     EXPECT_EQ(apply(one, one.size(), 0), 0);  // nothing left
 }
 
@@ -191,7 +185,7 @@ TEST_F(StoredFeature, AcceptedByTheKernelItWasMadeFor) {
     const KernelCheck c = check(to_word(ram));
     EXPECT_EQ(c.result, 0);
     EXPECT_EQ(c.portCode, 0);
-    EXPECT_EQ(word_at(romStart() + 44), 't' | 'e' << 8 | 's' << 16 | 't' << 24);
+    EXPECT_EQ(loadWord(romStart() + 44), 't' | 'e' << 8 | 's' << 16 | 't' << 24);
 }
 
 TEST_F(StoredFeature, EachFailureHasItsResultAndPortCode) {
@@ -211,19 +205,19 @@ TEST_F(StoredFeature, EachFailureHasItsResultAndPortCode) {
          3, kInitWrongUid},
         {"other kernel addresses",
          [](StoredFeature& s) {
-             set_word(s.romStart() + 36, 1234);
+             storeWord(s.romStart() + 36, 1234);
              finalizeInstalledStruct(s.romStart());
          },
          4, kInitWrongAddresses},
         {"section outside the read-only area",
          [](StoredFeature& s) {
-             set_word(s.romStart() + 68 + 12 + 4, s.romStart() + kRomSize + 64);
+             storeWord(s.romStart() + 68 + 12 + 4, s.romStart() + kRomSize + 64);
              finalizeInstalledStruct(s.romStart());
          },
          2, kInitCorrupted},
         {"CRC table outside the read-only area",
          [](StoredFeature& s) {
-             set_word(s.romStart() + 32, s.romStart() + kRomSize + 12);
+             storeWord(s.romStart() + 32, s.romStart() + kRomSize + 12);
              finalizeInstalledStruct(s.romStart());
          },
          2, kInitCorrupted},
