@@ -31,8 +31,15 @@ struct ProgramCase {
 };
 
 // Every "0x" and eight hexadecimal digits (either case) of 0x10000 or more becomes
-// "0x????????".
-std::string mask_addresses(const std::string& line) {
+// "0x????????"; the source line of a port error report ("[LLKERNEL][E]
+// file:line ") becomes "?".
+std::string mask_addresses(const std::string& text) {
+    std::string line = text;
+    if (line.rfind("[LLKERNEL][E] ", 0) == 0) {
+        const auto colon = line.find(':');
+        const auto blank = line.find(' ', colon);
+        if (colon != std::string::npos && blank != std::string::npos) line.replace(colon + 1, blank - colon - 1, "?");
+    }
     std::string out;
     for (std::size_t i = 0; i < line.size(); ++i) {
         if (line.compare(i, 2, "0x") == 0 && i + 10 <= line.size() &&
