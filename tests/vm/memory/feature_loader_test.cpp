@@ -10,6 +10,8 @@
 #include <new>
 #include <vector>
 
+#include "vm/core/engine/feature_context.h"
+#include "vm/core/threads/vm_thread.h"
 #include "vm/memory/feature_record.h"
 #include "vm/memory/feature_runtime.h"
 #include "vm/memory/installed_feature_table.h"
@@ -349,6 +351,24 @@ TEST_F(LinkTable, UnlinkLeavesAStaleFeatureObjectWithNothingToReach) {
     EXPECT_EQ(unlinkFeature(feature), 0u);
     EXPECT_EQ(installedSlotOf(record), -1);
     EXPECT_EQ(a.state.state, static_cast<std::uint8_t>(FeatureState::kUninstalled));
+}
+
+// --- the current thread as application code sees it --------------------------------------
+
+TEST(ContextOwner, ApplicationCodeNeverSeesAnotherApplicationsThreadObject) {
+    // Thread objects as their owner words show them: two words of header.
+    alignas(8) static std::uint32_t kernelThread[2] = {0, 0};
+    alignas(8) static std::uint32_t appThread[2] = {0, 0x5000};
+    alignas(8) static std::uint32_t second[2] = {0, 0};
+    static VMThread t{};
+    t.featureThreadObject = to_word(second);
+    t.javaThread = to_word(kernelThread);
+    EXPECT_EQ(FeatureIsolation::contextOwnerOf(&t, 0), to_word(kernelThread));
+    EXPECT_EQ(FeatureIsolation::contextOwnerOf(&t, 0x5000), to_word(kernelThread));
+    t.javaThread = to_word(appThread);
+    EXPECT_EQ(FeatureIsolation::contextOwnerOf(&t, 0), to_word(appThread));
+    EXPECT_EQ(FeatureIsolation::contextOwnerOf(&t, 0x5000), to_word(appThread));
+    EXPECT_EQ(FeatureIsolation::contextOwnerOf(&t, 0x6000), to_word(second));
 }
 
 }  // namespace

@@ -133,7 +133,7 @@ void TulvarVMEngine::releaseThread(VMThread* t) {
 }
 
 word_t TulvarVMEngine::currentThreadObject(VMThread* t) {
-    return t->ownerFeature != 0 ? t->featureThreadObject : t->javaThread;
+    return FeatureIsolation::contextOwnerOf(t, t->ownerFeature);
 }
 
 void TulvarVMEngine::clearFrame(VMThread* t) {

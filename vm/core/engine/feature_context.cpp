@@ -167,6 +167,12 @@ bool FeatureIsolation::isThreadLimitReached(word_t threadObject) {
     return f != 0 && static_cast<std::int64_t>(featureRuntimeState(f)->liveThreads) >= link_config::feature_max_threads();
 }
 
+word_t FeatureIsolation::contextOwnerOf(const VMThread* t, word_t feature) {
+    const word_t owner = object_owner_feature(t->javaThread);
+    if (owner == 0 || feature == 0 || owner == feature) return t->javaThread;
+    return t->featureThreadObject;
+}
+
 void FeatureIsolation::throwKernelAccessError(VMThread* t, std::int32_t kind, std::int32_t code) {
     static constexpr char kLetters[] = "?AFSRPMI";
     const char letter = kind >= 1 && kind <= 7 ? kLetters[kind] : '?';

@@ -64,6 +64,10 @@ struct FeatureIsolation {
     static void incrementThreadCount(word_t threadObject);
     static void decrementThreadCount(word_t threadObject);
     static bool isThreadLimitReached(word_t threadObject);
+    // The Thread object code of `feature` sees as the current thread: the
+    // thread's own, unless that belongs to another application, then the
+    // thread's kernel-owned second Thread object.
+    static word_t contextOwnerOf(const VMThread* t, word_t feature);
     // Makes the isolation error ("KF:E=" kind letter, code) pending.
     static void throwKernelAccessError(VMThread* t, std::int32_t kind, std::int32_t code);
     // Raises the isolation error and unwinds to its handler.
