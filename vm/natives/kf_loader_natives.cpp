@@ -391,8 +391,7 @@ void VMNative_com_olun_kf_DynamicLoaderNatives_getAlreadyInstalledFeatureDescrip
 
 // static boolean unlink(Feature feature)
 void VMNative_com_olun_kf_DynamicLoaderNatives_unlink(VMThread* t) {
-    const word_t feature = ExecutionContext::refArg(t, 0);
-    const word_t record = featureObjectRecord(feature);
+    const word_t record = featureObjectRecord(ExecutionContext::refArg(t, 0));
     bool ok = false;
     if (record != 0) {
         const std::uint8_t state = featureRuntimeState(record)->state;
@@ -409,7 +408,8 @@ void VMNative_com_olun_kf_DynamicLoaderNatives_unlink(VMThread* t) {
     }
     if (ok) {
         const word_t structAddress = installedFeatureEntry(installedSlotOf(record));
-        unlinkFeature(feature);
+        // Read after the collection, which may have moved the object.
+        unlinkFeature(ExecutionContext::refArg(t, 0));
         removeFeature(record);
         for (std::int32_t i = 0; i < LLKERNEL_IMPL_getAllocatedFeaturesCount(); ++i) {
             void* h = LLKERNEL_IMPL_getFeatureHandle__I(i);
