@@ -52,7 +52,10 @@ public:
 
     bool visitFrame(const FrameView& f) override {
         const word_t context = first_ ? t_->ownerFeature : f.frame->savedContext;
-        if (context == 0 || feature_is_started(context)) {
+        // The innermost frame of a stopped application has no handler even
+        // after the thread left its context to raise the exception.
+        const bool deadFrame = first_ && !feature_is_started(f.frame->featureContext);
+        if (!deadFrame && (context == 0 || feature_is_started(context))) {
             const word_t method = f.frame->method;
             const MethodHeader h = method_header(method);
             for (std::uint32_t i = 0; i < h.handler_count; ++i) {

@@ -1,5 +1,6 @@
 // The operations of every component class, indexed by class id: a component's
 // virtual call is an index into these tables.
+#include "vm/core/engine/feature_manager.h"
 #include "vm/core/engine/native_resources.h"
 #include "vm/core/lifecycle/feature_rules_check.h"
 #include "vm/core/image/image_directory.h"
@@ -23,7 +24,7 @@ const ComponentOps kOps[kComponentIdCount] = {
     /*  0 */ {},
     /*  1 main heap */ {M::initializeMainHeap, M::startMainHeap, nullptr},
     /*  2 immortal heap */ {M::initializeImmortalHeap, M::startImmortalHeap, nullptr},
-    /*  3 KernelFeatureComponent */ {},
+    /*  3 KernelFeatureComponent */ {KernelFeatureComponent::initialize, KernelFeatureComponent::start, nullptr},
     /*  4 */ {},
     /*  5 reference tracker */ {nullptr, M::startReferenceTracker, nullptr},
     /*  6 KernelMonitorManager */ {KernelMonitorManager::initialize, KernelMonitorManager::start, nullptr},

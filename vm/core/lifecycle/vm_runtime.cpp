@@ -5,6 +5,7 @@
 #include "vm/core/engine/allocation_entry_points.h"
 #include "vm/core/engine/engine.h"
 #include "vm/core/engine/execution_context.h"
+#include "vm/core/engine/feature_context.h"
 #include "vm/core/image/image_access.h"
 #include "vm/core/interpreter/interpreter.h"
 #include "vm/core/engine/java_objects.h"
@@ -99,6 +100,7 @@ void GreenThreadVMRuntime::createMainArguments(std::int32_t argc, char** argv) {
 std::int32_t GreenThreadVMRuntime::startThread(word_t threadObject) {
     Ostrevan* vm = ostrevan();
     if (vm->startPhase == kStartPhaseFailed) return 0;
+    if (FeatureIsolation::isThreadLimitReached(threadObject)) return -1;
     VMThread* t = thread_pool()->bindThread(threadObject);
     if (t == nullptr) return -1;
     VMThread* starter = current_thread();
@@ -117,6 +119,7 @@ std::int32_t GreenThreadVMRuntime::startThread(word_t threadObject) {
     } else {
         s->hold(t);
     }
+    FeatureIsolation::incrementThreadCount(threadObject);
     return 0;
 }
 
