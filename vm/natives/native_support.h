@@ -44,3 +44,18 @@ inline bool rangeInside(std::int32_t offset, std::int32_t length, std::int32_t s
 inline char16_t* charData(word_t array) { return java::array_data<char16_t>(array); }
 
 }  // namespace tarvelo::natives
+
+#include "vm/core/image/image_directory.h"
+
+namespace tarvelo::natives {
+
+// Whether a method address handed in by Java code can be read: it lies in
+// the kernel image (installed applications cannot be installed yet).
+inline bool methodReadable(word_t method) {
+    FeatureImageDirectory* directory = image_directory();
+    if (method == 0 || directory == nullptr) return false;
+    const ImageTables& tables = directory->kernel.tables;
+    return tables.imageEnd != 0 && (method & 1u) == 0 && method >= tables.imageStart && tables.spanContains(method, 4);
+}
+
+}  // namespace tarvelo::natives

@@ -100,7 +100,7 @@ void VMNative_java_lang_System_nanoTime(VMThread* t) { returnLong(t, LLOSTV_IMPL
 // static Class System.getMethodClass(int method): the class word of a method record.
 void VMNative_java_lang_System_getMethodClass(VMThread* t) {
     const word_t method = static_cast<word_t>(prim(t, 5));
-    returnObject(t, method == 0 ? 0 : image::read_u32(to_ptr<const void>(method)));
+    returnObject(t, methodReadable(method) ? image::read_u32(to_ptr<const void>(method)) : 0);
 }
 
 // static int System.toStringStackLine(char[] chars, int pc, int method): the

@@ -19,6 +19,7 @@
 #include "vm/core/image/type_tests.h"
 #include "vm/core/threads/vm_thread.h"
 #include "vm/natives/class_name_resolver.h"
+#include "vm/natives/native_support.h"
 #include "vm/memory/memory_layout.h"
 
 namespace tarvelo {
@@ -287,7 +288,9 @@ struct CharWriter {
 std::int32_t TulvarVMEngine::stackLineText(word_t method, word_t pc, std::uint16_t* chars, std::int32_t capacity) {
     if (chars == nullptr || capacity < 0) return 0;
     CharWriter w{chars, capacity};
-    const word_t klass = method != 0 ? image::read_u32(to_ptr<const void>(method)) : 0;
+    // The method comes from Java code (a stack-trace array): read its class
+    // word only when the address lies in the image.
+    const word_t klass = natives::methodReadable(method) ? image::read_u32(to_ptr<const void>(method)) : 0;
     w.put(klass != 0 ? "@M:" : "@A:");
     w.putHex(method);
     w.put(':');

@@ -121,6 +121,7 @@ const ProgramCase kPrograms[] = {
     {"console_output", 0},
     {"classlib_arrays", 0},
     {"classlib_threads", 5},
+    {"classlib_classes", 0},
     {"priority_inheritance", 0},
     {"monitor_limits", 0},
     {"quotas", 0},
