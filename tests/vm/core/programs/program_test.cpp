@@ -122,6 +122,7 @@ const ProgramCase kPrograms[] = {
     {"classlib_arrays", 0},
     {"classlib_threads", 5},
     {"classlib_classes", 0},
+    {"classlib_text", 0},
     {"priority_inheritance", 0},
     {"monitor_limits", 0},
     {"quotas", 0},
