@@ -123,6 +123,7 @@ const ProgramCase kPrograms[] = {
     {"classlib_threads", 5},
     {"classlib_classes", 0},
     {"classlib_text", 0},
+    {"classlib_resources", 0},
     {"priority_inheritance", 0},
     {"monitor_limits", 0},
     {"quotas", 0},
