@@ -124,6 +124,7 @@ const ProgramCase kPrograms[] = {
     {"classlib_classes", 0},
     {"classlib_text", 0},
     {"classlib_resources", 0},
+    {"classlib_references", 0},
     {"priority_inheritance", 0},
     {"monitor_limits", 0},
     {"quotas", 0},
