@@ -111,7 +111,7 @@ void VMNative_java_lang_System_toStringStackLine(VMThread* t) {
     const word_t pc = static_cast<word_t>(prim(t, 6));
     if (chars == 0) return throwNull(t);
     std::uint16_t text[64];
-    const std::int32_t n = TulvarVMEngine::stackLineText(method, pc, text, 64);
+    const std::int32_t n = TulvarVMEngine::stackLineText(method, pc, text, 64, methodReadable(method));
     if (n > java::array_length(chars)) return throwIndex(t);
     std::memcpy(java::array_data<std::uint16_t>(chars), text, static_cast<std::size_t>(n) * 2);
     returnInt(t, n);

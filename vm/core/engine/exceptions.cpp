@@ -19,7 +19,6 @@
 #include "vm/core/image/type_tests.h"
 #include "vm/core/threads/vm_thread.h"
 #include "vm/natives/class_name_resolver.h"
-#include "vm/natives/native_support.h"
 #include "vm/memory/memory_layout.h"
 
 namespace tarvelo {
@@ -285,12 +284,11 @@ struct CharWriter {
 
 }  // namespace
 
-std::int32_t TulvarVMEngine::stackLineText(word_t method, word_t pc, std::uint16_t* chars, std::int32_t capacity) {
+std::int32_t TulvarVMEngine::stackLineText(word_t method, word_t pc, std::uint16_t* chars, std::int32_t capacity,
+                                           bool classWordReadable) {
     if (chars == nullptr || capacity < 0) return 0;
     CharWriter w{chars, capacity};
-    // The method comes from Java code (a stack-trace array): read its class
-    // word only when the address lies in the image.
-    const word_t klass = natives::methodReadable(method) ? image::read_u32(to_ptr<const void>(method)) : 0;
+    const word_t klass = method != 0 && classWordReadable ? image::read_u32(to_ptr<const void>(method)) : 0;
     w.put(klass != 0 ? "@M:" : "@A:");
     w.putHex(method);
     w.put(':');
