@@ -43,6 +43,20 @@ inline bool rangeInside(std::int32_t offset, std::int32_t length, std::int32_t s
 // The chars of an array (its length the word before).
 inline char16_t* charData(word_t array) { return java::array_data<char16_t>(array); }
 
+// The first char of a String.
+inline const char16_t* stringChars(word_t s) { return charData(java::string_value(s)) + java::string_offset(s); }
+
+// Two Strings (neither null) with the same chars (StringKey.equals).
+inline bool sameChars(word_t a, word_t b) {
+    const std::int32_t n = java::string_count(a);
+    if (java::string_count(b) != n) return false;
+    const char16_t* x = stringChars(a);
+    const char16_t* y = stringChars(b);
+    for (std::int32_t i = 0; i < n; ++i)
+        if (x[i] != y[i]) return false;
+    return true;
+}
+
 }  // namespace tarvelo::natives
 
 #include "vm/core/image/image_directory.h"

@@ -96,17 +96,7 @@ void forEachImmutable(VMThread* t, Fn fn) {
     }
 }
 
-bool sameString(word_t a, word_t b) {
-    if (a == b) return true;
-    if (a == 0 || b == 0) return false;
-    const std::int32_t n = java::string_count(a);
-    if (java::string_count(b) != n) return false;
-    const char16_t* x = charData(java::string_value(a)) + java::string_offset(a);
-    const char16_t* y = charData(java::string_value(b)) + java::string_offset(b);
-    for (std::int32_t i = 0; i < n; ++i)
-        if (x[i] != y[i]) return false;
-    return true;
-}
+bool sameString(word_t a, word_t b) { return a == b || (a != 0 && b != 0 && sameChars(a, b)); }
 
 }  // namespace
 

@@ -10,8 +10,6 @@ using namespace tarvelo::natives;
 
 namespace {
 
-const char16_t* stringChars(word_t s) { return charData(java::string_value(s)) + java::string_offset(s); }
-
 bool isString(word_t o) { return o != 0 && typeOf(o) == types::string(); }
 
 }  // namespace
@@ -61,14 +59,7 @@ void VMNative_java_lang_String_equals(VMThread* t) {
     const word_t a = ref(t, 0);
     const word_t b = ref(t, 1);
     if (a == 0) return throwNull(t);
-    if (!isString(b)) return returnBool(t, false);
-    const std::int32_t n = java::string_count(a);
-    if (java::string_count(b) != n) return returnBool(t, false);
-    const char16_t* x = stringChars(a);
-    const char16_t* y = stringChars(b);
-    for (std::int32_t i = 0; i < n; ++i)
-        if (x[i] != y[i]) return returnBool(t, false);
-    returnBool(t, true);
+    returnBool(t, isString(b) && sameChars(a, b));
 }
 
 // static boolean Systools.regionMatches(String a, int aOff, String b, int bOff, int len)
