@@ -287,10 +287,11 @@ struct CharWriter {
 
 }  // namespace
 
-std::int32_t TulvarVMEngine::stackLineText(word_t method, word_t pc, std::uint16_t* chars, std::int32_t capacity) {
+std::int32_t TulvarVMEngine::stackLineText(word_t method, word_t pc, std::uint16_t* chars, std::int32_t capacity,
+                                           bool classWordReadable) {
     if (chars == nullptr || capacity < 0) return 0;
     CharWriter w{chars, capacity};
-    const word_t klass = method != 0 ? image::read_u32(to_ptr<const void>(method)) : 0;
+    const word_t klass = method != 0 && classWordReadable ? image::read_u32(to_ptr<const void>(method)) : 0;
     w.put(klass != 0 ? "@M:" : "@A:");
     w.putHex(method);
     w.put(':');

@@ -10,6 +10,7 @@
 #include "vm/core/threads/thread_pool.h"
 #include "vm/core/lifecycle/vm_component.h"
 #include "vm/memory/support_allocator.h"
+#include "vm/natives/interned_strings.h"
 #include "vm/natives/watchdog_support.h"
 
 namespace tarvelo {
@@ -17,6 +18,8 @@ namespace tarvelo {
 namespace {
 
 const ComponentOps kBase{};
+
+void startInternedStringIterator(VMComponent*) { reset_interned_string_iterator(); }
 
 using M = MemoryComponentOps;
 
@@ -40,7 +43,7 @@ const ComponentOps kOps[kComponentIdCount] = {
     /* 15 KernelThreadScheduler */ {KernelThreadScheduler::initialize, nullptr, KernelThreadScheduler::stop},
     /* 16 NativeResourceCleaner */ {nullptr, nullptr, NativeResourceCleaner::stop},
     /* 17 FeatureRulesCheck */ {FeatureRulesCheck::initialize, nullptr, nullptr},
-    /* 18 InternedStringIterator */ {},
+    /* 18 InternedStringIterator */ {nullptr, startInternedStringIterator, nullptr},
 };
 
 }  // namespace
