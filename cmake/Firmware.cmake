@@ -38,7 +38,7 @@ function(tarvelo_config_source out_var name)
     # Values are 32-bit words: -1 is 0xFFFFFFFF, which a 32-bit relocation holds.
     string(APPEND text "        .globl ${sym}\n        .set ${sym}, (${value}) & 0xFFFFFFFF\n")
   endforeach()
-  string(APPEND text "        .section .note.GNU-stack, \"\", @progbits\n")
+  string(APPEND text "        .section .note.GNU-stack, \"\", %progbits\n")
   file(GENERATE OUTPUT ${path} CONTENT "${text}")
   set(${out_var} ${path} PARENT_SCOPE)
 endfunction()
@@ -71,8 +71,8 @@ function(tarvelo_add_image_object target)
   endif()
   add_custom_command(
     OUTPUT ${base}.S ${base}.map ${base}.lst
-    COMMAND tarvelo-imagelink ${args}
-    DEPENDS ${image} tarvelo-imagelink
+    COMMAND ${TARVELO_IMAGELINK} ${args}
+    DEPENDS ${image} ${TARVELO_IMAGELINK_DEPENDS}
     DEPFILE ${base}.d
     COMMENT "Linking application image ${ARG_IMAGE} for ${target}"
     VERBATIM)

@@ -264,17 +264,27 @@ void describe_signal(int signo, const siginfo_t* info, FaultState& s) {
     s.scb[kScbIcsr] = s.ipsr;  // VECTACTIVE
 }
 
-// The stacked frame from the signal context. The registers that carry the
-// first four arguments (rdi, rsi, rdx, rcx) stand for R0-R3, r12 for R12,
-// rip for PC, the flags for xPSR and rsp for the stack pointer. x86-64 has
-// no link register (return addresses live on the stack): the frame pointer
-// rbp stands in LR's place, the caller's frame is found from it.
+// The stacked frame from the signal context.
+#if defined(__arm__)
+// 32-bit ARM has the device's registers themselves.
+void capture_frame(const ucontext_t* uc) {
+    const mcontext_t& m = uc->uc_mcontext;
+    g_exceptionStackStruct = {m.arm_r0, m.arm_r1, m.arm_r2, m.arm_r3, m.arm_ip,
+                              m.arm_lr, m.arm_pc, m.arm_cpsr, m.arm_sp};
+}
+#else
+// The registers that carry the first four arguments (rdi, rsi, rdx, rcx)
+// stand for R0-R3, r12 for R12, rip for PC, the flags for xPSR and rsp for
+// the stack pointer. x86-64 has no link register (return addresses live on
+// the stack): the frame pointer rbp stands in LR's place, the caller's frame
+// is found from it.
 void capture_frame(const ucontext_t* uc) {
     const greg_t* g = uc->uc_mcontext.gregs;
     auto reg = [&](int i) { return static_cast<std::uint64_t>(g[i]); };
     g_exceptionStackStruct = {reg(REG_RDI), reg(REG_RSI), reg(REG_RDX), reg(REG_RCX), reg(REG_R12),
                               reg(REG_RBP), reg(REG_RIP), reg(REG_EFL), reg(REG_RSP)};
 }
+#endif
 
 void on_fault_signal(int signo, siginfo_t* info, void* context) {
     // The report itself faulted (a corrupt structure read by the dump):
