@@ -215,6 +215,15 @@ void print_register(const char* label, std::uint64_t value) {
 
 std::atomic<int> faults_in_progress{0};
 
+bool integer_division_by_zero(const siginfo_t* info) {
+#if defined(__arm__)
+    // Without a divide instruction the run-time library divides, and raises
+    // SIGFPE itself for a zero divisor.
+    if (info->si_code == SI_TKILL || info->si_code == SI_USER) return true;
+#endif
+    return info->si_code == FPE_INTDIV;
+}
+
 // What the signal tells, in the terms of the device's fault registers.
 void describe_signal(int signo, const siginfo_t* info, FaultState& s) {
     const auto address = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(info->si_addr));
@@ -245,7 +254,7 @@ void describe_signal(int signo, const siginfo_t* info, FaultState& s) {
             s.scb[kScbShcsr] |= 1u << 3;
             break;
         case SIGFPE:
-            if (info->si_code == FPE_INTDIV) {
+            if (integer_division_by_zero(info)) {
                 s.ipsr = kExceptionUsageFault;
                 cfsr = 1u << 25;
                 s.scb[kScbShcsr] |= 1u << 3;
