@@ -123,6 +123,10 @@ const ProgramCase kPrograms[] = {
     {"quotas", 0},
     {"watchdogs", 0},
     {"exit_with_ready_threads", 5},
+    {"native_arguments", 0},
+#if defined(__arm__)
+    {"native_stacked_floats", 0},
+#endif
 };
 
 INSTANTIATE_TEST_SUITE_P(Programs, Program, testing::ValuesIn(kPrograms),
