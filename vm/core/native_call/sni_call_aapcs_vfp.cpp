@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "vm/core/bytecode/opcodes.h"
+#include "vm/core/native_call/aapcs_vfp_self_test.h"
 #include "vm/core/native_call/sni_call.h"
 #include "vm/core/native_call/sni_machine_call.h"
 
@@ -99,10 +100,7 @@ SniReturn sni_machine_call(const SniCallSite& site, const void* function) {
 
 namespace {
 
-// Twenty arguments covering every kind of place: ints in core registers and
-// on the stack, longs on even slots in registers and on the stack, floats
-// back-filling single registers left by doubles, doubles after floats, and
-// floats and doubles stacked once the sixteen single registers are taken.
+// The call of aapcs_vfp_self_test.h: what the target receives.
 struct SelfTestSeen {
     std::int32_t ints[5];
     std::int64_t longs[2];
@@ -118,37 +116,10 @@ std::int64_t self_test_target(std::int32_t a0, float f0, double d0, std::int64_t
     return l0 ^ l1 ^ a4;
 }
 
-// The kinds in argument order and each one's descriptor byte as the image
-// linker computes it for this signature.
-constexpr char kKinds[] = "ifdlfidilfddddfifdif";
-constexpr std::uint8_t kDescriptors[] = {
-    0x00,  // a0: r0
-    0x04,  // f0: s0
-    0x0e,  // d0: d1
-    0x12,  // l0: r2, r3
-    0x0c,  // f1: s1 (back-filled)
-    0x20,  // a1: stack slot 4
-    0x16,  // d1: d2
-    0x28,  // a2: stack slot 5
-    0x32,  // l1: stack slots 6, 7
-    0x34,  // f2: s6
-    0x26,  // d2: d4
-    0x2e,  // d3: d5
-    0x36,  // d4: d6
-    0x3e,  // d5: d7
-    0x3c,  // f3: s7 (back-filled)
-    0x40,  // a3: stack slot 8
-    0x48,  // f4: stack slot 9 (the single registers are taken)
-    0x52,  // d6: stack slots 10, 11
-    0x60,  // a4: stack slot 12
-    0x68,  // f5: stack slot 13 (no back-filling once one is stacked)
-};
-constexpr int kSelfTestAreaUnits = 7;
-static_assert(sizeof kKinds - 1 == sizeof kDescriptors);
-
 }  // namespace
 
 bool sni_argument_self_test() {
+    using namespace aapcs_vfp_self_test;
     const int count = static_cast<int>(sizeof kDescriptors);
     std::int32_t words[64] = {};
     std::int32_t* top = words + 64;  // prim[p]: arguments below it, the first highest
@@ -173,7 +144,7 @@ bool sni_argument_self_test() {
         }
     }
     seen = {};
-    const SniReturn result = sni_machine_call({kDescriptors, count, kSelfTestAreaUnits, top, nullptr},
+    const SniReturn result = sni_machine_call({kDescriptors, count, kAreaUnits, top, nullptr},
                                               reinterpret_cast<const void*>(&self_test_target));
     bool ok = static_cast<std::int64_t>(result.integer) == (longs[0] ^ longs[1] ^ ints[4]);
     ok = ok && std::memcmp(seen.ints, ints, sizeof ints) == 0 && std::memcmp(seen.longs, longs, sizeof longs) == 0;
