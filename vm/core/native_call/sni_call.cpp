@@ -1,5 +1,6 @@
 #include "vm/core/native_call/sni_call.h"
 
+#include <bit>
 #include <cstddef>
 
 #include "vm/core/bytecode/opcodes.h"
@@ -80,6 +81,25 @@ const std::uint8_t* sni_invoke(VMThread* t, const std::uint8_t* call, std::int32
     if (t->suspendCallback != 0) return call;
     store_result(result, resultCode, P, p, R, r);
     return next;
+}
+
+void sni_write_test_arguments(const char* kinds, std::int32_t* top, const SniTestValues& values) {
+    std::int32_t* cursor = top;
+    int ni = 0, nl = 0, nf = 0, nd = 0;
+    for (const char* k = kinds; *k != 0; ++k) {
+        switch (*k) {
+            case 'i': *--cursor = values.ints[ni++]; break;
+            case 'f': *--cursor = std::bit_cast<std::int32_t>(values.floats[nf++]); break;
+            case 'l':
+                cursor -= 2;
+                store_pair(cursor, values.longs[nl++]);
+                break;
+            default:
+                cursor -= 2;
+                store_pair(cursor, std::bit_cast<std::int64_t>(values.doubles[nd++]));
+                break;
+        }
+    }
 }
 
 }  // namespace tarvelo

@@ -10,7 +10,6 @@
 //   - floats and doubles that found no register are stacked like integers.
 // Placement is one copy per argument; the trampoline loads the registers.
 #include <algorithm>
-#include <bit>
 #include <cstddef>
 #include <cstring>
 
@@ -123,26 +122,11 @@ bool sni_argument_self_test() {
     const int count = static_cast<int>(sizeof kDescriptors);
     std::int32_t words[64] = {};
     std::int32_t* top = words + 64;  // prim[p]: arguments below it, the first highest
-    std::int32_t* cursor = top;
     const std::int32_t ints[5] = {1, -2, 0x7FFFFFFF, INT32_MIN, 5};
     const std::int64_t longs[2] = {0x0102030405060708LL, INT64_MIN};
     const float floats[6] = {1.5f, -2.25f, 3.0e38f, -0.0f, 1e-40f, 7.0f};
     const double doubles[7] = {0.5, -1.25, 3.0e300, -0.0, 7.75, 1.0 / 3.0, -1e-300};
-    int ni = 0, nl = 0, nf = 0, nd = 0;
-    for (int i = 0; i < count; ++i) {
-        switch (kKinds[i]) {
-            case 'i': *--cursor = ints[ni++]; break;
-            case 'f': *--cursor = std::bit_cast<std::int32_t>(floats[nf++]); break;
-            case 'l':
-                cursor -= 2;
-                std::memcpy(cursor, &longs[nl++], 8);
-                break;
-            default:
-                cursor -= 2;
-                std::memcpy(cursor, &doubles[nd++], 8);
-                break;
-        }
-    }
+    sni_write_test_arguments(kKinds, top, {ints, longs, floats, doubles});
     seen = {};
     const SniReturn result = sni_machine_call({kDescriptors, count, kAreaUnits, top, nullptr},
                                               reinterpret_cast<const void*>(&self_test_target));

@@ -2,7 +2,6 @@
 // slots are the device's; this machine places integer words and array
 // pointers in its integer argument registers and then on the stack, and
 // float and double values in its vector registers, in argument order.
-#include <bit>
 #include <cstddef>
 #include <cstring>
 
@@ -126,34 +125,15 @@ bool sni_argument_self_test() {
     std::uint8_t descriptors[32];
     std::int32_t words[64] = {};
     std::int32_t* top = words + 64;  // prim[p]: arguments below it, the first highest
-    std::int32_t* cursor = top;
     const std::int32_t ints[7] = {1, -2, 0x7FFFFFFF, INT32_MIN, 5, -6, 7};
     const std::int64_t longs[3] = {0x0102030405060708LL, INT64_MIN, -3};
     const double doubles[8] = {0.5, -1.25, 3.0e300, -0.0, 7.75, 1.0 / 3.0, -1e-300, 42.0};
     const float floats[3] = {1.5f, -2.25f, 3.0e38f};
-    int ni = 0, nl = 0, nd = 0, nf = 0;
     for (int i = 0; i < count; ++i) {
-        switch (kKinds[i]) {
-            case 'i':
-                descriptors[i] = 0;
-                *--cursor = ints[ni++];
-                break;
-            case 'f':
-                descriptors[i] = kSniArgFloat;
-                *--cursor = std::bit_cast<std::int32_t>(floats[nf++]);
-                break;
-            case 'l':
-                descriptors[i] = kSniArg64;
-                cursor -= 2;
-                store_pair(cursor, longs[nl++]);
-                break;
-            default:
-                descriptors[i] = kSniArg64 | kSniArgFloat;
-                cursor -= 2;
-                store_pair(cursor, std::bit_cast<std::int64_t>(doubles[nd++]));
-                break;
-        }
+        // This machine places by kind alone; the slots do not matter.
+        descriptors[i] = kKinds[i] == 'i' ? 0 : kKinds[i] == 'f' ? kSniArgFloat : kKinds[i] == 'l' ? kSniArg64 : kSniArg64 | kSniArgFloat;
     }
+    sni_write_test_arguments(kKinds, top, {ints, longs, floats, doubles});
     seen = {};
     const SniReturn result =
         sni_machine_call({descriptors, count, 0, top, nullptr}, reinterpret_cast<const void*>(&self_test_target));

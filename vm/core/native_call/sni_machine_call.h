@@ -40,4 +40,16 @@ inline std::uintptr_t sni_array_argument(word_t array) {
     return array == 0 ? 0 : reinterpret_cast<std::uintptr_t>(to_ptr<std::uint8_t>(array + java::kArrayData));
 }
 
+// The self-tests' arguments: values taken in order from the lists by their
+// kinds ('i' int, 'f' float, 'l' long, 'd' double), written into the
+// primitive window below `top` as an instruction's arguments lie (the first
+// highest, a pair's low word lower).
+struct SniTestValues {
+    const std::int32_t* ints;
+    const std::int64_t* longs;
+    const float* floats;
+    const double* doubles;
+};
+void sni_write_test_arguments(const char* kinds, std::int32_t* top, const SniTestValues& values);
+
 }  // namespace tarvelo
