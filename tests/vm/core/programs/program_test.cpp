@@ -123,6 +123,11 @@ const ProgramCase kPrograms[] = {
     {"quotas", 0},
     {"watchdogs", 0},
     {"exit_with_ready_threads", 5},
+    {"reference_queue", 0},
+    {"missing_native", 0},
+    {"division_by_zero", 0},
+    {"dead_references", 0},
+    {"monitor_handover", 0},
     {"native_arguments", 0},
 #if defined(__arm__)
     {"native_stacked_floats", 0},
