@@ -56,7 +56,9 @@ std::int64_t Java_app_Args_evenSlots(std::int32_t a, std::int64_t b, std::int32_
                                      std::int64_t f) {
     DbgConsole_Printf("a=%" PRId32 " b=%" PRId64 " c=%" PRId32 " d=%" PRId64 " e=%" PRId32 " f=%" PRId64 "\n", a, b, c,
                       d, e, f);
-    return b + d + f;
+    // Wraps around as Java's long addition does.
+    return static_cast<std::int64_t>(static_cast<std::uint64_t>(b) + static_cast<std::uint64_t>(d) +
+                                     static_cast<std::uint64_t>(f));
 }
 
 std::int32_t Java_app_Args_words(std::int32_t a, const std::int32_t* b, std::int32_t c, const std::int8_t* d,
