@@ -44,6 +44,12 @@ function(tarvelo_config_source out_var name)
 endfunction()
 
 # --- Application images ------------------------------------------------------
+# The image linker: the build's own executable, unless a cross build has
+# named one built for the build machine (cmake/CrossBuild.cmake).
+if(NOT DEFINED TARVELO_IMAGELINK)
+  set(TARVELO_IMAGELINK tarvelo-imagelink)
+  set(TARVELO_IMAGELINK_DEPENDS tarvelo-imagelink)
+endif()
 # Image sources (the linker's text form) are linked at build time into
 # assembler source; the runtime prelude is found on the include path.
 set(TARVELO_IMAGE_PRELUDE_DIR ${CMAKE_CURRENT_LIST_DIR}/../tools/imagelink/prelude)
