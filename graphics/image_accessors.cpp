@@ -6,6 +6,7 @@
 #include "graphics/display_system.h"
 #include "graphics/image_heap.h"
 #include "graphics/llui_display.h"
+#include "graphics/new_images.h"
 #include "graphics/pixel_formats.h"
 #include "platform/address.h"
 
@@ -202,13 +203,10 @@ void LLUI_DISPLAY_reportWarning(SPictavoGraphicsContext* gc, std::uint32_t bits)
 
 void LLUI_DISPLAY_closeOffScreen(SPictavoImage* image) {
     if (!(image->flags & kImageClosed) && (image->flags & kImageHeapOwned)) {
-        LLUI_DISPLAY_IMPL_freeImageResources(image);
         // The block is the header: images in the image heap are created
         // with their header first. Unregistering only unlinks the resource;
         // the block is freed here, once.
-        void* block = tarvelo::to_ptr(image->data);
-        unregister_image_block(block, (image->flags & kImageMutable) != 0);
-        ImageHeap::free(block);
+        NewImages::dispose(image);
     }
     image->flags |= kImageClosed;
 }

@@ -42,7 +42,7 @@ void NewImages::initMutable(SPictavoGraphicsContext* gc, std::uint32_t width, st
 }
 
 std::int32_t NewImages::open(std::int32_t width, std::int32_t height, std::int32_t format, bool is_mutable,
-                             SPictavoImage* image) {
+                             SPictavoImage* image, bool register_block) {
     // Sizes that the 16-bit descriptor cannot hold are refused before any
     // arithmetic.
     if (width < 1 || height < 1 || width > 65535 || height > 65535) return kErrOutOfMemory;
@@ -91,7 +91,7 @@ std::int32_t NewImages::open(std::int32_t width, std::int32_t height, std::int32
         ImageHeap::free(block);
         return kErrOutOfMemory;
     }
-    register_image_block(block, is_mutable);
+    if (register_block) register_image_block(block, is_mutable);
 
     image->data = base;
     image->width = static_cast<std::uint16_t>(w);
@@ -114,6 +114,50 @@ std::int32_t NewImages::open(std::int32_t width, std::int32_t height, std::int32
     raw->buffer_offset = static_cast<std::uint16_t>(buffer_offset);
     LLUI_DISPLAY_IMPL_initializeNewImage(image);
     return 0;
+}
+
+std::int32_t NewImages::convert(const SPictavoImage* source, std::int32_t x, std::int32_t y, std::int32_t w,
+                                std::int32_t h, std::int32_t format, SPictavoImage* image, bool register_block) {
+    if (format == 0) format = kDisplayFormat;
+    const FormatInfo* info = format_info(format);
+    if (info == nullptr || !info->writable) return kErrNoDrawer;
+    if (x < 0 || y < 0 || w < 1 || h < 1 || static_cast<std::int64_t>(x) + w > source->width ||
+        static_cast<std::int64_t>(y) + h > source->height) {
+        return kErrOutOfMemory;
+    }
+    PixelSource pixels;
+    if (!prepare_source(source, 0, &pixels)) return kErrNoDrawer;
+    SPictavoImage created{};
+    const std::int32_t result = open(w, h, format, false, &created, register_block);
+    if (result != 0) return result;
+    std::uint8_t* target = image_pixels(&created);
+    for (std::int32_t j = 0; j < h; ++j)
+        for (std::int32_t i = 0; i < w; ++i)
+            write_pixel(format, target, created.memory_width, i, j, read_pixel(pixels, x + i, y + j));
+    if (!LLUI_DISPLAY_isTransparent(source)) setFullyOpaque(&created);
+    *image = created;
+    return 0;
+}
+
+std::int32_t NewImages::convertInPlace(SPictavoImage* image, std::int32_t format) {
+    if (format == 0) format = kDisplayFormat;
+    if (format == image->format) return 0;
+    const SPictavoImage source = *image;
+    SPictavoImage converted{};
+    const std::int32_t result = convert(&source, 0, 0, source.width, source.height, format, &converted, false);
+    if (result != 0) return result;
+    SPictavoImage old = source;
+    if ((old.flags & kImageHeapOwned) && !(old.flags & kImageClosed)) dispose(&old);
+    register_image_block(to_ptr(converted.data), false);
+    *image = converted;
+    return 0;
+}
+
+void NewImages::dispose(SPictavoImage* image) {
+    LLUI_DISPLAY_IMPL_freeImageResources(image);
+    void* block = to_ptr(image->data);
+    unregister_image_block(block, (image->flags & kImageMutable) != 0);
+    ImageHeap::free(block);
 }
 
 void NewImages::setFullyOpaque(SPictavoImage* image) {

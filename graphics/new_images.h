@@ -15,7 +15,22 @@ struct NewImages {
     // memory, or a size that cannot exist), -7 (no drawer). The block is
     // registered as a native resource; the descriptor is untouched on error.
     static std::int32_t open(std::int32_t width, std::int32_t height, std::int32_t format, bool is_mutable,
-                             SPictavoImage* image);
+                             SPictavoImage* image, bool register_block = true);
+    // A new non-mutable image of `format` holding region (x, y, w, h) of
+    // `source`, every pixel through the source's reader and the format's
+    // writer (run-length sources too); fully opaque when the source is. -7
+    // for a format the engine cannot write; the errors of `open`. The new
+    // block is registered only when `register_block` is set.
+    static std::int32_t convert(const SPictavoImage* source, std::int32_t x, std::int32_t y, std::int32_t w,
+                                std::int32_t h, std::int32_t format, SPictavoImage* image, bool register_block);
+    // Replaces `image` by its conversion to `format` (nothing when it has that
+    // format already). The source's block, when it owns one, is disposed of
+    // before the converted image is registered, so one native call registers
+    // one resource: the image the application keeps.
+    static std::int32_t convertInPlace(SPictavoImage* image, std::int32_t format);
+    // Frees an image's heap block and unregisters it (close without the
+    // closed flag).
+    static void dispose(SPictavoImage* image);
     // Marks the image fully opaque (header flag), unless it is the display.
     static void setFullyOpaque(SPictavoImage* image);
     // Initialises a graphics context on `gc`'s descriptor.

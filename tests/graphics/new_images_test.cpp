@@ -7,6 +7,7 @@
 
 #include "graphics/image_heap.h"
 #include "graphics/llui_display.h"
+#include "graphics/pixel_formats.h"
 #include "vm/memory/best_fit_allocator.h"
 #include "platform/address.h"
 #include "tests/graphics/test_port.h"
@@ -98,6 +99,45 @@ TEST_F(NewImagesTest, RuntimeHeaderOpaqueFlags) {
         EXPECT_EQ((to_ptr<const RawHeader>(image.data)->flags & kRawOpaque) != 0, opaque) << format;
         LLUI_DISPLAY_closeOffScreen(&image);
     }
+}
+
+TEST_F(NewImagesTest, ConversionRegistersOnlyTheImageKept) {
+    const std::uint32_t before = ImageHeap::freeBytes();
+    SPictavoImage image{};
+    ASSERT_EQ(NewImages::open(3, 2, 2, false, &image), 0);  // ARGB8888, as a decoder makes it
+    const std::uint32_t px[6] = {0xFFFF0000, 0x8000FF00, 0x00000000, 0xFF0000FF, 0xFFFFFFFF, 0xFF123456};
+    std::memcpy(image_pixels(&image), px, sizeof px);
+    ASSERT_EQ(NewImages::convertInPlace(&image, 4), 0);
+    EXPECT_EQ(image.format, 4);
+    EXPECT_EQ(test::port().registered, 2);    // the source, then the converted image
+    EXPECT_EQ(test::port().unregistered, 1);  // the source, disposed of in between
+    for (std::int32_t i = 0; i < 6; ++i)
+        EXPECT_EQ(LLUI_DISPLAY_readPixel(&image, i % 3, i / 3), rgb565_to_argb(argb_to_rgb565(px[i]))) << i;
+    LLUI_DISPLAY_closeOffScreen(&image);
+    EXPECT_EQ(ImageHeap::freeBytes(), before);
+}
+
+TEST_F(NewImagesTest, RunLengthSourcesConvertThroughTheirReader) {
+    // A8RLE 4 x 2: 3 opaque, 2 of opacity 0x40, 3 transparent.
+    std::uint8_t* bytes = test::low_bytes(64);
+    auto* header = reinterpret_cast<RawHeader*>(bytes);
+    header->width = 4;
+    header->height = 2;
+    header->format = 23;
+    header->memory_width = 4;
+    header->pixel_offset = 12;
+    const std::uint8_t groups[] = {0x03, 0x80, 0x02, 0x00, 0x40, 0x00, 0x03, 0xC0, 0x00, 0x00};
+    std::memcpy(bytes + 12, groups, sizeof groups);
+    const SPictavoImage source{to_word(bytes), 4, 2, 4, 23, 0};
+    SPictavoImage a8{};
+    ASSERT_EQ(NewImages::convert(&source, 0, 0, 4, 2, 8, &a8, true), 0);
+    const std::uint8_t* p = image_pixels(&a8);
+    const std::uint8_t expected[8] = {0xFF, 0xFF, 0xFF, 0x40, 0x40, 0, 0, 0};
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(p[(i / 4) * a8.memory_width + i % 4], expected[i]) << i;
+    SPictavoImage a4{};
+    EXPECT_EQ(NewImages::convert(&source, 0, 0, 4, 2, 7, &a4, true), kErrNoDrawer);  // no A4 writer
+    EXPECT_EQ(NewImages::convert(&source, 1, 0, 4, 2, 8, &a4, true), kErrOutOfMemory);  // past the source
+    LLUI_DISPLAY_closeOffScreen(&a8);
 }
 
 }  // namespace
