@@ -41,6 +41,19 @@ void NewImages::initMutable(SPictavoGraphicsContext* gc, std::uint32_t width, st
     gc->ellipsis_width = 0;
 }
 
+SPictavoImage NewImages::describe(std::uint8_t* block, std::int8_t format, std::uint32_t width, std::uint32_t height,
+                                 std::uint32_t memory_width, std::uint8_t header_flags, std::uint32_t pixel_offset) {
+    auto* raw = reinterpret_cast<RawHeader*>(block);
+    raw->width = static_cast<std::uint16_t>(width);
+    raw->height = static_cast<std::uint16_t>(height);
+    raw->format = format;
+    raw->flags = header_flags;
+    raw->memory_width = static_cast<std::uint16_t>(memory_width);
+    raw->pixel_offset = static_cast<std::uint16_t>(pixel_offset);
+    raw->buffer_offset = static_cast<std::uint16_t>(pixel_offset);
+    return SPictavoImage{to_word(block), raw->width, raw->height, raw->memory_width, format, 0};
+}
+
 std::int32_t NewImages::open(std::int32_t width, std::int32_t height, std::int32_t format, bool is_mutable,
                              SPictavoImage* image, bool register_block) {
     // Sizes that the 16-bit descriptor cannot hold are refused before any
@@ -93,25 +106,15 @@ std::int32_t NewImages::open(std::int32_t width, std::int32_t height, std::int32
     }
     if (register_block) register_image_block(block, is_mutable);
 
-    image->data = base;
-    image->width = static_cast<std::uint16_t>(w);
-    image->height = static_cast<std::uint16_t>(h);
-    image->memory_width = static_cast<std::uint16_t>(memory_width);
-    image->format = static_cast<std::int8_t>(format);
+    std::memset(block, 0, header);
+    *image = describe(block, static_cast<std::int8_t>(format), w, h, memory_width, runtime_header_flags(format),
+                      pixel_offset);
+    to_ptr<RawHeader>(base)->buffer_offset = static_cast<std::uint16_t>(buffer_offset);
     image->flags = kImageHeapOwned;
     if (is_mutable) {
         NewImages::initMutable(reinterpret_cast<SPictavoGraphicsContext*>(image), w, h,
                                static_cast<std::uint8_t>(drawer));
     }
-    auto* raw = reinterpret_cast<RawHeader*>(block);
-    std::memset(raw, 0, header);
-    raw->width = static_cast<std::uint16_t>(w);
-    raw->height = static_cast<std::uint16_t>(h);
-    raw->format = static_cast<std::int8_t>(format);
-    raw->flags = runtime_header_flags(format);
-    raw->memory_width = static_cast<std::uint16_t>(memory_width);
-    raw->pixel_offset = static_cast<std::uint16_t>(pixel_offset);
-    raw->buffer_offset = static_cast<std::uint16_t>(buffer_offset);
     LLUI_DISPLAY_IMPL_initializeNewImage(image);
     return 0;
 }

@@ -33,6 +33,10 @@ struct NewImages {
     static void dispose(SPictavoImage* image);
     // Marks the image fully opaque (header flag), unless it is the display.
     static void setFullyOpaque(SPictavoImage* image);
+    // Fills the RAW header at `block` (the pixels at `pixel_offset`, which is
+    // also the buffer handed to the port) and returns its descriptor.
+    static SPictavoImage describe(std::uint8_t* block, std::int8_t format, std::uint32_t width, std::uint32_t height,
+                                  std::uint32_t memory_width, std::uint8_t header_flags, std::uint32_t pixel_offset);
     // Initialises a graphics context on `gc`'s descriptor.
     static void initMutable(SPictavoGraphicsContext* gc, std::uint32_t width, std::uint32_t height,
                             std::uint8_t drawer);

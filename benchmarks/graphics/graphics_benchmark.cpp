@@ -38,15 +38,7 @@ SPictavoImage g_opaque;
 SPictavoImage g_translucent;
 
 SPictavoImage image_over(std::uint8_t* block, std::int8_t format, std::uint8_t flags) {
-    auto* header = reinterpret_cast<RawHeader*>(block);
-    header->width = kWidth;
-    header->height = kHeight;
-    header->format = format;
-    header->flags = flags;
-    header->memory_width = kWidth;
-    header->pixel_offset = 64;
-    header->buffer_offset = 64;
-    return SPictavoImage{tarvelo::to_word(block), kWidth, kHeight, kWidth, format, 0};
+    return NewImages::describe(block, format, kWidth, kHeight, kWidth, flags, 64);
 }
 
 void set_up() {

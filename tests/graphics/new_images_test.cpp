@@ -120,15 +120,9 @@ TEST_F(NewImagesTest, ConversionRegistersOnlyTheImageKept) {
 TEST_F(NewImagesTest, RunLengthSourcesConvertThroughTheirReader) {
     // A8RLE 4 x 2: 3 opaque, 2 of opacity 0x40, 3 transparent.
     std::uint8_t* bytes = test::low_bytes(64);
-    auto* header = reinterpret_cast<RawHeader*>(bytes);
-    header->width = 4;
-    header->height = 2;
-    header->format = 23;
-    header->memory_width = 4;
-    header->pixel_offset = 12;
     const std::uint8_t groups[] = {0x03, 0x80, 0x02, 0x00, 0x40, 0x00, 0x03, 0xC0, 0x00, 0x00};
     std::memcpy(bytes + 12, groups, sizeof groups);
-    const SPictavoImage source{to_word(bytes), 4, 2, 4, 23, 0};
+    const SPictavoImage source = NewImages::describe(bytes, 23, 4, 2, 4, 0, 12);
     SPictavoImage a8{};
     ASSERT_EQ(NewImages::convert(&source, 0, 0, 4, 2, 8, &a8, true), 0);
     const std::uint8_t* p = image_pixels(&a8);

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "graphics/new_images.h"
 #include "platform/address.h"
 #include "tests/graphics/test_port.h"
 
@@ -19,19 +20,13 @@ struct RawImage {
     SPictavoImage image{};
     RawImage(std::int8_t format, std::uint16_t w, std::uint16_t h, std::uint16_t m,
              std::vector<std::uint8_t> pixels, std::uint32_t palette_entries = 0, std::uint8_t entry_size = 4) {
+        image = NewImages::describe(bytes, format, w, h, m, 0, 16);
         auto* header = reinterpret_cast<RawHeader*>(bytes);
-        header->width = w;
-        header->height = h;
-        header->format = format;
-        header->memory_width = m;
-        header->pixel_offset = 16;
-        header->buffer_offset = 16;
         if (palette_entries != 0) {
             header->palette_entry_size = entry_size;
             header->palette_count_minus_1 = static_cast<std::uint8_t>(palette_entries - 1);
         }
         std::memcpy(bytes + 16, pixels.data(), pixels.size());
-        image = SPictavoImage{to_word(bytes), w, h, m, format, 0};
     }
     std::uint32_t read(std::int32_t x, std::int32_t y, std::uint32_t colour = 0x123456) const {
         PixelSource s;

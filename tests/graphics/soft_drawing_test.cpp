@@ -11,6 +11,7 @@
 #include "graphics/blend.h"
 #include "graphics/drawing_entry_points.h"
 #include "graphics/llui_display.h"
+#include "graphics/new_images.h"
 #include "graphics/pixel_formats.h"
 #include "tests/graphics/test_port.h"
 
@@ -169,15 +170,9 @@ TEST(SoftDrawing, CopyImageBetweenStridesStaysInsideBoth) {
 TEST(SoftDrawing, TranslucentSourcesBlendOverTheDestination) {
     // An ARGB8888 source of three pixels: transparent, half red, opaque green.
     std::uint8_t* bytes = test::low_bytes(12 + 12);
-    auto* header = reinterpret_cast<RawHeader*>(bytes);
-    header->width = 3;
-    header->height = 1;
-    header->format = 2;
-    header->memory_width = 3;
-    header->pixel_offset = 12;
     const std::uint32_t px[3] = {0x00FFFFFF, 0x80FF0000, 0xFF00FF00};
     std::memcpy(bytes + 12, px, sizeof px);
-    const SPictavoImage image{to_word(bytes), 3, 1, 3, 2, 0};
+    const SPictavoImage image = NewImages::describe(bytes, 2, 3, 1, 3, 0, 12);
     for (std::int32_t alpha : {255, 128}) {
         Canvas dst(3, 1);
         for (std::int32_t x = 0; x < 3; ++x) dst.at(x, 0) = 0x001F;

@@ -82,20 +82,8 @@ std::uint8_t* low_bytes(std::uint32_t size) {
 }
 
 Canvas::Canvas(std::uint32_t w, std::uint32_t h, std::uint32_t memory_width) : block(low_bytes(12 + 2 * 64 * 64)) {
-    auto* header = reinterpret_cast<RawHeader*>(block);
     const std::uint32_t m = memory_width != 0 ? memory_width : w;
-    header->width = static_cast<std::uint16_t>(w);
-    header->height = static_cast<std::uint16_t>(h);
-    header->format = 4;
-    header->flags = kRawDisplayFormat | kRawOpaque;
-    header->memory_width = static_cast<std::uint16_t>(m);
-    header->pixel_offset = 12;
-    header->buffer_offset = 12;
-    gc.image.data = to_word(block);
-    gc.image.width = static_cast<std::uint16_t>(w);
-    gc.image.height = static_cast<std::uint16_t>(h);
-    gc.image.memory_width = static_cast<std::uint16_t>(m);
-    gc.image.format = 4;
+    gc.image = NewImages::describe(block, 4, w, h, m, kRawDisplayFormat | kRawOpaque, 12);
     NewImages::initMutable(&gc, w, h, 0);
 }
 
