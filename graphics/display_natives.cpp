@@ -128,8 +128,7 @@ std::int32_t Java_yq_pictavo_display_NSystemDisplay_addEndOfFlushEvent(std::int3
     DisplayState& s = display_state();
     const bool guarded = s.init_data.binary_semaphore_0 != nullptr;
     if (guarded) LLUI_DISPLAY_IMPL_binarySemaphoreTake(s.init_data.binary_semaphore_0);
-    const std::uint32_t previous = s.next_end_of_flush_event;
-    s.next_end_of_flush_event = static_cast<std::uint32_t>(event);
+    const std::uint32_t previous = s.next_end_of_flush_event.exchange(static_cast<std::uint32_t>(event));
     if (guarded) LLUI_DISPLAY_IMPL_binarySemaphoreGive(s.init_data.binary_semaphore_0, false);
     return static_cast<std::int32_t>(previous);
 }

@@ -12,7 +12,7 @@ namespace tarvelo::graphics {
 
 namespace {
 
-DisplayState g_state{};
+DisplayState g_state;
 // Whether the display is read from the display context (the back buffer)
 // rather than from the copy naming the presented buffer.
 bool g_read_from_context = false;
@@ -20,7 +20,7 @@ bool g_read_from_context = false;
 // frame counts as drawn then, even if an accelerator ended the drawing (and
 // cleared `pending_draw`) before the native reported it.
 bool g_display_drawing = false;
-std::int32_t g_pool[kThreadPoolSize];
+std::atomic<std::int32_t> g_pool[kThreadPoolSize];
 
 bool may_go_on(bool wait_for_flush) {
     return g_state.pending_draw == kNoDrawing && (g_state.back_buffer_status != kStateFlushing || !wait_for_flush);
@@ -32,17 +32,14 @@ void give_first(bool from_interrupt = false) {
 }
 
 void resume_waiting_threads() {
-    for (std::int32_t& id : g_pool) {
-        if (id == -1) continue;
-        vm_binding().resumeThread(id);
-        id = -1;
+    for (std::atomic<std::int32_t>& slot : g_pool) {
+        const std::int32_t id = slot.exchange(-1);
+        if (id != -1) vm_binding().resumeThread(id);
     }
 }
 
 void queue_end_of_flush_event() {
-    const std::uint32_t event = g_state.next_end_of_flush_event;
-    g_state.next_end_of_flush_event = 0;
-    DisplaySystem::queueEvent(event);
+    DisplaySystem::queueEvent(g_state.next_end_of_flush_event.exchange(0));
 }
 
 }  // namespace
@@ -95,7 +92,7 @@ bool DisplaySystem::start(SPictavoGraphicsContext* gc, std::uint32_t size, std::
     g_state.back_buffer_status = kStateIdle;
     g_state.lcd_gc = gc;
     g_state.pending_draw = kNoDrawing;
-    for (std::int32_t& id : g_pool) id = -1;
+    for (std::atomic<std::int32_t>& id : g_pool) id = -1;
     std::memset(&g_state.init_data, 0, sizeof g_state.init_data);
     LLUI_DISPLAY_IMPL_initialize(&g_state.init_data);
     LLUI_DISPLAY_SInitData& d = g_state.init_data;
@@ -176,10 +173,18 @@ void DisplaySystem::endRead(const SPictavoImage* image) {
 }
 
 void DisplaySystem::resetForTests() {
-    g_state = DisplayState{};
+    g_state.back_buffer_status = kStateIdle;
+    g_state.expected_flush_identifier = 0;
+    g_state.pending_draw = kNoDrawing;
+    g_state.new_display_clip = 0;
+    g_state.new_back_buffer_address = 0;
+    g_state.next_end_of_flush_event = 0;
+    g_state.lcd_gc = nullptr;
+    g_state.display_read_image = SPictavoImage{};
+    g_state.init_data = LLUI_DISPLAY_SInitData{};
     g_read_from_context = false;
     g_display_drawing = false;
-    for (std::int32_t& id : g_pool) id = -1;
+    for (std::atomic<std::int32_t>& id : g_pool) id = -1;
 }
 
 // --- image blocks as native resources ---------------------------------------

@@ -3,6 +3,7 @@
 // which image the display is read from.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "graphics/image_types.h"
@@ -22,13 +23,15 @@ enum BackBufferState : std::uint8_t {
 // Values of `pending_draw`.
 enum PendingDraw : std::uint8_t { kNoDrawing = 0, kDisplayDrawing = 1, kImageDrawing = 2 };
 
+// The words the display task (back-buffer hand-over) and the accelerator's
+// completion interrupt also touch are atomic.
 struct DisplayState {
-    std::uint8_t back_buffer_status;
-    std::uint8_t expected_flush_identifier;
-    std::uint8_t pending_draw;
+    std::atomic<std::uint8_t> back_buffer_status;
+    std::atomic<std::uint8_t> expected_flush_identifier;
+    std::atomic<std::uint8_t> pending_draw;
     std::uint8_t new_display_clip;
-    std::uint32_t new_back_buffer_address;
-    std::uint32_t next_end_of_flush_event;
+    std::atomic<std::uint32_t> new_back_buffer_address;
+    std::atomic<std::uint32_t> next_end_of_flush_event;
     SPictavoGraphicsContext* lcd_gc;
     SPictavoImage display_read_image;
     LLUI_DISPLAY_SInitData init_data;
