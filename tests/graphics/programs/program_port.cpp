@@ -4,6 +4,7 @@
 // painter natives of the user-interface library do).
 #include <cinttypes>
 #include <cstdint>
+#include <cstring>
 
 #include "FreeRTOS.h"
 #include "graphics/drawing_entry_points.h"
@@ -71,6 +72,11 @@ void Java_app_Paint_drawImage(std::int8_t* array, std::int8_t* image_array, std:
     if (!LLUI_DISPLAY_requestDrawing(gc, reinterpret_cast<void*>(&Java_app_Paint_drawImage))) return;
     LLUI_DISPLAY_setDrawingStatus(
         UI_DRAWING_SOFT_drawImage(gc, LLUI_DISPLAY_getSourceImage(image), x, y, w, h, dx, dy, alpha));
+}
+
+void Java_app_Paint_setFontAddress(std::int8_t* font_data, std::int8_t* font) {
+    const std::uint32_t address = tarvelo::to_word(font);
+    std::memcpy(font_data, &address, 4);
 }
 
 void Java_app_Paint_printHex(std::int32_t v) { DbgConsole_Printf("0x%08" PRIX32 "\n", static_cast<std::uint32_t>(v)); }
