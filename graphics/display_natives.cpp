@@ -47,7 +47,14 @@ SPictavoImage* image_of(std::int8_t* array) {
         return nullptr;
     }
     auto* image = reinterpret_cast<SPictavoImage*>(array);
-    if (image->flags & kImageBareBuffer) DisplaySystem::bind(reinterpret_cast<SPictavoGraphicsContext*>(array));
+    if (image->flags & kImageBareBuffer) {
+        // Only the display context names the bare buffer: a whole context.
+        if (array_length(array) < static_cast<std::int32_t>(sizeof(SPictavoGraphicsContext))) {
+            raise("bad image");
+            return nullptr;
+        }
+        DisplaySystem::bind(reinterpret_cast<SPictavoGraphicsContext*>(array));
+    }
     return image;
 }
 
