@@ -83,17 +83,18 @@ inline void put(std::uint16_t* d, std::uint32_t p, std::uint32_t alpha) {
     *d = argb_to_rgb565(blend(p, rgb565_to_argb(*d), alpha));
 }
 
-// Whole rows of an ARGB8888 source at alpha 255 (the common translucent
-// image): the blend inlined.
+// Whole rows of an ARGB8888 source (the common translucent image) with a
+// global alpha: the blend inlined, the same values as `put`.
 void blend_argb8888_rows(const std::uint8_t* src, std::uint32_t src_stride, std::int32_t x, std::int32_t y,
-                         std::int32_t w, std::int32_t h, const Canvas& dst, std::int32_t dx, std::int32_t dy) {
+                         std::int32_t w, std::int32_t h, const Canvas& dst, std::int32_t dx, std::int32_t dy,
+                         std::uint32_t alpha) {
     for (std::int32_t j = 0; j < h; ++j) {
         const auto* s = reinterpret_cast<const std::uint32_t*>(src) + static_cast<std::size_t>(y + j) * src_stride + x;
         std::uint16_t* d = dst.row(dy + j) + dx;
         for (std::int32_t i = 0; i < w; ++i) {
             const std::uint32_t p = s[i];
-            const std::uint32_t a = p >> 24;
-            if (a == 0) continue;
+            if ((p >> 24) == 0) continue;
+            const std::uint32_t a = alpha == 255 ? p >> 24 : alpha * (p >> 24) / 255;
             if (a == 255) {
                 d[i] = argb_to_rgb565(p);
                 continue;
@@ -258,8 +259,9 @@ void SoftDrawing::drawRegion(const SPictavoImage* image, std::int32_t x, std::in
             }
             return;
         }
-        if (alpha == 255 && image->format == kFormatARGB8888 && !same) {
-            blend_argb8888_rows(image_pixels(image), image->memory_width, x, y, w, h, dst, dx, dy);
+        if (image->format == kFormatARGB8888 && !same) {
+            blend_argb8888_rows(image_pixels(image), image->memory_width, x, y, w, h, dst, dx, dy,
+                                static_cast<std::uint32_t>(alpha));
             return;
         }
     }

@@ -144,6 +144,23 @@ void BM_PixmanBlend(benchmark::State& state) {
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kWidth * kHeight));
 }
 
+void BM_PixmanBlendGlobalAlpha(benchmark::State& state) {
+    pixman_image_t* src = pixman_image_create_bits(PIXMAN_a8r8g8b8, kWidth, kHeight,
+                                                   reinterpret_cast<std::uint32_t*>(g_argb_image + 64), kWidth * 4);
+    pixman_image_t* dst = pixman_image_create_bits(PIXMAN_r5g6b5, kWidth, kHeight,
+                                                   reinterpret_cast<std::uint32_t*>(g_plain), kWidth * 2);
+    const pixman_color_t half = {0, 0, 0, 0x8080};
+    pixman_image_t* mask = pixman_image_create_solid_fill(&half);
+    for (auto _ : state) {
+        pixman_image_composite32(PIXMAN_OP_OVER, src, mask, dst, 0, 0, 0, 0, 0, 0, kWidth, kHeight);
+        benchmark::DoNotOptimize(g_plain);
+    }
+    pixman_image_unref(mask);
+    pixman_image_unref(src);
+    pixman_image_unref(dst);
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kWidth * kHeight));
+}
+
 BENCHMARK(BM_Memset);
 BENCHMARK(BM_FillRect);
 BENCHMARK(BM_HorizontalLines);
@@ -153,6 +170,7 @@ BENCHMARK(BM_CopyImage);
 BENCHMARK(BM_CopyRows);
 BENCHMARK(BM_PixmanBlend);
 BENCHMARK(BM_BlendImage);
+BENCHMARK(BM_PixmanBlendGlobalAlpha);
 BENCHMARK(BM_BlendImageGlobalAlpha);
 
 // Keeps each benchmark's time per iteration to print the ratios.
@@ -170,6 +188,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
         ratio("image copy / memcpy", "BM_CopyImage", "BM_Memcpy");
         ratio("image copy by rows / memcpy", "BM_CopyRows", "BM_Memcpy");
         ratio("image blend / pixman scalar", "BM_BlendImage", "BM_PixmanBlend");
+        ratio("blend at alpha 128 / pixman", "BM_BlendImageGlobalAlpha", "BM_PixmanBlendGlobalAlpha");
     }
 
   private:

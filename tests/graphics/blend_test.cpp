@@ -17,6 +17,19 @@ TEST(Blend, Formula) {
     EXPECT_EQ(blend(0xFFFFFFFF, 0xFF000000, 1000), 0xFFFFFFFFu);  // alpha beyond 255 is clamped
 }
 
+TEST(Blend, ChannelsAreTheIntegerFormula) {
+    for (std::uint32_t a = 0; a < 256; ++a)
+        for (std::uint32_t c = 0; c < 256; c += 5)
+            for (std::uint32_t d = 0; d < 256; d += 3) {
+                const std::uint32_t want = (c * a + d * (255 - a)) / 255;
+                const std::uint32_t got = blend_channels(a, c, 255 - c, c ^ 0x5A, d << 16 | (255 - d) << 8 | (d ^ 0x33));
+                ASSERT_EQ(got >> 16 & 0xFF, want) << a << " " << c << " " << d;
+                ASSERT_EQ(got >> 8 & 0xFF, ((255 - c) * a + (255 - d) * (255 - a)) / 255);
+                ASSERT_EQ(got & 0xFF, ((c ^ 0x5A) * a + (d ^ 0x33) * (255 - a)) / 255);
+                ASSERT_EQ(got >> 24, 0xFFu);
+            }
+}
+
 TEST(Blend, FixedBackgroundTableHasEightSteps) {
     test::Canvas canvas(8, 1);
     canvas.gc.foreground_color = 0xFFFFFFFF;
