@@ -150,15 +150,38 @@ bool prepare_source(const SPictavoImage* image, std::uint32_t colour, PixelSourc
     return true;
 }
 
-std::uint32_t read_a8rle(const std::uint8_t* data, std::uint32_t index, std::uint32_t limit, std::uint32_t colour) {
-    std::uint32_t first = 0;
-    const std::uint8_t* group = data;
+namespace {
+
+// The group to start from: the cursor's when it lies at or before the index.
+void walk_start(const std::uint8_t* data, std::uint32_t index, const RunCursor* cursor, const std::uint8_t** group,
+                std::uint32_t* first) {
+    if (cursor != nullptr && cursor->group != nullptr && cursor->first <= index) {
+        *group = cursor->group;
+        *first = cursor->first;
+    } else {
+        *group = data;
+        *first = 0;
+    }
+}
+
+void remember(RunCursor* cursor, const std::uint8_t* group, std::uint32_t first) {
+    if (cursor != nullptr) *cursor = RunCursor{group, first};
+}
+
+}  // namespace
+
+std::uint32_t read_a8rle(const std::uint8_t* data, std::uint32_t index, std::uint32_t limit, std::uint32_t colour,
+                         RunCursor* cursor) {
+    std::uint32_t first;
+    const std::uint8_t* group;
+    walk_start(data, index, cursor, &group, &first);
     while (first < limit) {
         const std::uint32_t header = u16_at(group);
         const std::uint32_t n = header & 0x3FFF;
         if (n == 0) break;
         const std::uint32_t type = header & 0xC000;
         if (index < first + n) {
+            remember(cursor, group, first);
             std::uint32_t opacity = 0;
             if (type == 0x0000) opacity = group[2];
             else if (type == 0x4000) opacity = group[2 + (index - first)];
@@ -175,15 +198,18 @@ std::uint32_t read_a8rle(const std::uint8_t* data, std::uint32_t index, std::uin
     return 0;
 }
 
-std::uint32_t read_argb1565rle(const std::uint8_t* data, std::uint32_t index, std::uint32_t limit) {
-    std::uint32_t first = 0;
-    const std::uint8_t* group = data;
+std::uint32_t read_argb1565rle(const std::uint8_t* data, std::uint32_t index, std::uint32_t limit,
+                               RunCursor* cursor) {
+    std::uint32_t first;
+    const std::uint8_t* group;
+    walk_start(data, index, cursor, &group, &first);
     while (first < limit) {
         const std::uint32_t header = u16_at(group);
         const std::uint32_t n = header & 0x3FFF;
         const std::uint32_t type = header & 0xC000;
         if (n == 0 || type == 0x8000) break;  // the end, or data that breaks the group rules
         if (index < first + n) {
+            remember(cursor, group, first);
             if (type == 0x0000) return rgb565_to_argb(u16_at(group + 2));
             if (type == 0x4000) return rgb565_to_argb(u16_at(group + 2 + 2 * (index - first)));
             return 0;
@@ -200,7 +226,7 @@ std::uint32_t read_pixel(const PixelSource& s, std::int32_t x, std::int32_t y) {
     switch (s.format) {
         case kFormatRGB565: return rgb565_to_argb(u16_at(p + 2 * i));
         case kFormatARGB1565RLE:
-            return read_argb1565rle(p, static_cast<std::uint32_t>(i), s.memory_width * s.height);
+            return read_argb1565rle(p, static_cast<std::uint32_t>(i), s.memory_width * s.height, &s.cursor);
         case kFormatARGB8888: {
             std::uint32_t w;
             std::memcpy(&w, p + 4 * i, 4);
@@ -243,7 +269,8 @@ std::uint32_t read_pixel(const PixelSource& s, std::int32_t x, std::int32_t y) {
             const std::uint32_t v = sub_byte(s, 2, x, y);
             return ((v & 2) ? 0xFF000000u : 0) | ((v & 1) ? 0xFFFFFF : 0);
         }
-        case kFormatA8RLE: return read_a8rle(p, static_cast<std::uint32_t>(i), s.memory_width * s.height, s.colour);
+        case kFormatA8RLE:
+            return read_a8rle(p, static_cast<std::uint32_t>(i), s.memory_width * s.height, s.colour, &s.cursor);
         case kFormatARGB8888PRE: {
             std::uint32_t w;
             std::memcpy(&w, p + 4 * i, 4);

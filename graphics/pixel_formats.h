@@ -70,6 +70,12 @@ std::uint32_t argb_to_display(std::uint32_t argb);
 std::uint32_t display_to_argb(std::uint32_t colour);
 std::uint32_t display_colour_count();
 
+// A position in run-length data: a group header and its first pixel's index.
+struct RunCursor {
+    const std::uint8_t* group = nullptr;
+    std::uint32_t first = 0;
+};
+
 // Where a source is read from (the engine's per-operation pixel context).
 struct PixelSource {
     const std::uint8_t* pixels = nullptr;  // first pixel (after the palette)
@@ -81,6 +87,9 @@ struct PixelSource {
     std::uint32_t palette_entry_size = 0;
     std::uint32_t width = 0;
     std::uint32_t height = 0;
+    // Run-length sources: the group last found and the index of its first
+    // pixel, so that reads in row order walk the groups once.
+    mutable RunCursor cursor;
 };
 
 // The pixels of an image: the data word of the bare display buffer, else the
@@ -101,7 +110,11 @@ bool write_pixel(std::int32_t format, std::uint8_t* pixels, std::uint32_t memory
                  std::int32_t y, std::uint32_t argb);
 
 // A run-length pixel by its index in row order (x + memory width * y).
-std::uint32_t read_a8rle(const std::uint8_t* data, std::uint32_t index, std::uint32_t limit, std::uint32_t colour);
-std::uint32_t read_argb1565rle(const std::uint8_t* data, std::uint32_t index, std::uint32_t limit);
+// `cursor` (optional) starts the walk at a group at or before the index and
+// is left at the group found.
+std::uint32_t read_a8rle(const std::uint8_t* data, std::uint32_t index, std::uint32_t limit, std::uint32_t colour,
+                         RunCursor* cursor = nullptr);
+std::uint32_t read_argb1565rle(const std::uint8_t* data, std::uint32_t index, std::uint32_t limit,
+                               RunCursor* cursor = nullptr);
 
 }  // namespace tarvelo::graphics

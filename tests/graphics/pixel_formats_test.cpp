@@ -101,6 +101,23 @@ TEST(PixelFormats, A8RunLengthGroups) {
     EXPECT_EQ(read_a8rle(literal, 5, 100, 0), 0u);
 }
 
+TEST(PixelFormats, RunLengthReadsInAnyOrderAgreeWithAFreshWalk) {
+    // 4 x 3 A8RLE: 5 opaque, a literal of 3, 2 of 0x40, then transparent.
+    const std::vector<std::uint8_t> groups = {0x05, 0x80, 0x03, 0x40, 1, 2, 3, 0, 0x02, 0x00, 0x40, 0, 0x02, 0xC0, 0, 0};
+    RawImage raw(23, 4, 3, 4, groups);
+    PixelSource s;
+    ASSERT_TRUE(prepare_source(&raw.image, 0x000000FF, &s));
+    std::vector<std::uint32_t> forward;
+    for (std::int32_t i = 0; i < 12; ++i) forward.push_back(read_pixel(s, i % 4, i / 4));
+    for (std::int32_t i = 11; i >= 0; --i) {
+        EXPECT_EQ(read_pixel(s, i % 4, i / 4), forward[i]) << i;
+        EXPECT_EQ(read_a8rle(raw.bytes + 16, i, 12, 0xFF), forward[i]) << i;
+    }
+    EXPECT_EQ(forward[6], (2u << 24) | 0xFF);
+    EXPECT_EQ(forward[9], (0x40u << 24) | 0xFF);
+    EXPECT_EQ(forward[11], 0u);
+}
+
 TEST(PixelFormats, ARGB1565RunLengthGroups) {
     // 2 pixels of 0xF800, a literal of 0x07E0 and 0x001F, 1 transparent,
     // then a group of the type that does not occur: reading stops there.
