@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "graphics/display_system.h"
 #include "graphics/image_heap.h"
 #include "graphics/llui_display.h"
 #include "graphics/pixel_formats.h"
@@ -85,6 +86,17 @@ TEST_F(NewImagesTest, CloseFreesTheBlockOnce) {
     EXPECT_EQ(test::port().unregistered, 2);
     EXPECT_TRUE(a.image.flags & kImageClosed);
     EXPECT_EQ(ImageHeap::freeBytes(), before);
+}
+
+TEST(ImageResources, Descriptions) {
+    char buffer[14];
+    std::memset(buffer, 'x', sizeof buffer);
+    describe_resource_image(nullptr, buffer, 13);  // too short: untouched
+    EXPECT_EQ(buffer[0], 'x');
+    describe_buffered_image(nullptr, buffer, 14);
+    EXPECT_STREQ(buffer, "BufferedImage");
+    describe_resource_image(nullptr, buffer, 14);
+    EXPECT_STREQ(buffer, "ResourceImage");
 }
 
 TEST_F(NewImagesTest, WholeAreaInOneBlockFails) {
