@@ -12,6 +12,7 @@
 #include "graphics/llui_display.h"
 #include "graphics/new_images.h"
 #include "graphics/pixel_formats.h"
+#include "graphics/pool_arguments.h"
 #include "graphics/vm_binding.h"
 #include "platform/halt.h"
 #include "vm/core/engine/aot_interface.h"
@@ -63,13 +64,6 @@ SPictavoGraphicsContext* open_context_of(std::int8_t* array) {
     SPictavoGraphicsContext* gc = context_of(array);
     return gc != nullptr && !(gc->image.flags & kImageClosed) ? gc : nullptr;
 }
-
-// Pool-function arguments: the k-th of `count` primitive arguments.
-std::int32_t prim(VMThread* t, std::int32_t count, std::int32_t k) {
-    return ExecutionContext::primArgs(t)[5 + count - 1 - k];
-}
-
-std::uint8_t* array_elements(word_t array) { return tarvelo::to_ptr<std::uint8_t>(array + AOTInterface::f039()); }
 
 }  // namespace
 
@@ -293,9 +287,9 @@ void VMNative_yq_pictavo_display_NSystemDisplay_getDisplayColor(VMThread*) {
 // openOffScreen(int width, int height, byte[] image, int format): a mutable
 // image, fully opaque when the format is 0.
 void VMNative_yq_pictavo_display_NSystemDisplay_openOffScreen(VMThread* t) {
-    const std::int32_t width = prim(t, 3, 0);
-    const std::int32_t height = prim(t, 3, 1);
-    const std::int32_t format = prim(t, 3, 2);
+    const std::int32_t width = prim_arg(t, 3, 0);
+    const std::int32_t height = prim_arg(t, 3, 1);
+    const std::int32_t format = prim_arg(t, 3, 2);
     const word_t array = ExecutionContext::refArg(t, 0);
     if (array == 0) {
         AOTInterface::f007();

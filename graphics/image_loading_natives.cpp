@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "graphics/image_loading.h"
+#include "graphics/pool_arguments.h"
 #include "vm/core/engine/aot_interface.h"
 #include "vm/core/engine/execution_context.h"
 #include "vm/core/engine/java_objects.h"
@@ -19,12 +20,6 @@ using tarvelo::word_t;
 
 namespace {
 
-std::int32_t prim(VMThread* t, std::int32_t count, std::int32_t k) {
-    return ExecutionContext::primArgs(t)[5 + count - 1 - k];
-}
-
-std::uint8_t* elements(word_t array) { return tarvelo::to_ptr<std::uint8_t>(array + AOTInterface::f039()); }
-
 // [offset, offset + length) inside the array; raises otherwise.
 bool in_array(VMThread* t, word_t array, std::int64_t offset, std::int64_t length) {
     if (offset < 0 || length < 0 || offset + length > AOTInterface::f040(array)) {
@@ -37,7 +32,7 @@ bool in_array(VMThread* t, word_t array, std::int64_t offset, std::int64_t lengt
 // The descriptor array of a loaded image: null raises, a short one gives -2.
 SPictavoImage* descriptor(word_t array) {
     if (AOTInterface::f040(array) < static_cast<std::int32_t>(sizeof(SPictavoImage))) return nullptr;
-    return reinterpret_cast<SPictavoImage*>(elements(array));
+    return reinterpret_cast<SPictavoImage*>(array_elements(array));
 }
 
 std::int32_t wanted(std::int32_t format) { return format == -1 ? kKeepFormat : format; }
@@ -58,7 +53,7 @@ std::int32_t fill_font_data(word_t font_address, std::uint32_t size, word_t font
     if (size < 34 || std::memcmp(font, "TRV_FNT", 7) != 0 || (font[7] != 6 && font[7] != 7)) return kErrNotRaw;
     if (static_cast<std::uint64_t>(u16(font + 24)) + 4ull * font[22] > size) return kErrNotRaw;
     if (AOTInterface::f040(font_data) < 12) return kErrNotRaw;
-    std::uint8_t* d = elements(font_data);
+    std::uint8_t* d = array_elements(font_data);
     const std::uint32_t style = font[20] | ((font[9] & 0x20) ? 0x100u : 0) | ((font[9] & 0x80) ? 0x200u : 0);
     std::memcpy(d, &font_address, 4);
     d[4] = static_cast<std::uint8_t>(style);
@@ -77,9 +72,9 @@ extern "C" {
 // loadImageFromBytes(byte[] data, int offset, int length, int format, byte[] image):
 // a RAW image is copied into the image heap, anything else decoded.
 void VMNative_yq_pictavo_display_NSystemDisplay_loadImageFromBytes(VMThread* t) {
-    const std::int32_t offset = prim(t, 3, 0);
-    const std::int32_t length = prim(t, 3, 1);
-    const std::int32_t format = prim(t, 3, 2);
+    const std::int32_t offset = prim_arg(t, 3, 0);
+    const std::int32_t length = prim_arg(t, 3, 1);
+    const std::int32_t format = prim_arg(t, 3, 2);
     const word_t data = ExecutionContext::refArg(t, 0);
     const word_t image = ExecutionContext::refArg(t, 1);
     if (data == 0 || image == 0) {
@@ -92,14 +87,14 @@ void VMNative_yq_pictavo_display_NSystemDisplay_loadImageFromBytes(VMThread* t) 
         AOTInterface::f003(kErrOutOfMemory);
         return;
     }
-    AOTInterface::f003(load(elements(data) + offset, static_cast<std::uint32_t>(length), true, wanted(format), d));
+    AOTInterface::f003(load(array_elements(data) + offset, static_cast<std::uint32_t>(length), true, wanted(format), d));
 }
 
 // loadImageFromMIS(MemoryInputStream stream, int length, int format, byte[] image):
 // at most `length` unread bytes of an image resource, used in place.
 void VMNative_yq_pictavo_display_NSystemDisplay_loadImageFromMIS(VMThread* t) {
-    const std::int32_t length = prim(t, 2, 0);
-    const std::int32_t format = prim(t, 2, 1);
+    const std::int32_t length = prim_arg(t, 2, 0);
+    const std::int32_t format = prim_arg(t, 2, 1);
     const word_t stream = ExecutionContext::refArg(t, 0);
     const word_t image = ExecutionContext::refArg(t, 1);
     if (stream == 0 || image == 0) {
@@ -125,10 +120,10 @@ void VMNative_yq_pictavo_display_NSystemDisplay_loadImageFromMIS(VMThread* t) {
 // image by name (-4 when absent; a null descriptor only tests that it
 // exists); this build has no external loader.
 void VMNative_yq_pictavo_display_NSystemDisplay_loadImageFromPath(VMThread* t) {
-    const std::int32_t length = prim(t, 5, 0);
-    const std::int32_t external = prim(t, 5, 1);
-    const std::int32_t decode = prim(t, 5, 2);
-    const std::int32_t format = prim(t, 5, 4);
+    const std::int32_t length = prim_arg(t, 5, 0);
+    const std::int32_t external = prim_arg(t, 5, 1);
+    const std::int32_t decode = prim_arg(t, 5, 2);
+    const std::int32_t format = prim_arg(t, 5, 4);
     const word_t path = ExecutionContext::refArg(t, 0);
     const word_t image = ExecutionContext::refArg(t, 1);
     if (path == 0) {
@@ -138,7 +133,7 @@ void VMNative_yq_pictavo_display_NSystemDisplay_loadImageFromPath(VMThread* t) {
     if (!in_array(t, path, 0, length)) return;
     word_t data = 0;
     std::uint32_t size = 0;
-    if (external == 1 || !AOTInterface::findResource(reinterpret_cast<const char*>(elements(path)), length, &data, &size)) {
+    if (external == 1 || !AOTInterface::findResource(reinterpret_cast<const char*>(array_elements(path)), length, &data, &size)) {
         AOTInterface::f003(kErrNotFound);
         return;
     }
@@ -159,7 +154,7 @@ void VMNative_yq_pictavo_display_NSystemDisplay_loadImageFromPath(VMThread* t) {
 // addInternalFont(byte[] path, int pathLength, byte[] fontData): the font
 // resource named by the path less its last byte (its terminator).
 void VMNative_yq_pictavo_display_NSystemDisplay_addInternalFont(VMThread* t) {
-    const std::int32_t length = prim(t, 1, 0);
+    const std::int32_t length = prim_arg(t, 1, 0);
     const word_t path = ExecutionContext::refArg(t, 0);
     const word_t font_data = ExecutionContext::refArg(t, 1);
     if (path == 0 || font_data == 0) {
@@ -173,7 +168,7 @@ void VMNative_yq_pictavo_display_NSystemDisplay_addInternalFont(VMThread* t) {
     if (!in_array(t, path, 0, length)) return;
     word_t data = 0;
     std::uint32_t size = 0;
-    if (!AOTInterface::findResource(reinterpret_cast<const char*>(elements(path)), length - 1, &data, &size)) {
+    if (!AOTInterface::findResource(reinterpret_cast<const char*>(array_elements(path)), length - 1, &data, &size)) {
         AOTInterface::f003(kErrNotFound);
         return;
     }
