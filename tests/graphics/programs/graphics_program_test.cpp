@@ -32,10 +32,14 @@ class GraphicsProgram : public testing::TestWithParam<const char*> {};
 
 TEST_P(GraphicsProgram, PrintsWhatItDraws) {
     const std::string name = GetParam();
-    auto r = tarvelo::test::run_process(std::string(PROGRAM_DIR) + "/graphics_program_" + name, {},
+    std::string exe = PROGRAM_DIR;
+    exe.append("/graphics_program_").append(name);
+    auto r = tarvelo::test::run_process(exe, {},
                                         {"TARVELO_GC_STRESS=1", "TARVELO_HEAP_VERIFY=1", "TARVELO_CLOCK=virtual"});
     EXPECT_EQ(r.exit_status, 0) << r.output;
-    EXPECT_EQ(after_start(r.output), read_file(std::string(SOURCE_DIR) + "/" + name + ".expected"));
+    std::string expected = SOURCE_DIR;
+    expected.append("/").append(name).append(".expected");
+    EXPECT_EQ(after_start(r.output), read_file(expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(Programs, GraphicsProgram, testing::Values("drawing"));
