@@ -1,9 +1,11 @@
 // The engine's test port.
 #include "tests/graphics/test_port.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
+#include "FreeRTOS.h"
 #include "graphics/display_system.h"
 #include "graphics/engine_start.h"
 #include "graphics/event_queue.h"
@@ -11,6 +13,7 @@
 #include "graphics/new_images.h"
 #include "graphics/vm_binding.h"
 #include "platform/address.h"
+#include "semphr.h"
 
 namespace tarvelo::graphics::test {
 
@@ -46,6 +49,12 @@ void bind_fake_vm() {
 }  // namespace
 
 TestPort& port() { return g_port; }
+
+namespace {
+std::atomic<void*> g_input_lock{nullptr};
+}  // namespace
+
+void use_input_lock(void* semaphore) { g_input_lock = semaphore; }
 
 std::uint32_t TestPort::buffer(int i) const { return to_word(g_buffers[i]); }
 std::uint16_t* TestPort::pixels(int i) const { return g_buffers[i]; }
@@ -132,6 +141,15 @@ std::int32_t LLUI_DISPLAY_IMPL_refresh(SPictavoGraphicsContext*, std::uint8_t id
         case RefreshMode::Other: return 2;
     }
     return 0;
+}
+
+void LLUI_INPUT_IMPL_enterCriticalSection(void) {
+    if (void* lock = tarvelo::graphics::test::g_input_lock.load())
+        xSemaphoreTake(static_cast<SemaphoreHandle_t>(lock), portMAX_DELAY);
+}
+
+void LLUI_INPUT_IMPL_leaveCriticalSection(void) {
+    if (void* lock = tarvelo::graphics::test::g_input_lock.load()) xSemaphoreGive(static_cast<SemaphoreHandle_t>(lock));
 }
 
 std::int32_t LLUI_DISPLAY_IMPL_getDrawerIdentifier(std::int32_t format) {

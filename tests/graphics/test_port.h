@@ -48,6 +48,10 @@ struct TestPort {
 
 TestPort& port();
 
+// The input critical section: a binary semaphore of the RTOS while one is
+// set (tests with input tasks), else nothing.
+void use_input_lock(void* semaphore);
+
 // Zeroed bytes below 4 GiB (image data words are 32-bit), from a static
 // pool reused in turn: a test keeps at most a few at a time.
 std::uint8_t* low_bytes(std::uint32_t size);

@@ -120,6 +120,10 @@ struct TulvarVMEngine {
     // for a method without a class); the number of chars written. Names are
     // resolved off the device.
     static std::int32_t stackLineText(word_t method, word_t pc, std::uint16_t* chars, std::int32_t capacity);
+    // A native call whose function address is 0 (an image linked with weak
+    // externals against a firmware that lacks the native): makes an
+    // InternalLimitsError pending whose message names `method` as traces do.
+    static void throwMissingNative(VMThread* t, word_t method);
 };
 
 // The method header of a method record's address.

@@ -296,6 +296,36 @@ std::int32_t TulvarVMEngine::stackLineText(word_t method, word_t pc, std::uint16
     return w.written;
 }
 
+void TulvarVMEngine::throwMissingNative(VMThread* t, word_t method) {
+    struct Text {
+        char chars[200];
+        std::size_t length = 0;
+        void put(char c) {
+            if (length + 1 < sizeof chars) chars[length++] = c;
+        }
+        void put(const char* text) {
+            while (*text != '\0') put(*text++);
+        }
+    } text;
+    text.put("native function missing: ");
+    // "pkg/Class.@M:0x...@", which the symboliser turns into the method's
+    // full name.
+    const word_t klass = method != 0 ? image::read_u32(to_ptr<const void>(method)) : 0;
+    const word_t record = klass != 0 ? image::type_name_record(to_ptr<const void>(klass)) : 0;
+    if (record != 0) {
+        const PrintSink sink{[](void* ctx, int c) { static_cast<Text*>(ctx)->put(static_cast<char>(c)); }, &text};
+        ClassNameResolver::printName(sink, record, '/');
+        text.put('.');
+    }
+    text.put(klass != 0 ? "@M:" : "@A:");
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    text.put("0x");
+    for (int shift = 28; shift >= 0; shift -= 4) text.put(kHex[(method >> shift) & 0xF]);
+    text.put('@');
+    text.chars[text.length] = '\0';
+    ExecutionContext::throwNew(t, types::internal_limits(), text.chars);
+}
+
 void TulvarVMEngine::printUncaughtException(VMThread* t, word_t exception, std::int32_t maxFrames) {
     out::print("Exception in thread \"");
     const word_t name = t->javaThread != 0 ? java::thread_name(t->javaThread) : 0;

@@ -3,6 +3,8 @@
 #include "vm/core/engine/allocation_entry_points.h"
 #include "vm/core/engine/engine.h"
 #include "vm/core/engine/execution_context.h"
+#include "vm/core/engine/java_objects.h"
+#include "vm/core/engine/sni.h"
 #include "vm/core/threads/java_stack.h"
 #include "vm/core/threads/kernel_thread_scheduler.h"
 #include "vm/core/engine/monitoring_hooks.h"
@@ -35,6 +37,13 @@ std::int32_t current_thread_id() {
 }
 
 void charge_allocation_quantum() { charge_quantum(allocating_thread()); }
+
+// A reference put on an empty queue wakes the thread waiting for one in
+// that queue, the way an event resumes a native's thread (argument 0). A
+// thread that has ended has no record to find.
+void resume_queue_waiter(word_t threadObject) {
+    SNI_resumeJavaThread(static_cast<std::int32_t>(java::thread_id(threadObject)));
+}
 
 // Up to the record's capacity of (pc, method) pairs; the count of all frames.
 struct OomeFrameRecorder final : FrameVisitor {
@@ -177,6 +186,7 @@ void bind_engine_to_memory(HeapSet* heap) {
     env.onGcStop = on_gc_stop;
     env.onOutOfMemoryErrorThrown = on_oome_thrown;
     env.onMarkStackOverflow = on_mark_stack_overflow;
+    env.resumeWaitingThread = resume_queue_waiter;
     setMemoryEnvironment(env);
     heap->roots.add({RootPhase::kThreadStacks, visit_thread_roots_provider, nullptr});
     publish_allocation_entry_points(

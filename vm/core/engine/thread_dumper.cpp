@@ -71,14 +71,17 @@ std::int64_t max_java_stack(VMThread* t, std::uint32_t blockSize) {
     return blocks * blockSize - meter->leastFree;
 }
 
-// The thread's owned bytes less the free space between its current windows.
+// The thread's owned bytes less the free space between its current windows:
+// the current method's registers below its frame record are in use, as the
+// invocation that made the frame counted them.
 std::int64_t current_java_stack(VMThread* t, std::uint32_t blockSize) {
     std::int64_t owned = 0;
     for (StackBlock* b = t->topBlock.get(); b != nullptr; b = b->link.get()) owned += blockSize;
     if (t->currentFrame == 0 || t->refWindow == 0) return owned;
     const image::MethodHeader h = method_header(t->frame()->method);
     const word_t refTop = t->refWindow + 4u * h.refs_above;
-    const std::int64_t free = static_cast<std::int64_t>(t->currentFrame) - refTop;
+    const word_t primBottom = t->currentFrame - 4u * h.prim_below;
+    const std::int64_t free = static_cast<std::int64_t>(primBottom) - refTop;
     return free > 0 ? owned - free : owned;
 }
 

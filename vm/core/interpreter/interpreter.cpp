@@ -126,6 +126,11 @@ void interpretor(VMThread* thread) {
     word_t* R = nullptr;
     word_t exceptionType = 0;
     const std::uint8_t* op = nullptr;  // opcode address of a yield-point instruction
+    // The static load whose init wrapper has just returned into it. The load
+    // runs again at once (the return is not followed by a yield point), and
+    // then completes with whatever the wrapper left, null included, instead
+    // of entering the wrapper again without end.
+    const std::uint8_t* initializedLoad = nullptr;
 
 #define DISPATCH() goto* routines[*ip++]
 #define RESCHEDULE() (rescheduleRequested.load(std::memory_order_relaxed) == 1)

@@ -102,7 +102,7 @@ std::int32_t GreenThreadVMRuntime::startThread(word_t threadObject) {
     VMThread* t = thread_pool()->bindThread(threadObject);
     if (t == nullptr) return -1;
     VMThread* starter = current_thread();
-    const word_t wanted = ScheduleControl::wantedContextFor(starter);
+    const word_t wanted = ScheduleControl::wantedContextFor(starter, threadObject);
     t->wantedContext = wanted;
     ScheduleControl::attach(t, wanted);
     const word_t runWrapper = prelude_member(PreludeMember::_java_Mjava_lang_Thread__runWrapper);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "vm/core/bytecode/opcodes.h"
+#include "vm/core/engine/engine.h"
 #include "vm/core/engine/execution_context.h"
 #include "vm/core/engine/frame_record.h"
 #include "vm/core/engine/java_objects.h"
@@ -128,6 +129,12 @@ const std::uint8_t* sni_invoke(VMThread* t, const std::uint8_t* call, std::int32
     const int count = call[8] & kSniCountMask;
     const std::uint8_t* next = call + kSniFixedLength + count;
     t->pc = to_word(call + 1);
+    if (function == 0 && t->suspendCallback == 0) {
+        // The firmware lacks this native (an image linked with weak
+        // externals): an error naming the method instead of a call to 0.
+        TulvarVMEngine::throwMissingNative(t, t->frame()->method);
+        return nullptr;
+    }
 
     SniCallBlock block{};
     ArgumentPlacer placer(block);

@@ -183,8 +183,16 @@ std::int64_t ScheduleControl::totalConsumed() {
     return sum;
 }
 
-word_t ScheduleControl::wantedContextFor(VMThread* starter) {
-    if (!kernelHasContexts() || starter == nullptr || starter->wantedContext == 0) return root_context;
+word_t ScheduleControl::wantedContextFor(VMThread* starter, word_t threadObject) {
+    if (!kernelHasContexts()) return root_context;
+    // The controller's own thread runs in the controller's context, whoever
+    // starts it.
+    const word_t namedSlot = prelude_member(PreludeMember::_java_Scom_olun_schedcontrol_ScheduleController__ControllerThread);
+    const word_t contextSlot = prelude_member(PreludeMember::_java_Scom_olun_schedcontrol_ScheduleController__ControllerContext);
+    if (threadObject != 0 && namedSlot != 0 && contextSlot != 0 && java::word_at(namedSlot) == threadObject &&
+        java::word_at(contextSlot) != 0)
+        return java::word_at(contextSlot);
+    if (starter == nullptr || starter->wantedContext == 0) return root_context;
     return starter->wantedContext;
 }
 

@@ -108,8 +108,8 @@ struct ScheduleControl {
     static void resetMonitoringCounters();
     // The quanta consumed by all contexts.
     static std::int64_t totalConsumed();
-    // The context a thread started by `starter` belongs to.
-    static word_t wantedContextFor(VMThread* starter);
+    // The context the thread `threadObject` started by `starter` belongs to.
+    static word_t wantedContextFor(VMThread* starter, word_t threadObject);
     // The next context id (ScheduleContext.initialize).
     static std::int32_t nextContextId();
 };

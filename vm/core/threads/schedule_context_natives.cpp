@@ -2,6 +2,7 @@
 // (natives-pool calls): ids, quotas, quantum counters, moving a thread into
 // a context, new periods and the cleanup of collected contexts.
 #include <cstdint>
+#include <cstdio>
 
 #include "vm/core/engine/execution_context.h"
 #include "vm/core/engine/java_objects.h"
@@ -41,7 +42,9 @@ void VMNative_com_olun_schedcontrol_ScheduleContext_setQuantumQuotaNative(VMThre
     if (quota < tarvelo::kUnlimitedQuota) {
         // No period could ever refill such a context: its threads would be
         // skipped for ever while the scheduler kept starting new periods.
-        ExecutionContext::throwIllegalArgument(t);
+        char message[64];
+        std::snprintf(message, sizeof message, "quota %ld is below -1 (unlimited)", static_cast<long>(quota));
+        ExecutionContext::throwNew(t, tarvelo::types::illegal_argument(), message);
         return;
     }
     tarvelo::ScheduleContextFields* c = this_context(t);

@@ -123,6 +123,11 @@ const ProgramCase kPrograms[] = {
     {"quotas", 0},
     {"watchdogs", 0},
     {"exit_with_ready_threads", 5},
+    {"reference_queue", 0},
+    {"missing_native", 0},
+    {"division_by_zero", 0},
+    {"dead_references", 0},
+    {"monitor_handover", 0},
 };
 
 INSTANTIATE_TEST_SUITE_P(Programs, Program, testing::ValuesIn(kPrograms),
