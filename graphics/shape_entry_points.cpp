@@ -6,11 +6,13 @@
 
 #include <algorithm>
 
+#include "graphics/aa_shapes.h"
 #include "graphics/aliased_shapes.h"
 #include "graphics/pixel_formats.h"
 #include "graphics/soft_drawing.h"
 
 using tarvelo::graphics::AliasingDrawer;
+using tarvelo::graphics::AntiAliasingDrawer;
 using tarvelo::graphics::Polygon;
 using tarvelo::graphics::SArcData;
 using tarvelo::graphics::SoftDrawing;
@@ -134,6 +136,51 @@ std::int32_t DW_DRAWING_SOFT_fillPolygon(SPictavoGraphicsContext* gc, const std:
     if ((count == 6 || count == 8) && draw_degenerate(gc, xys, n)) return 0;
     if (n <= 0) return 0;
     Polygon::fillPolygonAlgorithm(gc, xys, count, Polygon::initialize(n, work));
+    return 0;
+}
+
+std::int32_t DW_DRAWING_SOFT_drawThickFadedPoint(SPictavoGraphicsContext* gc, std::int32_t x, std::int32_t y,
+                                                 std::int32_t thickness, std::int32_t fade) {
+    AntiAliasingDrawer::drawPoint(gc, std::max(thickness, 0), std::max(fade, 0), x, y);
+    return 0;
+}
+
+std::int32_t DW_DRAWING_SOFT_drawThickFadedLine(SPictavoGraphicsContext* gc, std::int32_t x1, std::int32_t y1,
+                                                std::int32_t x2, std::int32_t y2, std::int32_t thickness,
+                                                std::int32_t fade, std::int32_t start_cap, std::int32_t end_cap) {
+    AntiAliasingDrawer::drawLine(gc, std::max(thickness, 0), std::max(fade, 0), x1, y1, x2, y2, start_cap, end_cap);
+    return 0;
+}
+
+std::int32_t DW_DRAWING_SOFT_drawThickFadedCircle(SPictavoGraphicsContext* gc, std::int32_t x, std::int32_t y,
+                                                  std::int32_t diameter, std::int32_t thickness, std::int32_t fade) {
+    const std::int32_t r = diameter >> 1;
+    const std::int32_t t = std::min(std::max(thickness, 0), 2 * r);
+    const std::int32_t f = std::max(0, std::min(fade, r - (t + 1) / 2));
+    AntiAliasingDrawer::drawCircle(gc, t, f, x + r, y + r, diameter);
+    return 0;
+}
+
+std::int32_t DW_DRAWING_SOFT_drawThickFadedCircleArc(SPictavoGraphicsContext* gc, std::int32_t x, std::int32_t y,
+                                                     std::int32_t diameter, float start_angle, float arc_angle,
+                                                     std::int32_t thickness, std::int32_t fade,
+                                                     std::int32_t start_cap, std::int32_t end_cap) {
+    SArcData arc{};
+    arc.init(diameter, diameter, start_cap, end_cap, start_angle, arc_angle);
+    const std::int32_t t = std::min(std::max(thickness, 0), diameter);
+    const std::int32_t f = std::max(0, std::min(fade, (diameter + 1 - t) >> 1));
+    const float half = static_cast<float>(diameter) / 2.0f;
+    AntiAliasingDrawer::drawCircleArc(gc, t, f, arc.end_cap, arc.start_cap, static_cast<float>(x) + half,
+                                      static_cast<float>(y) + half, half, arc.end_angle, arc.start_angle);
+    return 0;
+}
+
+std::int32_t DW_DRAWING_SOFT_drawThickFadedEllipse(SPictavoGraphicsContext* gc, std::int32_t x, std::int32_t y,
+                                                   std::int32_t width, std::int32_t height, std::int32_t thickness,
+                                                   std::int32_t fade) {
+    const std::int32_t t = std::min({std::max(thickness, 0), height, width});
+    const std::int32_t f = std::max(0, std::min(fade, std::min(width >> 1, height >> 1) - (t + 1) / 2));
+    AntiAliasingDrawer::drawEllipse(gc, t, f, x + (width >> 1), y + (height >> 1), width, height);
     return 0;
 }
 
