@@ -218,7 +218,7 @@ Bytes make_png(const PngSpec& s, std::uint32_t seed = 1) {
             }
             if (s.colour_type == 3) {  // indices inside the palette
                 const std::uint32_t entries = static_cast<std::uint32_t>(s.plte.size() / 3);
-                if (s.depth == 8) for (auto& v : row) v = static_cast<std::uint8_t>(v % entries);
+                if (s.depth == 8 && entries != 0) for (auto& v : row) v = static_cast<std::uint8_t>(v % entries);
                 else for (auto& v : row) v = static_cast<std::uint8_t>(entries >= (1u << s.depth) ? v : 0);
             }
             const std::uint8_t f = static_cast<std::uint8_t>(filter++ % 5);
