@@ -8,6 +8,8 @@
 #include "graphics/aa_coverage.h"
 #include "graphics/blend.h"
 #include "graphics/image_sampling.h"
+#include "graphics/image_transforms.h"
+#include "graphics/pixel_formats.h"
 #include "graphics/shape_pixels.h"
 #include "platform/address.h"
 
@@ -296,6 +298,25 @@ void draw_scaled_text(SPictavoGraphicsContext* gc, const Font& font, std::int32_
     }
 }
 
+// A glyph bitmap as a bare image of format F1, F2, F4 or F8, rotated.
+void rotate_char(SPictavoGraphicsContext* gc, const Font& font, std::uint32_t c, std::int32_t x, std::int32_t y,
+                 std::int32_t rx, std::int32_t ry, float angle, std::int32_t alpha, bool nearest) {
+    std::uint32_t offset;
+    if (!font.find(c, &offset)) gc->drawing_log |= kLogMissingGlyph;
+    const Glyph g = glyph_at(font, offset);
+    if (g.width <= 0 || g.height <= 0) return;
+    SPictavoImage bitmap{};
+    bitmap.data = to_word(g.bitmap);
+    bitmap.width = static_cast<std::uint16_t>(g.width);
+    bitmap.height = static_cast<std::uint16_t>(g.height);
+    bitmap.memory_width = static_cast<std::uint16_t>(g.stride);
+    const std::uint32_t depth = font.depth();
+    bitmap.format = static_cast<std::int8_t>(depth == 1 ? kFormatF1 : depth == 2 ? kFormatF2 : depth == 4 ? kFormatF4 : kFormatF8);
+    bitmap.flags = kImageBareBuffer;
+    Rotation::draw(&bitmap, gc, x + g.x_offset, y + g.y_offset, rx, ry, angle, nearest, alpha, false, g.width, g.height,
+                   0, 0);
+}
+
 Font font_of(const std::uint8_t* font_data) {
     std::uint32_t address;
     std::memcpy(&address, font_data, 4);
@@ -373,6 +394,30 @@ std::int32_t DW_DRAWING_SOFT_drawScaledStringBilinear(SPictavoGraphicsContext* g
                                                       std::int32_t x, std::int32_t y, float factor_x,
                                                       float factor_y) {
     tarvelo::graphics::draw_scaled_text(gc, font_of(font_data), x, y, chars, length, factor_x, factor_y, nullptr);
+    return 0;
+}
+
+std::int32_t DW_DRAWING_SOFT_drawScaledRenderableStringBilinear(SPictavoGraphicsContext* gc, const std::uint16_t* chars,
+                                                                std::int32_t length, const std::uint8_t* font_data,
+                                                                std::int32_t* context, std::int32_t x, std::int32_t y,
+                                                                float factor_x, float factor_y) {
+    tarvelo::graphics::draw_scaled_text(gc, font_of(font_data), x, y, chars, length, factor_x, factor_y, context);
+    return 0;
+}
+
+std::int32_t DW_DRAWING_SOFT_drawCharWithRotationBilinear(SPictavoGraphicsContext* gc, std::uint16_t character,
+                                                          const std::uint8_t* font_data, std::int32_t x,
+                                                          std::int32_t y, std::int32_t rx, std::int32_t ry,
+                                                          float angle, std::int32_t alpha) {
+    tarvelo::graphics::rotate_char(gc, font_of(font_data), character, x, y, rx, ry, angle, alpha, false);
+    return 0;
+}
+
+std::int32_t DW_DRAWING_SOFT_drawCharWithRotationNearestNeighbor(SPictavoGraphicsContext* gc, std::uint16_t character,
+                                                                 const std::uint8_t* font_data, std::int32_t x,
+                                                                 std::int32_t y, std::int32_t rx, std::int32_t ry,
+                                                                 float angle, std::int32_t alpha) {
+    tarvelo::graphics::rotate_char(gc, font_of(font_data), character, x, y, rx, ry, angle, alpha, true);
     return 0;
 }
 

@@ -35,4 +35,18 @@ std::int32_t DW_DRAWING_SOFT_drawScaledStringBilinear(SPictavoGraphicsContext* g
                                                       std::int32_t x, std::int32_t y, float factor_x,
                                                       float factor_y);
 
+std::int32_t DW_DRAWING_SOFT_drawScaledRenderableStringBilinear(SPictavoGraphicsContext* gc, const std::uint16_t* chars,
+                                                                std::int32_t length, const std::uint8_t* font_data,
+                                                                std::int32_t* context, std::int32_t x, std::int32_t y,
+                                                                float factor_x, float factor_y);
+// One character's glyph rotated by `angle` degrees about (rx, ry).
+std::int32_t DW_DRAWING_SOFT_drawCharWithRotationBilinear(SPictavoGraphicsContext* gc, std::uint16_t character,
+                                                          const std::uint8_t* font_data, std::int32_t x,
+                                                          std::int32_t y, std::int32_t rx, std::int32_t ry,
+                                                          float angle, std::int32_t alpha);
+std::int32_t DW_DRAWING_SOFT_drawCharWithRotationNearestNeighbor(SPictavoGraphicsContext* gc, std::uint16_t character,
+                                                                 const std::uint8_t* font_data, std::int32_t x,
+                                                                 std::int32_t y, std::int32_t rx, std::int32_t ry,
+                                                                 float angle, std::int32_t alpha);
+
 }  // extern "C"

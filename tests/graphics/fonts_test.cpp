@@ -171,5 +171,17 @@ TEST(Text, ScaledTextShrinkingGlyphsToOnePixel) {
     EXPECT_NE(d.at(2, 0), 0xFFFF);
 }
 
+TEST(Text, RotatedCharacterByZeroIsTheGlyph) {
+    LoadedFont font(make_font());
+    Canvas c(6, 5);
+    c.gc.foreground_color = 0xFFFFFFFF;
+    DW_DRAWING_SOFT_drawCharWithRotationNearestNeighbor(&c.gc, 'A', font.data, 1, 1, 1, 1, 0, 255);
+    EXPECT_EQ(picture(c), "......\n..#...\n.###..\n.#.#..\n......\n");
+    Canvas q(6, 6);
+    q.gc.foreground_color = 0xFFFFFFFF;
+    DW_DRAWING_SOFT_drawCharWithRotationNearestNeighbor(&q.gc, 'B', font.data, 2, 3, 2, 3, 90, 255);
+    EXPECT_EQ(picture(q), "......\n......\n..##..\n..##..\n......\n......\n");
+}
+
 }  // namespace
 }  // namespace tarvelo::graphics
