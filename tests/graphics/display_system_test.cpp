@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "graphics/drawing_entry_points.h"
+#include "graphics/engine_start.h"
 #include "graphics/event_queue.h"
 #include "graphics/llui_display.h"
 #include "graphics/new_images.h"
@@ -54,6 +55,15 @@ TEST_F(DisplayTest, StartUpDescribesTheBackBuffer) {
     SPictavoGraphicsContext other{};
     EXPECT_EQ(LLUI_DISPLAY_initialize(&other, sizeof other), kErrAlreadyStarted);
     EXPECT_EQ(other.image.data, 0u);
+}
+
+TEST_F(DisplayTest, InvalidDisplayRecordIsRefused) {
+    Engine::resetForTests();
+    port().invalid_record = true;
+    SPictavoGraphicsContext other{};
+    std::int32_t result = 0;
+    EXPECT_FALSE(DisplaySystem::start(&other, sizeof other, &result));  // the native then halts
+    EXPECT_FALSE(Engine::started());
 }
 
 TEST_F(DisplayTest, FrameGoesThroughTheStates) {

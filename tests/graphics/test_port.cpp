@@ -115,6 +115,7 @@ void LLUI_DISPLAY_IMPL_initialize(LLUI_DISPLAY_SInitData* d) {
     d->lcd_buffer_address = tarvelo::to_word(g_buffers[0]);
     d->lcd_width = tarvelo::graphics::test::kWidth;
     d->lcd_height = tarvelo::graphics::test::kHeight;
+    if (g_port.invalid_record) d->memory_width = tarvelo::graphics::test::kWidth - 1;
     g_port.shown = tarvelo::to_word(g_buffers[1]);
 }
 

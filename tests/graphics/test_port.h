@@ -36,6 +36,8 @@ struct TestPort {
     std::uint8_t last_id = 0;
     std::uint32_t shown = 0;   // address of the presented buffer
     std::int32_t next_drawer = 0;
+    // The display record the port fills: a memory width under the width.
+    bool invalid_record = false;
 
     // Resets the engine and starts the display on `gc`; the result of the
     // engine start.
