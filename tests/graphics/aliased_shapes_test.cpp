@@ -27,8 +27,10 @@ std::string picture(Canvas& c) {
     return s;
 }
 
+// Rows on 4-byte boundaries (an even memory width), as the span writer's
+// word stores expect.
 Canvas white(std::uint32_t w, std::uint32_t h) {
-    Canvas c(w, h);
+    Canvas c(w, h, (w + 1) & ~1u);
     c.gc.foreground_color = 0xFFFFFFFF;
     return c;
 }
