@@ -274,6 +274,7 @@ private:
         }
         if (d == ".class" || d == ".interface") return type_decl(at, d == ".interface");
         if (d == ".array") return array_decl(at);
+        if (d == ".extend") return extend_decl(at);
         fail(at, "unknown directive '" + d + "'");
     }
 
@@ -472,6 +473,22 @@ private:
         expect_eol();
         Type* type_ptr = t.get();
         program_.types.push_back(std::move(t));
+        members(*type_ptr, at);
+    }
+
+    // Adds fields and methods to a class or interface declared earlier (the
+    // class library's part of a type the runtime prelude declares).
+    void extend_decl(const SourceLocation& at) {
+        const std::string name = word("the type's name");
+        Type* t = program_.find_type(name);
+        if (t == nullptr || t->kind == Type::Kind::Array)
+            fail(at, "'.extend " + name + "': no class or interface of that name is declared before");
+        expect_eol();
+        members(*t, at);
+    }
+
+    void members(Type& type, const SourceLocation& at) {
+        Type* type_ptr = &type;
         for (;;) {
             skip_newlines();
             if (at_end()) fail(at, "'" + type_ptr->name + "' is not closed with .end");
