@@ -1,16 +1,14 @@
 // Loading images from bytes.
 #include "graphics/image_loading.h"
 
+#include "graphics/image_decoders.h"
 #include "graphics/new_images.h"
 
 namespace tarvelo::graphics {
 
 namespace {
 
-ImageLoaders g_loaders{
-    [](const std::uint8_t*, std::uint32_t, bool, bool, SPictavoImage*) { return kErrNotRaw; },
-    [](const std::uint8_t*, std::uint32_t, std::int32_t, SPictavoImage*) { return kErrNoDecoder; },
-};
+ImageLoaders g_loaders{load_raw_image, decode_registered_image};
 
 constexpr std::uint32_t kNoImage = 0xFFFFFFFFu;
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "graphics/fonts.h"
 #include "graphics/image_loading.h"
 #include "graphics/pool_arguments.h"
 #include "vm/core/engine/aot_interface.h"
@@ -43,15 +44,12 @@ std::int32_t load(const std::uint8_t* data, std::uint32_t length, bool copy, std
     return result == kErrNotRaw ? ImageLoading::decode(data, length, format, image) : result;
 }
 
-std::uint32_t u16(const std::uint8_t* p) { return static_cast<std::uint32_t>(p[0] | p[1] << 8); }
-
 // Fills the application's font data from a stored font of `size` bytes: 0,
-// or -3 when it is not a font (signature, version, a header or identifier
-// table beyond its bytes) or the font data array is too short.
+// or -3 when it is not a font (signature, version, any table or glyph
+// beyond its bytes) or the font data array is too short.
 std::int32_t fill_font_data(word_t font_address, std::uint32_t size, word_t font_data) {
     const auto* font = tarvelo::to_ptr<const std::uint8_t>(font_address);
-    if (size < 34 || std::memcmp(font, "TRV_FNT", 7) != 0 || (font[7] != 6 && font[7] != 7)) return kErrNotRaw;
-    if (static_cast<std::uint64_t>(u16(font + 24)) + 4ull * font[22] > size) return kErrNotRaw;
+    if (!tarvelo::graphics::font_is_valid(font, size)) return kErrNotRaw;
     if (AOTInterface::f040(font_data) < 12) return kErrNotRaw;
     std::uint8_t* d = array_elements(font_data);
     const std::uint32_t style = font[20] | ((font[9] & 0x20) ? 0x100u : 0) | ((font[9] & 0x80) ? 0x200u : 0);

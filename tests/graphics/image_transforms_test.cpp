@@ -1,0 +1,173 @@
+// Rotated, scaled and deformed images on small RGB565 canvases: identities,
+// quarter turns, the one-pixel destination, trapezoid rows, and the
+// degenerate and oversized corners.
+#include "graphics/image_transforms.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "graphics/aliased_shapes.h"
+#include "tests/graphics/test_port.h"
+
+namespace tarvelo::graphics {
+namespace {
+
+using test::Canvas;
+
+// Source pixels 1.. in row order (RGB565 values that survive a round trip:
+// multiples of 0x0800 in the red field).
+void number(Canvas& c) {
+    for (std::int32_t y = 0; y < c.gc.image.height; ++y)
+        for (std::int32_t x = 0; x < c.gc.image.width; ++x)
+            c.at(x, y) = static_cast<std::uint16_t>((1 + x + y * c.gc.image.width) << 11);
+}
+
+// Rows of source numbers ('.' for 0).
+std::string picture(Canvas& c) {
+    std::string s;
+    for (std::int32_t y = 0; y < c.gc.image.height; ++y) {
+        for (std::int32_t x = 0; x < c.gc.image.width; ++x) {
+            const std::uint16_t p = c.at(x, y);
+            s += p == 0 ? '.' : (p >> 11) < 10 ? static_cast<char>('0' + (p >> 11)) : static_cast<char>('a' + (p >> 11) - 10);
+        }
+        s += '\n';
+    }
+    return s;
+}
+
+TEST(Rotation, ZeroDegreesIsTheIdentity) {
+    Canvas src(3, 2);
+    number(src);
+    for (bool nearest : {true, false}) {
+        Canvas dst(6, 4);
+        if (nearest)
+            DW_DRAWING_SOFT_drawRotatedImageNearestNeighbor(&dst.gc, &src.gc.image, 2, 1, 3, 2, 0, 255);
+        else
+            DW_DRAWING_SOFT_drawRotatedImageBilinear(&dst.gc, &src.gc.image, 2, 1, 3, 2, 0, 255);
+        EXPECT_EQ(picture(dst), "......\n..123.\n..456.\n......\n") << nearest;
+    }
+}
+
+TEST(Rotation, QuarterTurnAboutTheTopLeftCorner) {
+    Canvas src(3, 2);
+    number(src);
+    Canvas dst(8, 6);
+    DW_DRAWING_SOFT_drawRotatedImageNearestNeighbor(&dst.gc, &src.gc.image, 3, 4, 3, 4, 90, 255);
+    // The first row becomes the leftmost column, read from the bottom up.
+    EXPECT_EQ(picture(dst), "........\n........\n...36...\n...25...\n...14...\n........\n");
+}
+
+TEST(Scale, FactorOneIsTheIdentityAndOnePixelReadsTheFirstColumn) {
+    Canvas src(3, 2);
+    number(src);
+    for (bool nearest : {true, false}) {
+        Canvas dst(5, 4);
+        if (nearest)
+            DW_DRAWING_SOFT_drawScaledImageNearestNeighbor(&dst.gc, &src.gc.image, 1, 1, 1, 1, 255);
+        else
+            DW_DRAWING_SOFT_drawScaledImageBilinear(&dst.gc, &src.gc.image, 1, 1, 1, 1, 255);
+        EXPECT_EQ(picture(dst), ".....\n.123.\n.456.\n.....\n") << nearest;
+        Canvas one(5, 4);
+        // 3 x 0.3 rounds to one column: step 0, the first source column.
+        if (nearest)
+            DW_DRAWING_SOFT_drawScaledImageNearestNeighbor(&one.gc, &src.gc.image, 1, 1, 0.3f, 1, 255);
+        else
+            DW_DRAWING_SOFT_drawScaledImageBilinear(&one.gc, &src.gc.image, 1, 1, 0.3f, 1, 255);
+        EXPECT_EQ(picture(one), ".....\n.1...\n.4...\n.....\n") << nearest;
+        Canvas none(5, 4);
+        DW_DRAWING_SOFT_drawScaledImageNearestNeighbor(&none.gc, &src.gc.image, 1, 1, 0.1f, 1, 255);
+        EXPECT_EQ(picture(none), ".....\n.....\n.....\n.....\n");
+    }
+}
+
+TEST(Scale, DoubleSizeNearest) {
+    Canvas src(2, 2);
+    number(src);
+    Canvas dst(4, 4);
+    DW_DRAWING_SOFT_drawScaledImageNearestNeighbor(&dst.gc, &src.gc.image, 0, 0, 2, 2, 255);
+    // Steps of 1/3: sources 0, 0.33, 0.67, 1 round to 0, 0, 1, 1.
+    EXPECT_EQ(picture(dst), "1122\n1122\n3344\n3344\n");
+}
+
+TEST(Trapezoid, RowStartsStepTowardsTheNearSide) {
+    Canvas src(4, 8);
+    for (std::int32_t y = 0; y < 8; ++y)
+        for (std::int32_t x = 0; x < 4; ++x) src.at(x, y) = 1 << 11;
+    Canvas dst(8, 10);
+    // Left side at x = 2 from y 0 to 7, right side at x = 5 from y 4 to 7.
+    const std::int32_t corners[] = {2, 0, 5, 4, 5, 7, 2, 7};
+    std::vector<std::uint8_t> work(Polygon::workSize(4));
+    DW_DRAWING_SOFT_drawDeformedImage(&dst.gc, &src.gc.image, corners, work.data());
+    std::int32_t first[4];
+    for (std::int32_t i = 0; i < 4; ++i) {
+        first[i] = -1;
+        for (std::int32_t y = 0; y < 10 && first[i] < 0; ++y)
+            if (dst.at(2 + i, y)) first[i] = y;
+    }
+    EXPECT_EQ(first[3], 4);
+    EXPECT_EQ(first[2], 3);
+    EXPECT_EQ(first[1], 2);
+    EXPECT_EQ(first[0], 1);
+}
+
+TEST(Trapezoid, ParallelSidesOnOneLineDrawNothing) {
+    Canvas src(2, 2);
+    number(src);
+    Canvas dst(8, 8);
+    const std::int32_t corners[] = {5, 0, 5, 3, 5, 6, 5, 2};
+    std::vector<std::uint8_t> work(Polygon::workSize(4));
+    DW_DRAWING_SOFT_drawDeformedImage(&dst.gc, &src.gc.image, corners, work.data());
+    std::string blank;
+    for (int i = 0; i < 8; ++i) blank += "........\n";
+    EXPECT_EQ(picture(dst), blank);
+}
+
+TEST(Deform, ImagesWithoutPixelsDrawNothing) {
+    Canvas src(2, 2);
+    number(src);
+    SPictavoImage empty = src.gc.image;
+    std::vector<std::uint8_t> work(Polygon::workSize(4));
+    for (int axis = 0; axis < 2; ++axis) {
+        (axis ? empty.width : empty.height) = 0;
+        Canvas dst(8, 8);
+        const std::int32_t quad[] = {1, 1, 6, 2, 5, 6, 0, 5};
+        const std::int32_t rect[] = {1, 1, 6, 1, 6, 6, 1, 6};
+        DW_DRAWING_SOFT_drawDeformedImage(&dst.gc, &empty, quad, work.data());
+        DW_DRAWING_SOFT_drawDeformedImage(&dst.gc, &empty, rect, work.data());
+        for (std::int32_t y = 0; y < 8; ++y)
+            for (std::int32_t x = 0; x < 8; ++x) EXPECT_EQ(dst.at(x, y), 0);
+    }
+}
+
+TEST(Deform, WideSpansKeepTheirFixedPointExact) {
+    // 2101 pixels across: beyond the 32-bit fixed point's 2048.
+    Canvas src(2, 1);
+    src.at(0, 0) = 1 << 11;
+    src.at(1, 0) = 2 << 11;
+    Canvas dst(16, 4);
+    const std::int32_t corners[] = {-1000, 0, 1100, 0, 1100, 3, -1000, 3};
+    std::vector<std::uint8_t> work(Polygon::workSize(4));
+    DW_DRAWING_SOFT_drawDeformedImage(&dst.gc, &src.gc.image, corners, work.data());
+    for (std::int32_t y = 0; y < 4; ++y)
+        for (std::int32_t x = 0; x < 16; ++x) EXPECT_EQ(dst.at(x, y), 1 << 11) << x << "," << y;
+}
+
+TEST(Deform, GeneralQuadrilateralFillsCellsWithTheirPixels) {
+    Canvas src(2, 2);
+    number(src);
+    Canvas dst(12, 12);
+    const std::int32_t corners[] = {2, 1, 9, 2, 10, 10, 1, 9};
+    std::vector<std::uint8_t> work(Polygon::workSize(4));
+    DW_DRAWING_SOFT_drawDeformedImage(&dst.gc, &src.gc.image, corners, work.data());
+    EXPECT_EQ(dst.at(3, 3) >> 11, 1);
+    EXPECT_EQ(dst.at(8, 3) >> 11, 2);
+    EXPECT_EQ(dst.at(3, 8) >> 11, 3);
+    EXPECT_EQ(dst.at(8, 8) >> 11, 4);
+    EXPECT_EQ(dst.at(0, 0), 0);
+    EXPECT_EQ(dst.at(11, 11), 0);
+}
+
+}  // namespace
+}  // namespace tarvelo::graphics
