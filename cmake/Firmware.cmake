@@ -3,7 +3,7 @@
 # The libraries refer to each other (the RTOS calls the application's hooks,
 # the virtual machine calls the natives and the image refers back to them),
 # so they are linked as one group.
-set(TARVELO_FIRMWARE_LIBS tarvelo_vm tarvelo_port tarvelo_bsp tarvelo_platform ${TARVELO_MBEDTLS_LIBS})
+set(TARVELO_FIRMWARE_LIBS tarvelo_vm tarvelo_port tarvelo_bsp tarvelo_lwip tarvelo_platform ${TARVELO_MBEDTLS_LIBS})
 
 # Links the firmware libraries into `target`; the start-up code (`main`) is
 # added unless NO_STARTUP is given (unit tests bring their own `main`).
@@ -46,7 +46,8 @@ endfunction()
 # --- Application images ------------------------------------------------------
 # Image sources (the linker's text form) are linked at build time into
 # assembler source; the runtime prelude is found on the include path.
-set(TARVELO_IMAGE_PRELUDE_DIR ${CMAKE_SOURCE_DIR}/tools/imagelink/prelude)
+set(TARVELO_IMAGE_PRELUDE_DIR ${CMAKE_CURRENT_LIST_DIR}/../tools/imagelink/prelude)
+cmake_path(NORMAL_PATH TARVELO_IMAGE_PRELUDE_DIR)
 
 # tarvelo_add_image_object(<target> IMAGE <text file> [CONFIG <sym>=<value> ...]
 #                          [WEAK_EXTERNALS])
@@ -79,16 +80,73 @@ function(tarvelo_add_image_object target)
   target_sources(${target} PRIVATE ${base}.S)
 endfunction()
 
+# tarvelo_shared_objects(<out_var> <source>...): the object files of the
+# sources, each compiled once however many executables link it (natives
+# shared by many firmware executables of the tests and benchmarks).
+function(tarvelo_shared_objects out_var)
+  set(objects)
+  foreach(src IN LISTS ARGN)
+    get_filename_component(path ${src} ABSOLUTE)
+    file(RELATIVE_PATH rel ${CMAKE_SOURCE_DIR} ${path})
+    string(MAKE_C_IDENTIFIER "tarvelo_obj_${rel}" lib)
+    if(NOT TARGET ${lib})
+      add_library(${lib} OBJECT ${path})
+      # The headers and definitions of the firmware the sources are linked with.
+      target_link_libraries(${lib} PRIVATE ${TARVELO_FIRMWARE_LIBS} Threads::Threads)
+    endif()
+    list(APPEND objects $<TARGET_OBJECTS:${lib}>)
+  endforeach()
+  set(${out_var} ${objects} PARENT_SCOPE)
+endfunction()
+
 # tarvelo_add_image_firmware(<name> IMAGE <text file> [CONFIG <sym>=<value> ...]
 #                            [SOURCES <file> ...] [WEAK_EXTERNALS])
-# A firmware executable: the firmware libraries linked with one image.
+# A firmware executable: the firmware libraries linked with one image. The
+# SOURCES are compiled once for every executable that names them, so they
+# take no definitions of their own executable.
 function(tarvelo_add_image_firmware name)
   cmake_parse_arguments(ARG "WEAK_EXTERNALS" "IMAGE" "CONFIG;SOURCES" ${ARGN})
-  add_executable(${name} ${ARG_SOURCES})
+  tarvelo_shared_objects(objects ${ARG_SOURCES})
+  add_executable(${name} ${objects})
   set(extra)
   if(ARG_WEAK_EXTERNALS)
     set(extra WEAK_EXTERNALS)
   endif()
   tarvelo_add_image_object(${name} IMAGE ${ARG_IMAGE} CONFIG ${ARG_CONFIG} ${extra})
   tarvelo_link_firmware(${name})
+endfunction()
+
+# tarvelo_export_package(): the build tree as a CMake package (TarveloConfig.cmake
+# next to the exported targets), so that another project can build firmware
+# executables of its own images. Exports the firmware libraries, the start-up
+# objects and the image linker, with every target of this project they link.
+function(tarvelo_export_package)
+  set(pending ${TARVELO_FIRMWARE_LIBS} tarvelo_startup tarvelo_link_defaults tarvelo-imagelink)
+  set(targets)
+  while(pending)
+    list(POP_FRONT pending t)
+    if(NOT TARGET ${t} OR t IN_LIST targets)
+      continue()
+    endif()
+    get_target_property(imported ${t} IMPORTED)
+    if(imported)
+      continue()
+    endif()
+    list(APPEND targets ${t})
+    get_target_property(type ${t} TYPE)
+    foreach(property LINK_LIBRARIES INTERFACE_LINK_LIBRARIES)
+      get_target_property(deps ${t} ${property})
+      if(NOT deps OR (type STREQUAL "EXECUTABLE" AND property STREQUAL "LINK_LIBRARIES"))
+        continue()
+      endif()
+      foreach(dep IN LISTS deps)
+        string(REGEX REPLACE "^\\$<LINK_ONLY:(.*)>$" "\\1" dep "${dep}")
+        if(TARGET ${dep})
+          list(APPEND pending ${dep})
+        endif()
+      endforeach()
+    endforeach()
+  endwhile()
+  export(TARGETS ${targets} FILE ${CMAKE_BINARY_DIR}/TarveloTargets.cmake)
+  configure_file(${CMAKE_SOURCE_DIR}/cmake/TarveloConfig.cmake.in ${CMAKE_BINARY_DIR}/TarveloConfig.cmake @ONLY)
 endfunction()

@@ -249,15 +249,21 @@ GLOBAL(_java_statics_refls_kernel_start)
 GLOBAL(_java_statics_refls_kernel_end)
 GLOBAL(_java_statics_ref_end)
 GLOBAL(_java_heap_start)
+        .if HEAP_SIZE  /* a variant may make the area empty: no zero-count .zero */
         .zero HEAP_SIZE
+        .endif
 GLOBAL(_java_heap_end)
         .balign 4
 GLOBAL(_java_immortals_start)
+        .if IMMORTALS_SIZE  /* a variant may make the area empty: no zero-count .zero */
         .zero IMMORTALS_SIZE
+        .endif
 GLOBAL(_java_immortals_end)
         .balign 4
 GLOBAL(_java_oome_frames_start)
+        .if OOME_FRAMES_SIZE  /* a variant may make the area empty: no zero-count .zero */
         .zero OOME_FRAMES_SIZE
+        .endif
 GLOBAL(_java_oome_frames_end)
 GLOBAL(_java_features_dynamic_start)
         .zero 16 * 4

@@ -12,13 +12,17 @@ using tarvelo::test::run_process;
 TEST(FirmwareStartup, PrintsBannerThenRunsTheImageToItsEnd) {
     auto r = run_process(FIRMWARE_DEFAULT);
     auto lines = lines_of(r.output);
-    ASSERT_EQ(lines.size(), 5u) << r.output;
+    ASSERT_EQ(lines.size(), 7u) << r.output;
     EXPECT_TRUE(std::regex_match(lines[0], std::regex("NXP ZEV Port i\\.MX RT1170 '3\\.0\\.0' '[0-9a-f]{8}'")))
         << lines[0];
     EXPECT_TRUE(std::regex_match(lines[1], std::regex("Chip revision: [0-9a-f]+"))) << lines[1];
     EXPECT_TRUE(std::regex_match(lines[2], std::regex("Heap memory available: [0-9]+ KB"))) << lines[2];
     EXPECT_EQ(lines[3], "Tarvelo START");
-    EXPECT_EQ(lines[4], "Tarvelo END (exit code = 0)");
+    // The default image greets through the console stream, reads a system
+    // property and stops through Runtime.exit.
+    EXPECT_EQ(lines[4], "Hello from Tarvelo");
+    EXPECT_EQ(lines[5], "vendor: Tarvelo");
+    EXPECT_EQ(lines[6], "Tarvelo END (exit code = 0)");
     EXPECT_EQ(r.exit_status, 0);
 }
 

@@ -1,6 +1,8 @@
 #include "tools/imagelink/asm_writer.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <cstdio>
 #include <set>
 #include <sstream>
@@ -121,13 +123,21 @@ bool read_map(const std::string& text, LinkedImage& img, std::string* why) {
         if (why) *why = "line " + std::to_string(n) + ": " + m;
         return false;
     };
+    // Numbers are unsigned 32-bit values: no sign, nothing beyond 32 bits.
     auto num = [](const std::string& t, std::uint32_t& v) {
+        if (t.empty() || t[0] == '-' || t[0] == '+' || t[0] == ' ') return false;
+        errno = 0;
         char* end = nullptr;
-        const unsigned long x = std::strtoul(t.c_str(), &end, 0);
-        if (end == t.c_str() || *end) return false;
+        const unsigned long long x = std::strtoull(t.c_str(), &end, 0);
+        if (end == t.c_str() || *end || errno == ERANGE || x > 0xFFFFFFFFull) return false;
         v = static_cast<std::uint32_t>(x);
         return true;
     };
+    // The image's size bounds every offset and size after it; the map
+    // carries no bytes, so nothing is allocated for it.
+    bool have_size = false;
+    std::uint64_t size = 0;
+    auto inside = [&](std::uint64_t offset, std::uint64_t length) { return offset <= size && length <= size - offset; };
     while (std::getline(in, line)) {
         ++n;
         if (line.empty()) continue;
@@ -149,12 +159,18 @@ bool read_map(const std::string& text, LinkedImage& img, std::string* why) {
             ls >> v;
             std::uint32_t sz;
             if (!num(v, sz)) return bad("bad size");
-            img.bytes.assign(sz, 0);
-        } else if (kind == "label") {
+            if (have_size) return bad("a second size");
+            have_size = true;
+            size = sz;
+            continue;
+        }
+        if (!have_size && kind != "external") return bad("'" + kind + "' before the image's size");
+        if (kind == "label") {
             std::string off;
             ls >> off;
             ImageLabel l;
             if (!num(off, l.offset)) return bad("bad label");
+            if (!inside(l.offset, 0)) return bad("label beyond the image's size");
             l.name = rest();
             img.labels.push_back(l);
         } else if (kind == "method") {
@@ -162,6 +178,8 @@ bool read_map(const std::string& text, LinkedImage& img, std::string* why) {
             ls >> a >> b >> c >> d;
             MethodSpan m;
             if (!num(a, m.record) || !num(b, m.method) || !num(c, m.code) || !num(d, m.code_end)) return bad("bad method");
+            if (!(m.record <= m.method && m.method <= m.code && m.code <= m.code_end) || !inside(m.code_end, 0))
+                return bad("method beyond the image's size or out of order");
             m.name = rest();
             img.methods.push_back(m);
         } else if (kind == "item") {
@@ -169,6 +187,7 @@ bool read_map(const std::string& text, LinkedImage& img, std::string* why) {
             MapEntry e;
             ls >> a >> b >> e.kind;
             if (!num(a, e.offset) || !num(b, e.size)) return bad("bad item");
+            if (!inside(e.offset, e.size)) return bad("item beyond the image's size");
             e.name = rest();
             img.map.push_back(e);
         } else if (kind == "external") {

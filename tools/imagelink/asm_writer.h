@@ -19,7 +19,8 @@ std::string write_assembler(const LinkedImage& image, const std::string& source_
 // their offsets from the image start, for the symboliser and listings.
 std::string write_map(const LinkedImage& image);
 
-// Reads a map written by write_map; false on malformed text.
+// Reads a map written by write_map; false on malformed text or an entry
+// beyond the image's size. A map holds no bytes: `image.bytes` stays empty.
 bool read_map(const std::string& text, LinkedImage& image, std::string* why);
 
 }  // namespace tarvelo::imagelink

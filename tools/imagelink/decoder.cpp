@@ -71,6 +71,8 @@ bool decode(const ImageView& view, std::uint32_t address, std::uint32_t limit, I
                 const std::uint32_t p = switch_table_address(address);
                 out.table = p;
                 const std::uint32_t count = view.u16(p);
+                // instruction_length has bounded the table by the span.
+                if (lookupswitch_length(address, count) > len) return failed("lookupswitch table runs past the code");
                 const std::uint32_t base = p + kLookupBaseOffset;
                 out.targets.push_back(base + view.u16(p + 2));
                 for (std::uint32_t k = 0; k < count; ++k) {
@@ -88,6 +90,7 @@ bool decode(const ImageView& view, std::uint32_t address, std::uint32_t limit, I
                 const std::uint32_t base = p + kTableBaseOffset;
                 out.targets.push_back(base + view.u16(p + 8));
                 const std::uint64_t n = static_cast<std::uint64_t>(static_cast<std::int64_t>(hi) - lo + 1);
+                if (hi < lo || tableswitch_length(address, n) > len) return failed("tableswitch table runs past the code");
                 for (std::uint64_t k = 0; k < n; ++k) out.targets.push_back(base + view.u16(p + 10 + 2 * static_cast<std::uint32_t>(k)));
                 break;
             }

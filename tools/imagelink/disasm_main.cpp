@@ -1,8 +1,7 @@
 // tarvelo-disasm: a listing of an image's methods, either linked from its
 // source in memory or read from a firmware executable.
-#include <fstream>
-#include <iostream>
 #include <cstring>
+#include <iostream>
 #include <sstream>
 
 #include "tools/imagelink/asm_writer.h"
@@ -11,89 +10,73 @@
 #include "tools/imagelink/image_view.h"
 #include "tools/imagelink/linker.h"
 #include "tools/imagelink/text_parser.h"
+#include "tools/imagelink/tool_support.h"
 
 using namespace tarvelo::imagelink;
 
-static int usage() {
-    std::cerr << "usage: tarvelo-disasm IMAGE.tvi [-I DIR]...\n"
-                 "       tarvelo-disasm --elf FIRMWARE [--map IMAGE.map]\n";
-    return 2;
-}
+namespace {
 
-static int from_elf(const std::string& elf_path, const std::string& map_path) {
+const ToolInfo kTool = {
+    "tarvelo-disasm",
+    "usage: tarvelo-disasm IMAGE.tvi [-I DIR]...\n"
+    "       tarvelo-disasm --elf FIRMWARE [--map IMAGE.map]",
+    {
+        {"IMAGE.tvi", "link the image source in memory and list its methods"},
+        {"-I DIR", "look for included files in DIR too"},
+        {"--elf FIRMWARE", "list the methods of the image linked into a firmware executable"},
+        {"--map FILE", "name the methods of --elf from the image's map"},
+        {"--help", "show this help and exit"},
+    },
+};
+
+std::string from_elf(const std::string& elf_path, const std::string& map_path) {
     ElfFile elf;
     std::string why;
-    if (!elf.load(elf_path, &why)) { std::cerr << why << "\n"; return 1; }
-    auto sym = [&](const char* n) -> std::uint32_t { auto v = elf.symbol(n); return v ? static_cast<std::uint32_t>(*v) : 0; };
-    const std::uint32_t start = sym("_java_vornsection_header_start"), end = sym("_java_vornsection_end");
-    if (!start || end <= start) { std::cerr << elf_path << ": no application image\n"; return 1; }
-    std::vector<std::uint8_t> bytes;
-    if (!elf.read(start, end - start, bytes)) { std::cerr << elf_path << ": cannot read the image\n"; return 1; }
+    if (!elf.load(elf_path, &why)) throw ToolError(elf_path, why);
     LinkedImage map;
-    if (!map_path.empty()) {
-        std::ifstream in(map_path);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        if (!in || !read_map(ss.str(), map, &why)) { std::cerr << map_path << ": " << why << "\n"; return 1; }
+    if (!map_path.empty() && !read_map(read_input_file(map_path), map, &why)) throw ToolError(map_path, why);
+    try {
+        return disassemble_firmware(elf, map);
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::runtime_error& e) {
+        throw ToolError(elf_path, e.what());
     }
-    // Methods from the index section; names from the map when given.
-    std::vector<std::uint8_t> index;
-    const std::uint32_t is = sym("_tarvelo_method_index_start"), ie = sym("_tarvelo_method_index_end");
-    if (!elf.read(is, ie - is, index)) { std::cerr << elf_path << ": no method index\n"; return 1; }
-    std::vector<MethodSpan> methods;
-    for (std::size_t k = 0; k + 16 <= index.size(); k += 16) {
-        MethodSpan m;
-        std::memcpy(&m.record, &index[k], 4);
-        std::memcpy(&m.method, &index[k + 4], 4);
-        std::memcpy(&m.code, &index[k + 8], 4);
-        std::memcpy(&m.code_end, &index[k + 12], 4);
-        for (const MethodSpan& named : map.methods)
-            if (named.method + start == m.method) m.name = named.name;
-        if (m.name.empty()) {
-            std::ostringstream n;
-            n << "method@0x" << std::hex << m.method;
-            m.name = n.str();
-        }
-        methods.push_back(m);
-    }
-    ImageRegions r;
-    r.types_start = sym("_java_header_types_start");
-    r.concrete_end = sym("_java_header_concretetypes_end");
-    r.types_end = sym("_java_header_types_end");
-    r.addresses_start = sym("_java_kernel_addresses_table_start");
-    r.addresses_end = sym("_java_kernel_addresses_table_end");
-    ImageView view(bytes.data(), start, end - start, r, methods);
-    SymbolTable symbols = symbols_of(map, start, {});
-    std::cout << disassemble(view, symbols);
-    return 0;
 }
+
+}  // namespace
 
 int main(int argc, char** argv) {
     std::string input, elf, map;
     std::vector<std::string> includes;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        auto value = [&]() -> std::string { if (i + 1 >= argc) std::exit(usage()); return argv[++i]; };
-        if (a == "-I") includes.push_back(value());
-        else if (a == "--elf") elf = value();
-        else if (a == "--map") map = value();
-        else if (!a.empty() && a[0] == '-') return usage();
-        else input = a;
+        if (a == "--help" || a == "-h") return show_help(kTool);
+        const bool takes_value = a == "-I" || a == "--elf" || a == "--map";
+        if (takes_value && i + 1 >= argc) return bad_usage(kTool, "option " + a + " needs a value");
+        if (a == "-I") includes.push_back(argv[++i]);
+        else if (a == "--elf") elf = argv[++i];
+        else if (a == "--map") map = argv[++i];
+        else if (!a.empty() && a[0] == '-') return bad_usage(kTool, "unknown option '" + a + "'");
+        else if (input.empty()) input = a;
+        else return bad_usage(kTool, "a second input '" + a + "'");
     }
-    if (!elf.empty()) return from_elf(elf, map);
-    if (input.empty()) return usage();
-    try {
+    if (!elf.empty() && !input.empty()) return bad_usage(kTool, "give either an image source or --elf, not both");
+    if (elf.empty() && input.empty()) return bad_usage(kTool, "no input: an image source or --elf FIRMWARE");
+    if (!map.empty() && elf.empty()) return bad_usage(kTool, "--map goes with --elf");
+    return run_reporting_errors(kTool, [&] {
+        if (!elf.empty()) {
+            write_stdout(from_elf(elf, map));
+            return 0;
+        }
         Program program;
         ParseOptions po;
         po.include_dirs = includes;
         parse_file(program, input, po);
         const LinkedImage image = link_program(program, false);
         const auto bytes = image.materialize(kVerifyBase);
-        std::cout << disassemble(view_of(image, bytes, kVerifyBase),
-                                 symbols_of(image, kVerifyBase, image.placeholder_addresses()));
+        write_stdout(disassemble(view_of(image, bytes, kVerifyBase),
+                                 symbols_of(image, kVerifyBase, image.placeholder_addresses())));
         return 0;
-    } catch (const std::exception& e) {
-        std::cerr << e.what() << "\n";
-        return 1;
-    }
+    }, std::cerr);
 }

@@ -1,10 +1,14 @@
 #include "tools/imagelink/disassembler.h"
 
 #include <cstdio>
+#include <cstring>
+#include <map>
+#include <stdexcept>
 #include <set>
 #include <sstream>
 
 #include "tools/imagelink/decoder.h"
+#include "tools/imagelink/elf_file.h"
 #include "vm/core/image/method_record.h"
 
 namespace tarvelo::imagelink {
@@ -129,6 +133,45 @@ std::string disassemble(const ImageView& view, const SymbolTable& symbols) {
         out += "\n";
     }
     return out;
+}
+
+std::string disassemble_firmware(const ElfFile& elf, const LinkedImage& map) {
+    auto sym = [&](const char* n) { return elf.symbol(n); };
+    const auto start = sym("_java_vornsection_header_start"), end = sym("_java_vornsection_end");
+    const auto is = sym("_tarvelo_method_index_start"), ie = sym("_tarvelo_method_index_end");
+    if (!start || !end || !is || !ie || *end <= *start || *ie < *is)
+        throw std::runtime_error("holds no application image (no image or method-index symbols)");
+    if (*end > 0xFFFFFFFFu) throw std::runtime_error("the image lies above 4 GiB");
+    const auto base = static_cast<std::uint32_t>(*start), size = static_cast<std::uint32_t>(*end - *start);
+    std::vector<std::uint8_t> bytes;
+    if (!elf.read(base, size, bytes)) throw std::runtime_error("cannot read the image's bytes");
+    std::vector<std::uint8_t> index;
+    if (!elf.read(*is, *ie - *is, index)) throw std::runtime_error("cannot read the method index");
+    std::map<std::uint32_t, std::string> names;
+    for (const MethodSpan& named : map.methods) names[named.method + base] = named.name;
+    std::vector<MethodSpan> methods;
+    for (std::size_t k = 0; k + 16 <= index.size(); k += 16) {
+        MethodSpan m;
+        std::memcpy(&m.record, &index[k], 4);
+        std::memcpy(&m.method, &index[k + 4], 4);
+        std::memcpy(&m.code, &index[k + 8], 4);
+        std::memcpy(&m.code_end, &index[k + 12], 4);
+        auto n = names.find(m.method);
+        m.name = n != names.end() ? n->second : "method@" + hex(m.method);
+        methods.push_back(m);
+    }
+    auto word = [&](const char* n) -> std::uint32_t {
+        const auto v = sym(n);
+        return v && *v <= 0xFFFFFFFFu ? static_cast<std::uint32_t>(*v) : 0;
+    };
+    ImageRegions r;
+    r.types_start = word("_java_header_types_start");
+    r.concrete_end = word("_java_header_concretetypes_end");
+    r.types_end = word("_java_header_types_end");
+    r.addresses_start = word("_java_kernel_addresses_table_start");
+    r.addresses_end = word("_java_kernel_addresses_table_end");
+    const ImageView view(bytes.data(), base, size, r, methods);
+    return disassemble(view, symbols_of(map, base, {}));
 }
 
 }  // namespace tarvelo::imagelink

@@ -13,4 +13,11 @@ std::string disassemble_method(const ImageView& view, const MethodSpan& method, 
 // Every method of the image, in address order.
 std::string disassemble(const ImageView& view, const SymbolTable& symbols);
 
+// Every method of the image linked into a firmware executable, from its
+// method index; names from `map` (an image map) where it has them. Throws
+// std::runtime_error when the file holds no image or its parts cannot be
+// read.
+class ElfFile;
+std::string disassemble_firmware(const ElfFile& elf, const LinkedImage& map);
+
 }  // namespace tarvelo::imagelink

@@ -1,5 +1,7 @@
 #include "tools/imagelink/elf_file.h"
 
+#include "tools/imagelink/tool_support.h"
+
 #include <algorithm>
 #include <cstring>
 #include <fstream>
@@ -19,12 +21,27 @@ bool within(std::uint64_t offset, std::uint64_t n, std::uint64_t size) { return 
 
 bool ElfFile::load(const std::string& path, std::string* why) {
     auto bad = [&](const std::string& m) {
-        if (why) *why = path + ": " + m;
+        if (why) *why = m;
         return false;
     };
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return bad("cannot read");
-    data_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::vector<std::uint8_t> bytes;
+    try {
+        const std::string text = read_input_file(path);
+        bytes.assign(text.begin(), text.end());
+    } catch (const ToolError& e) {
+        return bad(e.what());
+    }
+    return parse(std::move(bytes), why);
+}
+
+bool ElfFile::parse(std::vector<std::uint8_t> bytes, std::string* why) {
+    auto bad = [&](const std::string& m) {
+        if (why) *why = m;
+        return false;
+    };
+    data_ = std::move(bytes);
+    sections_.clear();
+    symbols_.clear();
     const auto& d = data_;
     if (d.size() < 52 || std::memcmp(d.data(), "\x7f" "ELF", 4) != 0) return bad("not an ELF file");
     const bool is64 = d[4] == 2;

@@ -11,9 +11,11 @@ namespace tarvelo::imagelink {
 
 class ElfFile {
 public:
-    // False, with a reason, when the file is unreadable or not a
-    // little-endian ELF file with a symbol table.
+    // False, with a reason (without the path), when the file is
+    // unreadable or not a little-endian ELF file with a symbol table.
     bool load(const std::string& path, std::string* why);
+    // The same from the file's bytes.
+    bool parse(std::vector<std::uint8_t> bytes, std::string* why);
 
     std::optional<std::uint64_t> symbol(const std::string& name) const;
     // The bytes of [address, address + size) from the file's sections;

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "tools/imagelink/text_lexer.h"
+#include "tools/imagelink/text_parser.h"
 #include "vm/core/bytecode/opcodes.h"
 #include "vm/core/image/image_format.h"
 #include "vm/core/image/method_record.h"
@@ -77,7 +78,6 @@ private:
     std::string names_;
     std::map<std::string, std::uint32_t> name_pos_;
     std::map<const Type*, std::uint32_t> name_record_;
-    std::uint32_t prim_records_ = 0;
     std::uint32_t strings_start_ = 0;
     std::vector<std::uint32_t> string_char_offset_;
     std::uint32_t shared_array_ = 0;
@@ -161,7 +161,7 @@ private:
             ctx_.intern(p.value);
         }
         if (!ctx_.find_type("[Ljava.lang.String;") || !ctx_.string_type())
-            fail(SourceLocation{}, "the image defines no java.lang.String");
+            fail(ctx_.program.whole_image(), "the image defines no java.lang.String");
         for (Immutable& im : ctx_.program.immutables) {
             if (im.listed) ctx_.intern(utf8_to_utf16(im.name));
             Type* t = ctx_.type_for(im.type, im.where);
@@ -169,7 +169,7 @@ private:
         }
         // Nested objects and strings inside the values.
         for (std::size_t i = 0; i < objects_.size(); ++i) collect_nested(i);
-        if (!ctx_.find_type(names::kOutOfMemoryError)) fail(SourceLocation{}, "the image defines no java.lang.OutOfMemoryError");
+        if (!ctx_.find_type(names::kOutOfMemoryError)) fail(ctx_.program.whole_image(), "the image defines no java.lang.OutOfMemoryError");
         for (Type* t : ctx_.all_types()) {
             if (t->is_array()) arrays_.push_back(t);
             else if (t->is_class() && !t->is_abstract) classes_.push_back(t);
@@ -767,7 +767,15 @@ private:
         };
         if (v.kind == Value::Kind::Floating) {
             if (t.base == BaseKind::Float) {
+                // A float written without its f suffix is rounded once from
+                // its text, not from the double it was first read as.
                 float f = static_cast<float>(v.floating);
+                if (!v.single && !v.text.empty()) {
+                    std::string t = v.text;
+                    if (t.back() == 'd' || t.back() == 'D') t.pop_back();
+                    double once;
+                    if (parse_floating(t + "f", once)) f = static_cast<float>(once);
+                }
                 std::uint32_t b;
                 std::memcpy(&b, &f, 4);
                 if (std::isnan(f)) b = 0x7FC00000u;
@@ -977,13 +985,7 @@ private:
         std::stable_sort(out_.map.begin(), out_.map.end(), [](const MapEntry& a, const MapEntry& b) { return a.offset < b.offset; });
     }
 
-    std::uint32_t config_value(const char* name) const {
-        auto it = ctx_.program.config.find(name);
-        if (it != ctx_.program.config.end()) return it->second;
-        for (const auto& d : image::kLinkConfigDefaults)
-            if (std::string(d.name) == name) return d.value;
-        return 0;
-    }
+    std::uint32_t config_value(const char* name) const { return ctx_.program.config_value(name); }
 
     void plan_ram() {
         auto& ram = out_.ram;
@@ -1025,7 +1027,7 @@ private:
         for (const auto& [name, value] : ctx_.program.config) {
             bool known = false;
             for (const auto& d : image::kLinkConfigDefaults) known |= name == d.name;
-            if (!known) fail(SourceLocation{}, "unknown configuration symbol '" + name + "'");
+            if (!known) fail(ctx_.program.whole_image(), "unknown configuration symbol '" + name + "'");
         }
         for (const auto& d : image::kLinkConfigDefaults) out_.config.emplace_back(d.name, config_value(d.name));
         for (const auto& [name, value] : ctx_.program.config) out_.config_overrides.push_back(name);

@@ -56,6 +56,11 @@ bool method_span_readable(const ImageView& view, const MethodSpan& m, std::strin
         !view.contains(m.record, m.code_end - m.record))
         return bad("method lies outside the image or its parts are out of order");
     if (m.code - m.method < image::kCompactCodeOffset) return bad("the code does not start after the header");
+    // The first header byte tells the form; a full header is read only
+    // once its six bytes are known to lie before the code.
+    if (!(view.u8(m.method + image::kMethodHeaderOffset) & image::kHeaderCompactBit) &&
+        m.code - m.method < image::kFullCodeOffset)
+        return bad("the code does not start after the header");
     const image::MethodHeader h = image::decode_method_header(view.at(m.method));
     if (m.code - m.method < h.code_offset()) return bad("the code does not start after the header");
     if (m.method - m.record < image::kHandlerEntrySize * h.handler_count)

@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "tools/imagelink/tool_support.h"
+
 namespace tarvelo::imagelink {
 
 struct SourceLocation {
@@ -20,7 +22,7 @@ struct SourceLocation {
 class LinkError : public std::runtime_error {
 public:
     LinkError(const SourceLocation& where, const std::string& message)
-        : std::runtime_error(where.str() + ": error: " + message), where_(where), message_(message) {}
+        : std::runtime_error(printable(where.str(), false) + ": error: " + printable(message)), where_(where), message_(message) {}
     const SourceLocation& where() const { return where_; }
     const std::string& message() const { return message_; }
 

@@ -13,6 +13,7 @@
 #include "tools/imagelink/link_context.h"
 #include "tools/imagelink/method_assembler.h"
 #include "tools/imagelink/text_parser.h"
+#include "tools/imagelink/tool_support.h"
 #include "tools/imagelink/verifier.h"
 #include "vm/core/image/image_format.h"
 
@@ -60,28 +61,6 @@ LinkedImage link_text(const std::string& text, const std::string& file_name, con
     return link_program(program);
 }
 
-void write_file_atomically(const std::string& path, const std::string& content) {
-    const fs::path target(path);
-    const fs::path tmp = target.parent_path() / (target.filename().string() + ".tmp" + std::to_string(::getpid()));
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        if (!out) throw std::runtime_error("cannot write " + tmp.string());
-        out << content;
-        out.close();
-        if (!out) {
-            std::error_code ec;
-            fs::remove(tmp, ec);
-            throw std::runtime_error("cannot write " + tmp.string());
-        }
-    }
-    std::error_code ec;
-    fs::rename(tmp, target, ec);
-    if (ec) {
-        fs::remove(tmp, ec);
-        throw std::runtime_error("cannot replace " + path);
-    }
-}
-
 static std::string escape_make(const std::string& p) {
     std::string out;
     for (char c : p) {
@@ -93,7 +72,10 @@ static std::string escape_make(const std::string& p) {
 }
 
 int run_linker(const LinkOptions& o, std::ostream& err) {
-    try {
+    static const ToolInfo tool{"tarvelo-imagelink", "", {}};
+    return run_reporting_errors(tool, [&] {
+        if (!o.depfile.empty() && o.output.empty() && o.map.empty())
+            throw ToolError("tarvelo-imagelink", "--depfile needs a target: -o or --map");
         Program program;
         ParseOptions po;
         po.include_dirs = o.include_dirs;
@@ -106,29 +88,24 @@ int run_linker(const LinkOptions& o, std::ostream& err) {
         }
         if (o.weak_externals) program.weak_externals = true;
         const LinkedImage image = link_program(program, o.verify);
-        // Everything is built before anything is written.
-        std::vector<std::pair<std::string, std::string>> files;
-        if (!o.output.empty()) files.emplace_back(o.output, write_assembler(image, o.input));
-        if (!o.map.empty()) files.emplace_back(o.map, write_map(image));
+        // Everything is built before anything is written, and the files are
+        // replaced together: never outputs of two different links.
+        OutputFiles files;
+        if (!o.output.empty()) files.add(o.output, write_assembler(image, o.input));
+        if (!o.map.empty()) files.add(o.map, write_map(image));
         if (!o.listing.empty()) {
             const auto bytes = image.materialize(kVerifyBase);
             const auto externals = image.placeholder_addresses();
-            files.emplace_back(o.listing, disassemble(view_of(image, bytes, kVerifyBase), symbols_of(image, kVerifyBase, externals)));
+            files.add(o.listing, disassemble(view_of(image, bytes, kVerifyBase), symbols_of(image, kVerifyBase, externals)));
         }
         if (!o.depfile.empty()) {
             std::string d = escape_make(o.output.empty() ? o.map : o.output) + ":";
             for (const std::string& f : program.source_files) d += " \\\n  " + escape_make(f);
-            files.emplace_back(o.depfile, d + "\n");
+            files.add(o.depfile, d + "\n");
         }
-        for (const auto& [path, content] : files) write_file_atomically(path, content);
+        files.commit();
         return 0;
-    } catch (const LinkError& e) {
-        err << e.what() << "\n";
-        return 1;
-    } catch (const std::exception& e) {
-        err << "tarvelo-imagelink: error: " << e.what() << "\n";
-        return 1;
-    }
+    }, err);
 }
 
 }  // namespace tarvelo::imagelink

@@ -40,8 +40,4 @@ struct LinkOptions {
 // reports errors on `err`. Outputs are written whole or not at all.
 int run_linker(const LinkOptions& options, std::ostream& err);
 
-// Writes `content` to `path` through a temporary file in the same
-// directory, so that a failure never leaves a partial file.
-void write_file_atomically(const std::string& path, const std::string& content);
-
 }  // namespace tarvelo::imagelink

@@ -38,6 +38,9 @@ FrameShape frame_shape(const Method& m) {
 namespace {
 
 constexpr int kEndOfItem = -2;
+constexpr int kLastPartOfItem = -3;  // the item's final part (its goto)
+// Every Java stack block starts with a 16-byte header (vm/core/threads/java_stack.h).
+constexpr std::uint32_t kStackBlockHeaderBytes = 16;
 
 struct Arg {
     std::int64_t v = 0;
@@ -97,8 +100,8 @@ std::uint32_t part_length(std::uint8_t op, const Part& p, std::uint32_t addr) {
     const OpcodeInfo& info = opcode_info(op);
     if (info.length) return info.length;
     switch (op) {
-        case OPlookupswitch: return lookupswitch_length(addr, static_cast<std::uint32_t>(p.args[1].list.size()));
-        case OPtableswitch: return tableswitch_length(addr, p.args[1].labels.size());
+        case OPlookupswitch: return static_cast<std::uint32_t>(lookupswitch_length(addr, p.args[1].list.size()));
+        case OPtableswitch: return static_cast<std::uint32_t>(tableswitch_length(addr, p.args[1].labels.size()));
         case OPnative_code: return kNativeCodeFixedLength + static_cast<std::uint32_t>(p.args[1].list.size());
         case OPinvoke_sni: return kSniFixedLength + static_cast<std::uint32_t>(p.args[5].list.size());
         default: return 1;
@@ -235,7 +238,10 @@ private:
 
     int label(const Operand& o) {
         cur_ = o.where;
-        if (o.kind != Operand::Kind::Word) error("expected a label, found '" + describe(o) + "'");
+        // A word that reads as a number (inf, nan) is a label where a label is expected.
+        const bool named = o.kind == Operand::Kind::Floating && !o.text.empty() &&
+                           ((o.text[0] >= 'a' && o.text[0] <= 'z') || (o.text[0] >= 'A' && o.text[0] <= 'Z'));
+        if (o.kind != Operand::Kind::Word && !named) error("expected a label, found '" + describe(o) + "'");
         return label_id(o.text, o.where);
     }
     int label_id(const std::string& name, const SourceLocation& where) {
@@ -260,7 +266,7 @@ private:
         if ((o.kind == Operand::Kind::Keyed && o.keyword == "method") || o.kind == Operand::Kind::Word) {
             if (o.text == "$main") {
                 Method* mm = ctx_.main_method();
-                if (!mm) error("the image names no main method (.main)");
+                if (!mm) fail(ctx_.program.whole_image(), "the image names no main method (.main)");
                 return mm;
             }
             return ctx_.method_ref(o.text, m_.owner, o.where);
@@ -637,6 +643,9 @@ private:
             }
             case CondKind::Imm: {
                 if (wide || back) return std::nullopt;
+                // x < k is x <= k-1, and x > k is x >= k+1, when k+-1 is a byte.
+                if (c.rel == Rel::Lt && c.imm > -128) { c.rel = Rel::Le; --c.imm; }
+                else if (c.rel == Rel::Gt && c.imm < 127) { c.rel = Rel::Ge; ++c.imm; }
                 std::uint8_t op;
                 switch (c.rel) {
                     case Rel::Eq: op = OPifeq_imm; break;
@@ -708,6 +717,17 @@ private:
                 for (bool wide : {false, true}) {
                     auto jump = branch_part(Cond{CondKind::Always}, back, wide, target);
                     if (skip && jump) it.forms.push_back(Form{{*skip, *jump}});
+                }
+            } else if (c.kind == CondKind::Imm && (c.rel == Rel::Ge || c.rel == Rel::Le)) {
+                // x >= -128 and x <= 127 have no negation with a byte constant:
+                // x == k jumps to the goto, the strict opposite (x <= k or
+                // x >= k once equality is out) skips it.
+                auto eq = branch_part(Cond{CondKind::Imm, Rel::Eq, c.imm, c.x}, false, false, kLastPartOfItem);
+                auto skip = branch_part(Cond{CondKind::Imm, c.rel == Rel::Ge ? Rel::Le : Rel::Ge, c.imm, c.x}, false, false,
+                                        kEndOfItem);
+                for (bool wide : {false, true}) {
+                    auto jump = branch_part(Cond{CondKind::Always}, back, wide, target);
+                    if (eq && skip && jump) it.forms.push_back(Form{{*eq, *skip, *jump}});
                 }
             }
         }
@@ -1242,7 +1262,7 @@ private:
 
     std::uint32_t target_addr(int label, const Item& it, std::uint32_t item_end) const {
         if (label == kEndOfItem) return item_end;
-        (void)it;
+        if (label == kLastPartOfItem) return item_end - opcode_info(it.forms[it.chosen].parts.back().op).length;
         return label_addr_[static_cast<std::size_t>(label)];
     }
 
@@ -1352,6 +1372,15 @@ private:
         image::MethodHeader h = header_fields();
         h.handler_count = static_cast<std::uint8_t>(m_.handlers.size());
         h.compact = start_ == image::kCompactCodeOffset;
+        // A frame lives in one block of the Java stack: a larger one could
+        // only ever fail at run time with StackOverflowError.
+        const std::uint32_t frame = 4u * (h.ref_base + h.refs_above) + 4u * (h.frame_words + h.prim_below);
+        const std::uint32_t block = ctx_.program.config_value("_java_vmthread_java_stack_block_size");
+        const std::uint32_t room = block > kStackBlockHeaderBytes ? block - kStackBlockHeaderBytes : 0;
+        if (frame > room)
+            error("the frame of '" + m_.display_name() + "' takes " + std::to_string(frame) +
+                  " bytes, more than a Java stack block holds (" + std::to_string(room) + " bytes of a " +
+                  std::to_string(block) + "-byte block; raise _java_vmthread_java_stack_block_size)");
         m_.header = h;
     }
 

@@ -1,6 +1,16 @@
 #include "tools/imagelink/model.h"
 
+#include "vm/core/image/image_format.h"
+
 namespace tarvelo::imagelink {
+
+std::uint32_t Program::config_value(const std::string& name) const {
+    auto it = config.find(name);
+    if (it != config.end()) return it->second;
+    for (const auto& d : image::kLinkConfigDefaults)
+        if (name == d.name) return d.value;
+    return 0;
+}
 
 std::string Method::descriptor() const {
     std::string d = "(";

@@ -204,6 +204,7 @@ struct Type {
 };
 
 // Constant values of immutable objects.
+struct FieldInit;
 struct Value {
     enum class Kind : std::uint8_t { Integer, Floating, Char, String, Null, Immutable, TypeRef, List, Object };
     Kind kind = Kind::Null;
@@ -213,8 +214,15 @@ struct Value {
     std::string text;                 // Immutable name, TypeRef name
     std::u16string chars;             // String
     std::vector<Value> items;         // List
-    std::vector<std::pair<std::string, Value>> fields;  // Object
+    std::vector<FieldInit> fields;    // Object
     SourceLocation where;
+};
+
+// One field of an object value: a named struct rather than a pair, since a
+// pair of the still incomplete Value is not allowed as a vector element.
+struct FieldInit {
+    std::string name;
+    Value value;
 };
 
 struct Immutable {
@@ -255,6 +263,13 @@ struct Program {
     std::vector<std::string> source_files;  // every file read, for dependency lists
 
     Type* find_type(const std::string& name) const;
+    // Where errors about the image as a whole are reported: the file the
+    // user gave (the first one read), without a line.
+    SourceLocation whole_image() const {
+        return SourceLocation{source_files.empty() ? std::string() : source_files.front(), 0};
+    }
+    // A link-time configuration value: the override, else its default.
+    std::uint32_t config_value(const std::string& name) const;
 };
 
 }  // namespace tarvelo::imagelink

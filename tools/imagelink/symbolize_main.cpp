@@ -1,20 +1,30 @@
 // tarvelo-symbolize: names the "@...@" addresses of an uncaught-exception
 // trace, read from a file or the standard input.
-#include <cstdlib>
-#include <fstream>
 #include <iostream>
 #include <sstream>
 
 #include "tools/imagelink/asm_writer.h"
 #include "tools/imagelink/elf_file.h"
 #include "tools/imagelink/symbolizer.h"
+#include "tools/imagelink/tool_support.h"
 
 using namespace tarvelo::imagelink;
 
-static int usage() {
-    std::cerr << "usage: tarvelo-symbolize --map IMAGE.map (--elf FIRMWARE | --base ADDRESS) [TRACE]\n";
-    return 2;
-}
+namespace {
+
+const ToolInfo kTool = {
+    "tarvelo-symbolize",
+    "usage: tarvelo-symbolize --map IMAGE.map (--elf FIRMWARE | --base ADDRESS) [TRACE]",
+    {
+        {"--map FILE", "the image's map, written by tarvelo-imagelink --map"},
+        {"--elf FIRMWARE", "take the image's address from the firmware executable"},
+        {"--base ADDRESS", "the image's address (0x hexadecimal or decimal), instead of --elf"},
+        {"TRACE", "the trace to name (default: the standard input)"},
+        {"--help", "show this help and exit"},
+    },
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
     std::string map_path, elf_path, trace;
@@ -22,35 +32,55 @@ int main(int argc, char** argv) {
     bool have_base = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        auto value = [&]() -> std::string { if (i + 1 >= argc) std::exit(usage()); return argv[++i]; };
-        if (a == "--map") map_path = value();
-        else if (a == "--elf") elf_path = value();
-        else if (a == "--base") { base = static_cast<std::uint32_t>(std::strtoul(value().c_str(), nullptr, 0)); have_base = true; }
-        else if (!a.empty() && a[0] == '-') return usage();
-        else trace = a;
+        if (a == "--help" || a == "-h") return show_help(kTool);
+        const bool takes_value = a == "--map" || a == "--elf" || a == "--base";
+        if (takes_value && i + 1 >= argc) return bad_usage(kTool, "option " + a + " needs a value");
+        if (a == "--map") {
+            map_path = argv[++i];
+        } else if (a == "--elf") {
+            elf_path = argv[++i];
+        } else if (a == "--base") {
+            const std::string v = argv[++i];
+            std::string why;
+            if (!parse_u32(v, base, &why)) return bad_usage(kTool, "--base " + v + ": '" + v + "' is " + why);
+            have_base = true;
+        } else if (!a.empty() && a[0] == '-') {
+            return bad_usage(kTool, "unknown option '" + a + "'");
+        } else if (trace.empty()) {
+            trace = a;
+        } else {
+            return bad_usage(kTool, "a second trace '" + a + "'");
+        }
     }
-    if (map_path.empty() || (elf_path.empty() && !have_base)) return usage();
-    std::string why;
-    if (!elf_path.empty()) {
-        ElfFile elf;
-        if (!elf.load(elf_path, &why)) { std::cerr << why << "\n"; return 1; }
-        auto v = elf.symbol("_java_vornsection_header_start");
-        if (!v) { std::cerr << elf_path << ": no application image\n"; return 1; }
-        base = static_cast<std::uint32_t>(*v);
-    }
-    std::ifstream in(map_path);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    LinkedImage map;
-    if (!in || !read_map(ss.str(), map, &why)) { std::cerr << map_path << ": " << why << "\n"; return 1; }
-    Symbolizer s(map, base);
-    std::ifstream file;
-    if (!trace.empty()) {
-        file.open(trace);
-        if (!file) { std::cerr << "cannot read " << trace << "\n"; return 1; }
-    }
-    std::istream& src = trace.empty() ? std::cin : file;
-    std::string line;
-    while (std::getline(src, line)) std::cout << s.line(line) << "\n";
-    return 0;
+    if (map_path.empty()) return bad_usage(kTool, "no map: give --map IMAGE.map");
+    if (elf_path.empty() == !have_base) return bad_usage(kTool, "give exactly one of --elf and --base");
+    return run_reporting_errors(kTool, [&] {
+        if (!elf_path.empty()) {
+            ElfFile elf;
+            std::string why;
+            if (!elf.load(elf_path, &why)) throw ToolError(elf_path, why);
+            const auto v = elf.symbol("_java_vornsection_header_start");
+            if (!v || *v > 0xFFFFFFFFu) throw ToolError(elf_path, "holds no application image");
+            base = static_cast<std::uint32_t>(*v);
+        }
+        LinkedImage map;
+        std::string why;
+        if (!read_map(read_input_file(map_path), map, &why)) throw ToolError(map_path, why);
+        const Symbolizer s(map, base);
+        std::istringstream file;
+        if (!trace.empty()) file.str(read_input_file(trace, true));
+        std::istream& src = trace.empty() ? std::cin : file;
+        std::string line, out;
+        while (std::getline(src, line)) {
+            out += s.line(line);
+            out += '\n';
+            if (out.size() >= 65536) {
+                write_stdout(out);
+                out.clear();
+            }
+        }
+        if (src.bad()) throw ToolError(trace.empty() ? "<standard input>" : trace, "cannot read");
+        write_stdout(out);
+        return 0;
+    }, std::cerr);
 }

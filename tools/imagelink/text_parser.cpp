@@ -1,6 +1,9 @@
 #include "tools/imagelink/text_parser.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -81,7 +84,10 @@ bool parse_floating(const std::string& text, double& value, bool* single) {
     for (char c : s)
         if (!((c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '-' || c == '+')) return false;
     char* end = nullptr;
-    value = std::strtod(s.c_str(), &end);
+    // A float literal is rounded once, straight to float: going through a
+    // double first rounds twice and can miss the nearest float.
+    if (is_single) value = static_cast<double>(std::strtof(s.c_str(), &end));
+    else value = std::strtod(s.c_str(), &end);
     if (end != s.c_str() + s.size()) return false;
     if (single) *single = is_single;
     return true;
@@ -100,9 +106,14 @@ bool parse_register_name(const std::string& w, RegisterAlias& a) {
 
 namespace {
 
+// Deeper includes are refused.
+constexpr std::size_t kMaxIncludeDepth = 64;
+
 class Parser {
 public:
-    Parser(Program& program, const ParseOptions& options, std::set<std::string>& open_files)
+    // `open_files` is the chain of files being read, outermost first, by
+    // canonical path.
+    Parser(Program& program, const ParseOptions& options, std::vector<std::string>& open_files)
         : program_(program), options_(options), open_files_(open_files) {}
 
     void run(const std::string& text, const std::string& file) {
@@ -118,7 +129,7 @@ public:
 private:
     Program& program_;
     const ParseOptions& options_;
-    std::set<std::string>& open_files_;
+    std::vector<std::string>& open_files_;
     std::string file_;
     std::vector<Token> toks_;
     std::size_t pos_ = 0;
@@ -263,6 +274,7 @@ private:
         }
         if (d == ".class" || d == ".interface") return type_decl(at, d == ".interface");
         if (d == ".array") return array_decl(at);
+        if (d == ".extend") return extend_decl(at);
         fail(at, "unknown directive '" + d + "'");
     }
 
@@ -296,13 +308,21 @@ private:
         expect_eol();
         const std::string path = resolve_include(name, at);
         const std::string key = fs::weakly_canonical(path).string();
-        if (open_files_.count(key)) fail(at, "'" + name + "' includes itself");
-        open_files_.insert(key);
-        std::string text = read_text(path, at);
+        if (std::find(open_files_.begin(), open_files_.end(), key) != open_files_.end())
+            fail(at, "'" + name + "' includes itself");
+        // Each level of inclusion reads in a nested parser: a deep chain
+        // would exhaust the stack.
+        if (open_files_.size() >= kMaxIncludeDepth) {
+            std::string chain;
+            for (const std::string& f : open_files_) chain += f + " -> ";
+            fail(at, "includes nest deeper than " + std::to_string(kMaxIncludeDepth) + " files: " + chain + path);
+        }
+        open_files_.push_back(key);
+        std::string text = read_source_file(path, at, "the included file");
         program_.source_files.push_back(path);
         Parser inner(program_, options_, open_files_);
         inner.run(text, path);
-        open_files_.erase(key);
+        open_files_.pop_back();
     }
 
     std::string resolve_include(const std::string& name, const SourceLocation& at) const {
@@ -316,13 +336,6 @@ private:
         fail(at, "cannot find the included file '" + name + "'");
     }
 
-    static std::string read_text(const std::string& path, const SourceLocation& at) {
-        std::ifstream in(path, std::ios::binary);
-        if (!in) fail(at, "cannot read '" + path + "'");
-        std::ostringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
 
     void resource(const SourceLocation& at) {
         Resource r;
@@ -335,9 +348,8 @@ private:
         const std::string file = utf16_to_utf8(string_literal("the file holding the resource"));
         expect_eol();
         const fs::path p = fs::path(file_).parent_path() / file;
-        std::ifstream in(p, std::ios::binary);
-        if (!in) fail(at, "cannot read the resource file '" + p.string() + "'");
-        r.data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        const std::string bytes = read_source_file(p.string(), at, "the resource file");
+        r.data.assign(bytes.begin(), bytes.end());
         program_.source_files.push_back(p.string());
         program_.resources.push_back(std::move(r));
     }
@@ -391,7 +403,7 @@ private:
                 if (object) {
                     const std::string f = word("a field name");
                     expect_punct('=');
-                    v.fields.emplace_back(f, value());
+                    v.fields.push_back(FieldInit{f, value()});
                 } else {
                     v.items.push_back(value());
                 }
@@ -409,7 +421,7 @@ private:
         if (w == "class") { v.kind = Value::Kind::TypeRef; v.text = word("a type"); return v; }
         if (w.size() > 1 && w[0] == '@') { v.kind = Value::Kind::Immutable; v.text = w.substr(1); return v; }
         if (parse_integer(w, v.integer)) { v.kind = Value::Kind::Integer; return v; }
-        if (parse_floating(w, v.floating, &v.single)) { v.kind = Value::Kind::Floating; return v; }
+        if (parse_floating(w, v.floating, &v.single)) { v.kind = Value::Kind::Floating; v.text = w; return v; }
         fail(v.where, "'" + w + "' is not a value");
     }
 
@@ -461,6 +473,22 @@ private:
         expect_eol();
         Type* type_ptr = t.get();
         program_.types.push_back(std::move(t));
+        members(*type_ptr, at);
+    }
+
+    // Adds fields and methods to a class or interface declared earlier (the
+    // class library's part of a type the runtime prelude declares).
+    void extend_decl(const SourceLocation& at) {
+        const std::string name = word("the type's name");
+        Type* t = program_.find_type(name);
+        if (t == nullptr || t->kind == Type::Kind::Array)
+            fail(at, "'.extend " + name + "': no class or interface of that name is declared before");
+        expect_eol();
+        members(*t, at);
+    }
+
+    void members(Type& type, const SourceLocation& at) {
+        Type* type_ptr = &type;
         for (;;) {
             skip_newlines();
             if (at_end()) fail(at, "'" + type_ptr->name + "' is not closed with .end");
@@ -652,8 +680,13 @@ private:
             return o;
         }
         if (t.kind == Token::Kind::Char) {
-            o.kind = Operand::Kind::Char;
             o.value = next().chars[0];
+            o.kind = Operand::Kind::Char;
+            if (peek().is_punct(':')) {  // a lookupswitch key written as a character
+                ++pos_;
+                o.kind = Operand::Kind::Case;
+                o.text = word("a label");
+            }
             return o;
         }
         std::string w = member_ref("an operand");
@@ -681,6 +714,7 @@ private:
         }
         if (parse_floating(w, o.fvalue, &o.single)) {
             o.kind = Operand::Kind::Floating;
+            o.text = w;  // "inf" and "nan" are also label names
             return o;
         }
         o.kind = Operand::Kind::Word;
@@ -693,22 +727,33 @@ private:
 
 }  // namespace
 
+std::string read_source_file(const std::string& path, const SourceLocation& at, const std::string& what_) {
+    // An error at the file itself need not name it twice.
+    const std::string what = at.file == path && at.line == 0 ? std::string("it") : what_ + " '" + path + "'";
+    std::error_code ec;
+    if (fs::is_directory(path, ec)) fail(at, what + " is a directory");
+    errno = 0;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) fail(at, "cannot read " + what + ": " + std::strerror(errno ? errno : ENOENT));
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    if (in.bad()) fail(at, "cannot read " + what + ": " + std::strerror(errno ? errno : EIO));
+    return ss.str();
+}
+
 void parse_text(Program& program, const std::string& text, const std::string& file, const ParseOptions& options) {
     program.source_files.push_back(file);
-    std::set<std::string> open;
+    std::vector<std::string> open;
     Parser p(program, options, open);
     p.run(text, file);
 }
 
 void parse_file(Program& program, const std::string& path, const ParseOptions& options) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) fail(SourceLocation{path, 0}, "cannot read the image source");
-    std::ostringstream ss;
-    ss << in.rdbuf();
+    const std::string text = read_source_file(path, SourceLocation{path, 0}, "the image source");
     program.source_files.push_back(path);
-    std::set<std::string> open{fs::weakly_canonical(path).string()};
+    std::vector<std::string> open{fs::weakly_canonical(path).string()};
     Parser p(program, options, open);
-    p.run(ss.str(), path);
+    p.run(text, path);
 }
 
 }  // namespace tarvelo::imagelink

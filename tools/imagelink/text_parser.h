@@ -20,6 +20,10 @@ void parse_file(Program& program, const std::string& path, const ParseOptions& o
 void parse_text(Program& program, const std::string& text, const std::string& file,
                 const ParseOptions& options = {});
 
+// The contents of a file the source names; an error at `at` saying why
+// when it is a directory or cannot be read (`what`: "the resource file").
+std::string read_source_file(const std::string& path, const SourceLocation& at, const std::string& what);
+
 // Numbers as written in image sources: decimal, 0x hex or 0b binary
 // integers (an L suffix marks a long), and floating constants (1.5, 2e3,
 // an f suffix for float; nan, inf, -inf).

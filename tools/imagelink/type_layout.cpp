@@ -13,8 +13,10 @@ namespace {
 
 void resolve_supers(LinkContext& ctx) {
     Type* object = ctx.object_type();
-    if (!object) fail(SourceLocation{}, "the image defines no java.lang.Object");
-    if (!ctx.class_type()) fail(SourceLocation{}, "the image defines no java.lang.Class");
+    const SourceLocation image = ctx.program.whole_image();
+    if (!object)
+        fail(image, "the image defines no java.lang.Object (an image starts with .include \"runtime.tvi\")");
+    if (!ctx.class_type()) fail(image, "the image defines no java.lang.Class");
     if (!object->is_class() || !object->super_name.empty())
         fail(object->where, "java.lang.Object is a class without a superclass");
     for (Type* t : ctx.all_types()) {

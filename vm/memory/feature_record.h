@@ -38,11 +38,37 @@ static_assert(offsetof(FeatureRuntimeState, liveObject) == 34);
 // Word offsets in a `FeatureRecord`.
 namespace feature_record {
 inline constexpr std::uint32_t kDescriptor = 0;     // the feature's descriptor (17 words)
+inline constexpr std::uint32_t kModuleData = 1;     // its module data object
+inline constexpr std::uint32_t kEntryPointClass = 2;
+inline constexpr std::uint32_t kClinitStart = 3;    // its class-initialiser table
+inline constexpr std::uint32_t kClinitEnd = 4;
 inline constexpr std::uint32_t kRuntimeState = 5;   // its FeatureRuntimeState
+inline constexpr std::uint32_t kStaticsFirst = 6;   // five [start, end) ranges
 inline constexpr std::uint32_t kRefStaticsStart = 14;
 inline constexpr std::uint32_t kRefStaticsEnd = 15;
+inline constexpr std::uint32_t kKernelStaticsCopies = 16;
 inline constexpr std::uint32_t kWords = 17;
 }  // namespace feature_record
+
+// Fields of a `yq.kf.Feature` object the virtual machine uses.
+namespace feature_object {
+inline constexpr std::uint32_t kHandle = 8;        // i64: the FeatureRecord, -1 unlinked
+inline constexpr std::uint32_t kStopCause = 16;    // 1 killed, 2 killed by RAM control
+inline constexpr std::uint32_t kTransition = 17;   // see FeatureTransition
+inline constexpr std::int32_t kRefFields[3] = {-4, -8, -12};  // cleared by a kill
+}  // namespace feature_object
+
+enum FeatureTransition : std::uint8_t {
+    kTransitionNone = 0,
+    kTransitionKilled = 1,
+    kTransitionMayReturn = 2,  // written by the kernel's bytecode only
+    kTransitionReturned = 3,
+    kTransitionLinked = 4,
+};
+
+// The module data object's reference field (below its header) holding the
+// feature's name as a byte array.
+inline constexpr std::int32_t kModuleDataNameOffset = -16;
 
 // Word of a feature descriptor holding the types base.
 inline constexpr std::uint32_t kDescriptorTypesBase = 3;

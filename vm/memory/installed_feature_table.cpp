@@ -2,6 +2,7 @@
 #include "vm/memory/installed_feature_table.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "vm/core/image/image_format.h"
 #include "vm/core/image/image_symbols.h"
@@ -11,12 +12,30 @@ namespace tarvelo {
 
 namespace ifs = installed_feature;
 
-word_t installedFeatureRecord(int index) {
+int installedFeatureSlots() {
     const auto words = static_cast<std::int64_t>((_java_features_dynamic_end - _java_features_dynamic_start) / 4);
     const std::int64_t configured = static_cast<std::int32_t>(link_value(_java_max_nb_dynamic_features));
-    const std::int64_t slots = std::min<std::int64_t>({words, configured, kMaxDynamicFeatures});
-    if (index < 0 || index >= slots) return 0;
-    word_t entry = image::read_u32(_java_features_dynamic_start + 4 * index);
+    return static_cast<int>(std::max<std::int64_t>(0, std::min<std::int64_t>({words, configured, kMaxDynamicFeatures})));
+}
+
+word_t installedFeatureEntry(int index) {
+    if (index < 0 || index >= installedFeatureSlots()) return 0;
+    return image::read_u32(_java_features_dynamic_start + 4 * index);
+}
+
+void setInstalledFeatureEntry(int index, word_t entry) {
+    if (index < 0 || index >= installedFeatureSlots()) return;
+    // The table lies in RAM; the symbol is declared read-only like every
+    // other image symbol.
+    std::memcpy(const_cast<char*>(_java_features_dynamic_start) + 4 * index, &entry, 4);
+}
+
+void clearInstalledFeatureTable() {
+    for (int i = 0; i < installedFeatureSlots(); ++i) setInstalledFeatureEntry(i, 0);
+}
+
+word_t installedFeatureRecord(int index) {
+    word_t entry = installedFeatureEntry(index);
     if (entry == 0) return 0;
     word_t sections = image::read_u32(to_ptr<const void>(entry + ifs::kSectionTableOffset));
     if (sections == 0 || image::record_word(to_ptr<const void>(sections), ifs::kRecordCountWord) == 0)

@@ -19,4 +19,12 @@ inline constexpr std::uint32_t kFirstRecordWord = 17;
 // empty slot or an index outside the table.
 word_t installedFeatureRecord(int index);
 
+// Number of slots of the table (the configured count, at most 16).
+int installedFeatureSlots();
+// Slot `index`: the `InstalledFeatureStruct` address or 0.
+word_t installedFeatureEntry(int index);
+void setInstalledFeatureEntry(int index, word_t entry);
+// Clears every slot.
+void clearInstalledFeatureTable();
+
 }  // namespace tarvelo

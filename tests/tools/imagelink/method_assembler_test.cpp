@@ -2,6 +2,8 @@
 // encodings of the register bytecode.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/tools/imagelink/link_helpers.h"
 #include "tools/imagelink/decoder.h"
 #include "vm/core/bytecode/opcodes.h"
@@ -190,6 +192,12 @@ TEST(MethodAssembler, BranchFormsFollowDistanceAndDirection) {
         {"icmple back nibble", "if_icmple x, y, back", 10, {OPif_icmple_back_4}},
         {"icmpeq back", "if_icmpeq x, y, back", 10, {OPif_icmpeq_back}},
         {"imm back", "ifeq x, 3, back", 10, {OPifne_imm, OPgoto8_back}},
+        {"imm lt is le", "iflt x, 3, far", 10, {OPifle_imm}},
+        {"imm gt is ge", "ifgt x, -5, far", 10, {OPifge_imm}},
+        {"imm lt far", "iflt x, -128, far", 300, {OPifge_imm, OPgoto16}},
+        {"imm ge lowest far", "ifge x, -128, far", 300, {OPifeq_imm, OPifle_imm, OPgoto16}},
+        {"imm ge lowest back", "ifge x, -128, back", 10, {OPifeq_imm, OPifle_imm, OPgoto8_back}},
+        {"imm le highest back far", "ifle x, 127, back", 300, {OPifeq_imm, OPifge_imm, OPgoto16_back}},
     };
     for (const Case& c : cases) {
         std::string nops;
@@ -214,7 +222,63 @@ TEST(MethodAssembler, BranchFormsFollowDistanceAndDirection) {
         for (const Instruction& i : ins)
             if (i.opcode != OPnop && i.opcode != OPreturn_0) got.push_back(i.opcode);
         EXPECT_EQ(got, c.ops) << c.name;
+        // Three parts: equality jumps to the goto, the strict test skips it.
+        if (got.size() == 3) {
+            std::vector<const Instruction*> parts;
+            for (const Instruction& i : ins)
+                if (i.opcode != OPnop && i.opcode != OPreturn_0) parts.push_back(&i);
+            EXPECT_EQ(parts[0]->targets[0], parts[2]->address) << c.name;
+            EXPECT_EQ(parts[1]->targets[0], parts[2]->next()) << c.name;
+        }
     }
+}
+
+// Literals and names the text form must read as a Java compiler would.
+TEST(MethodAssembler, LiteralsAndLabelNames) {
+    // Rounded once, straight to float: through a double it would give 1.0f.
+    auto l = link(R"(
+.class test.F
+    .method static float f()
+        const p5, 1.00000005960464477539062501f
+        return
+    .end
+    .method static int g(int k)
+        lookupswitch k, inf, 'a': nan, 'z': inf
+    nan:
+        const k, 1
+        return
+    inf:
+        goto nan
+    .end
+.end
+)");
+    const std::vector<std::uint8_t> code = l->code("test.F.f()F");
+    const std::vector<std::uint8_t> bits{0x01, 0x00, 0x80, 0x3f};
+    EXPECT_NE(std::search(code.begin(), code.end(), bits.begin(), bits.end()), code.end());
+    const MethodSpan& g = l->method("test.F.g(I)I");
+    Instruction ins;
+    std::string why;
+    ASSERT_TRUE(decode(l->view, g.code, g.code_end, ins, &why)) << why;
+    EXPECT_EQ(ins.keys, (std::vector<std::int32_t>{'a', 'z'}));
+}
+
+// A frame larger than a Java stack block could only fail at run time:
+// the linker refuses it and says by how much.
+TEST(MethodAssembler, FrameLargerThanAStackBlockIsRefused) {
+    const std::string body = R"(
+.class test.Big
+    .method static void f()
+        .temps 100
+        return
+    .end
+.end
+)";
+    EXPECT_EQ(link_error(body), "");  // 105 words fit the default block
+    const std::string e = link_error(".config _java_vmthread_java_stack_block_size 256\n" + body);
+    EXPECT_NE(e.find("test.tvi:11: error: the frame of 'test.Big.f()V' takes 420 bytes, more than a Java stack block "
+                     "holds (240 bytes of a 256-byte block"),
+              std::string::npos)
+        << e;
 }
 
 // Constant loads pick the register-first or register-last variant so that

@@ -65,6 +65,10 @@ TEST(TextParser, MalformedSourcesNameTheirLine) {
          "/hello.txt\"\n",
          "declared twice"},
         {"<<<.include \"no-such-file.tvi\"\n", "cannot find the included file"},
+        {"<<<.extend test.Nothing\n.end\n", "no class or interface of that name is declared before"},
+        {"<<<.extend int[]\n.end\n", "no class or interface"},
+        {".class test.X\n    .method static void f()\n        return\n    .end\n.end\n.extend test.X\n<<<    .method static void f()\n        return\n    .end\n.end\n",
+         "declared twice"},
     };
     for (const Case& c : cases) {
         const auto [text, line] = marked(c.body);

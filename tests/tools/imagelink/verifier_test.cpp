@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/tools/imagelink/link_helpers.h"
+#include "tools/imagelink/decoder.h"
 #include "tools/imagelink/disassembler.h"
 #include "tools/imagelink/verifier.h"
 #include "vm/core/bytecode/opcodes.h"
@@ -199,6 +200,55 @@ TEST_F(Verifier, InconsistentMethodSpansAreReadWithinTheImage) {
         EXPECT_FALSE(verify_method(v, v.methods().front()).empty()) << c.what;
         (void)disassemble_method(v, v.methods().front(), SymbolTable{});
         own[m.method + 4 - m.record] = saved;
+    }
+}
+
+// A firmware's method index may place a record at the very end of the
+// image with a full-header byte: the header's six bytes are not read before
+// the span is known to hold them. The buffer ends with the image, so a read
+// past it is a heap overflow the sanitizer build reports.
+TEST_F(Verifier, FullHeaderByteAtTheImagesEndIsNotDecoded) {
+    const MethodSpan& m = linked_->method("test.B.leaf(I)I");
+    std::vector<std::uint8_t> own(linked_->bytes.begin() + (m.record - kVerifyBase),
+                                  linked_->bytes.begin() + (m.method + image::kCompactCodeOffset - kVerifyBase));
+    own.back() = 0x00;  // header byte: the full form, no handlers
+    const MethodSpan span{m.record, m.method, m.method + image::kCompactCodeOffset, m.method + image::kCompactCodeOffset, "x"};
+    const ImageView v(own.data(), m.record, static_cast<std::uint32_t>(own.size()), view_.regions(), {span});
+    std::string why;
+    EXPECT_FALSE(method_span_readable(v, v.methods().front(), &why));
+    EXPECT_FALSE(verify_method(v, v.methods().front()).empty());
+    EXPECT_NE(disassemble_method(v, v.methods().front(), SymbolTable{}).find("header"), std::string::npos);
+}
+
+// Switch tables whose entry count is corrupt: lengths are computed in 64
+// bits and every table is bounded by the code it lies in, so a count that
+// doubles past 32 bits is refused at once instead of decoding 2^31 targets.
+TEST_F(Verifier, SwitchTablesAreBoundedByTheCode) {
+    struct Case { const char* what; std::uint8_t op; std::int32_t lo, hi; std::uint16_t count; };
+    const Case cases[] = {
+        {"tableswitch of 2^32 entries", OPtableswitch, INT32_MIN, INT32_MAX, 0},
+        {"tableswitch of 2^31 entries", OPtableswitch, 0, INT32_MAX, 0},
+        {"tableswitch past the code", OPtableswitch, 0, 100, 0},
+        {"lookupswitch past the code", OPlookupswitch, 0, 0, 0xFFFF},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::uint8_t> code(64, 0);
+        const std::uint32_t base = 0x1000;
+        code[0] = c.op;
+        code[1] = 5;
+        const std::uint32_t p = switch_table_address(base) - base;
+        if (c.op == OPtableswitch) {
+            image::write_u32(&code[p], static_cast<std::uint32_t>(c.lo));
+            image::write_u32(&code[p + 4], static_cast<std::uint32_t>(c.hi));
+        } else {
+            code[p] = static_cast<std::uint8_t>(c.count);
+            code[p + 1] = static_cast<std::uint8_t>(c.count >> 8);
+        }
+        const ImageView v(code.data(), base, static_cast<std::uint32_t>(code.size()), ImageRegions{}, {});
+        Instruction ins;
+        std::string why;
+        EXPECT_FALSE(decode(v, base, base + 64, ins, &why)) << c.what;
+        EXPECT_LE(ins.targets.size(), 64u) << c.what;
     }
 }
 

@@ -172,11 +172,12 @@ constexpr std::uint32_t switch_table_address(std::uint32_t opcode_address) {
 // high, P+8 u16 default, P+10 offsets; targets relative to P+10.
 inline constexpr std::uint32_t kLookupBaseOffset = 4;
 inline constexpr std::uint32_t kTableBaseOffset = 10;
-constexpr std::uint32_t lookupswitch_length(std::uint32_t a, std::uint32_t count) {
-    return switch_table_address(a) + 4 + 6 * count - a;
+// In 64 bits: a corrupt entry count must not wrap to a short length.
+constexpr std::uint64_t lookupswitch_length(std::uint32_t a, std::uint64_t count) {
+    return std::uint64_t{switch_table_address(a)} + 4 + 6 * count - a;
 }
-constexpr std::uint32_t tableswitch_length(std::uint32_t a, std::uint64_t entries) {
-    return static_cast<std::uint32_t>(switch_table_address(a) + 10 + 2 * entries - a);
+constexpr std::uint64_t tableswitch_length(std::uint32_t a, std::uint64_t entries) {
+    return std::uint64_t{switch_table_address(a)} + 10 + 2 * entries - a;
 }
 
 // --- OPinvoke_sni ---------------------------------------------------------------

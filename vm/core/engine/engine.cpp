@@ -17,6 +17,7 @@
 #include "vm/core/threads/thread_table.h"
 #include "vm/core/image/type_record.h"
 #include "vm/core/threads/vm_thread.h"
+#include "vm/memory/feature_record.h"
 #include "vm/memory/object_header.h"
 
 namespace tarvelo {
@@ -132,7 +133,7 @@ void TulvarVMEngine::releaseThread(VMThread* t) {
 }
 
 word_t TulvarVMEngine::currentThreadObject(VMThread* t) {
-    return t->ownerFeature != 0 ? t->featureThreadObject : t->javaThread;
+    return FeatureIsolation::contextOwnerOf(t, t->ownerFeature);
 }
 
 void TulvarVMEngine::clearFrame(VMThread* t) {
@@ -196,6 +197,16 @@ bool TulvarVMEngine::invokeMethod(VMThread* t, word_t method, word_t* refArgs, s
             throw_dead_feature(t);
             throwPendingException(t);
             return false;
+        }
+        // Kernel code calling into an application hands it only its own
+        // objects and the kernel's.
+        if (t->ownerFeature == 0 && context != 0 && hadFrame) {
+            for (std::uint32_t i = 0; i < h.ref_args; ++i) {
+                if (const std::int32_t code = FeatureIsolation::checkArgumentOwner(context, refs[i]); code != 0) {
+                    FeatureIsolation::raiseKernelAccessError(t, kIsolationParameter, code);
+                    return false;
+                }
+            }
         }
     }
 
@@ -350,12 +361,19 @@ std::uint32_t TulvarVMEngine::countFrames(VMThread* t) {
 // --- Class initialisation ----------------------------------------------------------------
 
 void TulvarVMEngine::execClinit(VMThread* t, std::int32_t index) {
-    const std::int32_t count = image::clinit_count();
+    // An installed application's initialisers run in its context, from the
+    // table of its record.
+    word_t table = to_word(_java_clinits_start);
+    std::int32_t count = image::clinit_count();
+    if (t->ownerFeature != 0 && feature_is_started(t->ownerFeature)) {
+        table = featureRecordWord(t->ownerFeature, feature_record::kClinitStart);
+        count = static_cast<std::int32_t>((featureRecordWord(t->ownerFeature, feature_record::kClinitEnd) - table) / 4);
+    }
     if (index < 0 || index >= count) {
         if (t->pendingException == 0) ExecutionContext::checkIndexRange(t);
         return;
     }
-    word_t method = image::read_u32(_java_clinits_start + 4 * index);
+    word_t method = image::read_u32(to_ptr<const char>(table) + 4 * index);
     ExecutionContext::invokeSimple(t, method);
 }
 

@@ -119,7 +119,10 @@ struct TulvarVMEngine {
     // `chars`, at most `capacity` of them: "@M:0x<method>:0x<pc>@" ("@A:"
     // for a method without a class); the number of chars written. Names are
     // resolved off the device.
-    static std::int32_t stackLineText(word_t method, word_t pc, std::uint16_t* chars, std::int32_t capacity);
+    // `classWordReadable` false: the method address came from Java code and
+    // does not lie in the image; its class word is not read ("@A:").
+    static std::int32_t stackLineText(word_t method, word_t pc, std::uint16_t* chars, std::int32_t capacity,
+                                      bool classWordReadable = true);
     // A native call whose function address is 0 (an image linked with weak
     // externals against a firmware that lacks the native): makes an
     // InternalLimitsError pending whose message names `method` as traces do.

@@ -52,7 +52,10 @@ public:
 
     bool visitFrame(const FrameView& f) override {
         const word_t context = first_ ? t_->ownerFeature : f.frame->savedContext;
-        if (context == 0 || feature_is_started(context)) {
+        // The innermost frame of a stopped application has no handler even
+        // after the thread left its context to raise the exception.
+        const bool deadFrame = first_ && !feature_is_started(f.frame->featureContext);
+        if (!deadFrame && (context == 0 || feature_is_started(context))) {
             const word_t method = f.frame->method;
             const MethodHeader h = method_header(method);
             for (std::uint32_t i = 0; i < h.handler_count; ++i) {
@@ -284,10 +287,11 @@ struct CharWriter {
 
 }  // namespace
 
-std::int32_t TulvarVMEngine::stackLineText(word_t method, word_t pc, std::uint16_t* chars, std::int32_t capacity) {
+std::int32_t TulvarVMEngine::stackLineText(word_t method, word_t pc, std::uint16_t* chars, std::int32_t capacity,
+                                           bool classWordReadable) {
     if (chars == nullptr || capacity < 0) return 0;
     CharWriter w{chars, capacity};
-    const word_t klass = method != 0 ? image::read_u32(to_ptr<const void>(method)) : 0;
+    const word_t klass = method != 0 && classWordReadable ? image::read_u32(to_ptr<const void>(method)) : 0;
     w.put(klass != 0 ? "@M:" : "@A:");
     w.putHex(method);
     w.put(':');

@@ -10,6 +10,7 @@
 #include "vm/core/threads/thread_table.h"
 #include "vm/core/threads/vm_thread.h"
 #include "vm/memory/feature_record.h"
+#include "vm/memory/feature_runtime.h"
 #include "vm/memory/heap_set.h"
 #include "vm/memory/memory_environment.h"
 #include "vm/memory/object_model.h"
@@ -24,18 +25,6 @@ constexpr std::int32_t kLineWidth = 80;
 constexpr std::int32_t kOwnerColumns = 16;
 constexpr std::int32_t kMaxFeatureNameChars = 128;
 
-// The name of an application: its module data object's fourth reference
-// field below the header is a byte array. false when any link is missing.
-bool feature_name(word_t record, const std::uint8_t** bytes, std::int32_t* length) {
-    const word_t data = featureRecordWord(record, 1);
-    if (data == 0) return false;
-    const word_t name = wordAt(data - 16);
-    if (name == 0) return false;
-    *bytes = to_ptr<const std::uint8_t>(name + memory::kArrayDataOffset);
-    *length = arrayLength(name);
-    return *length >= 0;
-}
-
 // The owner column: the application's name in 16 columns, or "KERNEL".
 void print_owner(word_t owner) {
     std::int32_t printed = 0;
@@ -44,7 +33,7 @@ void print_owner(word_t owner) {
     if (owner == 0) {
         out::print("KERNEL");
         printed = 6;
-    } else if (feature_name(owner, &bytes, &length)) {
+    } else if (featureName(owner, &bytes, &length)) {
         for (; printed < length && printed < kOwnerColumns; ++printed) out::sendCharacter(bytes[printed]);
     } else {
         VMDumper::printHex(owner);
@@ -176,28 +165,71 @@ void VMDumper::dumpNativeResources() {
     out::println();
 }
 
+namespace {
+
+// "Feature \"name\" [address]:" of an installed application.
+void print_feature_line(word_t record) {
+    out::print("Feature \"");
+    const std::uint8_t* bytes = nullptr;
+    std::int32_t length = 0;
+    if (featureName(record, &bytes, &length)) {
+        for (std::int32_t c = 0; c < length && c < kMaxFeatureNameChars; ++c) out::sendCharacter(bytes[c]);
+    }
+    out::print("\" [");
+    VMDumper::printHex(record);
+    out::print("]:\n");
+}
+
+// Every object of the main and immortal heaps owned by the application, one
+// per line.
+void list_owned_objects(word_t record) {
+    HeapSet* heap = heapSet();
+    if (heap == nullptr) return;
+    auto visit = [record](word_t h) {
+        if (memory::owner_feature(ownerWord(h)) != record) return;
+        out::print("    - ");
+        ThreadDumper::printObject(h);
+        out::println();
+    };
+    const CompactingHeap& main = heap->mainHeap;
+    for (word_t h = main.firstHeader(); h < main.end; h = CompactingHeap::nextHeader(h))
+        if (memory::header_is_object(wordAt(h))) visit(h);
+    const ImmortalHeap& immortal = heap->immortalHeap;
+    if (immortal.firstHeader != 0)
+        for (word_t h = immortal.firstHeader; h < immortal.top; h = CompactingHeap::nextHeader(h)) visit(h);
+}
+
+}  // namespace
+
+void VMDumper::dumpStaleReferences() {
+    printTitle("Kernel Stale References", '=');
+    for (int i = 0; i < kMaxDynamicFeatures; ++i) {
+        const word_t record = memoryEnvironment().featureRecord(i);
+        if (record == 0) continue;
+        print_feature_line(record);
+        list_owned_objects(record);
+    }
+    printRepeated('=', kLineWidth);
+    out::println();
+    out::println();
+}
+
 void VMDumper::dumpStoppedFeatures() {
     for (int i = 0; i < kMaxDynamicFeatures; ++i) {
         const word_t record = memoryEnvironment().featureRecord(i);
         if (record == 0) continue;
         const FeatureRuntimeState* state = featureRuntimeState(record);
         if (state == nullptr || state->state != static_cast<std::uint8_t>(FeatureState::kStopped)) continue;
-        out::print("Feature \"");
-        const std::uint8_t* bytes = nullptr;
-        std::int32_t length = 0;
-        if (feature_name(record, &bytes, &length)) {
-            for (std::int32_t c = 0; c < length && c < kMaxFeatureNameChars; ++c) out::sendCharacter(bytes[c]);
-        }
-        out::print("\" [");
-        printHex(record);
-        out::print("]:\n");
+        print_feature_line(record);
+        list_owned_objects(record);
     }
 }
 
 void GreenThreadVMFacade::dump() {
     VMDumper::dumpVM(/*scheduleContexts=*/true);
-    // The stale-references block of the isolation checks follows here once
-    // they keep one; the applications left stopped close the dump.
+    if (ostrevan() == nullptr) return;
+    VMDumper::dumpStaleReferences();
+    // The applications left stopped close the dump.
     VMDumper::dumpStoppedFeatures();
 }
 

@@ -33,6 +33,10 @@ struct VMDumper {
     // The blocks of the dump, each on its own.
     static void dumpMemoryManager();
     static void dumpNativeResources();
+    // "Kernel Stale References": every installed application and the
+    // objects it owns.
+    static void dumpStaleReferences();
+    // Each application left STOPPED with the objects it still owns.
     static void dumpStoppedFeatures();
 };
 

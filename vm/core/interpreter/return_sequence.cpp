@@ -45,16 +45,17 @@ bool LLOSTV_return_method(VMThread* t, word_t* lowest) {
         return false;
     }
     t->ownerFeature = context;
+    std::int32_t refused = 0;
     if (context != 0 && h.returns_ref) {
         // A reference handed back into an application's frame must be one
-        // that application may see.
-        if (std::int32_t code = FeatureIsolation::checkFieldStoreOwner(t, lowest[-1]); code != 0) {
-            FeatureIsolation::raiseKernelAccessError(t, kIsolationReturn, code);
-            return true;
-        }
+        // that application may see; a refused one does not stay in the
+        // result slot either.
+        refused = FeatureIsolation::checkFieldStoreOwner(t, lowest[-1]);
+        if (refused != 0) lowest[-1] = 0;
     }
 
     for (word_t* top = callerRef + ch.refs_above; lowest < top; ++lowest) *lowest = 0;
+    if (refused != 0) FeatureIsolation::raiseKernelAccessError(t, kIsolationReturn, refused);
     return true;
 }
 

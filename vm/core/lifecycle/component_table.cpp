@@ -1,5 +1,6 @@
 // The operations of every component class, indexed by class id: a component's
 // virtual call is an index into these tables.
+#include "vm/core/engine/feature_manager.h"
 #include "vm/core/engine/native_resources.h"
 #include "vm/core/lifecycle/feature_rules_check.h"
 #include "vm/core/image/image_directory.h"
@@ -9,6 +10,7 @@
 #include "vm/core/threads/thread_pool.h"
 #include "vm/core/lifecycle/vm_component.h"
 #include "vm/memory/support_allocator.h"
+#include "vm/natives/interned_strings.h"
 #include "vm/natives/watchdog_support.h"
 
 namespace tarvelo {
@@ -17,13 +19,15 @@ namespace {
 
 const ComponentOps kBase{};
 
+void startInternedStringIterator(VMComponent*) { reset_interned_string_iterator(); }
+
 using M = MemoryComponentOps;
 
 const ComponentOps kOps[kComponentIdCount] = {
     /*  0 */ {},
     /*  1 main heap */ {M::initializeMainHeap, M::startMainHeap, nullptr},
     /*  2 immortal heap */ {M::initializeImmortalHeap, M::startImmortalHeap, nullptr},
-    /*  3 KernelFeatureComponent */ {},
+    /*  3 KernelFeatureComponent */ {KernelFeatureComponent::initialize, KernelFeatureComponent::start, nullptr},
     /*  4 */ {},
     /*  5 reference tracker */ {nullptr, M::startReferenceTracker, nullptr},
     /*  6 KernelMonitorManager */ {KernelMonitorManager::initialize, KernelMonitorManager::start, nullptr},
@@ -39,7 +43,7 @@ const ComponentOps kOps[kComponentIdCount] = {
     /* 15 KernelThreadScheduler */ {KernelThreadScheduler::initialize, nullptr, KernelThreadScheduler::stop},
     /* 16 NativeResourceCleaner */ {nullptr, nullptr, NativeResourceCleaner::stop},
     /* 17 FeatureRulesCheck */ {FeatureRulesCheck::initialize, nullptr, nullptr},
-    /* 18 InternedStringIterator */ {},
+    /* 18 InternedStringIterator */ {nullptr, startInternedStringIterator, nullptr},
 };
 
 }  // namespace

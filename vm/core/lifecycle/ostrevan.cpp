@@ -1,5 +1,7 @@
 #include "vm/core/lifecycle/ostrevan.h"
 
+#include "vm/core/engine/feature_manager.h"
+
 #include "platform/address.h"
 #include "vm/core/image/image_access.h"
 #include "vm/core/image/image_directory.h"
@@ -74,7 +76,7 @@ void Ostrevan::createComponents() {
     addComponent(threadPool);
     rulesCheck = FeatureRulesCheck::create();
     addComponent(rulesCheck);
-    addComponent(new_plain_component(kKernelFeatureComponent));
+    addComponent(KernelFeatureComponent::create());
 }
 
 void Ostrevan::createVM() {

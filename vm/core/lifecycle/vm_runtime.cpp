@@ -5,6 +5,7 @@
 #include "vm/core/engine/allocation_entry_points.h"
 #include "vm/core/engine/engine.h"
 #include "vm/core/engine/execution_context.h"
+#include "vm/core/engine/feature_context.h"
 #include "vm/core/image/image_access.h"
 #include "vm/core/interpreter/interpreter.h"
 #include "vm/core/engine/java_objects.h"
@@ -17,7 +18,9 @@
 #include "vm/core/engine/string_factory.h"
 #include "vm/core/threads/thread_lifecycle.h"
 #include "vm/core/threads/thread_pool.h"
+#include "vm/core/threads/thread_table.h"
 #include "vm/core/threads/vm_thread.h"
+#include "vm/memory/heap_set.h"
 
 namespace tarvelo {
 
@@ -99,6 +102,7 @@ void GreenThreadVMRuntime::createMainArguments(std::int32_t argc, char** argv) {
 std::int32_t GreenThreadVMRuntime::startThread(word_t threadObject) {
     Ostrevan* vm = ostrevan();
     if (vm->startPhase == kStartPhaseFailed) return 0;
+    if (FeatureIsolation::isThreadLimitReached(threadObject)) return -1;
     VMThread* t = thread_pool()->bindThread(threadObject);
     if (t == nullptr) return -1;
     VMThread* starter = current_thread();
@@ -117,6 +121,7 @@ std::int32_t GreenThreadVMRuntime::startThread(word_t threadObject) {
     } else {
         s->hold(t);
     }
+    FeatureIsolation::incrementThreadCount(threadObject);
     return 0;
 }
 
@@ -139,6 +144,44 @@ std::int32_t GreenThreadVMRuntime::startVM(Ostrevan& vm, std::int32_t argc, char
         if (!vm.failed()) vm.state = kVMStopped;
     }
     return vm.errorCode;
+}
+
+namespace {
+
+void stop_request(void*) { ostrevan()->requestStop(); }
+
+}  // namespace
+
+void GreenThreadVMRuntime::requestExit(std::int32_t code) {
+    Ostrevan* vm = ostrevan();
+    vm->exitCode = code;
+    if (HeapSet* heap = heapSet()) {
+        heap->runThenCollect(stop_request, nullptr, false);
+    } else {
+        vm->requestStop();
+    }
+}
+
+VMThread* GreenThreadVMRuntime::findThreadById(word_t threadObject) {
+    if (threadObject == 0) return nullptr;
+    const std::int32_t id = static_cast<std::int32_t>(java::thread_id(threadObject));
+    if (id == java::kThreadIdNotStarted || id == java::kThreadIdEnded || id == 0) return nullptr;
+    ThreadTable* table = thread_table();
+    if (table == nullptr) return nullptr;
+    VMThread* t = table->findThread(static_cast<std::uint32_t>(id));
+    return t != nullptr && t->javaThread == threadObject ? t : nullptr;
+}
+
+extern "C" {
+// The image's system-property tables (weak: an image without Java code has
+// none).
+__attribute__((weak)) extern const char _java_properties_Keys[];
+__attribute__((weak)) extern const char _java_properties_Values[];
+}
+
+void GreenThreadVMRuntime::getSystemProperties(word_t tables) {
+    java::field(tables, -4) = to_word(_java_properties_Keys);
+    java::field(tables, -8) = to_word(_java_properties_Values);
 }
 
 }  // namespace tarvelo

@@ -8,6 +8,7 @@
 namespace tarvelo {
 
 struct Ostrevan;
+struct VMThread;
 
 struct GreenThreadVMRuntime {
     // Starts the components, runs every Java thread until none is left or a
@@ -18,6 +19,15 @@ struct GreenThreadVMRuntime {
     // The main thread, bound and prepared to run the class initialisers and
     // queued; false (error -5 recorded) when it could not be made.
     static bool startMainThread(Ostrevan& vm);
+    // Runtime.exit: stores the exit code, then, as an operation of the
+    // memory manager, requests the stop (every thread interrupted).
+    static void requestExit(std::int32_t code);
+    // The thread record bound to a java.lang.Thread, through the id in its
+    // third word; 0 when not started, ended or stale.
+    static VMThread* findThreadById(word_t threadObject);
+    // System.initializeProperties: the image's key and value arrays into
+    // the reference fields at -4 and -8 of `tables`.
+    static void getSystemProperties(word_t tables);
     // Ostrevan.createMainArguments: the String[] of main's arguments into
     // MainThread.Args.
     static void createMainArguments(std::int32_t argc, char** argv);

@@ -104,7 +104,6 @@ std::int32_t raise(VMThread* t, word_t type) {
 bool kernel_owned(word_t obj) { return object_owner_feature(obj) == 0; }
 
 // The isolation error of application code locking a kernel object.
-constexpr std::int32_t kIsolationMonitor = 6;
 constexpr std::int32_t kMonitorAccessCode = 4;
 
 // Hands the monitor of `obj`, released by `owner`, to the first thread

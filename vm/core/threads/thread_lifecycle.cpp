@@ -3,6 +3,7 @@
 #include "vm/core/engine/engine.h"
 #include "vm/core/image/type_record.h"
 #include "vm/core/engine/execution_context.h"
+#include "vm/core/engine/feature_context.h"
 #include "vm/core/threads/kernel_thread_scheduler.h"
 #include "vm/core/threads/monitor_manager.h"
 #include "vm/core/engine/native_interface.h"
@@ -104,6 +105,7 @@ void ThreadEngine::endThread(VMThread* t, bool checkDaemons) {
     // Monitors the thread still holds go to the threads queued on them, so
     // that neither they nor the next thread of this record find them taken.
     KernelMonitorManager::releaseAll(t);
+    if (t->javaThread != 0) FeatureIsolation::decrementThreadCount(t->javaThread);
     resetThreadContext(t);
     if (checkDaemons) {
         if (ThreadTable* table = thread_table(); table != nullptr && table->allDaemonOrDone(t)) vm->requestStop();

@@ -66,12 +66,23 @@ INSTANTIATE_TEST_SUITE_P(Lines, StackLine, testing::ValuesIn(kLines));
 
 alignas(tarvelo::VMThread) unsigned char thread_storage[sizeof(tarvelo::VMThread)];
 
+// Thread objects as their owner words show them: two words of header.
+alignas(8) std::uint32_t kernel_thread_object[2] = {0, 0};
+alignas(8) std::uint32_t application_thread_object[2] = {0, 0x3000};
+
 TEST(CurrentThreadObject, AnApplicationSeesItsOwnThreadObject) {
     auto* t = new (thread_storage) tarvelo::VMThread{};
-    t->javaThread = 0x1000;
+    t->javaThread = tarvelo::to_word(kernel_thread_object);
     t->featureThreadObject = 0x2000;
-    EXPECT_EQ(tarvelo::TulvarVMEngine::currentThreadObject(t), 0x1000u);
+    // A kernel thread calling into an application is still seen as itself.
+    EXPECT_EQ(tarvelo::TulvarVMEngine::currentThreadObject(t), t->javaThread);
     t->ownerFeature = 0x3000;
+    EXPECT_EQ(tarvelo::TulvarVMEngine::currentThreadObject(t), t->javaThread);
+    // An application's thread is seen as itself by that application, and
+    // as its kernel-owned second Thread object by another one.
+    t->javaThread = tarvelo::to_word(application_thread_object);
+    EXPECT_EQ(tarvelo::TulvarVMEngine::currentThreadObject(t), t->javaThread);
+    t->ownerFeature = 0x4000;
     EXPECT_EQ(tarvelo::TulvarVMEngine::currentThreadObject(t), 0x2000u);
 }
 

@@ -30,13 +30,20 @@ struct ProgramCase {
     bool maskAddresses = false;
 };
 
-// Every "0x" and eight hexadecimal digits of 0x10000 or more becomes
-// "0x????????".
-std::string mask_addresses(const std::string& line) {
+// Every "0x" and eight hexadecimal digits (either case) of 0x10000 or more becomes
+// "0x????????"; the source line of a port error report ("[LLKERNEL][E]
+// file:line ") becomes "?".
+std::string mask_addresses(const std::string& text) {
+    std::string line = text;
+    if (line.rfind("[LLKERNEL][E] ", 0) == 0) {
+        const auto colon = line.find(':');
+        const auto blank = line.find(' ', colon);
+        if (colon != std::string::npos && blank != std::string::npos) line.replace(colon + 1, blank - colon - 1, "?");
+    }
     std::string out;
     for (std::size_t i = 0; i < line.size(); ++i) {
         if (line.compare(i, 2, "0x") == 0 && i + 10 <= line.size() &&
-            line.find_first_not_of("0123456789ABCDEF", i + 2) >= i + 10 && line.compare(i + 2, 4, "0000") != 0) {
+            line.find_first_not_of("0123456789ABCDEFabcdef", i + 2) >= i + 10 && line.compare(i + 2, 4, "0000") != 0) {
             out += "0x????????";
             i += 9;
             continue;
@@ -118,6 +125,13 @@ const ProgramCase kPrograms[] = {
     {"aot_interface", 0},
     {"resource_out_of_memory", 0},
     {"round_robin", 0},
+    {"console_output", 0},
+    {"classlib_arrays", 0},
+    {"classlib_threads", 5},
+    {"classlib_classes", 0},
+    {"classlib_text", 0},
+    {"classlib_resources", 0},
+    {"classlib_references", 0},
     {"priority_inheritance", 0},
     {"monitor_limits", 0},
     {"quotas", 0},
@@ -128,6 +142,8 @@ const ProgramCase kPrograms[] = {
     {"division_by_zero", 0},
     {"dead_references", 0},
     {"monitor_handover", 0},
+    {"features", 0, true},
+    {"loader", 0, true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Programs, Program, testing::ValuesIn(kPrograms),

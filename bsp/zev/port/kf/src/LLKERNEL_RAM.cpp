@@ -9,6 +9,7 @@
 #include "vm/memory/best_fit_allocator.h"
 
 #include "platform/board/debug_console.h"
+#include "platform/board/retained_memory.h"
 
 using tarvelo::to_ptr;
 using tarvelo::to_word;
@@ -54,6 +55,14 @@ std::int32_t nb_allocated_features;
 
 FeatureBlockHeader* header(word_t block) { return to_ptr<FeatureBlockHeader>(block); }
 
+// With memory retained across a restart (a host file on this board's
+// stand-in), the buffer and the list survive, so that installed
+// applications are found again by the next run of the same firmware.
+void retain() {
+    const std::uint32_t words[2] = {first_installed_feature, static_cast<std::uint32_t>(nb_allocated_features)};
+    tarvelo::retained_memory_save(kernel_working_buffer, kKernelWorkingBufferSize, words, 2);
+}
+
 // Sizes 1 to 0x7FFFFFFE only.
 void* BESTFIT_ALLOCATOR_allocate_with_check(std::int64_t size) {
     if (size < 1 || size > 0x7FFFFFFE) return nullptr;
@@ -79,6 +88,14 @@ void LLKERNEL_RAM_BESTFIT_initialize(void* start, void* end) {
     bestfit_allocator_instance.initialize(start, end);
     first_installed_feature = 0;
     nb_allocated_features = 0;
+    // The allocator keeps its lists inside the buffer: restoring the buffer
+    // restores them.
+    std::uint32_t words[2] = {0, 0};
+    if (start == kernel_working_buffer && end == kernel_working_buffer + kKernelWorkingBufferSize &&
+        tarvelo::retained_memory_restore(kernel_working_buffer, kKernelWorkingBufferSize, words, 2)) {
+        first_installed_feature = words[0];
+        nb_allocated_features = static_cast<std::int32_t>(words[1]);
+    }
 }
 
 void* LLKERNEL_IMPL_allocateFeature__II(std::int32_t rom_size, std::int32_t ram_size) {
@@ -103,6 +120,7 @@ void* LLKERNEL_IMPL_allocateFeature__II(std::int32_t rom_size, std::int32_t ram_
         header(last)->next = block;
     }
     ++nb_allocated_features;
+    retain();
     return p;
 }
 
@@ -129,6 +147,17 @@ void LLKERNEL_IMPL_freeFeature__I(void* handle) {
     }
     --nb_allocated_features;
     bestfit_allocator_instance.free(to_ptr(b));
+    retain();
+}
+
+std::int32_t LLKERNEL_RAM_getFeatureSizeROM(void* handle) {
+    word_t b = findListed(handle);
+    return b != 0 ? static_cast<std::int32_t>(header(b)->romSize) : -1;
+}
+
+std::int32_t LLKERNEL_RAM_getFeatureSizeRAM(void* handle) {
+    word_t b = findListed(handle);
+    return b != 0 ? static_cast<std::int32_t>(header(b)->ramSize) : -1;
 }
 
 std::int32_t LLKERNEL_IMPL_getAllocatedFeaturesCount(void) { return nb_allocated_features; }
@@ -179,6 +208,7 @@ std::int32_t LLKERNEL_IMPL_copyToROM__LrowFen_lang_Ram_2LrowFen_lang_Ram_2I(void
         std::uint64_t romEnd = rom + h->romSize;
         if (h->romSize >= static_cast<std::uint32_t>(length) && d >= rom && dEnd <= romEnd) {
             std::memmove(dest, src, static_cast<std::size_t>(length));
+            retain();
             return 0;
         }
     }

@@ -1,0 +1,184 @@
+// The network's bring-up, the MAC address, the DHCP task and the link
+// callback.
+#include <cstdio>
+#include <cstring>
+
+#include "FreeRTOS.h"
+#include "mbedtls/md.h"
+#include "platform/board/silicon_id.h"
+#include "platform/enet/ethernetif.h"
+#include "port/net/network_interfaces.h"
+#include "sim_interrupt.h"
+#include "task.h"
+
+extern "C" {
+#include "lwip/dhcp.h"
+#include "lwip/netif.h"
+#include "lwip/netifapi.h"
+#include "lwip/tcpip.h"
+}
+
+namespace {
+
+constexpr configSTACK_DEPTH_TYPE kDhcpStackWords = 450;
+constexpr UBaseType_t kDhcpPriority = 8;
+constexpr TickType_t kDhcpPeriod = 50;  // ticks: 250 ms
+constexpr std::uint8_t kDhcpMaxTries = 4;
+constexpr std::uint32_t kPhyIntGpio = 0x4013C000;
+constexpr std::uint32_t kPhyIntPin = 13;
+
+phy_handle_t g_phy_handle{};
+phy_resource_t g_phy_resource{};
+ethernetif_config_t g_enet_config{};
+TaskHandle_t g_dhcp_task_handle = nullptr;
+netif_ext_callback_t g_link_status_callback_info;
+char g_lwip_netif[2][6];
+
+status_t enet1_mdio_write(std::uint8_t phyAddr, std::uint8_t regAddr, std::uint16_t data) {
+    return ENET_MDIOWrite(ENET_1G, phyAddr, regAddr, data);
+}
+
+status_t enet1_mdio_read(std::uint8_t phyAddr, std::uint8_t regAddr, std::uint16_t* data) {
+    return ENET_MDIORead(ENET_1G, phyAddr, regAddr, data);
+}
+
+// Clears the interface's address, netmask and gateway on the "tcp/ip"
+// thread (or under its lock), never beside it.
+void clear_address() {
+    (void)netifapi_netif_set_addr(&g_netif1, IP4_ADDR_ANY4, IP4_ADDR_ANY4, IP4_ADDR_ANY4);
+}
+
+void dhcp_thread(void* arg) {
+    auto* netif = static_cast<struct netif*>(arg);
+    for (;;) {
+        if (g_dhcp_sleeping.load() == 1) vTaskSuspend(nullptr);
+        switch (g_dhcp_state.load()) {
+            case kDhcpStartRequested:
+                clear_address();
+                (void)netifapi_dhcp_start(netif);
+                g_dhcp_state.store(kDhcpWaiting);
+                break;
+            case kDhcpWaiting: {
+                LOCK_TCPIP_CORE();
+                const bool bound = !ip4_addr_isany_val(*netif_ip4_addr(netif));
+                const struct dhcp* d = netif_dhcp_data(netif);
+                const bool exhausted = !bound && d != nullptr && d->tries > kDhcpMaxTries;
+                UNLOCK_TCPIP_CORE();
+                if (bound) {
+                    g_dhcp_state.store(kDhcpBound);
+                    g_dhcp_sleeping.store(1);
+                } else if (exhausted) {
+                    g_dhcp_state.store(kDhcpFailed);
+                    (void)netifapi_dhcp_stop(netif);
+                    g_dhcp_sleeping.store(1);
+                }
+                break;
+            }
+            default:
+                break;
+        }
+        vTaskDelay(kDhcpPeriod);
+    }
+}
+
+// Runs on the "tcp/ip" thread.
+void netif_link_status_callback(struct netif* netif, netif_nsc_reason_t reason, const netif_ext_callback_args_t* args) {
+    if (reason != LWIP_NSC_LINK_CHANGED || netif != &g_netif1) return;
+    if (args->link_changed.state == 0) {
+        g_dhcp_state.store(kDhcpLinkDown);
+        netif_set_down(netif);
+        netif_set_addr(netif, IP4_ADDR_ANY4, IP4_ADDR_ANY4, IP4_ADDR_ANY4);
+    } else {
+        g_dhcp_state.store(kDhcpStartRequested);
+        netif_set_addr(netif, IP4_ADDR_ANY4, IP4_ADDR_ANY4, IP4_ADDR_ANY4);
+        g_dhcp_sleeping.store(0);
+        if (g_dhcp_task_handle != nullptr) vTaskResume(g_dhcp_task_handle);
+        netif_set_up(netif);
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+struct netif g_netif1;
+std::atomic<std::uint8_t> g_dhcp_state{kDhcpIdle};
+std::atomic<std::uint8_t> g_dhcp_sleeping{1};
+
+void BOARD_ENETFlexibleConfigure(enet_config_t* config, bool speed1G) {
+    config->miiMode = speed1G ? kENET_RgmiiMode : kENET_RmiiMode;
+}
+
+std::int32_t workaround_SILICONID_ConvertToMacAddr(std::uint8_t (*mac)[6]) {
+    std::uint8_t id[16] = {};
+    std::uint32_t length = sizeof id;
+    const std::int32_t status = SILICONID_GetID(id, &length);
+    if (status != 0) return status;
+    (*mac)[0] = 0x54;
+    (*mac)[1] = 0x27;
+    (*mac)[2] = 0x8D;
+    std::uint8_t digest[20];
+    mbedtls_md_context_t ctx;
+    mbedtls_md_init(&ctx);
+    // The digest's context comes from the host heap.
+    vSimNoPreemptEnter();
+    const bool ok = mbedtls_md_setup(&ctx, mbedtls_md_info_from_type(MBEDTLS_MD_SHA1), 0) == 0 &&
+                    mbedtls_md_starts(&ctx) == 0 && mbedtls_md_update(&ctx, id, length) == 0 &&
+                    mbedtls_md_finish(&ctx, digest) == 0;
+    mbedtls_md_free(&ctx);
+    vSimNoPreemptExit();
+    for (int i = 0; i < 3; ++i) {
+        (*mac)[3 + i] = ok ? digest[i] : id[(length >= 3 ? length - 3 : 0) + static_cast<std::uint32_t>(i)];
+    }
+    return status;
+}
+
+void set_lwip_netif_name(std::int32_t index, const char* name) {
+    if (index < 0 || index > 1) return;
+    std::snprintf(g_lwip_netif[index], sizeof g_lwip_netif[index], "%s", name);
+}
+
+const char* get_lwip_netif_name(std::int32_t index) {
+    return index == 0 || index == 1 ? g_lwip_netif[index] : "";
+}
+
+std::int32_t llnet_lwip_init(void) {
+    CLOCK_EnableClock_Enet();
+    CLOCK_EnableClock_Enet1G();
+    ENET_SetSMI(ENET, CLOCK_GetRootClockFreq_Bus(), false);
+    ENET_SetSMI(ENET_1G, CLOCK_GetRootClockFreq_Bus(), false);
+
+    tcpip_init(nullptr, nullptr);
+
+    g_phy_resource.write = enet1_mdio_write;
+    g_phy_resource.read = enet1_mdio_read;
+    g_enet_config.phyHandle = &g_phy_handle;
+    g_enet_config.phyAddr = enet_phy::kAddress;
+    g_enet_config.phyOps = &phyrtl8211f_ops;
+    g_enet_config.phyResource = &g_phy_resource;
+    g_enet_config.srcClockHz = CLOCK_GetRootClockFreq_Bus();
+    g_enet_config.phyIntGpio = kPhyIntGpio;
+    g_enet_config.phyIntGpioPin = kPhyIntPin;
+    std::uint8_t mac[6] = {};
+    (void)workaround_SILICONID_ConvertToMacAddr(&mac);
+    std::memcpy(g_enet_config.macAddress, mac, sizeof mac);
+
+    // The link callback is registered before the interface exists: the
+    // "lwip_rx" task may see the link come up as soon as the interface is
+    // added, and that first change must not go unnoticed.
+    LOCK_TCPIP_CORE();
+    netif_add_ext_callback(&g_link_status_callback_info, netif_link_status_callback);
+    UNLOCK_TCPIP_CORE();
+
+    (void)netifapi_netif_add(&g_netif1, IP4_ADDR_ANY4, IP4_ADDR_ANY4, IP4_ADDR_ANY4, &g_enet_config, ethernetif1_init,
+                             tcpip_input);
+    (void)netifapi_netif_set_default(&g_netif1);
+    (void)netifapi_netif_set_up(&g_netif1);
+
+    g_dhcp_sleeping.store(0);
+    (void)xTaskCreate(dhcp_thread, "DHCP", kDhcpStackWords, &g_netif1, kDhcpPriority, &g_dhcp_task_handle);
+
+    return 0;
+}
+
+}  // extern "C"

@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# Runs a network program's firmware inside a network namespace of its own:
+# a TAP interface (tap0, 192.0.2.1/25 on the host side), dnsmasq serving
+# DHCP (one address, 192.0.2.50/25) and DNS (peer.test is 192.0.2.1) on it,
+# socat peers (TCP echo on 7001, UDP echo on 7002, a TCP peer on 7003
+# that closes each connection at once) and a client that opens
+# a connection to the firmware's port 8080. Only documentation addresses
+# are used and nothing leaves the namespace. The console after
+# "Tarvelo START" must match the expected file.
+#   run_network_program.sh <firmware> <expected> [--no-dhcp-server | --no-cable]
+# --no-cable runs the firmware without a TAP device and needs no namespace.
+# Exit 77 (skipped) when namespaces, dnsmasq or socat are not available.
+set -u
+firmware=$1
+expected=$2
+mode=${3:-}
+
+skip() { echo "SKIP: $*"; exit 77; }
+
+# Without a cable: the firmware runs as it is, on its loopback interface only.
+if [ "$mode" = --no-cable ]; then
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+  env -u TARVELO_TAP TARVELO_GC_STRESS=1 TARVELO_HEAP_VERIFY=1 timeout 60 "$firmware" >"$work/out" 2>"$work/err"
+  status=$?
+  sed -n '/Tarvelo START/,$p' "$work/out" | tail -n +2 >"$work/console"
+  diff -u "$expected" "$work/console" || { cat "$work/err"; exit 1; }
+  [ "$status" -eq 0 ] || { echo "firmware exit status $status"; cat "$work/err"; exit 1; }
+  exit 0
+fi
+
+if [ "${NET_NAMESPACE_INSIDE:-}" != 1 ]; then
+  command -v unshare >/dev/null || skip "unshare is not installed"
+  command -v ip >/dev/null || skip "ip (iproute2) is not installed"
+  command -v dnsmasq >/dev/null || skip "dnsmasq is not installed (dnsmasq-base)"
+  command -v socat >/dev/null || skip "socat is not installed"
+  unshare -n true 2>/dev/null || skip "network namespaces cannot be created here (needs root or user namespaces)"
+  [ -c /dev/net/tun ] || skip "/dev/net/tun is missing"
+  NET_NAMESPACE_INSIDE=1 exec unshare -n "$0" "$@"
+fi
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+ip link set lo up
+ip tuntap add dev tap0 mode tap || skip "a TAP interface cannot be created"
+ip addr add 192.0.2.1/25 dev tap0
+ip link set tap0 up
+
+if [ "$mode" != --no-dhcp-server ]; then
+  dnsmasq --keep-in-foreground --conf-file=/dev/null --user=root --no-resolv --no-hosts \
+    --bind-interfaces --interface=tap0 --except-interface=lo --listen-address=192.0.2.1 \
+    --dhcp-range=192.0.2.50,192.0.2.50,255.255.255.128,1h \
+    --dhcp-option=option:router,192.0.2.1 --dhcp-option=option:dns-server,192.0.2.1 \
+    --address=/peer.test/192.0.2.1 --local=/test/ \
+    --dhcp-leasefile="$work/leases" --pid-file="$work/dnsmasq.pid" 2>"$work/dnsmasq.log" &
+  pids+=($!)
+fi
+socat TCP-LISTEN:7001,bind=192.0.2.1,fork,reuseaddr PIPE 2>/dev/null &
+pids+=($!)
+socat -t0.1 TCP-LISTEN:7003,bind=192.0.2.1,fork,reuseaddr SYSTEM:true 2>/dev/null &
+pids+=($!)
+socat UDP-RECVFROM:7002,bind=192.0.2.1,fork PIPE 2>/dev/null &
+pids+=($!)
+(
+  for _ in $(seq 300); do
+    if printf ping | socat -t2 - TCP:192.0.2.50:8080,connect-timeout=1 >/dev/null 2>&1; then break; fi
+    sleep 0.1
+  done
+) &
+pids+=($!)
+
+TARVELO_TAP=tap0 TARVELO_GC_STRESS=1 TARVELO_HEAP_VERIFY=1 timeout 150 "$firmware" >"$work/out" 2>"$work/err" &
+firmware_pid=$!
+if [ "$mode" = --no-dhcp-server ]; then
+  # Once the client has given up, unplug and replug the cable.
+  for _ in $(seq 1500); do
+    grep -q '^failed$' "$work/out" && break
+    kill -0 "$firmware_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  ip link set tap0 down
+  sleep 1
+  ip link set tap0 up
+fi
+wait "$firmware_pid"
+status=$?
+sed -n '/Tarvelo START/,$p' "$work/out" | tail -n +2 >"$work/console"
+if ! diff -u "$expected" "$work/console"; then
+  echo "--- firmware stderr:"; cat "$work/err"
+  exit 1
+fi
+if [ "$status" -ne 0 ]; then
+  echo "firmware exit status $status"; cat "$work/err"
+  exit 1
+fi
+exit 0

@@ -1,0 +1,1 @@
+// Carries the precompiled headers the tests share; holds no code.

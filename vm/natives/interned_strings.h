@@ -1,0 +1,14 @@
+// The interned-string iterator: the image's interned Strings one by one, for
+// System.nextInternedString. Its cursor is reset at every start of the
+// virtual machine (the InternedStringIterator component's start).
+#pragma once
+
+#include "platform/address.h"
+
+namespace tarvelo {
+
+void reset_interned_string_iterator();
+// The next interned String, or 0 after the last (and on every later call).
+word_t next_interned_string();
+
+}  // namespace tarvelo

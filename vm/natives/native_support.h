@@ -1,0 +1,75 @@
+// What the class-library natives share: their arguments and results through
+// the execution context, and the exceptions they raise by type.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/address.h"
+#include "vm/core/engine/execution_context.h"
+#include "vm/core/engine/java_objects.h"
+#include "vm/core/engine/runtime_prelude.h"
+
+namespace tarvelo::natives {
+
+inline word_t ref(VMThread* t, std::int32_t i) { return ExecutionContext::refArg(t, i); }
+// Primitive register `reg` of the native's frame (the last argument is 5).
+inline std::int32_t prim(VMThread* t, std::int32_t reg) { return ExecutionContext::intArg(t, reg); }
+inline std::int64_t prim64(VMThread* t, std::int32_t reg) { return ExecutionContext::longArg(t, reg); }
+float primFloat(VMThread* t, std::int32_t reg);
+double primDouble(VMThread* t, std::int32_t reg);
+
+inline void returnInt(VMThread* t, std::int32_t v) { ExecutionContext::returnInt(t, v); }
+inline void returnBool(VMThread* t, bool v) { ExecutionContext::returnInt(t, v ? 1 : 0); }
+inline void returnLong(VMThread* t, std::int64_t v) { ExecutionContext::returnLong(t, v); }
+// A reference result goes to the lowest reference register of the frame.
+inline void returnObject(VMThread* t, word_t v) {
+    ExecutionContext::returnRef(t, -static_cast<std::int32_t>(ExecutionContext::refArgCount(t)), v);
+}
+
+inline void throwType(VMThread* t, VMType type) { ExecutionContext::throwNew(t, vm_type(type)); }
+inline void throwType(VMThread* t, VMType type, const char* message) {
+    ExecutionContext::throwNew(t, vm_type(type), message);
+}
+inline void throwNull(VMThread* t) { throwType(t, VMType::_java_Ljava_lang_NullPointerException); }
+inline void throwIndex(VMThread* t) { throwType(t, VMType::_java_Ljava_lang_IndexOutOfBoundsException); }
+inline void throwArrayIndex(VMThread* t) { throwType(t, VMType::_java_Ljava_lang_ArrayIndexOutOfBoundsException); }
+inline void throwArrayStore(VMThread* t) { throwType(t, VMType::_java_Ljava_lang_ArrayStoreException); }
+
+// offset >= 0, length >= 0 and offset + length <= size, without overflow.
+inline bool rangeInside(std::int32_t offset, std::int32_t length, std::int32_t size) {
+    return offset >= 0 && length >= 0 && offset <= size - length;
+}
+
+// The chars of an array (its length the word before).
+inline char16_t* charData(word_t array) { return java::array_data<char16_t>(array); }
+
+// The first char of a String.
+inline const char16_t* stringChars(word_t s) { return charData(java::string_value(s)) + java::string_offset(s); }
+
+// Two Strings (neither null) with the same chars (StringKey.equals).
+inline bool sameChars(word_t a, word_t b) {
+    const std::int32_t n = java::string_count(a);
+    if (java::string_count(b) != n) return false;
+    const char16_t* x = stringChars(a);
+    const char16_t* y = stringChars(b);
+    for (std::int32_t i = 0; i < n; ++i)
+        if (x[i] != y[i]) return false;
+    return true;
+}
+
+}  // namespace tarvelo::natives
+
+#include "vm/core/image/image_directory.h"
+
+namespace tarvelo::natives {
+
+// Whether a method address handed in by Java code can be read: it lies in
+// the kernel image (installed applications cannot be installed yet).
+inline bool methodReadable(word_t method) {
+    FeatureImageDirectory* directory = image_directory();
+    if (method == 0 || directory == nullptr) return false;
+    const ImageTables& tables = directory->kernel.tables;
+    return tables.imageEnd != 0 && (method & 1u) == 0 && method >= tables.imageStart && tables.spanContains(method, 4);
+}
+
+}  // namespace tarvelo::natives
