@@ -3,7 +3,8 @@
 # The libraries refer to each other (the RTOS calls the application's hooks,
 # the virtual machine calls the natives and the image refers back to them),
 # so they are linked as one group.
-set(TARVELO_FIRMWARE_LIBS tarvelo_vm tarvelo_port tarvelo_bsp tarvelo_lwip tarvelo_platform ${TARVELO_MBEDTLS_LIBS})
+set(TARVELO_FIRMWARE_LIBS tarvelo_vm tarvelo_graphics tarvelo_port tarvelo_bsp tarvelo_lwip tarvelo_platform
+                          ${TARVELO_MBEDTLS_LIBS})
 
 # Links the firmware libraries into `target`; the start-up code (`main`) is
 # added unless NO_STARTUP is given (unit tests bring their own `main`).
@@ -38,12 +39,18 @@ function(tarvelo_config_source out_var name)
     # Values are 32-bit words: -1 is 0xFFFFFFFF, which a 32-bit relocation holds.
     string(APPEND text "        .globl ${sym}\n        .set ${sym}, (${value}) & 0xFFFFFFFF\n")
   endforeach()
-  string(APPEND text "        .section .note.GNU-stack, \"\", @progbits\n")
+  string(APPEND text "        .section .note.GNU-stack, \"\", %progbits\n")
   file(GENERATE OUTPUT ${path} CONTENT "${text}")
   set(${out_var} ${path} PARENT_SCOPE)
 endfunction()
 
 # --- Application images ------------------------------------------------------
+# The image linker: the build's own executable, unless a cross build has
+# named one built for the build machine (cmake/CrossBuild.cmake).
+if(NOT DEFINED TARVELO_IMAGELINK)
+  set(TARVELO_IMAGELINK tarvelo-imagelink)
+  set(TARVELO_IMAGELINK_DEPENDS tarvelo-imagelink)
+endif()
 # Image sources (the linker's text form) are linked at build time into
 # assembler source; the runtime prelude is found on the include path.
 set(TARVELO_IMAGE_PRELUDE_DIR ${CMAKE_CURRENT_LIST_DIR}/../tools/imagelink/prelude)
@@ -72,8 +79,8 @@ function(tarvelo_add_image_object target)
   endif()
   add_custom_command(
     OUTPUT ${base}.S ${base}.map ${base}.lst
-    COMMAND tarvelo-imagelink ${args}
-    DEPENDS ${image} tarvelo-imagelink
+    COMMAND ${TARVELO_IMAGELINK} ${args}
+    DEPENDS ${image} ${TARVELO_IMAGELINK_DEPENDS}
     DEPFILE ${base}.d
     COMMENT "Linking application image ${ARG_IMAGE} for ${target}"
     VERBATIM)

@@ -224,7 +224,7 @@ GLOBAL(_java_vornsection_end)
         /* RAM next to the image: the statics areas (each aligned to its
          * width), the main heap directly after REF, the immortal heap, the
          * OutOfMemoryError frame record and the installed-feature table. */
-        .section .bss.java_ram, "aw", @nobits
+        .section .bss.java_ram, "aw", %nobits
         .balign 8
 GLOBAL(_java_statics_bt1_start)
         .zero 9
@@ -269,4 +269,4 @@ GLOBAL(_java_features_dynamic_start)
         .zero 16 * 4
 GLOBAL(_java_features_dynamic_end)
 
-        .section .note.GNU-stack, "", @progbits
+        .section .note.GNU-stack, "", %progbits

@@ -32,6 +32,23 @@ int decode_status(int status) {
     return -1;
 }
 
+// The emulator's command words (TARVELO_TEST_EMULATOR, separated by
+// spaces), empty in a native build.
+std::vector<std::string> emulator_command() {
+    std::vector<std::string> words;
+#ifdef TARVELO_TEST_EMULATOR
+    const std::string text = TARVELO_TEST_EMULATOR;
+    std::string::size_type start = 0;
+    while (start <= text.size()) {
+        auto end = text.find(' ', start);
+        if (end == std::string::npos) end = text.size();
+        if (end > start) words.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+#endif
+    return words;
+}
+
 }  // namespace
 
 ProcessResult run_process(const std::string& path, const std::vector<std::string>& args,
@@ -43,8 +60,12 @@ ProcessResult run_process(const std::string& path, const std::vector<std::string
     posix_spawn_file_actions_adddup2(&actions, pipefd[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, pipefd[0]);
 
-    std::vector<char*> argv{const_cast<char*>(path.c_str())};
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    // In a cross build the program runs under the emulator that runs the tests.
+    std::vector<std::string> command = emulator_command();
+    command.push_back(path);
+    command.insert(command.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (const auto& a : command) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     std::vector<char*> envp;
     for (char** e = environ; *e != nullptr; ++e) envp.push_back(*e);
@@ -52,7 +73,7 @@ ProcessResult run_process(const std::string& path, const std::vector<std::string
     envp.push_back(nullptr);
 
     pid_t pid;
-    int rc = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), envp.data());
+    int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     ::close(pipefd[1]);
     if (rc != 0) {

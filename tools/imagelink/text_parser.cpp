@@ -35,7 +35,7 @@ bool parse_integer(const std::string& text, std::int64_t& value, bool* long_suff
     if (s.size() - i > 2 && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X')) { base = 16; i += 2; }
     else if (s.size() - i > 2 && s[i] == '0' && (s[i + 1] == 'b' || s[i + 1] == 'B')) { base = 2; i += 2; }
     if (i >= s.size()) return false;
-    unsigned __int128 v = 0;
+    std::uint64_t v = 0;
     for (; i < s.size(); ++i) {
         const char c = s[i];
         int d;
@@ -45,17 +45,19 @@ bool parse_integer(const std::string& text, std::int64_t& value, bool* long_suff
         else if (c == '_') continue;
         else return false;
         if (d >= base) return false;
-        v = v * static_cast<unsigned>(base) + static_cast<unsigned>(d);
-        if (v > (static_cast<unsigned __int128>(1) << 64)) return false;
+        // Beyond 64 bits nothing fits, whatever the sign.
+        if (__builtin_mul_overflow(v, static_cast<std::uint64_t>(base), &v) ||
+            __builtin_add_overflow(v, static_cast<std::uint64_t>(d), &v)) {
+            return false;
+        }
     }
     // Hex and binary may give the full unsigned 64-bit pattern.
     if (neg) {
-        if (v > (static_cast<unsigned __int128>(1) << 63)) return false;
-        value = static_cast<std::int64_t>(-static_cast<__int128>(v));
+        if (v > (std::uint64_t{1} << 63)) return false;
+        value = static_cast<std::int64_t>(std::uint64_t{0} - v);
     } else {
-        if (v > std::numeric_limits<std::uint64_t>::max()) return false;
-        if (base == 10 && v > static_cast<unsigned __int128>(std::numeric_limits<std::int64_t>::max())) return false;
-        value = static_cast<std::int64_t>(static_cast<std::uint64_t>(v));
+        if (base == 10 && v > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) return false;
+        value = static_cast<std::int64_t>(v);
     }
     if (long_suffix) *long_suffix = is_long;
     return true;

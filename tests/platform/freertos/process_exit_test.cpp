@@ -104,7 +104,11 @@ TEST(ProcessExit, FailedAssertionsHaltSilently) {
 }
 
 TEST(ProcessExitDeathTest, FailedAssertionNamesItsPlaceOnStderr) {
+#ifdef TARVELO_TEST_UNDER_EMULATOR
+    GTEST_FLAG_SET(death_test_style, "fast");  // re-executing the test needs the emulator
+#else
     GTEST_FLAG_SET(death_test_style, "threadsafe");
+#endif
     EXPECT_EXIT(run_app([](void*) { vPortFree(reinterpret_cast<void*>(16)); }, 0),
                 ::testing::ExitedWithCode(TARVELO_EXIT_HALTED), "heap\\.cpp:[0-9]+: assertion failed");
 }

@@ -8,6 +8,7 @@
 #include "tools/imagelink/decoder.h"
 #include "vm/core/bytecode/opcodes.h"
 #include "vm/core/image/method_record.h"
+#include "vm/core/native_call/aapcs_vfp_self_test.h"
 
 namespace tarvelo::imagelink {
 namespace {
@@ -163,6 +164,48 @@ TEST(MethodAssembler, NativeInterfaceDescriptorsPlaceArguments) {
     EXPECT_EQ(l->view.u8(a + 7), 0x82);  // double result, 16-byte area
     const bytes d(l->view.at(a + 9), l->view.at(a + 14));
     EXPECT_EQ(d, (bytes{0x04, 0x0e, 0x0c, 0x02, 0x10}));
+}
+
+// Floating-point arguments beyond the registers are stacked like integer
+// words (no float bit): the seventeenth float takes a stack slot, and a
+// double that finds no free pair is stacked although s15 is free, after
+// which no float goes back to the registers. The native call of the ARM
+// self-test gets the bytes the self-test places by.
+TEST(MethodAssembler, NativeInterfaceDescriptorsStackFloatsBeyondTheRegisters) {
+    auto l = link(R"(
+.class test.N
+    .method static native float floats(float a, float b, float c, float d, float e, float f, float g, float h, float i, float j, float k, float l, float m, float n, float o, float p, float q, float r) sni Java_test_N_floats
+    .end
+    .method static native double spill(float a, float b, float c, float d, float e, float f, float g, float h, float i, float j, float k, float l, float m, float n, float o, double p, float q, int x) sni Java_test_N_spill
+    .end
+    .method static native long selfTest(int a0, float f0, double d0, long l0, float f1, int a1, double d1, int a2, long l1, float f2, double d2, double d3, double d4, double d5, float f3, int a3, float f4, double d6, int a4, float f5) sni Java_test_N_selfTest
+    .end
+.end
+)");
+    auto call = [&](const std::string& name) {
+        std::uint32_t a = l->method(name).code;
+        while (l->view.u8(a) == OPnop) ++a;
+        EXPECT_EQ(l->view.u8(a), OPinvoke_sni) << name;
+        return a;
+    };
+    std::uint32_t a = call("test.N.floats(FFFFFFFFFFFFFFFFFF)F");
+    EXPECT_EQ(l->view.u8(a + 7), 0x73);  // float result, 24-byte area (slots 0-5)
+    bytes expected;
+    for (int s = 0; s < 16; ++s) expected.push_back(static_cast<std::uint8_t>(s << 3 | 0x04));
+    expected.push_back(4 << 3);
+    expected.push_back(5 << 3);
+    EXPECT_EQ(bytes(l->view.at(a + 9), l->view.at(a + 9 + 18)), expected);
+
+    a = call("test.N.spill(FFFFFFFFFFFFFFFDFI)D");
+    EXPECT_EQ(l->view.u8(a + 7), 0x84);  // double result, 32-byte area (slots 0-6)
+    const bytes tail(l->view.at(a + 9 + 15), l->view.at(a + 9 + 18));
+    EXPECT_EQ(tail, (bytes{4 << 3 | 0x02, 6 << 3, 0 << 3}));  // double 4-5, float 6, int r0
+
+    a = call(std::string("test.N.selfTest") + aapcs_vfp_self_test::kJavaDescriptor);
+    EXPECT_EQ(l->view.u8(a + 7), 0x60 | aapcs_vfp_self_test::kAreaUnits);
+    const std::size_t n = sizeof aapcs_vfp_self_test::kDescriptors;
+    EXPECT_EQ(bytes(l->view.at(a + 9), l->view.at(a + 9 + n)),
+              bytes(aapcs_vfp_self_test::kDescriptors, aapcs_vfp_self_test::kDescriptors + n));
 }
 
 // Branch selection: short forms when the target is near, the 16-bit form

@@ -43,6 +43,21 @@ std::int32_t AOTInterface::f016(std::int32_t n) { return ExecutionContext::primA
 
 word_t AOTInterface::f017(std::int32_t n) { return ExecutionContext::refArgs(native_thread())[-1 - n]; }
 
+bool AOTInterface::findResource(const char* name, std::int32_t length, word_t* data, std::uint32_t* size) {
+    VMThread* t = acting_thread();
+    FeatureImageDirectory* directory = image_directory();
+    if (t == nullptr || directory == nullptr || name == nullptr || length < 2 || length > kMaxName || name[0] != '/')
+        return false;
+    word_t slots[kNameSlots];
+    const LookupContext context{0, t->ownerFeature};
+    const word_t record =
+        directory->findResource(context, name + 1, static_cast<std::uint32_t>(length - 1), slots, kNameSlots, true);
+    if (record == 0) return false;
+    *data = wordAt(record + image::kResourceDataOffset);
+    *size = wordAt(record + image::kResourceSizeOffset);
+    return true;
+}
+
 word_t AOTInterface::f038(word_t name, std::int32_t offset, std::int32_t length) {
     VMThread* t = acting_thread();
     FeatureImageDirectory* directory = image_directory();
@@ -51,14 +66,9 @@ word_t AOTInterface::f038(word_t name, std::int32_t offset, std::int32_t length)
         return 0;
     // The name is read before anything allocates: the array may move then.
     const auto* bytes = java::array_data<const char>(name) + offset;
-    if (bytes[0] != '/') return 0;
-    word_t slots[kNameSlots];
-    const LookupContext context{0, t->ownerFeature};
-    const word_t record = directory->findResource(context, bytes + 1, static_cast<std::uint32_t>(length - 1), slots,
-                                                  kNameSlots, true);
-    if (record == 0) return 0;
-    const word_t data = wordAt(record + image::kResourceDataOffset);
-    const word_t size = wordAt(record + image::kResourceSizeOffset);
+    word_t data = 0;
+    std::uint32_t size = 0;
+    if (!findResource(bytes, length, &data, &size)) return 0;
     const word_t type = vm_type(VMType::_java_Lcom_olun_vm_support_io_MemoryInputStream);
     if (type == 0) return 0;
     AllocatingFor owner(t);

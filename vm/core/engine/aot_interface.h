@@ -31,6 +31,12 @@ struct AOTInterface {
     static std::int32_t f040(word_t array);
     // A MemoryInputStream's end address when `start` is 0, else its start.
     static std::int32_t f041(word_t stream, std::int32_t start);
+
+    // The image resource named by `length` bytes at `name` (an absolute
+    // name: "/" and the path; nothing is allocated): its data address and
+    // size, true; false off the application task, while a close function
+    // runs, for a name that is not absolute or too long, or not found.
+    static bool findResource(const char* name, std::int32_t length, word_t* data, std::uint32_t* size);
 };
 
 }  // namespace tarvelo

@@ -215,6 +215,15 @@ void print_register(const char* label, std::uint64_t value) {
 
 std::atomic<int> faults_in_progress{0};
 
+bool integer_division_by_zero(const siginfo_t* info) {
+#if defined(__arm__)
+    // Without a divide instruction the run-time library divides, and raises
+    // SIGFPE itself for a zero divisor.
+    if (info->si_code == SI_TKILL || info->si_code == SI_USER) return true;
+#endif
+    return info->si_code == FPE_INTDIV;
+}
+
 // What the signal tells, in the terms of the device's fault registers.
 void describe_signal(int signo, const siginfo_t* info, FaultState& s) {
     const auto address = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(info->si_addr));
@@ -245,7 +254,7 @@ void describe_signal(int signo, const siginfo_t* info, FaultState& s) {
             s.scb[kScbShcsr] |= 1u << 3;
             break;
         case SIGFPE:
-            if (info->si_code == FPE_INTDIV) {
+            if (integer_division_by_zero(info)) {
                 s.ipsr = kExceptionUsageFault;
                 cfsr = 1u << 25;
                 s.scb[kScbShcsr] |= 1u << 3;
@@ -264,17 +273,27 @@ void describe_signal(int signo, const siginfo_t* info, FaultState& s) {
     s.scb[kScbIcsr] = s.ipsr;  // VECTACTIVE
 }
 
-// The stacked frame from the signal context. The registers that carry the
-// first four arguments (rdi, rsi, rdx, rcx) stand for R0-R3, r12 for R12,
-// rip for PC, the flags for xPSR and rsp for the stack pointer. x86-64 has
-// no link register (return addresses live on the stack): the frame pointer
-// rbp stands in LR's place, the caller's frame is found from it.
+// The stacked frame from the signal context.
+#if defined(__arm__)
+// 32-bit ARM has the device's registers themselves.
+void capture_frame(const ucontext_t* uc) {
+    const mcontext_t& m = uc->uc_mcontext;
+    g_exceptionStackStruct = {m.arm_r0, m.arm_r1, m.arm_r2, m.arm_r3, m.arm_ip,
+                              m.arm_lr, m.arm_pc, m.arm_cpsr, m.arm_sp};
+}
+#else
+// The registers that carry the first four arguments (rdi, rsi, rdx, rcx)
+// stand for R0-R3, r12 for R12, rip for PC, the flags for xPSR and rsp for
+// the stack pointer. x86-64 has no link register (return addresses live on
+// the stack): the frame pointer rbp stands in LR's place, the caller's frame
+// is found from it.
 void capture_frame(const ucontext_t* uc) {
     const greg_t* g = uc->uc_mcontext.gregs;
     auto reg = [&](int i) { return static_cast<std::uint64_t>(g[i]); };
     g_exceptionStackStruct = {reg(REG_RDI), reg(REG_RSI), reg(REG_RDX), reg(REG_RCX), reg(REG_R12),
                               reg(REG_RBP), reg(REG_RIP), reg(REG_EFL), reg(REG_RSP)};
 }
+#endif
 
 void on_fault_signal(int signo, siginfo_t* info, void* context) {
     // The report itself faulted (a corrupt structure read by the dump):

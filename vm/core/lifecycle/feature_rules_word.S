@@ -6,4 +6,4 @@
         .balign 4
         .long _java_kf_rule_conf_feature_call_within_kernel_monitor
 
-        .section .note.GNU-stack, "", @progbits
+        .section .note.GNU-stack, "", %progbits

@@ -6,4 +6,4 @@
 #define TARVELO_LINK_CONFIG(name, value) .weak name; .set name, (value) & 0xFFFFFFFF;
 #include "vm/core/image/link_config.def"
 
-        .section .note.GNU-stack, "", @progbits
+        .section .note.GNU-stack, "", %progbits

@@ -70,4 +70,4 @@ tarvelo_sni_trampoline:
         .cfi_endproc
         .size   tarvelo_sni_trampoline, .-tarvelo_sni_trampoline
 
-        .section .note.GNU-stack, "", @progbits
+        .section .note.GNU-stack, "", %progbits

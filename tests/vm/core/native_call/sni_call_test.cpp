@@ -1,6 +1,7 @@
-// OPinvoke_sni on the host: the arguments an instruction's descriptors name
-// arrive in the host's argument registers and stack in argument order, the
-// result lands where its type code says, and the start-up self-test passes.
+// OPinvoke_sni: the arguments an instruction's descriptors name arrive where
+// the machine's convention wants them (on ARM the descriptors' own slots and
+// registers), the result lands where its type code says, and the start-up
+// self-test passes.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -139,6 +140,30 @@ TEST_F(SniCall, ArraysComeBackAsTheirObjectAndNullAsNull) {
     tarvelo::sni_invoke(&thread, call.bytes, P, R);
     EXPECT_EQ(R[0], 0u);
 }
+
+#if defined(__arm__)
+std::int32_t two_ints(std::int32_t a, std::int32_t b) {
+    seen.ints[0] = a;
+    seen.ints[1] = b;
+    return a;
+}
+
+// A destination beyond the argument area or the floating-point registers (a
+// corrupt image) is dropped; nothing past them is written.
+TEST_F(SniCall, DestinationsOutsideTheAreaAndRegistersAreDropped) {
+    Instruction call(reinterpret_cast<const void*>(&two_ints), 0x52, 0x04,
+                     {0x00, 31 << 3, 31 << 3 | 0x04, 15 << 3 | 0x06});
+    P[-1] = 41;
+    P[-2] = 42;
+    P[-3] = 43;
+    tarvelo::store_pair(P - 5, 44);
+    seen.ints[1] = -1;
+    EXPECT_EQ(tarvelo::sni_invoke(&thread, call.bytes, P, R), call.bytes + 13);
+    EXPECT_EQ(seen.ints[0], 41);
+    EXPECT_EQ(seen.ints[1], 0);  // r1 was never given a value
+    EXPECT_EQ(P[-1], 41);
+}
+#endif
 
 TEST(SniSelfTest, PlacementOfEveryKindOfArgumentHolds) { EXPECT_TRUE(tarvelo::sni_argument_self_test()); }
 

@@ -144,6 +144,10 @@ const ProgramCase kPrograms[] = {
     {"monitor_handover", 0},
     {"features", 0, true},
     {"loader", 0, true},
+    {"native_arguments", 0},
+#if defined(__arm__)
+    {"native_stacked_floats", 0},
+#endif
 };
 
 INSTANTIATE_TEST_SUITE_P(Programs, Program, testing::ValuesIn(kPrograms),

@@ -1,0 +1,47 @@
+// The engine's start: the display context becomes the descriptor of the
+// display's back buffer, and the image heap is created.
+#include "graphics/display_config.h"
+#include "graphics/display_system.h"
+#include "graphics/engine_start.h"
+#include "graphics/image_heap.h"
+#include "graphics/llui_display.h"
+#include "graphics/new_images.h"
+#include "graphics/pixel_formats.h"
+
+namespace tarvelo::graphics {
+
+namespace {
+bool g_started = false;
+bool g_colour_display = false;
+}  // namespace
+
+bool Engine::started() { return g_started; }
+bool Engine::colourDisplay() { return g_colour_display; }
+
+void Engine::resetForTests() {
+    g_started = false;
+    g_colour_display = false;
+    ImageHeap::resetForTests();
+    DisplaySystem::resetForTests();
+}
+
+}  // namespace tarvelo::graphics
+
+using namespace tarvelo::graphics;
+
+extern "C" std::int32_t LLUI_DISPLAY_initialize(SPictavoGraphicsContext* gc, std::uint32_t size) {
+    if (g_started) return kErrAlreadyStarted;
+    if (size < sizeof(SPictavoGraphicsContext)) return kErrOutOfMemory;
+    const LLUI_DISPLAY_SInitData& d = display_state().init_data;
+    gc->image.data = d.lcd_buffer_address;
+    gc->image.width = static_cast<std::uint16_t>(d.lcd_width);
+    gc->image.height = static_cast<std::uint16_t>(d.lcd_height);
+    gc->image.memory_width = static_cast<std::uint16_t>((d.memory_width + 1) & ~1u);
+    gc->image.format = kDisplayFormat;
+    gc->image.flags = kImageNeverTransparent | kImageBareBuffer;
+    NewImages::initMutable(gc, d.lcd_width, d.lcd_height, 0);
+    ImageHeap::initialize(ImageHeap::areaStart(), ImageHeap::areaEnd());
+    g_colour_display = display_to_argb(argb_to_display(0xFF000000u)) != display_to_argb(argb_to_display(0));
+    g_started = true;
+    return 0;
+}

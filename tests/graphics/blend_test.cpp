@@ -1,0 +1,75 @@
+// Blending: the formula and the per-drawing blender, pixel-exact.
+#include "graphics/blend.h"
+
+#include <gtest/gtest.h>
+
+#include "graphics/pixel_formats.h"
+#include "tests/graphics/test_port.h"
+
+namespace tarvelo::graphics {
+namespace {
+
+TEST(Blend, Formula) {
+    EXPECT_EQ(blend(0xFFFFFFFF, 0xFF000000, 128), 0xFF808080u);  // white over black at 128
+    EXPECT_EQ(blend(0xFFFFFFFF, 0x00123456, 0), 0xFF123456u);     // alpha 0: the destination, opaque
+    EXPECT_EQ(blend(0x80FFFFFF, 0xFF000000, 255), 0xFF808080u);   // the colour's own alpha
+    EXPECT_EQ(blend(0x80FFFFFF, 0xFF000000, 128), 0xFF404040u);   // 128 * 128 / 255 = 64
+    EXPECT_EQ(blend(0xFFFFFFFF, 0xFF000000, 1000), 0xFFFFFFFFu);  // alpha beyond 255 is clamped
+}
+
+TEST(Blend, ChannelsAreTheIntegerFormula) {
+    for (std::uint32_t a = 0; a < 256; ++a)
+        for (std::uint32_t c = 0; c < 256; c += 5)
+            for (std::uint32_t d = 0; d < 256; d += 3) {
+                const std::uint32_t want = (c * a + d * (255 - a)) / 255;
+                const std::uint32_t got = blend_channels(a, c, 255 - c, c ^ 0x5A, d << 16 | (255 - d) << 8 | (d ^ 0x33));
+                ASSERT_EQ(got >> 16 & 0xFF, want) << a << " " << c << " " << d;
+                ASSERT_EQ(got >> 8 & 0xFF, ((255 - c) * a + (255 - d) * (255 - a)) / 255);
+                ASSERT_EQ(got & 0xFF, ((c ^ 0x5A) * a + (d ^ 0x33) * (255 - a)) / 255);
+                ASSERT_EQ(got >> 24, 0xFFu);
+            }
+}
+
+TEST(Blend, FixedBackgroundTableHasEightSteps) {
+    test::Canvas canvas(8, 1);
+    canvas.gc.foreground_color = 0xFFFFFFFF;
+    canvas.gc.background_color = 0x00000000;
+    canvas.gc.image.flags |= kImageBackgroundSet;
+    Blender b;
+    b.prepare(&canvas.gc);
+    ASSERT_EQ(b.method(), Blender::Method::FixedColours);
+    // Opacities 0..31 write the background, 224..255 the foreground.
+    for (std::uint32_t o : {0u, 31u}) EXPECT_EQ(b.blendColour(0xFF777777, o), 0xFF000000u) << o;
+    for (std::uint32_t o : {224u, 255u}) EXPECT_EQ(b.blendColour(0xFF777777, o), 0xFFF8FCF8u) << o;
+    EXPECT_EQ(b.table(4), blend(0xFFF8FCF8, 0xFF000000, 145));
+    // The destination is not read.
+    canvas.at(0, 0) = 0x1234;
+    b.blendPixel(0, 0, 10);
+    EXPECT_EQ(canvas.at(0, 0), 0x0000);
+}
+
+TEST(Blend, TranslucentForegroundBlendsAtItsAlpha) {
+    test::Canvas canvas(2, 1);
+    canvas.gc.foreground_color = 0x80FFFFFF;
+    Blender b;
+    b.prepare(&canvas.gc);
+    ASSERT_EQ(b.method(), Blender::Method::Translucent);
+    b.blendPixel(0, 0, 255);  // opacity 255 still blends at 128
+    EXPECT_EQ(canvas.at(0, 0), argb_to_rgb565(0xFF7C7E7C));
+}
+
+TEST(Blend, OpaqueForegroundAtFullOpacityWritesTheColour) {
+    test::Canvas canvas(2, 1);
+    canvas.gc.foreground_color = 0xFF00FF00;
+    canvas.at(1, 0) = 0xFFFF;
+    Blender b;
+    b.prepare(&canvas.gc);
+    ASSERT_EQ(b.method(), Blender::Method::Opaque);
+    b.blendPixel(0, 0, 255);
+    EXPECT_EQ(canvas.at(0, 0), 0x07E0);
+    b.blendPixel(1, 0, 0);
+    EXPECT_EQ(canvas.at(1, 0), 0xFFFF);
+}
+
+}  // namespace
+}  // namespace tarvelo::graphics
