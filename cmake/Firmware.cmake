@@ -3,7 +3,8 @@
 # The libraries refer to each other (the RTOS calls the application's hooks,
 # the virtual machine calls the natives and the image refers back to them),
 # so they are linked as one group.
-set(TARVELO_FIRMWARE_LIBS tarvelo_vm tarvelo_graphics tarvelo_port tarvelo_bsp tarvelo_lwip tarvelo_platform)
+set(TARVELO_FIRMWARE_LIBS tarvelo_vm tarvelo_graphics tarvelo_port tarvelo_bsp tarvelo_lwip tarvelo_platform
+                          ${TARVELO_MBEDTLS_LIBS})
 
 # Links the firmware libraries into `target`; the start-up code (`main`) is
 # added unless NO_STARTUP is given (unit tests bring their own `main`).

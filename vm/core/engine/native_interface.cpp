@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "vm/core/engine/java_array_range.h"
 #include "vm/core/engine/java_objects.h"
 #include "vm/core/engine/native_resources.h"
 #include "vm/memory/memory_layout.h"
@@ -176,22 +177,11 @@ extern "C" std::int32_t SNI_unregisterScopedResource(void) {
     return tarvelo::NativeResources::unregisterScopedResource(t);
 }
 
-namespace {
-
-// Whether [offset, offset + length) lies inside the array.
-bool array_range_ok(const std::int8_t* array, std::int32_t offset, std::int32_t length) {
-    if (offset < 0 || length < 0) return false;
-    const std::int32_t size = reinterpret_cast<const std::int32_t*>(array)[-1];
-    return static_cast<std::int64_t>(offset) + length <= size;
-}
-
-}  // namespace
-
 extern "C" std::int32_t SNI_retrieveArrayElements(const std::int8_t* javaArray, std::int32_t offset,
                                                   std::int32_t length, std::int8_t* buffer, std::int32_t bufferLength,
                                                   std::int8_t** pointer, std::int32_t* pointerLength, bool refresh) {
     if (javaArray == nullptr || buffer == nullptr || pointer == nullptr || pointerLength == nullptr ||
-        bufferLength < 0 || !array_range_ok(javaArray, offset, length))
+        bufferLength < 0 || !tarvelo::java_array_range_ok(javaArray, offset, length))
         return -2;
     if (tarvelo::is_immortal_array(javaArray)) {
         *pointer = const_cast<std::int8_t*>(javaArray) + offset;
@@ -207,8 +197,8 @@ extern "C" std::int32_t SNI_retrieveArrayElements(const std::int8_t* javaArray, 
 
 extern "C" std::int32_t SNI_flushArrayElements(std::int8_t* javaArray, std::int32_t offset, std::int32_t length,
                                                const std::int8_t* buffer, std::int32_t bufferLength) {
-    if (javaArray == nullptr || buffer == nullptr || bufferLength < 0 || !array_range_ok(javaArray, offset, length) ||
-        length < bufferLength)
+    if (javaArray == nullptr || buffer == nullptr || bufferLength < 0 ||
+        !tarvelo::java_array_range_ok(javaArray, offset, length) || length < bufferLength)
         return -2;
     if (!tarvelo::is_immortal_array(javaArray))
         std::memcpy(javaArray + offset, buffer, static_cast<std::size_t>(bufferLength));
