@@ -16,7 +16,12 @@
 #
 # Defines the imported static libraries tarvelo_mbedtls, tarvelo_mbedx509 and
 # tarvelo_mbedcrypto, linked in that order.
-find_program(TARVELO_OBJCOPY NAMES objcopy REQUIRED)
+# The objcopy of the target's toolchain (the cross build's archives are ARM).
+if(CMAKE_OBJCOPY)
+  set(TARVELO_OBJCOPY ${CMAKE_OBJCOPY})
+else()
+  find_program(TARVELO_OBJCOPY NAMES objcopy REQUIRED)
+endif()
 find_path(TARVELO_MBEDTLS_INCLUDE mbedtls/ssl.h REQUIRED)
 
 set(_tarvelo_mbedtls_out ${CMAKE_BINARY_DIR}/mbedtls)

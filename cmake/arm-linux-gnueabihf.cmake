@@ -17,7 +17,13 @@ set(CMAKE_CXX_FLAGS_INIT "${CMAKE_C_FLAGS_INIT}")
 set(CMAKE_ASM_FLAGS_INIT "${CMAKE_C_FLAGS_INIT}")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
-set(CMAKE_FIND_ROOT_PATH /usr/${TARVELO_CROSS_TRIPLE})
+# The cross toolchain's own root, and the machine's multiarch directories
+# where Debian's armhf development packages (mbedTLS, zlib) install.
+set(CMAKE_FIND_ROOT_PATH /usr/${TARVELO_CROSS_TRIPLE} /)
+set(CMAKE_LIBRARY_ARCHITECTURE ${TARVELO_CROSS_TRIPLE})
+# Executables are linked statically: only archives will do.
+set(ZLIB_LIBRARY /usr/lib/${TARVELO_CROSS_TRIPLE}/libz.a CACHE FILEPATH "")
+set(PNG_LIBRARY /usr/lib/${TARVELO_CROSS_TRIPLE}/libpng.a CACHE FILEPATH "")
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

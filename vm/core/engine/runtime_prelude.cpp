@@ -16,7 +16,8 @@ extern "C" {
 
 // The natives of the prelude's own methods (prelude_natives.cpp). An image
 // may refer to them weakly, which would not bring them into a link: they
-// are named here so that every firmware has them.
+// are named here, in a table kept even where the compiler proves every
+// address non-null, so that every firmware has them.
 extern "C" {
 void VMNative_java_lang_Thread_execClinit(tarvelo::VMThread*);
 void VMNative_java_lang_Thread_storeException(tarvelo::VMThread*);
@@ -34,7 +35,7 @@ namespace tarvelo {
 namespace {
 
 using PreludeNative = void(VMThread*);
-PreludeNative* const prelude_natives[] = {
+__attribute__((used)) PreludeNative* const prelude_natives[] = {
     VMNative_java_lang_Thread_execClinit,        VMNative_java_lang_Thread_storeException,
     VMNative_java_lang_Throwable_internalError,  VMNative_java_lang_Throwable_fillInStackTrace,
     VMNative_java_lang_Object_cloneNative,       VMNative_java_lang_System_hashCode,
