@@ -48,6 +48,16 @@ TEST(SoftDrawing, FillRectWritesExactlyItsPixels) {
     EXPECT_EQ(picture(c), "......\n.ffff.\nf.....\n");
 }
 
+// An odd memory width puts every other row at a 2-byte boundary: the pairs
+// of pixels written together must land there too (the sanitizer build
+// checks the stores' alignment).
+TEST(SoftDrawing, FillRectOnAnOddWidthCanvas) {
+    Canvas c(7, 3);
+    c.gc.foreground_color = 0xFF0000FF;
+    UI_DRAWING_SOFT_fillRectangle(&c.gc, 0, 0, 6, 2);
+    EXPECT_EQ(picture(c), "fffffff\nfffffff\nfffffff\n");
+}
+
 TEST(SoftDrawing, LinesAndRectangleOutline) {
     Canvas c(6, 4);
     c.gc.foreground_color = 0xFF000008;  // 0x0001
