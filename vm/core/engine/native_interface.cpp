@@ -5,6 +5,7 @@
 #include "vm/core/engine/java_array_range.h"
 #include "vm/core/engine/java_objects.h"
 #include "vm/core/engine/native_resources.h"
+#include "vm/core/image/image_directory.h"
 #include "vm/memory/memory_layout.h"
 
 #include "vm/core/threads/kernel_thread_scheduler.h"
@@ -82,6 +83,16 @@ bool is_immortal_array(const void* elements) {
     const word_t object = to_word(elements) - java::kArrayData;
     const MemoryLayout& layout = memoryLayout();
     return object < layout.heapStart || object >= layout.heapEnd;
+}
+
+// An array of the kernel image lies in read-only memory: a native must never
+// be handed its elements to write into.
+static bool is_image_array(const void* elements) {
+    FeatureImageDirectory* directory = image_directory();
+    if (elements == nullptr || directory == nullptr) return false;
+    const ImageTables& tables = directory->kernel.tables;
+    const word_t object = to_word(elements) - java::kArrayData;
+    return tables.imageEnd != 0 && object >= tables.imageStart && object < tables.imageEnd;
 }
 
 }  // namespace tarvelo
@@ -183,7 +194,9 @@ extern "C" std::int32_t SNI_retrieveArrayElements(const std::int8_t* javaArray, 
     if (javaArray == nullptr || buffer == nullptr || pointer == nullptr || pointerLength == nullptr ||
         bufferLength < 0 || !tarvelo::java_array_range_ok(javaArray, offset, length))
         return -2;
-    if (tarvelo::is_immortal_array(javaArray)) {
+    // Immortal arrays are used in place, except those of the read-only image:
+    // they are copied like heap arrays, and a flush leaves them unchanged.
+    if (tarvelo::is_immortal_array(javaArray) && !tarvelo::is_image_array(javaArray)) {
         *pointer = const_cast<std::int8_t*>(javaArray) + offset;
         *pointerLength = length;
         return 0;
