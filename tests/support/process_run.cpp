@@ -6,6 +6,8 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 
 extern char** environ;
@@ -102,6 +104,23 @@ std::vector<std::string> lines_of(const std::string& text) {
         start = end + 1;
     }
     return lines;
+}
+
+std::string output_after_start(const std::string& output) {
+    std::string text;
+    bool started = false;
+    for (const std::string& line : lines_of(output)) {
+        if (started) text += line + "\n";
+        started = started || line == "Tarvelo START";
+    }
+    return text;
+}
+
+std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
 }
 
 }  // namespace tarvelo::test

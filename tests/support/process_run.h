@@ -18,4 +18,11 @@ ProcessResult run_process(const std::string& path, const std::vector<std::string
 // The lines of `text`, without their line ends.
 std::vector<std::string> lines_of(const std::string& text);
 
+// The lines of a firmware's console output after "Tarvelo START", each
+// ended by a line feed: what a program's .expected file holds.
+std::string output_after_start(const std::string& output);
+
+// The whole content of a file (empty when it cannot be read).
+std::string read_file(const std::string& path);
+
 }  // namespace tarvelo::test

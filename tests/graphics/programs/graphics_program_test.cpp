@@ -11,23 +11,6 @@
 
 namespace {
 
-std::string read_file(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::string after_start(const std::string& output) {
-    std::string text;
-    bool started = false;
-    for (const std::string& line : tarvelo::test::lines_of(output)) {
-        if (started) text += line + "\n";
-        started = started || line == "Tarvelo START";
-    }
-    return text;
-}
-
 class GraphicsProgram : public testing::TestWithParam<const char*> {};
 
 TEST_P(GraphicsProgram, PrintsWhatItDraws) {
@@ -39,7 +22,7 @@ TEST_P(GraphicsProgram, PrintsWhatItDraws) {
     EXPECT_EQ(r.exit_status, 0) << r.output;
     std::string expected = SOURCE_DIR;
     expected.append("/").append(name).append(".expected");
-    EXPECT_EQ(after_start(r.output), read_file(expected));
+    EXPECT_EQ(tarvelo::test::output_after_start(r.output), tarvelo::test::read_file(expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(Programs, GraphicsProgram, testing::Values("drawing"));

@@ -17,23 +17,6 @@ namespace {
 using tarvelo::test::lines_of;
 using tarvelo::test::run_process;
 
-std::string read_file(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-std::string after_start(const std::string& output) {
-    std::string text;
-    bool started = false;
-    for (const std::string& line : lines_of(output)) {
-        if (started) text += line + "\n";
-        started = started || line == "Tarvelo START";
-    }
-    return text;
-}
-
 class FileProgram : public testing::TestWithParam<const char*> {};
 
 TEST_P(FileProgram, PrintsWhatItDid) {
@@ -46,7 +29,7 @@ TEST_P(FileProgram, PrintsWhatItDid) {
                          {"TARVELO_GC_STRESS=1", "TARVELO_HEAP_VERIFY=1", "TARVELO_CLOCK=virtual",
                           "TARVELO_SDCARD=" + card});
     EXPECT_EQ(r.exit_status, 0) << r.output;
-    EXPECT_EQ(after_start(r.output), read_file(std::string(SOURCE_DIR) + "/" + name + ".expected"));
+    EXPECT_EQ(tarvelo::test::output_after_start(r.output), tarvelo::test::read_file(std::string(SOURCE_DIR) + "/" + name + ".expected"));
     std::filesystem::remove_all(tmpl);
 }
 

@@ -11,23 +11,13 @@
 
 namespace {
 
-using tarvelo::test::lines_of;
 using tarvelo::test::run_process;
 
 TEST(SecurityProgram, PrintsWhatItDid) {
     auto r = run_process(std::string(PROGRAM_DIR) + "/security_program", {},
                          {"TARVELO_GC_STRESS=1", "TARVELO_HEAP_VERIFY=1", "TARVELO_CLOCK=virtual"});
     EXPECT_EQ(r.exit_status, 0) << r.output;
-    std::string text;
-    bool started = false;
-    for (const std::string& line : lines_of(r.output)) {
-        if (started) text += line + "\n";
-        started = started || line == "Tarvelo START";
-    }
-    std::ifstream in(std::string(SOURCE_DIR) + "/security.expected");
-    std::stringstream expected;
-    expected << in.rdbuf();
-    EXPECT_EQ(text, expected.str());
+    EXPECT_EQ(tarvelo::test::output_after_start(r.output), tarvelo::test::read_file(std::string(SOURCE_DIR) + "/security.expected"));
 }
 
 }  // namespace

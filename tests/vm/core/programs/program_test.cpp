@@ -53,13 +53,6 @@ std::string mask_addresses(const std::string& text) {
     return out;
 }
 
-std::string read_file(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 // The console lines after "Tarvelo START", symbolised.
 std::string run_output(const std::string& exe, const std::string& map, const std::string& output, bool mask) {
     tarvelo::imagelink::ElfFile elf;
@@ -69,7 +62,7 @@ std::string run_output(const std::string& exe, const std::string& map, const std
         if (auto v = elf.symbol("_java_vornsection_header_start")) base = static_cast<std::uint32_t>(*v);
     }
     tarvelo::imagelink::LinkedImage image;
-    const bool haveMap = tarvelo::imagelink::read_map(read_file(map), image, &why);
+    const bool haveMap = tarvelo::imagelink::read_map(tarvelo::test::read_file(map), image, &why);
     tarvelo::imagelink::Symbolizer symbolizer(image, base);
     std::string text;
     bool started = false;
@@ -92,7 +85,7 @@ TEST_P(Program, PrintsWhatItComputes) {
     const std::string map = std::string(PROGRAM_DIR) + "/program_" + c.name + "_image.map";
     auto r = run_process(exe, {}, {"TARVELO_GC_STRESS=1", "TARVELO_HEAP_VERIFY=1", "TARVELO_CLOCK=virtual"});
     EXPECT_EQ(r.exit_status, c.exitStatus) << r.output;
-    const std::string expected = read_file(std::string(SOURCE_DIR) + "/" + c.name + ".expected");
+    const std::string expected = tarvelo::test::read_file(std::string(SOURCE_DIR) + "/" + c.name + ".expected");
     EXPECT_EQ(run_output(exe, map, r.output, c.maskAddresses), expected);
 }
 
