@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "vm/core/engine/engine.h"
 #include "vm/core/engine/execution_context.h"
 #include "vm/core/engine/string_factory.h"
 #include "vm/core/image/image_directory.h"
@@ -21,6 +22,7 @@ namespace {
 constexpr std::uint32_t kRecordName = 0;
 constexpr std::uint32_t kRecordDimensions = 4;
 constexpr std::uint32_t kRecordElement = 8;
+constexpr std::uint32_t kRecordPackage = 8;  // of a class's record
 
 std::uint32_t recordWord(word_t record, std::uint32_t offset) { return *to_ptr<const std::uint32_t>(record + offset); }
 
@@ -75,6 +77,24 @@ std::int32_t typeName(word_t type, char16_t* out) {
     return total;
 }
 
+// Whether the class of the method that called Class.newInstance may use
+// the type's no-argument constructor: a public one from anywhere, a private
+// one only from the class itself, otherwise only from a class of the same
+// package (both with a class-name record).
+bool callerMayInstantiate(VMThread* t, word_t type) {
+    const std::uint8_t flags = typeFlags(type);
+    if ((flags & image::kTypePublicCtor) != 0) return true;
+    // Frame 0 is the native method itself.
+    const FrameView caller = TulvarVMEngine::walkUpFrames(t, 1);
+    const word_t callerClass =
+        caller.frame != nullptr && caller.frame->method != 0 ? image::read_u32(to_ptr<const void>(caller.frame->method)) : 0;
+    if ((flags & image::kTypePrivateCtor) != 0) return callerClass == type;
+    if (callerClass == 0) return false;
+    const word_t callerRecord = image::type_name_record(typePtr(callerClass));
+    const word_t typeRecord = image::type_name_record(typePtr(type));
+    return callerRecord != 0 && typeRecord != 0 && recordWord(callerRecord, kRecordPackage) == recordWord(typeRecord, kRecordPackage);
+}
+
 }  // namespace
 
 extern "C" {
@@ -117,6 +137,7 @@ void VMNative_java_lang_Class_newInstance(VMThread* t) {
     if (type == 0) return throwNull(t);
     if ((typeFlags(type) & 0x07) != 0 || image::class_default_ctor(typePtr(type)) == 0)
         return throwType(t, VMType::_java_Ljava_lang_InstantiationException);
+    if (!callerMayInstantiate(t, type)) return throwType(t, VMType::_java_Ljava_lang_IllegalAccessException);
     const word_t ctor = image::class_default_ctor(typePtr(type));
     const word_t object = t->allocateObject(type);
     if (object == 0) return;  // OutOfMemoryError is pending

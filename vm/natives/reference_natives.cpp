@@ -1,5 +1,6 @@
 // Natives of reference queues, immortal objects, immutables and the native
 // resource lookup.
+#include "vm/core/engine/feature_context.h"
 #include "vm/core/engine/native_resources.h"
 #include "vm/core/image/image_directory.h"
 #include "vm/core/threads/kernel_thread_scheduler.h"
@@ -69,11 +70,14 @@ void VMNative_yq_sni_NativeResource_getNativeResource(VMThread* t) {
 
 namespace {
 
-bool accessible(VMThread*, word_t) {
-    // Every value is visible to the kernel; installed applications, which
-    // would see only their own and the kernel's shared values, cannot be
-    // installed yet.
-    return true;
+// Whether code running in the thread's context may see an immutable value:
+// null always; then the kernel's values, and an application's own values
+// when the thread runs for that application. Types follow the same rule
+// through their owner word.
+bool accessible(VMThread* t, word_t value) {
+    if (value == 0) return true;
+    const word_t owner = object_owner_feature(value);
+    return owner == 0 || (t != nullptr && owner == t->ownerFeature);
 }
 
 // Calls fn(key, value) for every visible entry, from the last block to the

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "vm/core/engine/engine.h"
+#include "vm/core/engine/feature_context.h"
 #include "vm/core/image/image_access.h"
 #include "vm/core/image/type_tests.h"
 #include "vm/core/lifecycle/vm_runtime.h"
@@ -25,7 +26,8 @@ namespace {
 bool isPrimitiveElement(std::uint32_t element) { return element >= 4 && element <= 11; }
 
 // The reference elements of System.arraycopy, one by one, with the store
-// check when the element types are not assignable as a whole. Backwards
+// check when the element types are not assignable as a whole and the
+// ownership check of installed applications. Backwards
 // only within one array whose source range starts below its destination,
 // so that no element is read after it was overwritten; otherwise forwards,
 // so that a failing store leaves exactly the elements before it stored.
@@ -42,6 +44,11 @@ void copyReferences(VMThread* t, word_t src, std::int32_t srcPos, word_t dst, st
         const word_t element = from[i];
         if (!assignable && element != 0 && VMJProcessor::isAssignable(typeOf(element), dstElement) == 0) {
             throwArrayStore(t);
+            return;
+        }
+        // The ownership rule of a single array store, element by element.
+        if (const std::int32_t code = FeatureIsolation::checkArrayStoreOwner(t, dst, element); code != 0) {
+            FeatureIsolation::throwKernelAccessError(t, kIsolationArray, code);
             return;
         }
         to[i] = element;
