@@ -319,6 +319,15 @@ FRESULT find(const TCHAR* path, Place& place, FATFS** fs = nullptr) {
     return locate(path, place);
 }
 
+// Finds an entry that must exist and be a name (not the root or a dot
+// name): what stat, unlink and rename act on.
+FRESULT find_entry(const TCHAR* path, Place& place) {
+    if (FRESULT r = find(path, place); r != FR_OK) return r;
+    if (place.root) return FR_INVALID_NAME;
+    if (!place.exists) return FR_NO_FILE;
+    return FR_OK;
+}
+
 bool read_only(const struct stat& st) { return (st.st_mode & S_IWUSR) == 0; }
 
 // --- locks: the objects open at once ------------------------------------------------------------------
@@ -595,9 +604,7 @@ FRESULT f_stat(const TCHAR* path, FILINFO* fno) {
     card::access_delay();
     HostRegion region;
     Place place;
-    if (FRESULT r = find(path, place); r != FR_OK) return r;
-    if (place.root) return FR_INVALID_NAME;
-    if (!place.exists) return FR_NO_FILE;
+    if (FRESULT r = find_entry(path, place); r != FR_OK) return r;
     std::string name;
     if (!from_host(place.host, name)) name = place.name;
     fill_info(name, place.st, fno);
@@ -608,9 +615,7 @@ FRESULT f_unlink(const TCHAR* path) {
     card::access_delay();
     HostRegion region;
     Place place;
-    if (FRESULT r = find(path, place); r != FR_OK) return r;
-    if (place.root) return FR_INVALID_NAME;
-    if (!place.exists) return FR_NO_FILE;
+    if (FRESULT r = find_entry(path, place); r != FR_OK) return r;
     if (lock_of(place.st) != nullptr) return FR_LOCKED;
     if (read_only(place.st)) return FR_DENIED;
     if (S_ISDIR(place.st.st_mode)) {
@@ -632,9 +637,7 @@ FRESULT f_rename(const TCHAR* path_old, const TCHAR* path_new) {
     card::access_delay();
     HostRegion region;
     Place from;
-    if (FRESULT r = find(path_old, from); r != FR_OK) return r;
-    if (from.root) return FR_INVALID_NAME;
-    if (!from.exists) return FR_NO_FILE;
+    if (FRESULT r = find_entry(path_old, from); r != FR_OK) return r;
     if (lock_of(from.st) != nullptr) return FR_LOCKED;
     // The new name is on the same drive; a drive prefix is allowed.
     int drive = 0;
