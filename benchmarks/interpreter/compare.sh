@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
 # Runs each interpreter benchmark on the firmware and the same algorithm in
-# Lua 5.4 on this machine, and prints both times and their ratio
-# (firmware / Lua). A benchmark, not a test: the times depend on the machine.
+# Lua 5.4, and in LuaJIT's interpreter (`luajit -joff`) when it is installed,
+# and prints the times and the firmware's ratio to each. Every side reads
+# the same clock: the processor time of its process, around the work only
+# (start-up excluded). A benchmark, not a test: the times depend on the
+# machine. Each figure is the median of RUNS runs (default 5).
 #
 #   benchmarks/interpreter/compare.sh [BUILD_DIR]     (default: build)
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 build="${1:-$here/../../build}"
+runs="${RUNS:-5}"
 lua="$(command -v lua5.4 || true)"
+luajit="$(command -v luajit || true)"
 if [[ -z "$lua" ]]; then
   echo "lua5.4 is not installed (scripts/setup installs it)" >&2
   exit 1
@@ -15,21 +20,44 @@ fi
 
 field() { sed -n "s/.*$1=\\([-0-9.]*\\).*/\\1/p" | head -n 1; }
 
-printf "%-14s %12s %12s %8s\n" benchmark "firmware ms" "lua ms" ratio
+# median COMMAND...: runs it $runs times; prints "ms result" of the median.
+median() {
+  local out ms result all=()
+  for ((i = 0; i < runs; ++i)); do
+    out="$("$@")"
+    ms="$(field ms <<<"$out")"
+    result="$(field result <<<"$out")"
+    all+=("$ms $result")
+  done
+  printf "%s\n" "${all[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p"
+}
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }'; }
+
+if [[ -n "$luajit" ]]; then
+  printf "%-14s %10s %10s %10s %8s %8s\n" benchmark "firmware" "lua5.4" "luajit" "/lua" "/luajit"
+else
+  printf "%-14s %10s %10s %8s   (luajit not installed)\n" benchmark "firmware" "lua5.4" "/lua"
+fi
 for b in fib sieve loops virtual_calls allocation; do
   exe="$build/benchmarks/interpreter/bench_$b"
   if [[ ! -x "$exe" ]]; then
     echo "$exe is missing: build the firmware first" >&2
     exit 1
   fi
-  vm_out="$("$exe")"
-  lua_out="$("$lua" "$here/lua/$b.lua")"
-  vm_ms="$(field ms <<<"$vm_out")"
-  lua_ms="$(field ms <<<"$lua_out")"
-  vm_result="$(field result <<<"$vm_out")"
-  lua_result="$(field result <<<"$lua_out")"
-  ratio="$(awk -v a="$vm_ms" -v b="$lua_ms" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }')"
+  read -r vm_ms vm_result <<<"$(median "$exe")"
+  read -r lua_ms lua_result <<<"$(median "$lua" "$here/lua/$b.lua")"
   note=""
   [[ "$vm_result" == "$lua_result" ]] || note="  (results differ: $vm_result / $lua_result)"
-  printf "%-14s %12s %12s %8s%s\n" "$b" "$vm_ms" "$lua_ms" "$ratio" "$note"
+  if [[ -n "$luajit" ]]; then
+    # LuaJIT has no integer operators: those scripts have a variant of their own.
+    script="$here/lua/$b.lua"
+    [[ -f "$here/lua/luajit/$b.lua" ]] && script="$here/lua/luajit/$b.lua"
+    read -r jit_ms jit_result <<<"$(median "$luajit" -joff "$script")"
+    [[ "$vm_result" == "$jit_result" ]] || note="$note  (luajit result: $jit_result)"
+    printf "%-14s %10s %10s %10s %8s %8s%s\n" "$b" "$vm_ms" "$lua_ms" "$jit_ms" \
+      "$(ratio "$vm_ms" "$lua_ms")" "$(ratio "$vm_ms" "$jit_ms")" "$note"
+  else
+    printf "%-14s %10s %10s %8s%s\n" "$b" "$vm_ms" "$lua_ms" "$(ratio "$vm_ms" "$lua_ms")" "$note"
+  fi
 done

@@ -278,17 +278,28 @@ void GarbageCollector::collect(bool trim) {
     hs.collectionRunning = wasRunning;
 }
 
-word_t GarbageCollector::relocate(word_t a) const {
+word_t GarbageCollector::relocate(word_t a) {
     const CompactingHeap& heap = heapSet_->mainHeap;
     if (a < first_ || a >= heap.end) return a;
     auto i = static_cast<std::uint32_t>(static_cast<std::uint64_t>(samples_) * (a - first_) / span_);
     const Entry* table = to_ptr<const Entry>(breakBase);
     word_t b = table[i].block;
     std::uint32_t sum = table[i].sumBefore;
+    // Every free block below the last walk's stop lies below its address, so
+    // for a reference at or above that address the stop is a valid start too;
+    // take it when it is further on than the sample. A stop at the end of the
+    // list (0) counts as the furthest.
+    if (a >= walkAddress_ && walkAddress_ != 0 && (walkBlock_ == 0 || walkBlock_ > b)) {
+        b = walkBlock_;
+        sum = walkSum_;
+    }
     while (b != 0 && b < a) {
         sum += fb::size(b);
         b = fb::next(b);
     }
+    walkAddress_ = a;
+    walkBlock_ = b;
+    walkSum_ = sum;
     return a - sum;
 }
 
@@ -303,6 +314,8 @@ void GarbageCollector::compactHeap() {
     if (samples_ == 0) samples_ = 1;
     first_ = heap.freeHead;
     span_ = heap.end - first_;
+    walkAddress_ = walkBlock_ = 0;
+    walkSum_ = 0;
     Entry* table = to_ptr<Entry>(breakBase);
     word_t b = first_;
     std::uint32_t sum = 0;

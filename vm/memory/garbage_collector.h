@@ -58,7 +58,7 @@ class GarbageCollector {
     void markObject(word_t obj);
     void markFrom(word_t ref);
     void push(word_t obj, std::int32_t count, bool weak);
-    word_t relocate(word_t a) const;
+    word_t relocate(word_t a);
     void chargeLive(word_t obj, std::uint32_t size);
 
     HeapSet* heapSet_ = nullptr;
@@ -70,6 +70,15 @@ class GarbageCollector {
     word_t first_ = 0;
     word_t span_ = 0;
     std::uint32_t samples_ = 0;
+    // Where the previous relocation's free-list walk stopped: the first free
+    // block at or above `walkAddress_`, and the free bytes below that block.
+    // References are mostly visited in rising order, so the next walk can
+    // usually resume there instead of at its break-table sample; the sums
+    // are cumulative from the heap's start, so either start gives the same
+    // address.
+    word_t walkAddress_ = 0;
+    word_t walkBlock_ = 0;
+    std::uint32_t walkSum_ = 0;
 };
 
 }  // namespace tarvelo

@@ -7,5 +7,5 @@ for i = 0, 1999999 do
   sum = sum + p.x + p.y
 end
 local ms = (os.clock() - t0) * 1000
-sum = ((sum + 0x80000000) & 0xFFFFFFFF) - 0x80000000
+sum = (sum + 0x80000000) % 0x100000000 - 0x80000000
 print(string.format("result=%d ms=%.1f", sum, ms))

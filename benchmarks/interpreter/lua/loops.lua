@@ -13,5 +13,5 @@ for _ = 1, 5 do
   end
 end
 local ms = (os.clock() - t0) * 1000
-local total = ((acc.total + 0x80000000) & 0xFFFFFFFF) - 0x80000000
+local total = (acc.total + 0x80000000) % 0x100000000 - 0x80000000
 print(string.format("result=%d ms=%.1f", total, ms))

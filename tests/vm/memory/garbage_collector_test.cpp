@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <random>
+#include <vector>
 
 #include "tests/vm/memory/synthetic_heap.h"
 #include "vm/memory/free_block.h"
@@ -110,6 +112,43 @@ TEST_F(CollectorTest, CompactionCases) {
     EXPECT_EQ(root(1), before1);
     EXPECT_EQ(hs().freeMemory(), freeBefore);
     EXPECT_EQ(hs().mainHeap.freeCount, 1u);
+}
+
+// Many free blocks per break-table sample and references that point both
+// up and down the heap, visited in heap order: every reference slot must
+// name the object it named before, whichever way the relocation walk took.
+TEST_F(CollectorTest, CompactionKeepsEveryReferenceAcrossSamples) {
+    constexpr int kCount = 1500;
+    build(160 * 1024);
+    root(0) = newArray(t.objectArray, kCount);
+    ASSERT_NE(root(0), 0u);
+    std::mt19937 rng(11);
+    int garbageRuns = 0;  // the free blocks compaction will meet
+    for (int i = 0; i < kCount; ++i) {
+        word_t o = newObject(t.node1);
+        ASSERT_NE(o, 0u);
+        wordAt(o + 8) = static_cast<std::uint32_t>(i);
+        wordAt(root(0) + 12 + 4u * i) = o;
+        // Garbage of varying sizes between the live objects.
+        word_t garbage[] = {t.leaf, t.node2, t.node3};
+        std::uint32_t n = rng() % 3;
+        if (n != 0) ++garbageRuns;
+        for (; n != 0; --n) newObject(garbage[rng() % 3]);
+    }
+    std::vector<int> target(kCount);
+    for (int i = 0; i < kCount; ++i) target[i] = i;
+    std::shuffle(target.begin(), target.end(), rng);
+    auto element = [&](int i) { return wordAt(root(0) + 12 + 4u * i); };
+    for (int i = 0; i < kCount; ++i) field(element(i), 1, 0) = element(target[i]);
+    ASSERT_GT(garbageRuns, 35 * 20);
+    collect();
+    ASSERT_TRUE(verify()) << verifyFault();
+    EXPECT_EQ(hs().mainHeap.freeCount, 1u);
+    for (int i = 0; i < kCount; ++i) {
+        word_t o = element(i);
+        ASSERT_EQ(wordAt(o + 8), static_cast<std::uint32_t>(i));
+        ASSERT_EQ(wordAt(field(o, 1, 0) + 8), static_cast<std::uint32_t>(target[i])) << "object " << i;
+    }
 }
 
 TEST_F(CollectorTest, WeakReferencesClearAndQueue) {
