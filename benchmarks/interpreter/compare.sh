@@ -39,7 +39,7 @@ if [[ -n "$luajit" ]]; then
 else
   printf "%-14s %10s %10s %8s   (luajit not installed)\n" benchmark "firmware" "lua5.4" "/lua"
 fi
-for b in fib sieve loops virtual_calls allocation; do
+for b in fib sieve loops virtual_calls interface_calls allocation; do
   exe="$build/benchmarks/interpreter/bench_$b"
   if [[ ! -x "$exe" ]]; then
     echo "$exe is missing: build the firmware first" >&2
