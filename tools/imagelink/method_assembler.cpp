@@ -68,6 +68,9 @@ struct Item {
     std::vector<std::uint8_t> bytes;
     std::vector<Form> forms;
     std::size_t chosen = 0;
+    // A plain instruction whose second form is one byte longer and does the
+    // same: taken only to spare an executed padding byte further on.
+    bool widenable = false;
     SourceLocation where;
     std::uint32_t addr = 0;
     std::uint32_t size = 0;
@@ -131,6 +134,7 @@ public:
         }
         check_labels();
         relax();
+        avoid_padding();
         compute_header();
         encode();
         resolve_handlers();
@@ -511,14 +515,21 @@ private:
     }
 
     void move(int d, int s) {
-        if (fits_nibble(d) && fits_nibble(s)) return single(OPmove_4, {N(d, s)});
+        if (fits_nibble(d) && fits_nibble(s)) return single_or_wider(OPmove_4, {N(d, s)}, OPmove, {R(d), R(s)});
         single(OPmove, {R(d), R(s)});
     }
     void move_ref(int d, int s) {
         if (d == 0 && s == -1) return single(OPmove_ref_m1, {});
         if (d == 0 && s == -2) return single(OPmove_ref_m2, {});
-        if (fits_nibble(d) && fits_nibble(s)) return single(OPmove_ref_4, {N(d, s)});
+        if (fits_nibble(d) && fits_nibble(s)) return single_or_wider(OPmove_ref_4, {N(d, s)}, OPmove_ref, {R(d), R(s)});
         single(OPmove_ref, {R(d), R(s)});
+    }
+    // A short form, with a form one byte longer that avoid_padding() may take.
+    void single_or_wider(std::uint8_t op, std::vector<Arg> args, std::uint8_t wide_op, std::vector<Arg> wide_args) {
+        single(op, std::move(args));
+        Item& it = items_.back();
+        it.forms.push_back(Form{{part(wide_op, std::move(wide_args))}});
+        it.widenable = true;
     }
     void const32(int d, const Operand& o) {
         cur_ = o.where;
@@ -1318,6 +1329,72 @@ private:
     // The code starts at a 4-aligned method address + 5 or + 10, so the
     // residue of every address mod 4 is known before the image layout.
     std::uint32_t start_ = 0;
+    // A part whose aligned operand would fall on an odd address, and that
+    // has no alternative form, gets a nop before it, which is executed each
+    // time. Where an earlier instruction of the same straight run has a form
+    // one byte longer, taking that form moves the part to an even address
+    // instead: the same bytes, one dispatch fewer (two per call of a small
+    // recursive method). A widening is kept only if the method's padding
+    // count goes down, so this ends after at most one round per candidate.
+    void avoid_padding() {
+        std::size_t pads = padding_count();
+        for (std::size_t i = 0; i < items_.size(); ++i) {
+            const std::size_t candidate = widening_candidate();
+            if (candidate == items_.size()) return;
+            Item& it = items_[candidate];
+            it.widenable = false;  // tried once, kept or not
+            it.chosen = 1;
+            relax();
+            const std::size_t now = padding_count();
+            if (now < pads) {
+                pads = now;
+            } else {
+                it.chosen = 0;
+                relax();
+            }
+        }
+    }
+
+    // The latest untried widenable instruction before the first padded part
+    // that follows it in straight-line code (no label or branch between), or
+    // items_.size() if there is none. Addresses are those of the last place().
+    std::size_t widening_candidate() const {
+        std::size_t candidate = items_.size();
+        for (std::size_t i = 0; i < items_.size(); ++i) {
+            const Item& it = items_[i];
+            if (it.kind == Item::Kind::Label) { candidate = items_.size(); continue; }
+            if (it.kind != Item::Kind::Instruction) continue;
+            std::uint32_t a = it.addr;
+            bool flow_breaks = false;
+            for (const Part& p : it.forms[it.chosen].parts) {
+                std::uint32_t pad;
+                const std::uint8_t op = effective_op(p, a, pad);
+                if (pad && candidate != items_.size()) return candidate;
+                a += pad + part_length(op, p, a + pad);
+                const OpKind kind = opcode_info(op).kind;
+                if (is_branch(kind) || ends_flow(kind) || kind == OpKind::Switch) flow_breaks = true;
+            }
+            if (flow_breaks) candidate = items_.size();
+            else if (it.widenable && it.chosen == 0) candidate = i;
+        }
+        return items_.size();
+    }
+
+    std::size_t padding_count() const {
+        std::size_t n = 0;
+        for (const Item& it : items_) {
+            if (it.kind != Item::Kind::Instruction) continue;
+            std::uint32_t a = it.addr;
+            for (const Part& p : it.forms[it.chosen].parts) {
+                std::uint32_t pad;
+                const std::uint8_t op = effective_op(p, a, pad);
+                n += pad;
+                a += pad + part_length(op, p, a + pad);
+            }
+        }
+        return n;
+    }
+
     void relax() {
         label_addr_.assign(label_names_.size(), 0);
         const bool compact_possible = will_be_compact_candidate();

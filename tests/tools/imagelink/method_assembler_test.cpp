@@ -473,5 +473,54 @@ TEST(MethodAssembler, CallsOfInlineRoutinesAreInlined) {
     EXPECT_TRUE(found);
 }
 
+// A call whose address operand would fall on an odd address is padded with
+// a nop unless an earlier move of the same straight run can take its
+// one-byte-longer form instead; a label between them keeps the nop (the
+// move would not run on every path to the call).
+TEST(MethodAssembler, CallsArePaddedOnlyWhenNoEarlierMoveCanWiden) {
+    auto l = link(R"(
+.class test.P
+    .method static int fib(int n)
+        .temps 1
+        iflt n, 2, small
+        move p-1, n
+        dec p-1
+        invokestatic fib, p0, r0
+        move p5, p-1
+        move p-1, n
+        iadd_imm p-1, -2, p-1
+        invokestatic fib, p0, r0
+        iadd p5, p-1, n
+    small:
+        return
+    .end
+    .method static int g(int n)
+        .temps 1
+        move p-1, n
+    again:
+        dec p-1
+        invokestatic fib, p0, r0
+        return
+    .end
+.end
+)");
+    auto ops = [&](const std::string& name) {
+        const MethodSpan& m = l->method(name);
+        std::vector<Instruction> ins;
+        std::string why;
+        EXPECT_TRUE(decode_range(l->view, m.code, m.code_end, ins, &why)) << why;
+        std::vector<std::uint8_t> got;
+        for (const Instruction& i : ins) got.push_back(i.opcode);
+        return got;
+    };
+    const std::vector<std::uint8_t> fib = ops("test.P.fib(I)I");
+    EXPECT_EQ(std::count(fib.begin(), fib.end(), OPnop), 0);
+    EXPECT_EQ(std::count(fib.begin(), fib.end(), OPmove), 2);  // one widened before each call
+    EXPECT_EQ(std::count(fib.begin(), fib.end(), OPmove_4), 1);
+    const std::vector<std::uint8_t> g = ops("test.P.g(I)I");
+    EXPECT_EQ(std::count(g.begin(), g.end(), OPnop), 1);
+    EXPECT_EQ(std::count(g.begin(), g.end(), OPmove), 0);
+}
+
 }  // namespace
 }  // namespace tarvelo::imagelink
