@@ -45,6 +45,15 @@ void bound_axis(std::int32_t size, std::int32_t& position, std::int32_t& length,
     partner = saturate(q);
 }
 
+ImageOperation image_operation(const SPictavoGraphicsContext* gc, const SPictavoImage* image, std::int32_t alpha) {
+    if (image->format != gc->image.format) return ImageOperation::kDrawOtherFormat;
+    if (alpha == 255 && !LLUI_DISPLAY_isTransparent(image)) return ImageOperation::kCopyImage;
+    if (LLUI_DISPLAY_getBufferAddress(image) == LLUI_DISPLAY_getBufferAddress(&gc->image)) {
+        return ImageOperation::kDrawRegion;
+    }
+    return ImageOperation::kDrawImage;
+}
+
 SPictavoGraphicsContext* begin_painting(std::int8_t* gc_array, void* native, std::int32_t operation) {
     SPictavoGraphicsContext* gc = graphics::context_of(gc_array);
     if (gc == nullptr || !LLUI_DISPLAY_requestDrawing(gc, native)) return nullptr;

@@ -58,6 +58,14 @@ bool font_is_set(const std::int8_t* font);
 // `size` is cut there.
 void bound_axis(std::int32_t size, std::int32_t& position, std::int32_t& length, std::int32_t& partner);
 
+// How an image is drawn (alpha already at most 255): an image of another
+// format is converted by drawImage; an opaque image at full alpha is copied
+// from its readable source; an image whose pixels are the destination's own
+// buffer is moved inside it (drawRegion, overlap-safe); anything else is
+// blended from its readable source.
+enum class ImageOperation { kDrawOtherFormat, kCopyImage, kDrawRegion, kDrawImage };
+ImageOperation image_operation(const SPictavoGraphicsContext* gc, const SPictavoImage* image, std::int32_t alpha);
+
 // Begin and end of a drawing, between which `paint` runs its drawing.
 SPictavoGraphicsContext* begin_painting(std::int8_t* gc_array, void* native, std::int32_t operation);
 void end_painting(std::int32_t status);

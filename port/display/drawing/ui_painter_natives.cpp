@@ -44,16 +44,16 @@ void clip_if_needed(SPictavoGraphicsContext* gc, std::int32_t x, std::int32_t y,
     LLUI_DISPLAY_configureClip(gc, !LLUI_DISPLAY_isRegionInClip(gc, x, y, w, h));
 }
 
-// The image-drawing choice once the rectangle is bounded and clipped.
+// The image drawing chosen once the rectangle is bounded and clipped.
 std::int32_t dispatch_image(SPictavoGraphicsContext* gc, const SPictavoImage* image, std::int32_t rx,
                             std::int32_t ry, std::int32_t w, std::int32_t h, std::int32_t x, std::int32_t y,
                             std::int32_t alpha) {
-    if (image->format != gc->image.format) return UI_DRAWING_drawImage(gc, image, rx, ry, w, h, x, y, alpha);
-    if (alpha == 255 && !LLUI_DISPLAY_isTransparent(image)) {
-        return UI_DRAWING_copyImage(gc, LLUI_DISPLAY_getSourceImage(image), rx, ry, w, h, x, y);
-    }
-    if (LLUI_DISPLAY_getBufferAddress(image) == LLUI_DISPLAY_getBufferAddress(&gc->image)) {
-        return UI_DRAWING_drawRegion(gc, rx, ry, w, h, x, y, alpha);
+    switch (image_operation(gc, image, alpha)) {
+        case ImageOperation::kCopyImage:
+            return UI_DRAWING_copyImage(gc, LLUI_DISPLAY_getSourceImage(image), rx, ry, w, h, x, y);
+        case ImageOperation::kDrawRegion: return UI_DRAWING_drawRegion(gc, rx, ry, w, h, x, y, alpha);
+        case ImageOperation::kDrawOtherFormat: return UI_DRAWING_drawImage(gc, image, rx, ry, w, h, x, y, alpha);
+        case ImageOperation::kDrawImage: break;
     }
     return UI_DRAWING_drawImage(gc, LLUI_DISPLAY_getSourceImage(image), rx, ry, w, h, x, y, alpha);
 }

@@ -1,0 +1,1 @@
+// painter natives tests
