@@ -5,6 +5,7 @@
 // the drawers clip.
 #include "graphics/llui_display.h"
 #include "graphics/native_arguments.h"
+#include "port/display/drawing/painter_natives.h"
 #include "port/display/drawing/painter_support.h"
 #include "port/display/drawing/ui_drawing.h"
 

@@ -5,6 +5,7 @@
 // status. Arrays arrive as pointers to their first element.
 #include "graphics/llui_display.h"
 #include "graphics/native_arguments.h"
+#include "port/display/drawing/painter_natives.h"
 #include "port/display/drawing/painter_support.h"
 #include "port/display/drawing/ui_drawing.h"
 #include "port/display/drawing/ui_trace.h"
