@@ -59,6 +59,50 @@ std::int32_t dispatch_image(SPictavoGraphicsContext* gc, const SPictavoImage* im
     return UI_DRAWING_drawImage(gc, LLUI_DISPLAY_getSourceImage(image), rx, ry, w, h, x, y, alpha);
 }
 
+// The shapes drawn in their bounding box (x, y, width, height), outline or
+// filled alike: drawn only when the box is not empty, the clip left to the
+// drawer only when the box leaves it.
+template <typename Dispatch, typename... Rest>
+void boxed_shape(std::int8_t* gc_array, void* native, std::int32_t operation, Dispatch dispatch, std::int32_t x,
+                 std::int32_t y, std::int32_t width, std::int32_t height, Rest... rest) {
+    paint(gc_array, native, operation, [&](SPictavoGraphicsContext* gc) {
+        if (width < 1 || height < 1) return 0;
+        clip_if_needed(gc, x, y, width, height);
+        return dispatch(gc, x, y, width, height, rest...);
+    });
+}
+
+// Arcs draw nothing when the angle truncates to 0; the drawer gets the float.
+template <typename Dispatch>
+void ellipse_arc(std::int8_t* gc_array, void* native, std::int32_t operation, Dispatch dispatch, std::int32_t x,
+                 std::int32_t y, std::int32_t width, std::int32_t height, float start_angle, float arc_angle) {
+    paint(gc_array, native, operation, [&](SPictavoGraphicsContext* gc) {
+        if (width < 1 || height < 1 || arc_is_empty(arc_angle)) return 0;
+        clip_if_needed(gc, x, y, width, height);
+        return dispatch(gc, x, y, width, height, start_angle, arc_angle);
+    });
+}
+
+template <typename Dispatch>
+void circle_arc(std::int8_t* gc_array, void* native, std::int32_t operation, Dispatch dispatch, std::int32_t x,
+                std::int32_t y, std::int32_t diameter, float start_angle, float arc_angle) {
+    ellipse_arc(gc_array, native, operation,
+                [&](SPictavoGraphicsContext* gc, std::int32_t, std::int32_t, std::int32_t, std::int32_t, float s,
+                    float a) { return dispatch(gc, x, y, diameter, s, a); },
+                x, y, diameter, diameter, start_angle, arc_angle);
+}
+
+template <typename Dispatch>
+void circle(std::int8_t* gc_array, void* native, std::int32_t operation, Dispatch dispatch, std::int32_t x,
+            std::int32_t y, std::int32_t diameter) {
+    boxed_shape(
+        gc_array, native, operation,
+        [&](SPictavoGraphicsContext* gc, std::int32_t, std::int32_t, std::int32_t, std::int32_t) {
+            return dispatch(gc, x, y, diameter);
+        },
+        x, y, diameter, diameter);
+}
+
 }  // namespace
 
 extern "C" {
@@ -126,106 +170,66 @@ void Java_yq_pictavo_display_PainterNatives_drawRoundedRectangle(std::int8_t* gc
                                                                  std::int32_t y, std::int32_t width,
                                                                  std::int32_t height, std::int32_t arc_width,
                                                                  std::int32_t arc_height) {
-    paint(gc_array, native_address(&Java_yq_pictavo_display_PainterNatives_drawRoundedRectangle),
-          kDrawRoundedRectangle, [&](SPictavoGraphicsContext* gc) {
-              if (width < 1 || height < 1) return 0;
-              clip_if_needed(gc, x, y, width, height);
-              return UI_DRAWING_drawRoundedRectangle(gc, x, y, width, height, arc_width, arc_height);
-          });
+    boxed_shape(gc_array, native_address(&Java_yq_pictavo_display_PainterNatives_drawRoundedRectangle),
+                kDrawRoundedRectangle, UI_DRAWING_drawRoundedRectangle, x, y, width, height, arc_width, arc_height);
 }
 
 void Java_yq_pictavo_display_PainterNatives_fillRoundedRectangle(std::int8_t* gc_array, std::int32_t x,
                                                                  std::int32_t y, std::int32_t width,
                                                                  std::int32_t height, std::int32_t arc_width,
                                                                  std::int32_t arc_height) {
-    paint(gc_array, native_address(&Java_yq_pictavo_display_PainterNatives_fillRoundedRectangle),
-          kFillRoundedRectangle, [&](SPictavoGraphicsContext* gc) {
-              if (width < 1 || height < 1) return 0;
-              clip_if_needed(gc, x, y, width, height);
-              return UI_DRAWING_fillRoundedRectangle(gc, x, y, width, height, arc_width, arc_height);
-          });
+    boxed_shape(gc_array, native_address(&Java_yq_pictavo_display_PainterNatives_fillRoundedRectangle),
+                kFillRoundedRectangle, UI_DRAWING_fillRoundedRectangle, x, y, width, height, arc_width, arc_height);
 }
 
 void Java_yq_pictavo_display_PainterNatives_drawCircleArc(std::int8_t* gc_array, std::int32_t x, std::int32_t y,
                                                           std::int32_t diameter, float start_angle, float arc_angle) {
-    paint(gc_array, native_address(&Java_yq_pictavo_display_PainterNatives_drawCircleArc), kDrawCircleArc,
-          [&](SPictavoGraphicsContext* gc) {
-              if (diameter < 1 || arc_is_empty(arc_angle)) return 0;
-              clip_if_needed(gc, x, y, diameter, diameter);
-              return UI_DRAWING_drawCircleArc(gc, x, y, diameter, start_angle, arc_angle);
-          });
+    circle_arc(gc_array, native_address(&Java_yq_pictavo_display_PainterNatives_drawCircleArc), kDrawCircleArc,
+               UI_DRAWING_drawCircleArc, x, y, diameter, start_angle, arc_angle);
 }
 
 void Java_yq_pictavo_display_PainterNatives_fillCircleArc(std::int8_t* gc_array, std::int32_t x, std::int32_t y,
                                                           std::int32_t diameter, float start_angle, float arc_angle) {
-    paint(gc_array, native_address(&Java_yq_pictavo_display_PainterNatives_fillCircleArc), kFillCircleArc,
-          [&](SPictavoGraphicsContext* gc) {
-              if (diameter < 1 || arc_is_empty(arc_angle)) return 0;
-              clip_if_needed(gc, x, y, diameter, diameter);
-              return UI_DRAWING_fillCircleArc(gc, x, y, diameter, start_angle, arc_angle);
-          });
+    circle_arc(gc_array, native_address(&Java_yq_pictavo_display_PainterNatives_fillCircleArc), kFillCircleArc,
+               UI_DRAWING_fillCircleArc, x, y, diameter, start_angle, arc_angle);
 }
 
 void Java_yq_pictavo_display_PainterNatives_drawEllipseArc(std::int8_t* gc_array, std::int32_t x, std::int32_t y,
                                                            std::int32_t width, std::int32_t height, float start_angle,
                                                            float arc_angle) {
-    paint(gc_array, native_address(&Java_yq_pictavo_display_PainterNatives_drawEllipseArc), kDrawEllipseArc,
-          [&](SPictavoGraphicsContext* gc) {
-              if (width < 1 || height < 1 || arc_is_empty(arc_angle)) return 0;
-              clip_if_needed(gc, x, y, width, height);
-              return UI_DRAWING_drawEllipseArc(gc, x, y, width, height, start_angle, arc_angle);
-          });
+    ellipse_arc(gc_array, native_address(&Java_yq_pictavo_display_PainterNatives_drawEllipseArc), kDrawEllipseArc,
+                UI_DRAWING_drawEllipseArc, x, y, width, height, start_angle, arc_angle);
 }
 
 void Java_yq_pictavo_display_PainterNatives_fillEllipseArc(std::int8_t* gc_array, std::int32_t x, std::int32_t y,
                                                            std::int32_t width, std::int32_t height, float start_angle,
                                                            float arc_angle) {
-    paint(gc_array, native_address(&Java_yq_pictavo_display_PainterNatives_fillEllipseArc), kFillEllipseArc,
-          [&](SPictavoGraphicsContext* gc) {
-              if (width < 1 || height < 1 || arc_is_empty(arc_angle)) return 0;
-              clip_if_needed(gc, x, y, width, height);
-              return UI_DRAWING_fillEllipseArc(gc, x, y, width, height, start_angle, arc_angle);
-          });
+    ellipse_arc(gc_array, native_address(&Java_yq_pictavo_display_PainterNatives_fillEllipseArc), kFillEllipseArc,
+                UI_DRAWING_fillEllipseArc, x, y, width, height, start_angle, arc_angle);
 }
 
 void Java_yq_pictavo_display_PainterNatives_drawEllipse(std::int8_t* gc_array, std::int32_t x, std::int32_t y,
                                                         std::int32_t width, std::int32_t height) {
-    paint(gc_array, native_address(&Java_yq_pictavo_display_PainterNatives_drawEllipse), kDrawEllipse,
-          [&](SPictavoGraphicsContext* gc) {
-              if (width < 1 || height < 1) return 0;
-              clip_if_needed(gc, x, y, width, height);
-              return UI_DRAWING_drawEllipse(gc, x, y, width, height);
-          });
+    boxed_shape(gc_array, native_address(&Java_yq_pictavo_display_PainterNatives_drawEllipse), kDrawEllipse,
+                UI_DRAWING_drawEllipse, x, y, width, height);
 }
 
 void Java_yq_pictavo_display_PainterNatives_fillEllipse(std::int8_t* gc_array, std::int32_t x, std::int32_t y,
                                                         std::int32_t width, std::int32_t height) {
-    paint(gc_array, native_address(&Java_yq_pictavo_display_PainterNatives_fillEllipse), kFillEllipse,
-          [&](SPictavoGraphicsContext* gc) {
-              if (width < 1 || height < 1) return 0;
-              clip_if_needed(gc, x, y, width, height);
-              return UI_DRAWING_fillEllipse(gc, x, y, width, height);
-          });
+    boxed_shape(gc_array, native_address(&Java_yq_pictavo_display_PainterNatives_fillEllipse), kFillEllipse,
+                UI_DRAWING_fillEllipse, x, y, width, height);
 }
 
 void Java_yq_pictavo_display_PainterNatives_drawCircle(std::int8_t* gc_array, std::int32_t x, std::int32_t y,
                                                        std::int32_t diameter) {
-    paint(gc_array, native_address(&Java_yq_pictavo_display_PainterNatives_drawCircle), kDrawCircle,
-          [&](SPictavoGraphicsContext* gc) {
-              if (diameter < 1) return 0;
-              clip_if_needed(gc, x, y, diameter, diameter);
-              return UI_DRAWING_drawCircle(gc, x, y, diameter);
-          });
+    circle(gc_array, native_address(&Java_yq_pictavo_display_PainterNatives_drawCircle), kDrawCircle,
+           UI_DRAWING_drawCircle, x, y, diameter);
 }
 
 void Java_yq_pictavo_display_PainterNatives_fillCircle(std::int8_t* gc_array, std::int32_t x, std::int32_t y,
                                                        std::int32_t diameter) {
-    paint(gc_array, native_address(&Java_yq_pictavo_display_PainterNatives_fillCircle), kFillCircle,
-          [&](SPictavoGraphicsContext* gc) {
-              if (diameter < 1) return 0;
-              clip_if_needed(gc, x, y, diameter, diameter);
-              return UI_DRAWING_fillCircle(gc, x, y, diameter);
-          });
+    circle(gc_array, native_address(&Java_yq_pictavo_display_PainterNatives_fillCircle), kFillCircle,
+           UI_DRAWING_fillCircle, x, y, diameter);
 }
 
 void Java_yq_pictavo_display_PainterNatives_drawImage(std::int8_t* gc_array, std::int8_t* image_array,

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -47,13 +48,6 @@ TEST(DrawerTables, DrawerIdentifierOfEachFormat) {
     EXPECT_EQ(LLUI_DISPLAY_IMPL_getNewImageStrideInBytes(-3, 10, 4, 123), 123u);
 }
 
-// One drawing of every kind the tests dispatch, with small arguments that
-// draw inside a 16 x 16 canvas.
-struct Operation {
-    const char* name;
-    std::function<std::int32_t(SPictavoGraphicsContext*)> draw;
-};
-
 struct Inputs {
     std::int8_t* font = tiny_font();
     std::uint16_t* text = chars_of("AAA");
@@ -69,10 +63,9 @@ struct Inputs {
     const SPictavoImage* image() { return &source.gc()->image; }
 };
 
-// Operations drawn by the engine's software on drawer 0 whatever back end
-// is linked (no accelerator routine exists for them, or a thick faded shape
-// with a fade above 1).
-std::vector<Operation> software_operations(Inputs& in) {
+// Every operation the tests dispatch, by name, with small arguments that
+// draw inside a 16 x 16 canvas.
+std::map<std::string, std::function<std::int32_t(SPictavoGraphicsContext*)>> operations(Inputs& in) {
     return {
         {"writePixel", [](auto gc) { return UI_DRAWING_writePixel(gc, 3, 3); }},
         {"drawLine", [](auto gc) { return UI_DRAWING_drawLine(gc, 1, 1, 9, 5); }},
@@ -85,38 +78,6 @@ std::vector<Operation> software_operations(Inputs& in) {
         {"drawEllipseArc", [](auto gc) { return UI_DRAWING_drawEllipseArc(gc, 1, 1, 12, 8, 0.0f, 180.0f); }},
         {"drawEllipse", [](auto gc) { return UI_DRAWING_drawEllipse(gc, 1, 1, 12, 8); }},
         {"drawCircle", [](auto gc) { return UI_DRAWING_drawCircle(gc, 1, 1, 10); }},
-        {"drawString", [&in](auto gc) { return UI_DRAWING_drawString(gc, in.text, 3, in.f(), 2, 2); }},
-        {"drawRenderableString",
-         [&in](auto gc) { return UI_DRAWING_drawRenderableString(gc, in.text, 3, in.f(), 9, in.context, 2, 2); }},
-        {"copyImage", [&in](auto gc) { return UI_DRAWING_copyImage(gc, in.image(), 0, 0, 4, 4, 3, 3); }},
-        {"drawThickFadedPoint", [](auto gc) { return UI_DRAWING_drawThickFadedPoint(gc, 6, 6, 3, 2); }},
-        {"drawThickFadedLine", [](auto gc) { return UI_DRAWING_drawThickFadedLine(gc, 2, 2, 12, 9, 2, 2, 1, 1); }},
-        {"drawThickFadedCircle", [](auto gc) { return UI_DRAWING_drawThickFadedCircle(gc, 8, 8, 8, 2, 2); }},
-        {"drawThickFadedCircleArc",
-         [](auto gc) { return UI_DRAWING_drawThickFadedCircleArc(gc, 8, 8, 8, 0.0f, 180.0f, 2, 2, 1, 1); }},
-        {"drawThickFadedEllipse", [](auto gc) { return UI_DRAWING_drawThickFadedEllipse(gc, 8, 8, 10, 6, 2, 2); }},
-        {"drawScaledStringBilinear",
-         [&in](auto gc) { return UI_DRAWING_drawScaledStringBilinear(gc, in.text, 3, in.f(), 1, 1, 3.0f, 3.0f); }},
-        {"drawScaledRenderableStringBilinear",
-         [&in](auto gc) {
-             return UI_DRAWING_drawScaledRenderableStringBilinear(gc, in.text, 3, in.f(), 9, in.context, 1, 1, 3.0f,
-                                                                  3.0f);
-         }},
-        {"drawCharWithRotationBilinear",
-         [&in](auto gc) { return UI_DRAWING_drawCharWithRotationBilinear(gc, 'A', in.f(), 4, 4, 4, 4, 30.0f, 255); }},
-        {"drawCharWithRotationNearestNeighbor",
-         [&in](auto gc) {
-             return UI_DRAWING_drawCharWithRotationNearestNeighbor(gc, 'A', in.f(), 4, 4, 4, 4, 30.0f, 255);
-         }},
-    };
-}
-
-// Operations that drawer 1 (buffered vector images) answers with a stub:
-// nothing drawn, the log says "not supported".
-std::vector<Operation> stubbed_on_vector_images(Inputs& in) {
-    return {
-        {"writePixel", [](auto gc) { return UI_DRAWING_writePixel(gc, 3, 3); }},
-        {"drawRectangle", [](auto gc) { return UI_DRAWING_drawRectangle(gc, 1, 1, 8, 8); }},
         {"drawString", [&in](auto gc) { return UI_DRAWING_drawString(gc, in.text, 3, in.f(), 2, 2); }},
         {"drawRenderableString",
          [&in](auto gc) { return UI_DRAWING_drawRenderableString(gc, in.text, 3, in.f(), 9, in.context, 2, 2); }},
@@ -155,6 +116,26 @@ std::vector<Operation> stubbed_on_vector_images(Inputs& in) {
     };
 }
 
+// Drawn by the engine's software on drawer 0 whatever back end is linked (no
+// accelerator routine exists for them; thick faded shapes with a fade above 1).
+const char* const kSoftwareOnDrawerZero[] = {
+    "writePixel", "drawLine", "drawHorizontalLine", "drawVerticalLine", "drawRectangle", "fillRectangle",
+    "drawRoundedRectangle", "drawCircleArc", "drawEllipseArc", "drawEllipse", "drawCircle", "drawString",
+    "drawRenderableString", "copyImage", "drawThickFadedPoint", "drawThickFadedLine", "drawThickFadedCircle",
+    "drawThickFadedCircleArc", "drawThickFadedEllipse", "drawScaledStringBilinear",
+    "drawScaledRenderableStringBilinear", "drawCharWithRotationBilinear", "drawCharWithRotationNearestNeighbor",
+};
+
+// Answered with a stub by drawer 1 (buffered vector images): nothing drawn,
+// the log says "not supported".
+const char* const kStubbedOnDrawerOne[] = {
+    "writePixel", "drawRectangle", "drawString", "drawRenderableString", "drawImage", "copyImage", "drawRegion",
+    "drawThickFadedPoint", "drawThickFadedLine", "drawThickFadedCircle", "drawThickFadedCircleArc",
+    "drawThickFadedEllipse", "drawFlippedImage", "drawRotatedImageNearestNeighbor", "drawRotatedImageBilinear",
+    "drawScaledImageNearestNeighbor", "drawScaledImageBilinear", "drawScaledStringBilinear",
+    "drawScaledRenderableStringBilinear", "drawCharWithRotationBilinear", "drawCharWithRotationNearestNeighbor",
+};
+
 class Dispatch : public testing::Test {
 protected:
     void SetUp() override {
@@ -167,26 +148,28 @@ protected:
 
 TEST_F(Dispatch, DrawerZeroDrawsInSoftware) {
     Inputs in;
-    for (const Operation& op : software_operations(in)) {
+    auto draw = operations(in);
+    for (const char* name : kSoftwareOnDrawerZero) {
         ArrayCanvas canvas(16, 16);
         LLUI_DISPLAY_setForegroundColor(canvas.gc(), 0xFFFFFFFF);
-        ASSERT_EQ(canvas.gc()->drawer, 0) << op.name;
-        EXPECT_EQ(op.draw(canvas.gc()), 0) << op.name;
-        EXPECT_GT(canvas.drawn(), 0) << op.name;
-        EXPECT_EQ(canvas.gc()->drawing_log, 0u) << op.name;
+        ASSERT_EQ(canvas.gc()->drawer, 0) << name;
+        EXPECT_EQ(draw.at(name)(canvas.gc()), 0) << name;
+        EXPECT_GT(canvas.drawn(), 0) << name;
+        EXPECT_EQ(canvas.gc()->drawing_log, 0u) << name;
     }
 }
 
 TEST_F(Dispatch, VectorImageDrawerAnswersWithStubs) {
     Inputs in;
-    for (const Operation& op : stubbed_on_vector_images(in)) {
+    auto draw = operations(in);
+    for (const char* name : kStubbedOnDrawerOne) {
         ArrayCanvas canvas(16, 16);
         LLUI_DISPLAY_setForegroundColor(canvas.gc(), 0xFFFFFFFF);
         canvas.gc()->image.format = kVectorImageFormat;
         canvas.gc()->drawer = kVectorImageDrawer;
-        EXPECT_EQ(op.draw(canvas.gc()), 0) << op.name;
-        EXPECT_EQ(canvas.drawn(), 0) << op.name;
-        EXPECT_EQ(canvas.gc()->drawing_log, kNotSupported) << op.name;
+        EXPECT_EQ(draw.at(name)(canvas.gc()), 0) << name;
+        EXPECT_EQ(canvas.drawn(), 0) << name;
+        EXPECT_EQ(canvas.gc()->drawing_log, kNotSupported) << name;
     }
 }
 
