@@ -5,6 +5,9 @@
 # so they are linked as one group.
 set(TARVELO_FIRMWARE_LIBS tarvelo_vm tarvelo_graphics tarvelo_port tarvelo_bsp tarvelo_lwip tarvelo_platform
                           ${TARVELO_MBEDTLS_LIBS})
+# The drawer tables and painter natives; the weak default drawer entries come
+# last, after any library with strong entries (port/display/drawing).
+list(APPEND TARVELO_FIRMWARE_LIBS tarvelo_port_drawing tarvelo_port_drawing_defaults)
 
 # Links the firmware libraries into `target`; the start-up code (`main`) is
 # added unless NO_STARTUP is given (unit tests bring their own `main`).

@@ -10,6 +10,7 @@
 #include "graphics/display_system.h"
 #include "graphics/engine_start.h"
 #include "graphics/llui_display.h"
+#include "graphics/native_arguments.h"
 #include "graphics/new_images.h"
 #include "graphics/pixel_formats.h"
 #include "graphics/pool_arguments.h"
@@ -26,38 +27,7 @@ using tarvelo::word_t;
 
 namespace {
 
-std::int32_t array_length(const void* elements) { return static_cast<const std::int32_t*>(elements)[-1]; }
-
-void raise(const char* message) { vm_binding().throwException(-1, message); }
-
-// A graphics context argument: a byte array of at least 36 bytes; anything
-// else raises and gives null.
-SPictavoGraphicsContext* context_of(std::int8_t* array) {
-    if (array == nullptr || array_length(array) < static_cast<std::int32_t>(sizeof(SPictavoGraphicsContext))) {
-        raise("bad graphics context");
-        return nullptr;
-    }
-    auto* gc = reinterpret_cast<SPictavoGraphicsContext*>(array);
-    DisplaySystem::bind(gc);
-    return gc;
-}
-
-SPictavoImage* image_of(std::int8_t* array) {
-    if (array == nullptr || array_length(array) < static_cast<std::int32_t>(sizeof(SPictavoImage))) {
-        raise("bad image");
-        return nullptr;
-    }
-    auto* image = reinterpret_cast<SPictavoImage*>(array);
-    if (image->flags & kImageBareBuffer) {
-        // Only the display context names the bare buffer: a whole context.
-        if (array_length(array) < static_cast<std::int32_t>(sizeof(SPictavoGraphicsContext))) {
-            raise("bad image");
-            return nullptr;
-        }
-        DisplaySystem::bind(reinterpret_cast<SPictavoGraphicsContext*>(array));
-    }
-    return image;
-}
+void raise(const char* message) { raise_native_error(message); }
 
 // A context that accepts colour and clip changes: open.
 SPictavoGraphicsContext* open_context_of(std::int8_t* array) {

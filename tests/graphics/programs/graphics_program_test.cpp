@@ -25,6 +25,6 @@ TEST_P(GraphicsProgram, PrintsWhatItDraws) {
     EXPECT_EQ(tarvelo::test::output_after_start(r.output), tarvelo::test::read_file(expected));
 }
 
-INSTANTIATE_TEST_SUITE_P(Programs, GraphicsProgram, testing::Values("drawing"));
+INSTANTIATE_TEST_SUITE_P(Programs, GraphicsProgram, testing::Values("drawing", "painting"));
 
 }  // namespace

@@ -1,0 +1,69 @@
+// The painter natives' protocol and argument checks.
+#include "port/display/drawing/painter_support.h"
+
+#include <cstring>
+
+#include "graphics/llui_display.h"
+#include "graphics/native_arguments.h"
+#include "port/display/drawing/ui_trace.h"
+
+namespace tarvelo::port::drawing {
+
+using graphics::array_length;
+
+bool chars_fit(const std::uint16_t* chars, std::int32_t offset, std::int32_t length) {
+    return chars != nullptr && offset >= 0 && length >= 0 &&
+           static_cast<std::int64_t>(offset) + length <= array_length(chars);
+}
+
+bool context_fits(const std::int32_t* context, std::int32_t length) {
+    return context != nullptr && length <= array_length(context);
+}
+
+bool font_is_set(const std::int8_t* font) {
+    if (font == nullptr || array_length(font) < 4) return false;
+    std::uint32_t address;
+    std::memcpy(&address, font, 4);
+    return address != 0;
+}
+
+void bound_axis(std::int32_t size, std::int32_t& position, std::int32_t& length, std::int32_t& partner) {
+    std::int64_t p = position, l = length, q = partner;
+    if (p < 0) {
+        l += p;
+        q -= p;
+        p = 0;
+    }
+    if (p + l > size) l = size - p;
+    auto saturate = [](std::int64_t v) {
+        if (v > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
+        if (v < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
+        return static_cast<std::int32_t>(v);
+    };
+    position = saturate(p);
+    length = saturate(l);
+    partner = saturate(q);
+}
+
+ImageOperation image_operation(const SPictavoGraphicsContext* gc, const SPictavoImage* image, std::int32_t alpha) {
+    if (image->format != gc->image.format) return ImageOperation::kDrawOtherFormat;
+    if (alpha == 255 && !LLUI_DISPLAY_isTransparent(image)) return ImageOperation::kCopyImage;
+    if (LLUI_DISPLAY_getBufferAddress(image) == LLUI_DISPLAY_getBufferAddress(&gc->image)) {
+        return ImageOperation::kDrawRegion;
+    }
+    return ImageOperation::kDrawImage;
+}
+
+SPictavoGraphicsContext* begin_painting(std::int8_t* gc_array, void* native, std::int32_t operation) {
+    SPictavoGraphicsContext* gc = graphics::context_of(gc_array);
+    if (gc == nullptr || !LLUI_DISPLAY_requestDrawing(gc, native)) return nullptr;
+    ui_trace_event(0, operation);
+    return gc;
+}
+
+void end_painting(std::int32_t status) {
+    LLUI_DISPLAY_setDrawingStatus(status);
+    ui_trace_event_end(0, status);
+}
+
+}  // namespace tarvelo::port::drawing
