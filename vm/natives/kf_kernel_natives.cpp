@@ -180,6 +180,9 @@ void VMNative_com_olun_kf_KernelNatives_checkKernel(VMThread* t) {
     const word_t uid = ExecutionContext::refArg(t, 0);
     const bool enabled = ExecutionContext::intArg(t, 5) != 0;
     bool ok = false;
+    // The identity is read from the image on first use; this native may
+    // run before any loader native has.
+    ensureKernelIdentity();
     if (enabled && uid != 0 && java::array_length(uid) == static_cast<std::int32_t>(installed_struct::kSignatureBytes))
         ok = isCompatibleSignature(java::array_data<std::uint8_t>(uid));
     ExecutionContext::returnInt(t, ok ? 1 : 0);
