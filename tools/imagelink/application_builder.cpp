@@ -8,6 +8,7 @@
 #include "tools/imagelink/link_context.h"
 #include "tools/imagelink/link_error.h"
 #include "tools/imagelink/method_assembler.h"
+#include "tools/imagelink/shared_interface_layout.h"
 #include "vm/core/bytecode/opcodes.h"
 #include "vm/core/image/image_format.h"
 #include "vm/core/image/method_record.h"
@@ -298,7 +299,8 @@ private:
                 u16(static_cast<std::uint32_t>(t->interface_id));
                 if (t->all_interfaces.empty()) u32(0);
                 else ref_content([this, t] { return supers_.at(t); });
-                u32(0);
+                if (t->shared) ref_content([this, t] { return shared_.at(t); });
+                else u32(0);
             } else {
                 u16(0);
                 ref_content([this, t] { return hierarchy_.at(t); });
@@ -309,8 +311,50 @@ private:
         types_end_ = pos();
     }
 
+    std::map<const Type*, std::uint32_t> shared_;
+    std::map<const Method*, std::uint32_t> shared_methods_;
+
+    // Descriptors of the shared interfaces the application declares or
+    // implements (a kernel's are copied: only its exported items are
+    // reachable).
+    void write_shared_descriptors() {
+        std::set<const Type*> wanted;
+        for (Type* t : ctx_.all_types()) {
+            if (!own_.count(t)) continue;
+            if (t->is_interface() && t->shared) wanted.insert(t);
+            if (t->is_class())
+                for (Type* i : t->all_interfaces) if (i->shared) wanted.insert(i);
+        }
+        for (Type* t : ctx_.all_types()) {
+            if (!wanted.count(t)) continue;
+            align(4);
+            shared_[t] = pos();
+            u32(0);
+            for (std::uint8_t b : shared_interface_identifier(*t)) u8(b);
+            for (Method* m : t->interface_methods) {
+                align(4);
+                shared_methods_[m] = pos();
+                auto declared = [&](const JavaType& jt) {
+                    const Type* d = jt.is_ref() ? ctx_.type_for(jt, m->where) : nullptr;
+                    if (d && (own_.count(d) || kernel_.types.count(d->name))) type_word(d, m->where);
+                    else u32(0);
+                };
+                declared(m->ret);
+                u32(static_cast<std::uint32_t>(m->params.size()));
+                u32(static_cast<std::uint32_t>(m->prim_arg_words()));
+                for (const Param& p : m->params) declared(p.type);
+                for (std::uint8_t b : shared_method_signature(*m)) u8(b);
+                zeros(8);
+                u8(shared_transfer_kind(m->ret));
+                for (const Param& p : m->params) u8(shared_transfer_kind(p.type));
+            }
+        }
+        align(4);
+    }
+
     void write_dispatch_tables() {
         align(4);
+        write_shared_descriptors();
         for (Type* t : classes_) {
             vtables_[t] = pos();
             for (Method* m : t->vtable) method_word(m, t->where);
@@ -330,11 +374,14 @@ private:
             for (Type* i : t->all_interfaces) {
                 imts[static_cast<std::size_t>(i->interface_id - lo)] = pos();
                 type_word(i, t->where);
-                u32(0);
-                for (Method* m : interface_method_table(*t, *i)) {
+                const std::vector<Method*> ms = interface_method_table(*t, *i);
+                u32(i->shared ? 8 + 4 * static_cast<std::uint32_t>(ms.size()) : 0);
+                for (Method* m : ms) {
                     if (m) method_word(m, t->where);
                     else u32(0);
                 }
+                if (i->shared)
+                    for (Method* im : i->interface_methods) ref_content([this, im] { return shared_methods_.at(im); });
             }
             itables_[t] = pos();
             u16(static_cast<std::uint32_t>(lo));

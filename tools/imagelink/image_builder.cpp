@@ -7,6 +7,7 @@
 #include <limits>
 #include <set>
 
+#include "tools/imagelink/shared_interface_layout.h"
 #include "tools/imagelink/text_lexer.h"
 #include "tools/imagelink/text_parser.h"
 #include "vm/core/bytecode/opcodes.h"
@@ -276,7 +277,8 @@ private:
                 u16(static_cast<std::uint32_t>(t->interface_id));
                 if (t->all_interfaces.empty()) u32(0);
                 else ref([this, t] { return supers_.at(t); });
-                u32(0);
+                if (t->shared) ref([this, t] { return shared_.at(t); });
+                else u32(0);
             } else {
                 u8(static_cast<std::uint32_t>(t->depth));
                 u16(0);
@@ -297,11 +299,42 @@ private:
     }
 
     // --- dispatch tables
-    std::map<const Type*, std::uint32_t> hierarchy_, itables_, vtables_, supers_;
+    std::map<const Type*, std::uint32_t> hierarchy_, itables_, vtables_, supers_, shared_;
+    std::map<const Method*, std::uint32_t> shared_methods_;
+
+    // Descriptors of the shared interfaces and of their methods.
+    void write_shared_descriptors() {
+        for (Type* t : ctx_.all_types()) {
+            if (!t->is_interface() || !t->shared) continue;
+            align(4);
+            shared_[t] = pos();
+            u32(0);
+            for (std::uint8_t b : shared_interface_identifier(*t)) u8(b);
+            for (Method* m : t->interface_methods) {
+                align(4);
+                shared_methods_[m] = pos();
+                auto declared = [&](const JavaType& jt) {
+                    if (!jt.is_ref()) { u32(0); return; }
+                    const Type* d = ctx_.type_for(jt, m->where);
+                    ref([d] { return d->offset; });
+                };
+                declared(m->ret);
+                u32(static_cast<std::uint32_t>(m->params.size()));
+                u32(static_cast<std::uint32_t>(m->prim_arg_words()));
+                for (const Param& p : m->params) declared(p.type);
+                for (std::uint8_t b : shared_method_signature(*m)) u8(b);
+                zeros(8);
+                u8(shared_transfer_kind(m->ret));
+                for (const Param& p : m->params) u8(shared_transfer_kind(p.type));
+            }
+        }
+        align(4);
+    }
 
     void write_dispatch_tables() {
         align(4);
         const std::uint32_t start = pos();
+        write_shared_descriptors();
         std::map<std::vector<const void*>, std::uint32_t> shared;
         auto table = [&](std::vector<const void*> key, const std::function<void()>& write) {
             auto it = shared.find(key);
@@ -348,11 +381,13 @@ private:
                 for (Method* m : ms) key.push_back(m);
                 imts[static_cast<std::size_t>(i->interface_id - lo)] = table(key, [&] {
                     ref([i] { return i->offset; });
-                    u32(0);
+                    u32(i->shared ? 8 + 4 * static_cast<std::uint32_t>(ms.size()) : 0);
                     for (Method* m : ms) {
                         if (m) ref([m] { return m->offset; });
                         else u32(0);
                     }
+                    if (i->shared)
+                        for (Method* im : i->interface_methods) ref([this, im] { return shared_methods_.at(im); });
                 });
             }
             std::vector<const void*> key{"itable"};

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "vm/core/engine/shared_interface_proxies.h"
 #include "vm/core/engine/engine.h"
 #include "vm/core/engine/execution_context.h"
 #include "vm/core/engine/feature_context.h"
@@ -186,6 +187,18 @@ void VMNative_com_olun_kf_KernelNatives_checkKernel(VMThread* t) {
     if (enabled && uid != 0 && java::array_length(uid) == static_cast<std::int32_t>(installed_struct::kSignatureBytes))
         ok = isCompatibleSignature(java::array_data<std::uint8_t>(uid));
     ExecutionContext::returnInt(t, ok ? 1 : 0);
+}
+
+// static boolean isSharedInterface(Class c)
+void VMNative_com_olun_kf_KernelNatives_isSharedInterface(VMThread* t) {
+    ExecutionContext::returnInt(t, SharedInterfaceProxies::isSharedInterface(ExecutionContext::refArg(t, 0)) ? 1 : 0);
+}
+
+// static boolean areEquivalentSharedInterfaces(Class a, Class b)
+void VMNative_com_olun_kf_KernelNatives_areEquivalentSharedInterfaces(VMThread* t) {
+    const bool same = SharedInterfaceProxies::areEquivalentSharedInterfaces(ExecutionContext::refArg(t, 0),
+                                                                            ExecutionContext::refArg(t, 1));
+    ExecutionContext::returnInt(t, same ? 1 : 0);
 }
 
 // static Module getOwner(Object o)
