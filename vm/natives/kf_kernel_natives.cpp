@@ -201,6 +201,12 @@ void VMNative_com_olun_kf_KernelNatives_areEquivalentSharedInterfaces(VMThread* 
     ExecutionContext::returnInt(t, same ? 1 : 0);
 }
 
+// static Class getImplementedSharedInterface(Class type, Class sharedInterface)
+void VMNative_com_olun_kf_KernelNatives_getImplementedSharedInterface(VMThread* t) {
+    return_ref(t, SharedInterfaceProxies::getImplementedSharedInterface(ExecutionContext::refArg(t, 0),
+                                                                       ExecutionContext::refArg(t, 1)));
+}
+
 // static Module getOwner(Object o)
 void VMNative_com_olun_kf_KernelNatives_getOwner(VMThread* t) {
     const word_t o = ExecutionContext::refArg(t, 0);
@@ -265,6 +271,17 @@ void VMNative_com_olun_kf_KernelNatives_clone(VMThread* t) {
     if (!object_and_target(t, &o, &record)) return;
     const word_t copy = FeatureIsolation::cloneWithOwner(t, o, record);
     if (copy != 0) return_ref(t, copy);
+}
+
+// static Proxy newAnonymousProxy(Object target, Feature f): a yq.kf.Proxy
+// owned by f (the kernel when null) with the target.
+void VMNative_com_olun_kf_KernelNatives_newAnonymousProxy(VMThread* t) {
+    word_t record = 0;
+    if (!target_feature(t, ExecutionContext::refArg(t, 1), &record)) return;
+    const word_t proxy = SharedInterfaceProxies::allocateProxy(t, vm_type(VMType::_java_Lyq_kf_Proxy), record);
+    if (proxy == 0) return;
+    SharedInterfaceProxies::newProxyInstance(proxy, ExecutionContext::refArg(t, 0));
+    return_ref(t, proxy);
 }
 
 // static void enter(): the thread and its two innermost frames (the

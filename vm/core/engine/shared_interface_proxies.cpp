@@ -9,6 +9,8 @@
 #include "vm/core/engine/object_access.h"
 #include "vm/core/engine/runtime_prelude.h"
 #include "vm/core/image/type_record.h"
+#include "vm/core/image/type_tests.h"
+#include "vm/memory/heap_set.h"
 #include "vm/core/threads/schedule_context.h"
 #include "vm/core/threads/vm_thread.h"
 
@@ -154,6 +156,45 @@ bool SharedInterfaceProxies::areEquivalentSharedInterfaces(word_t a, word_t b) {
     if (!isSharedInterface(a) || !isSharedInterface(b)) return false;
     return std::memcmp(at(image::interface_shared_descriptor(at(a)) + kIdentifierAt),
                        at(image::interface_shared_descriptor(at(b)) + kIdentifierAt), kIdentifierBytes) == 0;
+}
+
+word_t SharedInterfaceProxies::getImplementedSharedInterface(word_t type, word_t shared) {
+    if (type == 0) return 0;
+    if (isSharedInterface(type)) return type;
+    word_t best = 0;
+    auto consider = [&](word_t i) {
+        if (!isSharedInterface(i) || VMJProcessor::isAssignable(i, shared) == 0) return;
+        if (best == 0 || image::type_depth(at(i)) > image::type_depth(at(best))) best = i;
+    };
+    const std::uint8_t flags = image::type_flags(at(type));
+    if ((flags & image::kTypeArray) != 0) {
+        // Arrays implement no shared interface.
+    } else if ((flags & image::kTypeInterface) != 0) {
+        if (const word_t supers = image::interface_supers(at(type)); supers != 0)
+            for (std::uint32_t k = 0, n = word_at(supers); k < n; ++k) consider(word_at(supers + 4 + 4 * k));
+    } else if (const word_t itable = image::class_interface_table(at(type)); itable != 0) {
+        const std::uint32_t lo = image::read_u16(static_cast<const std::uint8_t*>(at(itable)));
+        const std::uint32_t hi = image::read_u16(static_cast<const std::uint8_t*>(at(itable)) + 2);
+        for (std::uint32_t id = lo; id <= hi; ++id)
+            if (const word_t table = word_at(itable + 4 + 4 * (id - lo)); table != 0) consider(word_at(table));
+    }
+    if (best != 0) return best;
+    return isSharedInterface(shared) ? shared : 0;
+}
+
+word_t SharedInterfaceProxies::allocateProxy(VMThread* t, word_t proxyType, word_t feature) {
+    if (feature != 0 && !feature_is_started(feature)) {
+        ExecutionContext::throwNew(t, types::dead_feature());
+        return 0;
+    }
+    t->ownerFeature = feature;
+    const word_t proxy = heapSet()->allocateObject(proxyType);
+    t->ownerFeature = 0;
+    return proxy;
+}
+
+void SharedInterfaceProxies::newProxyInstance(word_t proxy, word_t target) {
+    std::memcpy(to_ptr<void>(proxy - 4), &target, 4);
 }
 
 word_t SharedInterfaceProxies::invokeProxy(VMThread* t, word_t opcode) {

@@ -33,6 +33,18 @@ struct SharedInterfaceProxies {
     static bool isSharedInterface(word_t type);
     // Both shared interfaces, with equal identifiers.
     static bool areEquivalentSharedInterfaces(word_t a, word_t b);
+    // The shared interface through which `type` is seen as `shared`: the
+    // type itself when shared; else the deepest shared interface it
+    // implements (a class) or extends (an interface) that is assignable to
+    // `shared`; else `shared` when shared; else 0.
+    static word_t getImplementedSharedInterface(word_t type, word_t shared);
+    // A proxy of type `proxyType` allocated for `feature` (0: the kernel):
+    // 0 with the exception pending when the feature is not started or
+    // memory is out. The thread runs for `feature` while the proxy is
+    // allocated, then for the kernel.
+    static word_t allocateProxy(VMThread* t, word_t proxyType, word_t feature);
+    // Stores the target (read after the allocation: objects move).
+    static void newProxyInstance(word_t proxy, word_t target);
 };
 
 }  // namespace tarvelo
