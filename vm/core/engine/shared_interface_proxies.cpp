@@ -6,6 +6,7 @@
 #include "vm/core/engine/execution_context.h"
 #include "vm/core/engine/feature_context.h"
 #include "vm/core/engine/frame_record.h"
+#include "vm/core/engine/java_objects.h"
 #include "vm/core/engine/object_access.h"
 #include "vm/core/engine/runtime_prelude.h"
 #include "vm/core/image/type_record.h"
@@ -127,6 +128,33 @@ bool passes(word_t value, std::uint8_t kind, word_t feature) {
 
 word_t proxy_target(word_t proxy) { return word_at(proxy - 4); }
 
+// An application's array of primitives crosses to `feature` as a copy that
+// `feature` owns (changes made by the target are not seen by the caller).
+// False when the value is no such array, or with the exception pending
+// (feature stopped, out of memory). `slot` is a register of the frame: it
+// is read again after the allocation, which may move objects.
+bool copy_primitive_array(VMThread* t, word_t* slot, word_t feature) {
+    const word_t value = *slot;
+    const word_t type = object_type(value);
+    if ((image::type_flags(at(type)) & image::kTypeArray) == 0) return false;
+    const std::uint32_t element = image::array_element(at(type));
+    if (!memory::is_primitive_element(element)) return false;
+    if (feature != 0 && !feature_is_started(feature)) {
+        throw_dead_feature(t);
+        return false;
+    }
+    const std::int32_t length = java::array_length(value);
+    const word_t saved = t->ownerFeature;
+    t->ownerFeature = feature;
+    const word_t copy = heapSet()->allocateArray(type, length);
+    t->ownerFeature = saved;
+    if (copy == 0) return false;
+    std::memcpy(java::array_data<std::uint8_t>(copy), java::array_data<std::uint8_t>(*slot),
+                static_cast<std::size_t>(length) * memory::element_size(element));
+    *slot = copy;
+    return true;
+}
+
 // The caller's application context back; a stopped one raises
 // DeadFeatureException.
 bool restore_caller(VMThread* t, FrameRecord* frame) {
@@ -225,8 +253,14 @@ word_t SharedInterfaceProxies::invokeProxy(VMThread* t, word_t opcode) {
         for (std::uint32_t k = 0, r = 1; k < n; ++k) {
             if (word_at(own.descriptor + 4 * (3 + k)) == 0 && argument_kind(own, k) == 0) continue;  // primitive
             if (r >= h.ref_args) break;
-            if (!passes(refs[r], argument_kind(own, k), targetFeature)) {
-                frame->prim()[5] = 0;
+            if (!passes(refs[r], argument_kind(own, k), targetFeature) &&
+                !copy_primitive_array(t, &refs[r], targetFeature)) {
+                if (t->pendingException != 0) {
+                    prim[5] = 0;
+                    t->ownerFeature = frame->featureContext;
+                    return 0;
+                }
+                prim[5] = 0;
                 t->ownerFeature = frame->featureContext;
                 FeatureIsolation::throwKernelAccessError(t, kIsolationParameter, 3);
                 return 0;
@@ -236,7 +270,8 @@ word_t SharedInterfaceProxies::invokeProxy(VMThread* t, word_t opcode) {
         state = kInvokeTarget;
     }
     if (state == kInvokeTarget) {
-        target = proxy_target(proxy);
+        // A copy may have moved the objects: read them again.
+        target = proxy_target(refs[0]);
         if (target == 0) return fail(t, frame, types::dead_feature());
         word_t* refArgs;
         std::int32_t* primTop;
