@@ -325,31 +325,15 @@ private:
             if (t->is_class())
                 for (Type* i : t->all_interfaces) if (i->shared) wanted.insert(i);
         }
-        for (Type* t : ctx_.all_types()) {
-            if (!wanted.count(t)) continue;
-            align(4);
-            shared_[t] = pos();
-            u32(0);
-            for (std::uint8_t b : shared_interface_identifier(*t)) u8(b);
-            for (Method* m : t->interface_methods) {
-                align(4);
-                shared_methods_[m] = pos();
-                auto declared = [&](const JavaType& jt) {
-                    const Type* d = jt.is_ref() ? ctx_.type_for(jt, m->where) : nullptr;
-                    if (d && (own_.count(d) || kernel_.types.count(d->name))) type_word(d, m->where);
-                    else u32(0);
-                };
-                declared(m->ret);
-                u32(static_cast<std::uint32_t>(m->params.size()));
-                u32(static_cast<std::uint32_t>(m->prim_arg_words()));
-                for (const Param& p : m->params) declared(p.type);
-                for (std::uint8_t b : shared_method_signature(*m)) u8(b);
-                zeros(8);
-                u8(shared_transfer_kind(m->ret));
-                for (const Param& p : m->params) u8(shared_transfer_kind(p.type));
-            }
-        }
-        align(4);
+        const SharedRecordSink sink{
+            [this] { return pos(); }, [this](std::uint32_t v) { u8(v); }, [this](std::uint32_t v) { u32(v); },
+            [this](const JavaType& jt, const Method& m) {
+                const Type* d = jt.is_ref() ? ctx_.type_for(jt, m.where) : nullptr;
+                if (d && (own_.count(d) || kernel_.types.count(d->name))) type_word(d, m.where);
+                else u32(0);
+            }};
+        for (Type* t : ctx_.all_types())
+            if (wanted.count(t)) shared_[t] = write_shared_records(*t, sink, shared_methods_);
     }
 
     void write_dispatch_tables() {

@@ -304,31 +304,15 @@ private:
 
     // Descriptors of the shared interfaces and of their methods.
     void write_shared_descriptors() {
-        for (Type* t : ctx_.all_types()) {
-            if (!t->is_interface() || !t->shared) continue;
-            align(4);
-            shared_[t] = pos();
-            u32(0);
-            for (std::uint8_t b : shared_interface_identifier(*t)) u8(b);
-            for (Method* m : t->interface_methods) {
-                align(4);
-                shared_methods_[m] = pos();
-                auto declared = [&](const JavaType& jt) {
-                    if (!jt.is_ref()) { u32(0); return; }
-                    const Type* d = ctx_.type_for(jt, m->where);
-                    ref([d] { return d->offset; });
-                };
-                declared(m->ret);
-                u32(static_cast<std::uint32_t>(m->params.size()));
-                u32(static_cast<std::uint32_t>(m->prim_arg_words()));
-                for (const Param& p : m->params) declared(p.type);
-                for (std::uint8_t b : shared_method_signature(*m)) u8(b);
-                zeros(8);
-                u8(shared_transfer_kind(m->ret));
-                for (const Param& p : m->params) u8(shared_transfer_kind(p.type));
-            }
-        }
-        align(4);
+        const SharedRecordSink sink{
+            [this] { return pos(); }, [this](std::uint32_t v) { u8(v); }, [this](std::uint32_t v) { u32(v); },
+            [this](const JavaType& jt, const Method& m) {
+                if (!jt.is_ref()) { u32(0); return; }
+                const Type* d = ctx_.type_for(jt, m.where);
+                ref([d] { return d->offset; });
+            }};
+        for (Type* t : ctx_.all_types())
+            if (t->is_interface() && t->shared) shared_[t] = write_shared_records(*t, sink, shared_methods_);
     }
 
     void write_dispatch_tables() {

@@ -36,4 +36,27 @@ std::array<std::uint8_t, kSharedSignatureBytes> shared_method_signature(const Me
 
 std::uint8_t shared_transfer_kind(const JavaType& t) { return t.is_ref() ? 3 : 0; }
 
+std::uint32_t write_shared_records(const Type& i, const SharedRecordSink& out,
+                                   std::map<const Method*, std::uint32_t>& methods) {
+    auto align4 = [&] { while (out.pos() % 4) out.u8(0); };
+    align4();
+    const std::uint32_t at = out.pos();
+    out.u32(0);
+    for (std::uint8_t b : shared_interface_identifier(i)) out.u8(b);
+    for (const Method* m : i.interface_methods) {
+        align4();
+        methods[m] = out.pos();
+        out.declared(m->ret, *m);
+        out.u32(static_cast<std::uint32_t>(m->params.size()));
+        out.u32(static_cast<std::uint32_t>(m->prim_arg_words()));
+        for (const Param& p : m->params) out.declared(p.type, *m);
+        for (std::uint8_t b : shared_method_signature(*m)) out.u8(b);
+        for (int k = 0; k < 8; ++k) out.u8(0);
+        out.u8(shared_transfer_kind(m->ret));
+        for (const Param& p : m->params) out.u8(shared_transfer_kind(p.type));
+    }
+    align4();
+    return at;
+}
+
 }  // namespace tarvelo::imagelink

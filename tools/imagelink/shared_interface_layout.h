@@ -14,6 +14,8 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <map>
 
 #include "tools/imagelink/model.h"
 
@@ -33,5 +35,21 @@ std::array<std::uint8_t, kSharedSignatureBytes> shared_method_signature(const Me
 // 0 for primitives (passed as they are), 3 for references (kernel objects
 // pass, an application's objects are converted).
 std::uint8_t shared_transfer_kind(const JavaType& t);
+
+// Where the records of a shared interface are written: the builder's
+// position, its byte and word writers, and how it writes a declared type
+// (a reference to the type header, or 0).
+struct SharedRecordSink {
+    std::function<std::uint32_t()> pos;
+    std::function<void(std::uint32_t)> u8;
+    std::function<void(std::uint32_t)> u32;
+    std::function<void(const JavaType&, const Method&)> declared;
+};
+
+// Writes the descriptor of shared interface `i` and its methods'
+// descriptors (each 4-aligned); answers the descriptor's position and adds
+// each method's to `methods`.
+std::uint32_t write_shared_records(const Type& i, const SharedRecordSink& out,
+                                   std::map<const Method*, std::uint32_t>& methods);
 
 }  // namespace tarvelo::imagelink
