@@ -14,6 +14,7 @@
 #include "vm/memory/heap_set.h"
 #include "vm/core/threads/schedule_context.h"
 #include "vm/core/threads/vm_thread.h"
+#include "vm/memory/feature_record.h"
 
 namespace tarvelo {
 
@@ -118,10 +119,10 @@ std::uint8_t result_kind(const SharedMethod& m) { return kinds_of(m)[0] & 7u; }
 std::uint8_t argument_kind(const SharedMethod& m, std::uint32_t k) { return kinds_of(m)[1 + k] & 7u; }
 
 // Whether a reference may cross to `feature` as it is: null, kind 0, a
-// kernel object, or one of `feature`'s own. Converting an application's
-// object for another (the kernel's bind) is not done here.
+// kernel object, one of `feature`'s own, or anything for the kernel.
 bool passes(word_t value, std::uint8_t kind, word_t feature) {
-    if (value == 0 || kind == 0) return true;
+    // The kernel may hold anything.
+    if (value == 0 || kind == 0 || feature == 0) return true;
     const word_t owner = object_owner_feature(value);
     return owner == 0 || owner == feature;
 }
@@ -153,6 +154,40 @@ bool copy_primitive_array(VMThread* t, word_t* slot, word_t feature) {
                 static_cast<std::size_t>(length) * memory::element_size(element));
     *slot = copy;
     return true;
+}
+
+constexpr std::int32_t kConverting = 1 << 24;
+
+// Starts the kernel's conversion of `value` for `feature` (yq.kf.Kernel.bind
+// with the value, its declared type and the feature's Feature object, null
+// for the kernel): the call returns into the proxy instruction, which then
+// finds the converted value where the call's result lies. False when the
+// kernel has no conversion (nothing started).
+bool start_conversion(VMThread* t, word_t opcode, word_t value, word_t declared, word_t feature) {
+    const word_t bind = prelude_member(PreludeMember::_java_Myq_kf_Kernel__bind);
+    if (bind == 0) return false;
+    word_t* refArgs;
+    std::int32_t* primTop;
+    TulvarVMEngine::nextWindows(t, &refArgs, &primTop);
+    refArgs[0] = value;
+    refArgs[1] = declared;
+    refArgs[2] = feature != 0 ? featureRuntimeState(feature)->featureObject : 0;
+    t->pc = opcode;
+    t->thisObject = 0;
+    charge_quantum(t);
+    if (TulvarVMEngine::invokeMethod(t, bind, refArgs, primTop)) {
+        FrameRecord* f = t->frame();
+        f->flags = static_cast<std::uint16_t>(f->flags | kFrameProxyCall);
+    }
+    return true;
+}
+
+// The value a finished conversion call returned.
+word_t conversion_result(VMThread* t) {
+    word_t* refArgs;
+    std::int32_t* primTop;
+    TulvarVMEngine::nextWindows(t, &refArgs, &primTop);
+    return refArgs[0];
 }
 
 // The caller's application context back; a stopped one raises
@@ -249,20 +284,31 @@ word_t SharedInterfaceProxies::invokeProxy(VMThread* t, word_t opcode) {
         state = kTransferArguments;
     }
     if (state == kTransferArguments) {
-        // The reference arguments follow the receiver in declaration order.
+        // The reference arguments follow the receiver in declaration order;
+        // a conversion call in progress names its argument in bits 8-15.
+        std::uint32_t from = 0;
+        const bool converted = (prim[5] & kConverting) != 0;
+        if (converted) from = static_cast<std::uint32_t>(prim[5] >> 8) & 0xFFu;
         for (std::uint32_t k = 0, r = 1; k < n; ++k) {
             if (word_at(own.descriptor + 4 * (3 + k)) == 0 && argument_kind(own, k) == 0) continue;  // primitive
             if (r >= h.ref_args) break;
+            if (k < from) { ++r; continue; }
+            if (converted && k == from) {
+                refs[r] = conversion_result(t);
+                ++r;
+                continue;
+            }
             if (!passes(refs[r], argument_kind(own, k), targetFeature) &&
                 !copy_primitive_array(t, &refs[r], targetFeature)) {
-                if (t->pendingException != 0) {
-                    prim[5] = 0;
-                    t->ownerFeature = frame->featureContext;
-                    return 0;
+                if (t->pendingException == 0) {
+                    // The kernel converts it: the call returns here.
+                    prim[5] = kTransferArguments | static_cast<std::int32_t>(k << 8) | kConverting;
+                    if (start_conversion(t, opcode, refs[r], word_at(callee.descriptor + 4 * (3 + k)), targetFeature))
+                        return 0;
+                    FeatureIsolation::throwKernelAccessError(t, kIsolationParameter, 3);
                 }
                 prim[5] = 0;
                 t->ownerFeature = frame->featureContext;
-                FeatureIsolation::throwKernelAccessError(t, kIsolationParameter, 3);
                 return 0;
             }
             ++r;
@@ -296,7 +342,10 @@ word_t SharedInterfaceProxies::invokeProxy(VMThread* t, word_t opcode) {
         TulvarVMEngine::nextWindows(t, &refArgs, &primTop);
         if (h.returns_ref) {
             const word_t result = refArgs[0];
-            if (!passes(result, result_kind(own), frame->featureContext)) {
+            if ((prim[5] & kConverting) == 0 && !passes(result, result_kind(own), frame->featureContext)) {
+                // The kernel converts it for the caller: the call returns here.
+                prim[5] = kTransferResult | kConverting;
+                if (start_conversion(t, opcode, result, word_at(own.descriptor), frame->featureContext)) return 0;
                 prim[5] = 0;
                 t->ownerFeature = frame->featureContext;
                 FeatureIsolation::throwKernelAccessError(t, kIsolationReturn, 3);
