@@ -8,6 +8,7 @@
 #include "tools/imagelink/link_context.h"
 #include "tools/imagelink/link_error.h"
 #include "tools/imagelink/method_assembler.h"
+#include "tools/imagelink/package_table.h"
 #include "tools/imagelink/shared_interface_layout.h"
 #include "vm/core/bytecode/opcodes.h"
 #include "vm/core/image/image_format.h"
@@ -153,6 +154,7 @@ private:
     std::map<std::uint32_t, std::uint32_t> strings_;  // interned index -> application string number
     std::vector<std::uint32_t> string_order_;
     std::uint32_t next_hash_ = 0;
+    PackageTable packages_;
 
     std::uint32_t pos() const { return static_cast<std::uint32_t>(bytes_.size()); }
     void u8(std::uint32_t v) { bytes_.push_back(static_cast<std::uint8_t>(v)); }
@@ -383,22 +385,41 @@ private:
         }
     }
 
-    // Class-name records: the whole dotted name as the simple name, no
-    // package records (an application's names are not shared with the
-    // kernel's packages).
+    // Package records, then one class-name record per type (its simple
+    // name under its package; arrays as in the kernel's image), then the
+    // names' characters.
     void write_names() {
         align(4);
-        names_start_ = pos();
-        std::vector<Type*> ordered;
-        for (Type* t : ctx_.all_types()) if (own_.count(t)) ordered.push_back(t);
+        PackageTable& packages = packages_;
         std::vector<std::pair<std::uint32_t, std::string>> texts;
+        auto text_at = [&](const std::string& text) {
+            texts.emplace_back(pos(), text);
+            u32(0);
+        };
+        std::map<const Type*, std::pair<int, std::string>> class_names;
+        std::vector<Type*> ordered;
+        for (Type* t : ctx_.all_types())
+            if (own_.count(t) && !t->is_array()) {
+                ordered.push_back(t);
+                auto parts = PackageTable::split(t->name, '.');
+                class_names[t] = {packages.package_of(parts, parts.size() - 1), parts.back()};
+            }
+        for (Type* t : ctx_.all_types()) if (own_.count(t) && t->is_array()) ordered.push_back(t);
+        auto package_word = [&](int pkg) {
+            if (pkg < 0) u32(0);
+            else ref_content([this, pkg] { return packages_.packages()[static_cast<std::size_t>(pkg)].offset; });
+        };
+        for (PackageTable::Package& p : packages.packages()) {
+            p.offset = pos();
+            text_at(p.name);
+            u32(static_cast<std::uint32_t>(p.name.size()));
+            package_word(p.parent);
+        }
+        names_start_ = pos();
         for (Type* t : ordered) {
             name_records_[t] = pos();
-            const std::string name = t->is_array() ? "[" : t->name;
-            const std::uint32_t at = pos();
-            u32(0);
-            texts.emplace_back(at, name);
             if (t->is_array()) {
+                text_at("[");
                 u32(static_cast<std::uint32_t>(t->array_type.dims));
                 JavaType base = t->array_type;
                 base.dims = 0;
@@ -406,8 +427,10 @@ private:
                 if (e && own_.count(e)) ref_content([this, e] { return name_records_.at(e); });
                 else u32(0);
             } else {
-                u32(static_cast<std::uint32_t>(name.size()));
-                u32(0);
+                const auto& [pkg, simple] = class_names.at(t);
+                text_at(simple);
+                u32(static_cast<std::uint32_t>(simple.size()));
+                package_word(pkg);
             }
             if (t->findable) ref_content([t] { return t->offset; });
             else u32(0);
