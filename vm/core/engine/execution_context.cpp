@@ -273,15 +273,15 @@ bool ExecutionContext::callThroughWrapper(VMThread* t, word_t method, std::int32
         word_t vtable = image::class_vtable(to_ptr<const void>(object_type(receiver)));
         target = to_ptr<const word_t>(vtable)[slot];
     }
-    t->thisObject = receiver;
-    if (!TulvarVMEngine::invokeMethod(t, target, to_ptr<word_t>(t->refWindow), w->prim())) return false;
-    const image::MethodHeader h = method_header(target);
-    std::int32_t* p = t->frame()->prim();
-    for (std::uint32_t i = 0; i < primWords; ++i) p[h.frame_words - 1 - i] = prim[i];
-    word_t* r = to_ptr<word_t>(t->refWindow) - h.ref_base;
+    // As in invokeWithArgs: the arguments first, then the invocation.
+    refArgs = to_ptr<word_t>(t->refWindow);
+    primTop = w->prim();
+    for (std::uint32_t i = 0; i < primWords; ++i) primTop[-1 - static_cast<std::int32_t>(i)] = prim[i];
     std::uint32_t next = 0;
-    if (receiver != 0) r[next++] = receiver;
-    for (std::uint32_t i = 0; i < refWords; ++i) r[next++] = refs[i];
+    if (receiver != 0) refArgs[next++] = receiver;
+    for (std::uint32_t i = 0; i < refWords; ++i) refArgs[next++] = refs[i];
+    t->thisObject = receiver;
+    if (!TulvarVMEngine::invokeMethod(t, target, refArgs, primTop)) return false;
     return t->pendingException == 0;
 }
 
