@@ -129,29 +129,41 @@ bool passes(word_t value, std::uint8_t kind, word_t feature) {
 
 word_t proxy_target(word_t proxy) { return word_at(proxy - 4); }
 
-// An application's array of primitives crosses to `feature` as a copy that
-// `feature` owns (changes made by the target are not seen by the caller).
-// False when the value is no such array, or with the exception pending
-// (feature stopped, out of memory). `slot` is a register of the frame: it
-// is read again after the allocation, which may move objects.
-bool copy_primitive_array(VMThread* t, word_t* slot, word_t feature) {
+// An application's array crosses to `feature` as a copy that `feature`
+// owns (changes made by the target are not seen by the caller): an array
+// of primitives with its contents; an array of references whose elements
+// all may cross as they are (null, the kernel's, `feature`'s own) with the
+// same elements. False when the value is no such array, or with the
+// exception pending (feature stopped, out of memory). `slot` is a register
+// of the frame: it is read again after the allocation, which may move
+// objects.
+bool copy_array(VMThread* t, word_t* slot, word_t feature) {
     const word_t value = *slot;
     const word_t type = object_type(value);
     if ((image::type_flags(at(type)) & image::kTypeArray) == 0) return false;
+    // An array type of an application makes its arrays that application's.
+    if (word_at(type + image::kTypeOwnerOffset) != 0) return false;
     const std::uint32_t element = image::array_element(at(type));
-    if (!memory::is_primitive_element(element)) return false;
+    const std::int32_t length = java::array_length(value);
+    const bool primitive = memory::is_primitive_element(element);
+    if (!primitive) {
+        const auto* items = java::array_data<const word_t>(value);
+        for (std::int32_t i = 0; i < length; ++i) {
+            const word_t owner = object_owner_feature(items[i]);
+            if (items[i] != 0 && owner != 0 && owner != feature) return false;
+        }
+    }
     if (feature != 0 && !feature_is_started(feature)) {
         throw_dead_feature(t);
         return false;
     }
-    const std::int32_t length = java::array_length(value);
     const word_t saved = t->ownerFeature;
     t->ownerFeature = feature;
     const word_t copy = heapSet()->allocateArray(type, length);
     t->ownerFeature = saved;
     if (copy == 0) return false;
-    std::memcpy(java::array_data<std::uint8_t>(copy), java::array_data<std::uint8_t>(*slot),
-                static_cast<std::size_t>(length) * memory::element_size(element));
+    const std::size_t bytes = static_cast<std::size_t>(length) * (primitive ? memory::element_size(element) : 4u);
+    std::memcpy(java::array_data<std::uint8_t>(copy), java::array_data<std::uint8_t>(*slot), bytes);
     *slot = copy;
     return true;
 }
@@ -299,7 +311,7 @@ word_t SharedInterfaceProxies::invokeProxy(VMThread* t, word_t opcode) {
                 continue;
             }
             if (!passes(refs[r], argument_kind(own, k), targetFeature) &&
-                !copy_primitive_array(t, &refs[r], targetFeature)) {
+                !copy_array(t, &refs[r], targetFeature)) {
                 if (t->pendingException == 0) {
                     // The kernel converts it: the call returns here.
                     prim[5] = kTransferArguments | static_cast<std::int32_t>(k << 8) | kConverting;
