@@ -7,6 +7,8 @@
 #include <limits>
 #include <set>
 
+#include "tools/imagelink/package_table.h"
+#include "tools/imagelink/shared_interface_layout.h"
 #include "tools/imagelink/text_lexer.h"
 #include "tools/imagelink/text_parser.h"
 #include "vm/core/bytecode/opcodes.h"
@@ -28,12 +30,6 @@ struct ImmObject {
     Immutable* named = nullptr;
     SourceLocation where;
     std::uint32_t offset = 0;  // of the header word
-};
-
-struct Package {
-    std::string name;
-    int parent = -1;
-    std::uint32_t offset = 0;
 };
 
 class ImageBuilder {
@@ -73,8 +69,7 @@ private:
     std::vector<Type*> classes_, arrays_, abstracts_;
     std::uint32_t types_start_ = 0;
     std::vector<ImmObject> objects_;
-    std::vector<Package> packages_;
-    std::map<std::pair<int, std::string>, int> package_index_;
+    PackageTable packages_;
     std::string names_;
     std::map<std::string, std::uint32_t> name_pos_;
     std::map<const Type*, std::uint32_t> name_record_;
@@ -276,7 +271,8 @@ private:
                 u16(static_cast<std::uint32_t>(t->interface_id));
                 if (t->all_interfaces.empty()) u32(0);
                 else ref([this, t] { return supers_.at(t); });
-                u32(0);
+                if (t->shared) ref([this, t] { return shared_.at(t); });
+                else u32(0);
             } else {
                 u8(static_cast<std::uint32_t>(t->depth));
                 u16(0);
@@ -297,11 +293,26 @@ private:
     }
 
     // --- dispatch tables
-    std::map<const Type*, std::uint32_t> hierarchy_, itables_, vtables_, supers_;
+    std::map<const Type*, std::uint32_t> hierarchy_, itables_, vtables_, supers_, shared_;
+    std::map<const Method*, std::uint32_t> shared_methods_;
+
+    // Descriptors of the shared interfaces and of their methods.
+    void write_shared_descriptors() {
+        const SharedRecordSink sink{
+            [this] { return pos(); }, [this](std::uint32_t v) { u8(v); }, [this](std::uint32_t v) { u32(v); },
+            [this](const JavaType& jt, const Method& m) {
+                if (!jt.is_ref()) { u32(0); return; }
+                const Type* d = ctx_.type_for(jt, m.where);
+                ref([d] { return d->offset; });
+            }};
+        for (Type* t : ctx_.all_types())
+            if (t->is_interface() && t->shared) shared_[t] = write_shared_records(*t, sink, shared_methods_);
+    }
 
     void write_dispatch_tables() {
         align(4);
         const std::uint32_t start = pos();
+        write_shared_descriptors();
         std::map<std::vector<const void*>, std::uint32_t> shared;
         auto table = [&](std::vector<const void*> key, const std::function<void()>& write) {
             auto it = shared.find(key);
@@ -348,11 +359,13 @@ private:
                 for (Method* m : ms) key.push_back(m);
                 imts[static_cast<std::size_t>(i->interface_id - lo)] = table(key, [&] {
                     ref([i] { return i->offset; });
-                    u32(0);
+                    u32(i->shared ? 8 + 4 * static_cast<std::uint32_t>(ms.size()) : 0);
                     for (Method* m : ms) {
                         if (m) ref([m] { return m->offset; });
                         else u32(0);
                     }
+                    if (i->shared)
+                        for (Method* im : i->interface_methods) ref([this, im] { return shared_methods_.at(im); });
                 });
             }
             std::vector<const void*> key{"itable"};
@@ -431,33 +444,11 @@ private:
         ref([this, at] { return names_start_ + at; });
     }
 
-    int package_of(const std::vector<std::string>& parts, std::size_t count) {
-        int parent = -1;
-        for (std::size_t i = 0; i < count; ++i) {
-            auto key = std::make_pair(parent, parts[i]);
-            auto it = package_index_.find(key);
-            if (it != package_index_.end()) { parent = it->second; continue; }
-            packages_.push_back({parts[i], parent, 0});
-            const int idx = static_cast<int>(packages_.size()) - 1;
-            package_index_[key] = idx;
-            parent = idx;
-        }
-        return parent;
-    }
-    static std::vector<std::string> split(const std::string& s, char sep) {
-        std::vector<std::string> parts;
-        std::size_t start = 0;
-        for (;;) {
-            const std::size_t p = s.find(sep, start);
-            parts.push_back(s.substr(start, p == std::string::npos ? std::string::npos : p - start));
-            if (p == std::string::npos) break;
-            start = p + 1;
-        }
-        return parts;
-    }
+    int package_of(const std::vector<std::string>& parts, std::size_t count) { return packages_.package_of(parts, count); }
+    static std::vector<std::string> split(const std::string& s, char sep) { return PackageTable::split(s, sep); }
     void package_word(int pkg) {
         if (pkg < 0) u32(0);
-        else ref([this, pkg] { return packages_[static_cast<std::size_t>(pkg)].offset; });
+        else ref([this, pkg] { return packages_.packages()[static_cast<std::size_t>(pkg)].offset; });
     }
 
     void write_names_records() {
@@ -476,13 +467,13 @@ private:
         }
         align(4);
         const std::uint32_t packages_start = pos();
-        for (Package& p : packages_) {
+        for (PackageTable::Package& p : packages_.packages()) {
             p.offset = pos();
             name_ref(p.name);
             u32(static_cast<std::uint32_t>(p.name.size()));
             package_word(p.parent);
         }
-        if (!packages_.empty()) mapped(packages_start, pos() - packages_start, "table", "package records");
+        if (!packages_.packages().empty()) mapped(packages_start, pos() - packages_start, "table", "package records");
         resources_start_ = pos();
         label("_java_resource_names_start");
         for (std::size_t i = 0; i < resource_names_.size(); ++i) {

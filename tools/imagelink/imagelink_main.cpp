@@ -2,6 +2,7 @@
 // firmware build.
 #include <iostream>
 
+#include "tools/imagelink/application_builder.h"
 #include "tools/imagelink/linker.h"
 #include "tools/imagelink/tool_support.h"
 
@@ -12,7 +13,8 @@ namespace {
 const ToolInfo kTool = {
     "tarvelo-imagelink",
     "usage: tarvelo-imagelink INPUT.tvi -o OUTPUT.S [-I DIR]... [-D SYMBOL=VALUE]... [--weak-externals]\n"
-    "                         [--map FILE] [--listing FILE] [--depfile FILE] [--no-verify]",
+    "                         [--map FILE] [--listing FILE] [--depfile FILE] [--no-verify]\n"
+    "       tarvelo-imagelink KERNEL.tvi --application APP.tvi -o APP.tvf [-I DIR]... [--depfile FILE]",
     {
         {"-o FILE", "write the image as GNU assembler source to FILE"},
         {"-I DIR", "look for included files in DIR too (after the including file's directory)"},
@@ -21,6 +23,7 @@ const ToolInfo kTool = {
         {"--map FILE", "write the image map (for tarvelo-symbolize and tarvelo-disasm)"},
         {"--listing FILE", "write a disassembly of every method"},
         {"--depfile FILE", "write the files the output depends on, in make's form (needs -o or --map)"},
+        {"--application APP.tvi", "link APP.tvi against the kernel image INPUT.tvi into an application file (-o)"},
         {"--no-verify", "skip the verification of the linked image (for experiments only)"},
         {"--help", "show this help and exit"},
     },
@@ -30,13 +33,16 @@ const ToolInfo kTool = {
 
 int main(int argc, char** argv) {
     LinkOptions o;
+    std::string application;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--help" || a == "-h") return show_help(kTool);
-        const bool takes_value = a == "-o" || a == "-I" || a == "-D" || a == "--map" || a == "--listing" || a == "--depfile";
+        const bool takes_value = a == "-o" || a == "-I" || a == "-D" || a == "--map" || a == "--listing" || a == "--depfile" ||
+                                 a == "--application";
         if (takes_value && i + 1 >= argc) return bad_usage(kTool, "option " + a + " needs a value");
         if (a == "-o") o.output = argv[++i];
         else if (a == "-I") o.include_dirs.push_back(argv[++i]);
+        else if (a == "--application") application = argv[++i];
         else if (a == "--map") o.map = argv[++i];
         else if (a == "--listing") o.listing = argv[++i];
         else if (a == "--depfile") o.depfile = argv[++i];
@@ -61,6 +67,10 @@ int main(int argc, char** argv) {
         }
     }
     if (o.input.empty()) return bad_usage(kTool, "no input file");
+    if (!application.empty()) {
+        if (o.output.empty()) return bad_usage(kTool, "no output: give -o for the application file");
+        return run_application_linker(o, application, std::cerr);
+    }
     if (o.output.empty() && o.map.empty() && o.listing.empty()) return bad_usage(kTool, "no output: give -o, --map or --listing");
     return run_linker(o, std::cerr);
 }

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <unistd.h>
 
+#include "tools/imagelink/application_builder.h"
 #include "tools/imagelink/asm_writer.h"
 #include "tools/imagelink/disassembler.h"
 #include "tools/imagelink/image_builder.h"
@@ -101,6 +102,25 @@ int run_linker(const LinkOptions& o, std::ostream& err) {
         if (!o.depfile.empty()) {
             std::string d = escape_make(o.output.empty() ? o.map : o.output) + ":";
             for (const std::string& f : program.source_files) d += " \\\n  " + escape_make(f);
+            files.add(o.depfile, d + "\n");
+        }
+        files.commit();
+        return 0;
+    }, err);
+}
+
+int run_application_linker(const LinkOptions& o, const std::string& application, std::ostream& err) {
+    static const ToolInfo tool{"tarvelo-imagelink", "", {}};
+    return run_reporting_errors(tool, [&] {
+        ParseOptions po;
+        po.include_dirs = o.include_dirs;
+        std::vector<std::string> sources;
+        const LinkedApplication app = link_application(o.input, application, po, &sources);
+        OutputFiles files;
+        files.add(o.output, std::string(app.file.begin(), app.file.end()));
+        if (!o.depfile.empty()) {
+            std::string d = escape_make(o.output) + ":";
+            for (const std::string& f : sources) d += " \\\n  " + escape_make(f);
             files.add(o.depfile, d + "\n");
         }
         files.commit();

@@ -40,4 +40,9 @@ struct LinkOptions {
 // reports errors on `err`. Outputs are written whole or not at all.
 int run_linker(const LinkOptions& options, std::ostream& err);
 
+// Links the application source `application` against the kernel image
+// source `options.input` into an application file at `options.output`
+// (and its depfile when asked).
+int run_application_linker(const LinkOptions& options, const std::string& application, std::ostream& err);
+
 }  // namespace tarvelo::imagelink

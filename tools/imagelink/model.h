@@ -173,6 +173,7 @@ struct Type {
     bool public_ctor = false;
     bool private_ctor = false;
     bool findable = true;  // class-name record carries the type header
+    bool shared = false;   // interfaces: a shared interface (calls through proxies)
     std::vector<std::unique_ptr<Field>> fields;
     std::vector<std::unique_ptr<Method>> methods;
     JavaType array_type;   // arrays: the whole type

@@ -456,6 +456,7 @@ private:
             else if (accept_word("public_ctor")) t->public_ctor = true;
             else if (accept_word("private_ctor")) t->private_ctor = true;
             else if (accept_word("unnamed")) t->findable = false;
+            else if (is_interface && accept_word("shared")) t->shared = true;
             else break;
         }
         t->name = word("the type's name");

@@ -68,6 +68,10 @@ struct KernelIdentity {
 // natives; tests install their own.
 const KernelIdentity& kernelIdentity();
 void setKernelIdentity(const KernelIdentity& identity);
+// Sets this kernel's identity from its image once (the natives of both
+// pools that compare signatures call it first); defined with the loader
+// natives, which know the image's symbols.
+void ensureKernelIdentity();
 // The kernel addresses table's CRC-32, computed once.
 std::uint32_t kernelAddressesCrc();
 // Whether `bytes` (24) are this kernel's signature or a compatible UID.

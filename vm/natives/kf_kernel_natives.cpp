@@ -6,6 +6,12 @@
 #include <cstdint>
 #include <cstring>
 
+#include "vm/natives/class_lookup.h"
+#include "vm/natives/class_name_resolver.h"
+#include "vm/core/lifecycle/shared_buffer.h"
+#include "vm/core/image/type_tests.h"
+#include "vm/core/image/type_record.h"
+#include "vm/core/engine/shared_interface_proxies.h"
 #include "vm/core/engine/engine.h"
 #include "vm/core/engine/execution_context.h"
 #include "vm/core/engine/feature_context.h"
@@ -180,9 +186,82 @@ void VMNative_com_olun_kf_KernelNatives_checkKernel(VMThread* t) {
     const word_t uid = ExecutionContext::refArg(t, 0);
     const bool enabled = ExecutionContext::intArg(t, 5) != 0;
     bool ok = false;
+    // The identity is read from the image on first use; this native may
+    // run before any loader native has.
+    ensureKernelIdentity();
     if (enabled && uid != 0 && java::array_length(uid) == static_cast<std::int32_t>(installed_struct::kSignatureBytes))
         ok = isCompatibleSignature(java::array_data<std::uint8_t>(uid));
     ExecutionContext::returnInt(t, ok ? 1 : 0);
+}
+
+// static boolean isSharedInterface(Class c)
+void VMNative_com_olun_kf_KernelNatives_isSharedInterface(VMThread* t) {
+    ExecutionContext::returnInt(t, SharedInterfaceProxies::isSharedInterface(ExecutionContext::refArg(t, 0)) ? 1 : 0);
+}
+
+// static boolean areEquivalentSharedInterfaces(Class a, Class b)
+void VMNative_com_olun_kf_KernelNatives_areEquivalentSharedInterfaces(VMThread* t) {
+    const bool same = SharedInterfaceProxies::areEquivalentSharedInterfaces(ExecutionContext::refArg(t, 0),
+                                                                            ExecutionContext::refArg(t, 1));
+    ExecutionContext::returnInt(t, same ? 1 : 0);
+}
+
+// static Class getImplementedSharedInterface(Class type, Class sharedInterface)
+void VMNative_com_olun_kf_KernelNatives_getImplementedSharedInterface(VMThread* t) {
+    return_ref(t, SharedInterfaceProxies::getImplementedSharedInterface(ExecutionContext::refArg(t, 0),
+                                                                       ExecutionContext::refArg(t, 1)));
+}
+
+// The shared interface named as `type` among the classes `feature` sees
+// (its own, then the kernel's exported ones); 0 when none.
+static word_t same_named_shared(word_t type, word_t feature) {
+    const word_t record = type != 0 ? image::type_name_record(to_ptr<const void>(type)) : 0;
+    const std::int32_t n = record != 0 ? ClassNameResolver::dottedNameLength(record) : -1;
+    SharedBuffer* buffer = shared_buffer();
+    if (n <= 0 || buffer == nullptr || static_cast<std::uint32_t>(n) + 1 > buffer->length) return 0;
+    char16_t chars[256];
+    if (n > 255 || ClassNameResolver::writeDottedName(record, chars, n - 1) != 0) return 0;
+    char* name = reinterpret_cast<char*>(buffer->bytes);
+    for (std::int32_t i = 0; i < n; ++i) name[i] = static_cast<char>(chars[i] & 0xFF);
+    name[n] = '\0';
+    word_t found = 0;
+    if (ClassLookup::classForName(LookupContext{1, feature}, name, n, &found) != 1) return 0;
+    return SharedInterfaceProxies::isSharedInterface(found) ? found : 0;
+}
+
+// static Class getTargetSharedInterface(Class a, Class b, Feature f): the
+// shared interface through which code of f sees what a declares as b.
+void VMNative_com_olun_kf_KernelNatives_getTargetSharedInterface(VMThread* t) {
+    const word_t featureObject = ExecutionContext::refArg(t, 2);
+    if (featureObject == 0) {
+        ExecutionContext::throwNew(t, types::null_pointer());
+        return;
+    }
+    const word_t feature = record_or_throw(t, featureObject);
+    if (feature == 0) return;
+    const word_t a = ExecutionContext::refArg(t, 0);
+    const word_t b = ExecutionContext::refArg(t, 1);
+    if (a == 0 || b == 0) return return_ref(t, 0);
+    const bool kernelB = image::read_u32(to_ptr<const void>(b + image::kTypeOwnerOffset)) == 0;
+    const word_t counterpart = kernelB ? b : same_named_shared(b, feature);
+    if (counterpart == 0) return return_ref(t, 0);
+    if (const word_t same = same_named_shared(a, feature); same != 0) return return_ref(t, same);
+    // The deepest shared super-interface of a whose counterpart in f is
+    // b's or assignable to it.
+    word_t best = 0;
+    const std::uint8_t flags = image::type_flags(to_ptr<const void>(a));
+    if ((flags & (image::kTypeInterface | image::kTypeArray)) == image::kTypeInterface) {
+        if (const word_t supers = image::interface_supers(to_ptr<const void>(a)); supers != 0) {
+            for (std::uint32_t k = 0, n = image::read_u32(to_ptr<const void>(supers)); k < n; ++k) {
+                const word_t s = image::read_u32(to_ptr<const void>(supers + 4 + 4 * k));
+                const word_t there = SharedInterfaceProxies::isSharedInterface(s) ? same_named_shared(s, feature) : 0;
+                if (there == 0 || (there != counterpart && VMJProcessor::isAssignable(there, counterpart) == 0)) continue;
+                if (best == 0 || image::type_depth(to_ptr<const void>(there)) > image::type_depth(to_ptr<const void>(best)))
+                    best = there;
+            }
+        }
+    }
+    return_ref(t, best);
 }
 
 // static Module getOwner(Object o)
@@ -249,6 +328,17 @@ void VMNative_com_olun_kf_KernelNatives_clone(VMThread* t) {
     if (!object_and_target(t, &o, &record)) return;
     const word_t copy = FeatureIsolation::cloneWithOwner(t, o, record);
     if (copy != 0) return_ref(t, copy);
+}
+
+// static Proxy newAnonymousProxy(Object target, Feature f): a yq.kf.Proxy
+// owned by f (the kernel when null) with the target.
+void VMNative_com_olun_kf_KernelNatives_newAnonymousProxy(VMThread* t) {
+    word_t record = 0;
+    if (!target_feature(t, ExecutionContext::refArg(t, 1), &record)) return;
+    const word_t proxy = SharedInterfaceProxies::allocateProxy(t, vm_type(VMType::_java_Lyq_kf_Proxy), record);
+    if (proxy == 0) return;
+    SharedInterfaceProxies::newProxyInstance(proxy, ExecutionContext::refArg(t, 0));
+    return_ref(t, proxy);
 }
 
 // static void enter(): the thread and its two innermost frames (the

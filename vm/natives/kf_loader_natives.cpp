@@ -35,7 +35,9 @@ std::uint32_t gCopyCrc = 0xFFFFFFFFu;
 RelocationState gRelocation;
 word_t gAlreadyInstalled = 0;
 
-void ensure_identity() {
+}  // namespace
+
+void ensureKernelIdentity() {
     static bool done = false;
     if (done) return;
     done = true;
@@ -50,6 +52,8 @@ void ensure_identity() {
     k.typesBase = to_word(_java_header_types_start);
     setKernelIdentity(k);
 }
+
+namespace {
 
 word_t chunk_start() { return to_word(_java_kernel_code_chunk_start); }
 word_t chunk_end() { return to_word(_java_kernel_code_chunk_end); }
@@ -124,7 +128,7 @@ bool byte_array_range(word_t array, std::int32_t offset, std::int32_t length) {
 }  // namespace
 
 std::int32_t checkKernelOf(std::int32_t handle) {
-    ensure_identity();
+    ensureKernelIdentity();
     void* h = handle_ptr(handle);
     KernelCheck c{0, 0};
     if (handle == 0 || !known_handle(handle)) {
@@ -279,7 +283,7 @@ void VMNative_com_olun_kf_DynamicLoaderNatives_getInstalledFeatureStructSize(VMT
 // static void initializeInstalledFeatureStruct(long block, int handle, int sectionTable, int romSize,
 //                                              int ramSize, int crcSections)
 void VMNative_com_olun_kf_DynamicLoaderNatives_initializeInstalledFeatureStruct(VMThread* t) {
-    ensure_identity();
+    ensureKernelIdentity();
     const Block b = block_of(ExecutionContext::longArg(t, 10));
     const std::int32_t handle = ExecutionContext::intArg(t, 9);
     InstalledStructFields f{};
@@ -332,7 +336,7 @@ void VMNative_com_olun_kf_DynamicLoaderNatives_finalizeInstalledFeatureStruct(VM
 // static int applyRelocations(long block, byte[] records, int index, int count, long typesBase, long base1,
 //                             long blockBase, long base2, long base3)
 void VMNative_com_olun_kf_DynamicLoaderNatives_applyRelocations(VMThread* t) {
-    ensure_identity();
+    ensureKernelIdentity();
     const Block b = block_of(ExecutionContext::longArg(t, 17));
     const word_t records = ExecutionContext::refArg(t, 0);
     const std::int32_t index = ExecutionContext::intArg(t, 16);

@@ -2,6 +2,7 @@
 // and resources: their records as the virtual machine reads them.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <set>
 
 #include "tests/tools/imagelink/link_helpers.h"
@@ -459,6 +460,68 @@ TEST(ImageObjects, AreBornWithAnIdentityHash) {
         EXPECT_GE(memory::header_hash(h), 1u);
         EXPECT_LE(memory::header_hash(h), 31u);
     }
+}
+
+}  // namespace
+}  // namespace tarvelo::imagelink
+
+namespace tarvelo::imagelink {
+namespace {
+
+using namespace testing;
+
+// Shared interfaces: the same simple name in two packages gives the same
+// identifier; each implementing class's method table points, from its
+// word 1, at one descriptor per method with the method's signature and
+// the transfer kinds (0 primitive, 3 reference).
+TEST(SharedInterfaces, DescriptorsReachedFromTheHeaderAndTheMethodTables) {
+    auto l = link(R"(
+.interface shared a.Greeter
+    .method int greet(int x, java.lang.String s)
+    .end
+.end
+.interface shared b.Greeter
+    .method int greet(int y, b.Greeter g)
+    .end
+.end
+.interface a.Plain
+    .method void p()
+    .end
+.end
+.class a.Impl implements a.Greeter, a.Plain
+    .method int greet(int x, java.lang.String s)
+        return
+    .end
+    .method void p()
+        return
+    .end
+.end
+)");
+    const ImageView& v = l->view;
+    auto sym = [&](const std::string& s) { return l->label(s); };
+    const std::uint32_t ga = sym("_java_La_Greeter"), gb = sym("_java_Lb_Greeter"), plain = sym("_java_La_Plain");
+    const std::uint32_t da = image::interface_shared_descriptor(v.at(ga)), db = image::interface_shared_descriptor(v.at(gb));
+    ASSERT_NE(da, 0u);
+    ASSERT_NE(db, 0u);
+    EXPECT_EQ(image::interface_shared_descriptor(v.at(plain)), 0u);
+    EXPECT_EQ(0, std::memcmp(v.at(da + 4), v.at(db + 4), 24));
+    const std::uint32_t impl = sym("_java_La_Impl");
+    const std::uint32_t it = v.u32(impl + image::kClassInterfaceTableOffset);
+    const std::uint16_t lo = v.u16(it);
+    const std::uint32_t imt = v.u32(it + 4 + 4 * (image::interface_id(v.at(ga)) - lo));
+    const std::uint32_t plain_imt = v.u32(it + 4 + 4 * (image::interface_id(v.at(plain)) - lo));
+    EXPECT_EQ(v.u32(plain_imt + 4), 0u);
+    ASSERT_EQ(v.u32(imt + 4), 12u);  // 8 + one method
+    const std::uint32_t d = v.u32(imt + 12);
+    EXPECT_EQ(v.u32(d), 0u);      // an int result needs no transfer
+    EXPECT_EQ(v.u32(d + 4), 2u);  // two arguments
+    EXPECT_EQ(v.u32(d + 8), 1u);  // one primitive word
+    EXPECT_EQ(v.u32(d + 12), 0u);
+    EXPECT_EQ(v.u32(d + 16), sym("_java_Ljava_lang_String"));
+    const std::uint8_t* kinds = static_cast<const std::uint8_t*>(v.at(d + 20 + 24));
+    EXPECT_EQ(kinds[0], 0);
+    EXPECT_EQ(kinds[1], 0);
+    EXPECT_EQ(kinds[2], 3);
 }
 
 }  // namespace

@@ -234,16 +234,15 @@ bool ExecutionContext::invokeWithArgs(VMThread* t, word_t method, word_t receive
     word_t* refArgs;
     std::int32_t* primTop;
     TulvarVMEngine::nextWindows(t, &refArgs, &primTop);
-    t->thisObject = receiver;
-    if (!TulvarVMEngine::invokeMethod(t, method, refArgs, primTop)) return false;
-    const image::MethodHeader h = method_header(method);
-    std::int32_t* p = t->frame()->prim();
-    for (std::uint32_t i = 0; i < primWords; ++i) p[h.frame_words - 1 - i] = prim[i];
-    word_t* r = to_ptr<word_t>(t->refWindow) - h.ref_base;
+    // The arguments go into the outgoing windows before the invocation,
+    // which checks what kernel code hands an application (it would
+    // otherwise read whatever those words held before).
+    for (std::uint32_t i = 0; i < primWords; ++i) primTop[-1 - static_cast<std::int32_t>(i)] = prim[i];
     std::uint32_t next = 0;
-    if (receiver != 0) r[next++] = receiver;
-    for (std::uint32_t i = 0; i < refWords; ++i) r[next++] = refs[i];
-    return true;
+    if (receiver != 0) refArgs[next++] = receiver;
+    for (std::uint32_t i = 0; i < refWords; ++i) refArgs[next++] = refs[i];
+    t->thisObject = receiver;
+    return TulvarVMEngine::invokeMethod(t, method, refArgs, primTop);
 }
 
 bool ExecutionContext::prepareCallStaticMethod(VMThread* t, word_t method, const std::int32_t* prim,
@@ -274,15 +273,15 @@ bool ExecutionContext::callThroughWrapper(VMThread* t, word_t method, std::int32
         word_t vtable = image::class_vtable(to_ptr<const void>(object_type(receiver)));
         target = to_ptr<const word_t>(vtable)[slot];
     }
-    t->thisObject = receiver;
-    if (!TulvarVMEngine::invokeMethod(t, target, to_ptr<word_t>(t->refWindow), w->prim())) return false;
-    const image::MethodHeader h = method_header(target);
-    std::int32_t* p = t->frame()->prim();
-    for (std::uint32_t i = 0; i < primWords; ++i) p[h.frame_words - 1 - i] = prim[i];
-    word_t* r = to_ptr<word_t>(t->refWindow) - h.ref_base;
+    // As in invokeWithArgs: the arguments first, then the invocation.
+    refArgs = to_ptr<word_t>(t->refWindow);
+    primTop = w->prim();
+    for (std::uint32_t i = 0; i < primWords; ++i) primTop[-1 - static_cast<std::int32_t>(i)] = prim[i];
     std::uint32_t next = 0;
-    if (receiver != 0) r[next++] = receiver;
-    for (std::uint32_t i = 0; i < refWords; ++i) r[next++] = refs[i];
+    if (receiver != 0) refArgs[next++] = receiver;
+    for (std::uint32_t i = 0; i < refWords; ++i) refArgs[next++] = refs[i];
+    t->thisObject = receiver;
+    if (!TulvarVMEngine::invokeMethod(t, target, refArgs, primTop)) return false;
     return t->pendingException == 0;
 }
 

@@ -53,6 +53,7 @@ inline constexpr std::uint32_t kInterfaceHeaderSize = 24;
 inline constexpr std::uint32_t kInterfaceDepthOffset = 13;      // among interfaces
 inline constexpr std::uint32_t kInterfaceIdOffset = 14;         // u16
 inline constexpr std::uint32_t kInterfaceSuperTableOffset = 16; // super-interface table or 0
+inline constexpr std::uint32_t kInterfaceSharedOffset = 20;     // shared-interface descriptor or 0
 
 // --- Virtual method table ---------------------------------------------------
 // Method-record addresses by slot, no header. Slots 0-3 are Object's clone,
@@ -94,6 +95,7 @@ inline std::uint32_t class_default_ctor(const void* t) { return read_u32(static_
 inline std::uint32_t array_element(const void* t) { return read_u32(static_cast<const std::uint8_t*>(t) + kArrayElementOffset); }
 inline std::uint16_t interface_id(const void* t) { return read_u16(static_cast<const std::uint8_t*>(t) + kInterfaceIdOffset); }
 inline std::uint32_t interface_supers(const void* t) { return read_u32(static_cast<const std::uint8_t*>(t) + kInterfaceSuperTableOffset); }
+inline std::uint32_t interface_shared_descriptor(const void* t) { return read_u32(static_cast<const std::uint8_t*>(t) + kInterfaceSharedOffset); }
 
 inline bool type_is_array(const void* t) { return (type_flags(t) & kTypeArray) != 0; }
 inline bool type_is_interface(const void* t) { return (type_flags(t) & kTypeInterface) != 0; }

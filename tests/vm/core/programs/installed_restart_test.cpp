@@ -29,8 +29,8 @@ class InstalledRestart : public testing::Test {
         std::remove(file.c_str());
     }
     void TearDown() override { std::remove(file.c_str()); }
-    tarvelo::test::ProcessResult run() {
-        return run_process(std::string(PROGRAM_DIR) + "/program_installed_restart", {},
+    tarvelo::test::ProcessResult run(const char* program = "program_installed_restart") {
+        return run_process(std::string(PROGRAM_DIR) + "/" + program, {},
                            {"TARVELO_GC_STRESS=1", "TARVELO_HEAP_VERIFY=1", "TARVELO_CLOCK=virtual",
                             "TARVELO_RETAINED_MEMORY=" + file});
     }
@@ -64,6 +64,20 @@ TEST_F(InstalledRestart, ChangedStoredApplicationIsRefusedAndFreed) {
     const std::string out = after_start(second.output);
     EXPECT_NE(out.find("with error 1(CORRUPTED CONTENT)"), std::string::npos) << out;
     EXPECT_NE(out.find("stored application found\n1\n"), std::string::npos) << out;
+}
+
+// The application installed from its file by one run is found, accepted,
+// linked and started by the next: its code, relocated into the retained
+// storage, runs again (its statics start from zero).
+TEST_F(InstalledRestart, ApplicationFromItsFileRunsAgainAfterARestart) {
+    auto first = run("program_installed_app");
+    ASSERT_EQ(first.exit_status, 0) << first.output;
+    EXPECT_NE(after_start(first.output).find("again\n1\n1\nTarvelo END"), std::string::npos) << first.output;
+    auto second = run("program_installed_app");
+    ASSERT_EQ(second.exit_status, 0) << second.output;
+    EXPECT_EQ(after_start(second.output),
+              "stored application found\n0\n1\nhello: initialised\nhello: thread running\n1\n2\n"
+              "Tarvelo END (exit code = 0)\n");
 }
 
 }  // namespace

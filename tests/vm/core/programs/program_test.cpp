@@ -137,6 +137,7 @@ const ProgramCase kPrograms[] = {
     {"monitor_handover", 0},
     {"features", 0, true},
     {"loader", 0, true},
+    {"installed_app", 0, true},
     {"native_arguments", 0},
 #if defined(__arm__)
     {"native_stacked_floats", 0},

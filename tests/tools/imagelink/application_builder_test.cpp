@@ -1,0 +1,183 @@
+// Application files linked against a small kernel: the container's header,
+// sections and CRC, relocation records that stay inside the content, and
+// the applications the linker refuses.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+#include "tests/tools/imagelink/link_helpers.h"
+#include "tools/imagelink/application_builder.h"
+#include "tools/imagelink/link_error.h"
+#include "vm/memory/object_header.h"
+
+namespace tarvelo::imagelink {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const kKernel = R"(
+.class exported test.Console
+    .method static exported void print(java.lang.String s)
+        return
+    .end
+    .method static void hidden()
+        return
+    .end
+.end
+)";
+
+const char* const kApplication = R"(
+.main app.A.run
+.class app.A implements java.lang.Runnable
+    .field static int Count
+    .field java.lang.Object next
+    .method public void <init>()
+        move_ref r0, this
+        invokespecial java.lang.Object.<init>, p0, r0
+        return
+    .end
+    .method void run()
+        .temps 1
+        getstatic p5, Count
+        putstatic p5, Count
+        const_ref r0, "hello"
+        invokestatic test.Console.print, p0, r0
+        return
+    .end
+.end
+)";
+
+class ApplicationFiles : public ::testing::Test {
+protected:
+    fs::path dir = fs::temp_directory_path() / ("tvaf_test_" + std::to_string(::getpid()));
+    void SetUp() override { fs::create_directories(dir); }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::string write(const std::string& name, const std::string& text) {
+        const fs::path p = dir / name;
+        std::ofstream(p) << text;
+        return p.string();
+    }
+    LinkedApplication link(const std::string& application) {
+        const std::string kernel = write("kernel.tvi", testing::with_prelude(kKernel));
+        ParseOptions po;
+        po.include_dirs = {TARVELO_PRELUDE_DIR};
+        return link_application(kernel, write("app.tvi", application), po);
+    }
+    std::string error(const std::string& application) {
+        try {
+            link(application);
+        } catch (const LinkError& e) {
+            return e.what();
+        }
+        return "";
+    }
+};
+
+std::uint32_t word(const std::vector<std::uint8_t>& f, std::uint32_t at) {
+    return f[at] | f[at + 1] << 8 | f[at + 2] << 16 | static_cast<std::uint32_t>(f[at + 3]) << 24;
+}
+
+std::uint32_t number(const std::vector<std::uint8_t>& f, std::uint32_t& at) {
+    std::uint32_t v = 0;
+    for (int shift = 0;; shift += 7) {
+        const std::uint8_t b = f.at(at++);
+        v |= static_cast<std::uint32_t>(b & 0x7F) << shift;
+        if ((b & 0x80) == 0) return v;
+    }
+}
+
+TEST_F(ApplicationFiles, HeaderSectionsAndCrcDescribeTheFile) {
+    const LinkedApplication app = link(kApplication);
+    const auto& f = app.file;
+    ASSERT_GE(f.size(), app_file::kHeaderSize);
+    EXPECT_EQ(word(f, app_file::kMagicAt), app_file::kMagic);
+    EXPECT_EQ(word(f, app_file::kVersionAt), app_file::kVersion);
+    const std::uint32_t sections = word(f, app_file::kSectionCountAt);
+    ASSERT_EQ(sections, 2u);
+    const std::uint32_t data = app_file::kHeaderSize + sections * app_file::kSectionEntrySize;
+    EXPECT_EQ(word(f, app_file::kCrcAt), application_crc32(f.data() + data, f.size() - data));
+    // The sections cover the content in order, end to end.
+    std::uint32_t content = 0;
+    for (std::uint32_t i = 0; i < sections; ++i) {
+        const std::uint32_t e = app_file::kHeaderSize + i * app_file::kSectionEntrySize;
+        EXPECT_EQ(word(f, e + 4), content);
+        EXPECT_EQ(word(f, e), data + content);
+        content += word(f, e + 8);
+    }
+    EXPECT_EQ(content, word(f, app_file::kContentSizeAt));
+    EXPECT_EQ(word(f, app_file::kRelocationsAt), data + content);
+    EXPECT_EQ(word(f, app_file::kRelocationsAt) + word(f, app_file::kRelocationsSizeAt), f.size());
+    EXPECT_EQ(word(f, app_file::kRamSizeAt) % 8, 0u);
+    EXPECT_LT(word(f, app_file::kTypesStartAt), content);
+}
+
+TEST_F(ApplicationFiles, RelocationRecordsStayInsideTheContent) {
+    const LinkedApplication app = link(kApplication);
+    const auto& f = app.file;
+    const std::uint32_t content_at = app_file::kHeaderSize + 2 * app_file::kSectionEntrySize;
+    const std::uint32_t content = word(f, app_file::kContentSizeAt);
+    const std::uint32_t ram = word(f, app_file::kRamSizeAt);
+    std::uint32_t at = word(f, app_file::kRelocationsAt), offset = 0, count = 0, kernel = 0, ram_words = 0;
+    while (at < f.size()) {
+        const std::uint8_t kind = f[at++];
+        offset += number(f, at);
+        const std::uint32_t value = number(f, at);
+        ASSERT_LE(offset + 4, content);
+        const std::uint32_t base = kind >> 6;
+        if ((kind & 7) == 3) {
+            // Object headers: a kernel type's offset into the mask.
+            EXPECT_EQ(kind & 8, 8);
+            EXPECT_EQ(base, 0u);
+            EXPECT_EQ(word(f, content_at + offset), memory::kTypeOffsetMask);
+            at += 4;
+        } else {
+            EXPECT_EQ(kind & 7, 1);
+            if (base == 1) EXPECT_LE(value, content);  // region ends may be the end
+            if (base == 2) { EXPECT_LE(value, ram); ++ram_words; }  // area ends may be the end
+        }
+        kernel += base == 0;
+        ++count;
+    }
+    EXPECT_EQ(at, f.size());
+    EXPECT_EQ(count, app.relocation_count);
+    EXPECT_GT(kernel, 0u);
+    EXPECT_GT(ram_words, 0u);
+}
+
+TEST_F(ApplicationFiles, RefusedApplications) {
+    struct Case {
+        const char* what;
+        std::string source;
+        const char* message;
+    };
+    const std::string cls = ".main app.A.run\n.class app.A\n    .method static void run()\n";
+    const Case cases[] = {
+        {"unexported kernel method", cls + "        invokestatic test.Console.hidden\n        return\n    .end\n.end\n",
+         "does not export the method test.Console.hidden()V"},
+        {"natives", cls + "        return\n    .end\n    .method static native void n() sni Java_n\n    .end\n.end\n",
+         "cannot bind natives"},
+        {"kernel layout changed",
+         cls + "        return\n    .end\n.end\n.extend test.Console\n    .method void extra()\n        return\n    .end\n.end\n",
+         "changes the layout of the kernel type test.Console"},
+        {"no entry point", ".class app.A\n.end\n", "names its entry point"},
+        {"kernel entry point", ".main test.Console.print\n.class app.A\n.end\n", "must be a class of the application"},
+        {"exported application type", ".main app.A.run\n.class exported app.A\n    .method static void run()\n        return\n    .end\n.end\n",
+         "exports nothing"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_NE(error(c.source).find(c.message), std::string::npos) << error(c.source);
+    }
+}
+
+TEST_F(ApplicationFiles, TheSameSourcesGiveTheSameFile) {
+    EXPECT_EQ(link(kApplication).file, link(kApplication).file);
+}
+
+}  // namespace
+}  // namespace tarvelo::imagelink
