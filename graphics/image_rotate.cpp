@@ -10,6 +10,23 @@
 
 namespace tarvelo::graphics {
 
+namespace {
+
+// Narrows [*first, *last] to the integers X where a X + b may lie in
+// [lo, hi], one more on each side; a slope too flat to cut leaves it.
+void cut_to_affine_range(double a, double b, double lo, double hi, std::int64_t* first, std::int64_t* last) {
+    if (std::fabs(a) < 1e-9) {
+        if (b < lo - 1 || b > hi + 1) *first = *last + 1;
+        return;
+    }
+    double from = (lo - b) / a, to = (hi - b) / a;
+    if (from > to) std::swap(from, to);
+    *first = std::max(*first, static_cast<std::int64_t>(std::floor(from)) - 1);
+    *last = std::min(*last, static_cast<std::int64_t>(std::ceil(to)) + 1);
+}
+
+}  // namespace
+
 void Rotation::draw(const SPictavoImage* image, SPictavoGraphicsContext* gc, std::int32_t x, std::int32_t y,
                     std::int32_t rx, std::int32_t ry, float angle, bool nearest, std::int32_t alpha, bool mirror,
                     std::int32_t width, std::int32_t height, std::int32_t region_x, std::int32_t region_y) {
@@ -35,11 +52,25 @@ void Rotation::draw(const SPictavoImage* image, SPictavoGraphicsContext* gc, std
     max_y = std::min<std::int64_t>(max_y, gc->clip_y2 - static_cast<std::int64_t>(ry));
     // Row by row, so that the destination is written in memory order; each
     // pixel's source position is the same float expression either way.
+    // Each row can be cut to the columns whose source position lies near
+    // the image (the others read nothing): with a margin of a whole pixel
+    // over the float rounding, which stays far below it while every
+    // coordinate is under 2^20.
+    constexpr std::int64_t kExact = std::int64_t{1} << 20;
+    const bool spans = !mirror && region_x == 0 && region_y == 0 && std::max(std::llabs(min_x), std::llabs(max_x)) < kExact &&
+                       std::max(std::llabs(min_y), std::llabs(max_y)) < kExact && std::llabs(ox) < kExact &&
+                       std::llabs(oy) < kExact;
     for (std::int64_t Y = min_y; Y <= max_y; ++Y) {
         const float fY = static_cast<float>(Y);
         const float ys = fY * s, yc = fY * c;
         const std::int64_t dy = ry + Y;
-        for (std::int64_t X = min_x; X <= max_x; ++X) {
+        std::int64_t first = min_x, last = max_x;
+        if (spans) {
+            // fx = X c - ys - ox in [-1, width), fy = X s + yc - oy in [-1, height).
+            cut_to_affine_range(c, -static_cast<double>(ys) - static_cast<double>(ox), -2, width + 1, &first, &last);
+            cut_to_affine_range(s, static_cast<double>(yc) - static_cast<double>(oy), -2, height + 1, &first, &last);
+        }
+        for (std::int64_t X = first; X <= last; ++X) {
             const float fX = static_cast<float>(X);
             const std::int64_t dx = rx + X;
             if (nearest) {

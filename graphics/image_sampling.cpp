@@ -51,8 +51,8 @@ std::uint32_t bilerp(std::uint32_t c00, std::uint32_t c10, std::uint32_t c01, st
     return bilerp_weighted(c00, c10, c01, c11, bilerp_weight(fx, x0), bilerp_weight(fy, y0));
 }
 
-std::uint32_t bilerp_weighted(std::uint32_t c00, std::uint32_t c10, std::uint32_t c01, std::uint32_t c11,
-                              std::int64_t wx, std::int64_t wy) {
+std::uint32_t bilerp_any(std::uint32_t c00, std::uint32_t c10, std::uint32_t c01, std::uint32_t c11,
+                         std::int64_t wx, std::int64_t wy) {
     const std::int64_t a00 = c00 >> 24, a10 = c10 >> 24, a01 = c01 >> 24, a11 = c11 >> 24;
     if (a00 == 255 && a10 == 255 && a01 == 255 && a11 == 255) {
         std::uint32_t out = 0xFF000000u;

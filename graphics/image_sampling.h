@@ -68,8 +68,24 @@ std::uint32_t bilerp(std::uint32_t c00, std::uint32_t c10, std::uint32_t c01, st
                      std::int32_t y0, float fx, float fy);
 // The same with the weights already taken: wx = trunc((fx - x0) * 255),
 // wy = trunc((fy - y0) * 255).
-std::uint32_t bilerp_weighted(std::uint32_t c00, std::uint32_t c10, std::uint32_t c01, std::uint32_t c11,
-                              std::int64_t wx, std::int64_t wy);
+std::uint32_t bilerp_any(std::uint32_t c00, std::uint32_t c10, std::uint32_t c01, std::uint32_t c11,
+                         std::int64_t wx, std::int64_t wy);
+// Four opaque neighbours with weights in 0..255 (the common case) in
+// 32-bit arithmetic, where no term is negative or beyond 255^3: the same
+// values as the general routine.
+inline std::uint32_t bilerp_weighted(std::uint32_t c00, std::uint32_t c10, std::uint32_t c01, std::uint32_t c11,
+                                     std::int64_t wx, std::int64_t wy) {
+    if ((c00 & c10 & c01 & c11) >> 24 != 255 || wx < 0 || wx > 255 || wy < 0 || wy > 255)
+        return bilerp_any(c00, c10, c01, c11, wx, wy);
+    const auto ux = static_cast<std::uint32_t>(wx), uy = static_cast<std::uint32_t>(wy);
+    std::uint32_t out = 0xFF000000u;
+    for (int shift : {16, 8, 0}) {
+        const std::uint32_t top = ((c00 >> shift) & 0xFF) * (255 - ux) + ((c10 >> shift) & 0xFF) * ux;
+        const std::uint32_t bottom = ((c01 >> shift) & 0xFF) * (255 - ux) + ((c11 >> shift) & 0xFF) * ux;
+        out |= ((255 - uy) * top + uy * bottom) / 65025 << shift;
+    }
+    return out;
+}
 // The weight of a sample position f above its base pixel f0.
 inline std::int64_t bilerp_weight(float f, std::int32_t f0) { return trunc_int((f - static_cast<float>(f0)) * 255); }
 
