@@ -21,7 +21,7 @@ namespace {
 
 namespace g = tarvelo::graphics;
 
-const std::string kSans = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+const std::string kSans = TARVELO_DEJAVU_SANS;
 const std::string kMono = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf";
 
 constexpr std::uint32_t kCanvasW = 64, kCanvasH = 24;
