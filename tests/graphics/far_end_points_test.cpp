@@ -16,11 +16,7 @@ namespace {
 
 using test::Canvas;
 
-Canvas white(std::uint32_t w, std::uint32_t h) {
-    Canvas c(w, h, (w + 1) & ~1u);
-    c.gc.foreground_color = 0xFFFFFFFF;
-    return c;
-}
+Canvas white(std::uint32_t w, std::uint32_t h) { return test::white_canvas(w, h); }
 
 std::vector<std::uint16_t> pixels_of(Canvas& c) {
     std::vector<std::uint16_t> out;
