@@ -129,8 +129,12 @@ TEST_F(DejaVuTextTest, TextIsTheBuildersGlyphsAtEveryDepth) {
         const std::vector<std::uint16_t> pixels = draw(font, text, 2, 1);
         std::uint32_t opaque = 0;
         for (std::size_t i = 0; i < pixels.size(); ++i) {
-            if (cover[i] == 2) EXPECT_EQ(pixels[i], 0xFFFF) << "pixel " << i % kCanvasW << "," << i / kCanvasW;
-            if (cover[i] == 0) EXPECT_EQ(pixels[i], 0) << "pixel " << i % kCanvasW << "," << i / kCanvasW;
+            if (cover[i] == 2) {
+                EXPECT_EQ(pixels[i], 0xFFFF) << "pixel " << i % kCanvasW << "," << i / kCanvasW;
+            }
+            if (cover[i] == 0) {
+                EXPECT_EQ(pixels[i], 0) << "pixel " << i % kCanvasW << "," << i / kCanvasW;
+            }
             opaque += cover[i] == 2;
         }
         EXPECT_GT(opaque, 20u);  // the text is really there

@@ -123,7 +123,9 @@ void round_trip(const FormatCase& c, std::uint32_t extra_stride, std::uint32_t r
     EXPECT_EQ(g::ImageHeap::freeBytes(), before);
     // One byte short is refused, not read past.
     const std::vector<std::uint8_t> cut(file.begin(), file.end() - 1);
-    if (!g::is_rle_format(c.format)) EXPECT_EQ(load(cut, &image), g::kErrNotRaw);
+    if (!g::is_rle_format(c.format)) {
+        EXPECT_EQ(load(cut, &image), g::kErrNotRaw);
+    }
 }
 
 TEST_F(RawRoundTripTest, EveryFormatReadsBackWhatWasWritten) {
@@ -156,8 +158,9 @@ TEST_F(RawRoundTripTest, RunLengthGroupsNeverExceedTheirCount) {
         const std::vector<std::uint32_t> back = read_back(image);
         for (std::size_t i = 0; i < back.size(); i += 997) {
             const std::uint32_t a = picture.argb[i] >> 24;
-            if (format == 23) EXPECT_EQ(back[i], a == 0 ? 0 : fg(a)) << i;
-            else EXPECT_EQ(back[i], a < 128 ? 0 : g::rgb565_to_argb(g::argb_to_rgb565(picture.argb[i]))) << i;
+            const std::uint32_t want =
+                format == 23 ? (a == 0 ? 0 : fg(a)) : (a < 128 ? 0 : g::rgb565_to_argb(g::argb_to_rgb565(picture.argb[i])));
+            EXPECT_EQ(back[i], want) << i;
         }
         LLUI_DISPLAY_closeOffScreen(&image);
         // A stream cut inside a group is refused.
