@@ -53,6 +53,22 @@ std::int32_t nearest_ellipse(float x, float cx, float dy2, float a0, float b0, f
     return best;
 }
 
+// The largest offset k in 0..limit whose squared distance, as the ring
+// test computes it (float(k^2 + dy^2)), is below `bound` (`strict`) or at
+// most `bound`; -1 when none. That distance never decreases with k.
+std::int64_t largest_offset(std::int64_t dy, float bound, bool strict, std::int64_t limit) {
+    auto inside = [&](std::int64_t k) {
+        const float d = static_cast<float>(k * k + dy * dy);
+        return strict ? d < bound : d <= bound;
+    };
+    if (!inside(0)) return -1;
+    const double room = static_cast<double>(bound) - static_cast<double>(dy) * static_cast<double>(dy);
+    std::int64_t k = std::min<std::int64_t>(limit, static_cast<std::int64_t>(std::sqrt(std::max(0.0, room))));
+    while (k > 0 && !inside(k)) --k;
+    while (k < limit && inside(k + 1)) ++k;
+    return k;
+}
+
 }  // namespace
 
 void AntiAliasingDrawer::drawCircle(SPictavoGraphicsContext* gc, std::int32_t thickness, std::int32_t fade,
@@ -64,10 +80,26 @@ void AntiAliasingDrawer::drawCircle(SPictavoGraphicsContext* gc, std::int32_t th
     const float o1 = (r + h) * (r + h), o0 = (r + h + f) * (r + h + f);
     const bool even = (diameter & 1) == 0;
     const std::int64_t limit = static_cast<std::int64_t>(ri) + trunc_int(h) + fade;
-    for (std::int64_t py = cy - limit - 1; py <= cy + limit; ++py) {
+    // Nothing is drawn below min(i0, i1) nor above max(i1, o1, o0): each row
+    // tests only the columns between, the clip's rows and columns only.
+    const float hole = std::min(i0, i1), reach = std::max({i1, o1, o0});
+    const std::int64_t e = even ? 1 : 0;
+    const std::int64_t py_first = std::max<std::int64_t>(cy - limit - 1, out.clipY1());
+    const std::int64_t py_last = std::min<std::int64_t>(cy + limit, out.clipY2());
+    for (std::int64_t py = py_first; py <= py_last; ++py) {
         const std::int64_t dy = even ? (py >= cy ? py - cy + 1 : cy - py) : std::llabs(py - cy);
         if (dy > limit) continue;
-        for (std::int64_t px = cx - limit - 1; px <= cx + limit; ++px) {
+        const std::int64_t outer = largest_offset(dy, reach, false, limit);
+        if (outer < 0) continue;
+        const std::int64_t inner = largest_offset(dy, hole, true, limit);
+        const std::int64_t hole_first = cx - inner, hole_last = cx + inner - e;
+        const std::int64_t px_first = std::max<std::int64_t>(cx - outer, out.clipX1());
+        const std::int64_t px_last = std::min<std::int64_t>(cx + outer - e, out.clipX2());
+        for (std::int64_t px = px_first; px <= px_last; ++px) {
+            if (inner >= 0 && px >= hole_first && px <= hole_last) {
+                px = hole_last;
+                continue;
+            }
             const std::int64_t dx = even ? (px >= cx ? px - cx + 1 : cx - px) : std::llabs(px - cx);
             if (dx > limit) continue;
             const float d = static_cast<float>(dx * dx + dy * dy);

@@ -62,6 +62,10 @@ public:
         blender_.prepare(gc);
     }
     void solid(std::int64_t x, std::int64_t y) const { solid_.put(x, y); }
+    std::int32_t clipX1() const { return x1_; }
+    std::int32_t clipY1() const { return y1_; }
+    std::int32_t clipX2() const { return x2_; }
+    std::int32_t clipY2() const { return y2_; }
     void faded(std::int64_t x, std::int64_t y, std::uint32_t opacity) {
         if (x < x1_ || x > x2_ || y < y1_ || y > y2_) return;
         blender_.blendPixel(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y), opacity);

@@ -25,14 +25,16 @@ struct Line {
     float q1x, q1y, q2x, q2y, q3x, q3y, q4x, q4y;
     float half_thickness, cap_ox, cap_oy;
     std::int32_t x1, y1, x2, y2, outer, fade, thickness, start_cap, end_cap;
-    std::int32_t rx, ry, rw, rh;
+    std::int32_t rx, ry;
+    std::int64_t rw, rh;  // may exceed 32 bits
 
     void update(std::int32_t ax, std::int32_t ay, std::int32_t bx, std::int32_t by, std::int32_t f, std::int32_t t,
                 std::int32_t cap_a, std::int32_t cap_b) {
         x1 = ax, y1 = ay, x2 = bx, y2 = by;
         fade = f, thickness = t, start_cap = cap_a, end_cap = cap_b;
         outer = f + (t >> 1);
-        slope = static_cast<float>(by - ay) / static_cast<float>(bx - ax);
+        // Differences in 64 bits: end points a full 32-bit range apart.
+        slope = static_cast<float>(std::int64_t{by} - ay) / static_cast<float>(std::int64_t{bx} - ax);
         intercept = std::fma(-slope, static_cast<float>(ax), static_cast<float>(ay));
         angle = ay == by ? 0.0f : std::atan(slope);
         const float reciprocal = 1.0f / slope;
@@ -52,8 +54,8 @@ struct Line {
         const float miny = std::min({q1y, q2y, q3y, q4y}), maxy = std::max({q1y, q2y, q3y, q4y});
         rx = trunc_int(minx);
         ry = trunc_int(miny);
-        rw = std::abs(trunc_int(maxx) - trunc_int(minx));
-        rh = std::abs(trunc_int(maxy) - trunc_int(miny));
+        rw = std::llabs(std::int64_t{trunc_int(maxx)} - trunc_int(minx));
+        rh = std::llabs(std::int64_t{trunc_int(maxy)} - trunc_int(miny));
         half_thickness = thickness * 0.5f;
         cap_ox = cp * half_thickness;
         cap_oy = sp * half_thickness;
@@ -90,6 +92,14 @@ struct Line {
     }
 };
 
+// The largest integer at or below v, saturated to 64 bits (NaN: 0).
+std::int64_t floor_int64(float v) {
+    if (std::isnan(v)) return 0;
+    if (v >= 9.2e18f) return INT64_MAX;
+    if (v <= -9.2e18f) return INT64_MIN;
+    return static_cast<std::int64_t>(std::floor(v));
+}
+
 // A pixel at distance d: solid inside h, faded inside r, else nothing.
 void cover(AaPixels& out, std::int32_t x, std::int32_t y, float d, float h, float r, float f) {
     if (d < h) out.solid(x, y);
@@ -106,8 +116,17 @@ void straight(AaPixels& out, bool swap_axes, std::int32_t x1, std::int32_t x2, s
         return std::sqrt(squared_segment_distance(fx, fy, ex, y1 - h, ex, y1 + h)) + h;
     };
     const float before = start_cap != kCapNone ? r : 0.0f, after = end_cap != kCapNone ? r : 0.0f;
-    for (std::int32_t y = trunc_int(y1 - r); y <= y1 + r; ++y) {
-        for (std::int32_t x = trunc_int(x1 - before); x <= x2 + after; ++x) {
+    // Only columns and rows inside the clip can be written (the axes
+    // exchanged for a vertical line); 64-bit bounds so that a line to the
+    // end of the range does not wrap.
+    const std::int64_t across_first = std::max<std::int64_t>(trunc_int(y1 - r), swap_axes ? out.clipX1() : out.clipY1());
+    const std::int64_t across_last = std::min<std::int64_t>(floor_int64(y1 + r), swap_axes ? out.clipX2() : out.clipY2());
+    const std::int64_t along_first = std::max<std::int64_t>(trunc_int(x1 - before), swap_axes ? out.clipY1() : out.clipX1());
+    const std::int64_t along_last = std::min<std::int64_t>(floor_int64(x2 + after), swap_axes ? out.clipY2() : out.clipX2());
+    for (std::int64_t yy = across_first; yy <= across_last; ++yy) {
+        const auto y = static_cast<std::int32_t>(yy);
+        for (std::int64_t xx = along_first; xx <= along_last; ++xx) {
+            const auto x = static_cast<std::int32_t>(xx);
             float d;
             if (x < x1) d = cap_distance(start_cap, x1, x, y);
             else if (x > x2) d = cap_distance(end_cap, x2, x, y);
@@ -125,8 +144,12 @@ void AntiAliasingDrawer::drawPoint(SPictavoGraphicsContext* gc, std::int32_t thi
     AaPixels out(gc);
     const float h = thickness * 0.5f, f = static_cast<float>(fade), r = f + h;
     const float fx = static_cast<float>(x), fy = static_cast<float>(y);
-    for (std::int32_t px = trunc_int(std::floor(fx - r)); px <= trunc_int(std::ceil(fx + r)); ++px) {
-        for (std::int32_t py = trunc_int(std::floor(fy - r)); py <= trunc_int(std::ceil(fy + r)); ++py) {
+    // Only the clip's pixels of the square around the point can be written.
+    const std::int64_t px_last = std::min<std::int64_t>(trunc_int(std::ceil(fx + r)), out.clipX2());
+    const std::int64_t py_last = std::min<std::int64_t>(trunc_int(std::ceil(fy + r)), out.clipY2());
+    const std::int64_t py_first = std::max<std::int64_t>(trunc_int(std::floor(fy - r)), out.clipY1());
+    for (std::int64_t px = std::max<std::int64_t>(trunc_int(std::floor(fx - r)), out.clipX1()); px <= px_last; ++px) {
+        for (std::int64_t py = py_first; py <= py_last; ++py) {
             const float dx = static_cast<float>(px) - fx, dy = static_cast<float>(py) - fy;
             const float d2 = dx * dx + dy * dy;
             if (d2 < h * h) out.solid(px, py);
@@ -159,10 +182,15 @@ void AntiAliasingDrawer::drawLine(SPictavoGraphicsContext* gc, std::int32_t thic
         round_half_away((std::fabs(static_cast<float>(thickness + 2 * fade) / std::cos(line.angle)) + 2) * 0.5f);
     const std::int64_t ymin = static_cast<std::int64_t>(line.ry) - thickness - fade;
     const std::int64_t ymax = static_cast<std::int64_t>(line.ry) + line.rh + thickness + fade;
-    const std::int32_t xfirst = trunc_int(line.rx - r), xlast = trunc_int(line.rx + line.rw + r) + 1;
-    for (std::int32_t x = xfirst; x <= xlast; ++x) {
-        const std::int64_t yc = round_half_away(line.slope * x + line.intercept);
-        const std::int64_t top = std::max(yc - band, ymin), bottom = std::min(yc + band, ymax);
+    const std::int64_t xfirst = trunc_int(static_cast<float>(line.rx) - r);
+    const std::int64_t xlast = std::int64_t{trunc_int(static_cast<float>(line.rx + line.rw) + r)} + 1;
+    // Only the clip's columns and rows can be written: the walk starts and
+    // ends there, however far the end points lie.
+    for (std::int64_t xx = std::max<std::int64_t>(xfirst, out.clipX1()); xx <= std::min<std::int64_t>(xlast, out.clipX2()); ++xx) {
+        const auto x = static_cast<std::int32_t>(xx);
+        const std::int64_t yc = round_half_away(line.slope * static_cast<float>(x) + line.intercept);
+        const std::int64_t top = std::max({yc - band, ymin, std::int64_t{out.clipY1()}});
+        const std::int64_t bottom = std::min({yc + band, ymax, std::int64_t{out.clipY2()}});
         for (std::int64_t y = top; y <= bottom; ++y) {
             const float d2 = line.orthogonalDistanceP2(x, static_cast<std::int32_t>(y), r * r);
             if (d2 < h * h) out.solid(x, y);

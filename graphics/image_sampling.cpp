@@ -16,7 +16,17 @@ bool ImageSampler::prepare(const SPictavoImage* image, SPictavoGraphicsContext* 
     width_ = image->width;
     height_ = image->height;
     x1_ = gc->clip_x1, y1_ = gc->clip_y1, x2_ = gc->clip_x2, y2_ = gc->clip_y2;
+    rgb565_ = source_.format == kFormatRGB565;
     return true;
+}
+
+void ImageSampler::read_row(std::int32_t y, std::uint32_t* out) const {
+    if (rgb565_) {
+        const std::uint16_t* row = rgb565_row(y);
+        for (std::int32_t x = 0; x < width_; ++x) out[x] = rgb565_to_argb(row[x]);
+        return;
+    }
+    for (std::int32_t x = 0; x < width_; ++x) out[x] = read_pixel(source_, x, y);
 }
 
 void ImageSampler::draw(std::int64_t x, std::int64_t y, std::uint32_t argb) const {
@@ -38,8 +48,11 @@ std::int64_t channel(std::uint32_t c, int shift) { return (c >> shift) & 0xFF; }
 
 std::uint32_t bilerp(std::uint32_t c00, std::uint32_t c10, std::uint32_t c01, std::uint32_t c11, std::int32_t x0,
                      std::int32_t y0, float fx, float fy) {
-    const std::int64_t wx = trunc_int((fx - static_cast<float>(x0)) * 255);
-    const std::int64_t wy = trunc_int((fy - static_cast<float>(y0)) * 255);
+    return bilerp_weighted(c00, c10, c01, c11, bilerp_weight(fx, x0), bilerp_weight(fy, y0));
+}
+
+std::uint32_t bilerp_any(std::uint32_t c00, std::uint32_t c10, std::uint32_t c01, std::uint32_t c11,
+                         std::int64_t wx, std::int64_t wy) {
     const std::int64_t a00 = c00 >> 24, a10 = c10 >> 24, a01 = c01 >> 24, a11 = c11 >> 24;
     if (a00 == 255 && a10 == 255 && a01 == 255 && a11 == 255) {
         std::uint32_t out = 0xFF000000u;

@@ -119,28 +119,111 @@ struct Png {
     }
 };
 
-std::uint8_t paeth(std::int32_t a, std::int32_t b, std::int32_t c) {
-    const std::int32_t p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
-    if (pa <= pb && pa <= pc) return static_cast<std::uint8_t>(a);
-    return static_cast<std::uint8_t>(pb <= pc ? b : c);
+struct Pass {
+    std::uint32_t x0, y0, dx, dy;
+};
+constexpr Pass kAdam7[7] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                            {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+constexpr Pass kWhole = {0, 0, 1, 1};
+
+inline std::uint8_t paeth(std::int32_t a, std::int32_t b, std::int32_t c) {
+    const std::int32_t pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
+    const std::int32_t bc = pb <= pc ? b : c;
+    return static_cast<std::uint8_t>(pa <= pb && pa <= pc ? a : bc);
 }
 
-// Undoes the filter of one row in place; false for an unknown filter.
-bool unfilter(std::uint8_t filter, std::uint8_t* row, const std::uint8_t* prior, std::uint64_t bytes,
-              std::uint32_t bpp) {
-    for (std::uint64_t i = 0; i < bytes; ++i) {
-        const std::int32_t a = i >= bpp ? row[i - bpp] : 0, b = prior ? prior[i] : 0;
-        const std::int32_t c = prior && i >= bpp ? prior[i - bpp] : 0;
-        switch (filter) {
-            case 0: break;
-            case 1: row[i] = static_cast<std::uint8_t>(row[i] + a); break;
-            case 2: row[i] = static_cast<std::uint8_t>(row[i] + b); break;
-            case 3: row[i] = static_cast<std::uint8_t>(row[i] + ((a + b) >> 1)); break;
-            case 4: row[i] = static_cast<std::uint8_t>(row[i] + paeth(a, b, c)); break;
-            default: return false;
+// The Paeth filter over whole pixels of BPP bytes: the bytes of one pixel
+// are independent, so they are computed side by side.
+template <std::uint32_t BPP>
+void unpaeth_pixels(std::uint8_t* row, const std::uint8_t* prior, std::uint64_t bytes) {
+    std::int32_t left[BPP], upper_left[BPP];
+    for (std::uint32_t k = 0; k < BPP; ++k) left[k] = row[k], upper_left[k] = prior[k];
+    std::uint64_t i = BPP;
+    for (; i + BPP <= bytes; i += BPP) {
+        for (std::uint32_t k = 0; k < BPP; ++k) {
+            const std::int32_t up = prior[i + k];
+            const std::uint8_t v = static_cast<std::uint8_t>(row[i + k] + paeth(left[k], up, upper_left[k]));
+            row[i + k] = v;
+            left[k] = v;
+            upper_left[k] = up;
         }
     }
-    return true;
+    for (; i < bytes; ++i) row[i] = static_cast<std::uint8_t>(row[i] + paeth(row[i - BPP], prior[i], prior[i - BPP]));
+}
+
+// Undoes the filter of one row in place; false for an unknown filter. One
+// loop per filter, the bytes before the first whole pixel (no left
+// neighbour) apart; the first row has no prior row (all zero).
+bool unfilter(std::uint8_t filter, std::uint8_t* row, const std::uint8_t* prior, std::uint64_t bytes,
+              std::uint32_t bpp) {
+    const std::uint64_t lead = std::min<std::uint64_t>(bpp, bytes);
+    switch (filter) {
+        case 0: return true;
+        case 1:
+            for (std::uint64_t i = lead; i < bytes; ++i) row[i] = static_cast<std::uint8_t>(row[i] + row[i - bpp]);
+            return true;
+        case 2:
+            if (prior != nullptr)
+                for (std::uint64_t i = 0; i < bytes; ++i) row[i] = static_cast<std::uint8_t>(row[i] + prior[i]);
+            return true;
+        case 3:
+            if (prior == nullptr) {
+                for (std::uint64_t i = lead; i < bytes; ++i) row[i] = static_cast<std::uint8_t>(row[i] + (row[i - bpp] >> 1));
+                return true;
+            }
+            for (std::uint64_t i = 0; i < lead; ++i) row[i] = static_cast<std::uint8_t>(row[i] + (prior[i] >> 1));
+            for (std::uint64_t i = lead; i < bytes; ++i)
+                row[i] = static_cast<std::uint8_t>(row[i] + ((row[i - bpp] + prior[i]) >> 1));
+            return true;
+        case 4:
+            // Without a prior row the predictor is the left neighbour.
+            if (prior == nullptr) {
+                for (std::uint64_t i = lead; i < bytes; ++i) row[i] = static_cast<std::uint8_t>(row[i] + row[i - bpp]);
+                return true;
+            }
+            for (std::uint64_t i = 0; i < lead; ++i) row[i] = static_cast<std::uint8_t>(row[i] + prior[i]);
+            if (bytes > bpp && bpp == 4) unpaeth_pixels<4>(row, prior, bytes);
+            else if (bytes > bpp && bpp == 3) unpaeth_pixels<3>(row, prior, bytes);
+            else
+                for (std::uint64_t i = lead; i < bytes; ++i)
+                    row[i] = static_cast<std::uint8_t>(row[i] + paeth(row[i - bpp], prior[i], prior[i - bpp]));
+            return true;
+        default: return false;
+    }
+}
+
+// The pixels of one unfiltered row of a pass into the image. 8-bit RGB and
+// RGBA without a colour key go straight to ARGB8888 words; everything else
+// through the sample conversion and the format's writer. Clears
+// `png.opaque` when a pixel has alpha below 255.
+void store_row(Png& png, const std::uint8_t* row, std::uint32_t pw, const Pass& pass, std::uint32_t y,
+               std::int32_t target, const SPictavoImage* image, std::uint8_t* pixels) {
+    const std::uint32_t image_y = pass.y0 + y * pass.dy;
+    std::uint32_t all = 0xFFFFFFFFu;
+    if (target == kFormatARGB8888 && png.depth == 8 && (png.colour_type == 6 || (png.colour_type == 2 && !png.has_key))) {
+        std::uint8_t* out = pixels + 4 * (std::size_t{image_y} * image->memory_width + pass.x0);
+        const std::size_t step = 4 * std::size_t{pass.dx};
+        if (png.colour_type == 6) {
+            for (std::uint32_t x = 0; x < pw; ++x, row += 4, out += step) {
+                const std::uint32_t c = static_cast<std::uint32_t>(row[3]) << 24 | row[0] << 16 | row[1] << 8 | row[2];
+                all &= c;
+                std::memcpy(out, &c, 4);
+            }
+        } else {
+            for (std::uint32_t x = 0; x < pw; ++x, row += 3, out += step) {
+                const std::uint32_t c = 0xFF000000u | row[0] << 16 | row[1] << 8 | row[2];
+                std::memcpy(out, &c, 4);
+            }
+        }
+    } else {
+        for (std::uint32_t x = 0; x < pw; ++x) {
+            const std::uint32_t colour = png.argb(row, x);
+            all &= colour;
+            write_pixel(target, pixels, image->memory_width, static_cast<std::int32_t>(pass.x0 + x * pass.dx),
+                        static_cast<std::int32_t>(image_y), colour);
+        }
+    }
+    if ((all >> 24) != 255) png.opaque = false;
 }
 
 voidpf heap_alloc(voidpf, uInt items, uInt size) {
@@ -170,13 +253,6 @@ std::int32_t inflate_all(const std::uint8_t* in, std::uint64_t in_size, std::uin
     // The stream must end and fill the whole unfiltered image.
     return result == Z_STREAM_END && complete ? 0 : kErrNotRaw;
 }
-
-struct Pass {
-    std::uint32_t x0, y0, dx, dy;
-};
-constexpr Pass kAdam7[7] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
-                            {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
-constexpr Pass kWhole = {0, 0, 1, 1};
 
 std::uint32_t pass_size(std::uint32_t size, std::uint32_t start, std::uint32_t step) {
     return size > start ? (size - start + step - 1) / step : 0;
@@ -279,12 +355,7 @@ std::int32_t decode_body(Png& png, const std::uint8_t* data, std::uint32_t lengt
         const std::uint8_t* prior = nullptr;
         for (std::uint32_t y = 0; y < ph; ++y) {
             if (!unfilter(row[0], row + 1, prior, bytes, bpp)) return kErrNotRaw;
-            for (std::uint32_t x = 0; x < pw; ++x) {
-                const std::uint32_t colour = png.argb(row + 1, x);
-                if ((colour >> 24) != 255) png.opaque = false;
-                write_pixel(target, pixels, image->memory_width, static_cast<std::int32_t>(pass.x0 + x * pass.dx),
-                            static_cast<std::int32_t>(pass.y0 + y * pass.dy), colour);
-            }
+            store_row(png, row + 1, pw, pass, y, target, image, pixels);
             prior = row + 1;
             row += 1 + bytes;
         }

@@ -11,9 +11,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <string>
 
+#include "benchmarks/graphics/ratio_reporter.h"
 #include "graphics/drawing_entry_points.h"
 #include "graphics/image_types.h"
 #include "graphics/new_images.h"
@@ -173,33 +173,6 @@ BENCHMARK(BM_BlendImage);
 BENCHMARK(BM_PixmanBlendGlobalAlpha);
 BENCHMARK(BM_BlendImageGlobalAlpha);
 
-// Keeps each benchmark's time per iteration to print the ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) times_[run.benchmark_name()] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void printRatios() const {
-        std::printf("\nratios (1.00 = as fast as the reference; higher is faster)\n");
-        ratio("fill rectangle / memset", "BM_FillRect", "BM_Memset");
-        ratio("horizontal lines / memset", "BM_HorizontalLines", "BM_Memset");
-        ratio("vertical lines / memset", "BM_VerticalLines", "BM_Memset");
-        ratio("image copy / memcpy", "BM_CopyImage", "BM_Memcpy");
-        ratio("image copy by rows / memcpy", "BM_CopyRows", "BM_Memcpy");
-        ratio("image blend / pixman scalar", "BM_BlendImage", "BM_PixmanBlend");
-        ratio("blend at alpha 128 / pixman", "BM_BlendImageGlobalAlpha", "BM_PixmanBlendGlobalAlpha");
-    }
-
-  private:
-    void ratio(const char* what, const char* ours, const char* reference) const {
-        auto a = times_.find(ours), b = times_.find(reference);
-        if (a == times_.end() || b == times_.end()) return;
-        std::printf("  %-30s %.2f\n", what, b->second / a->second);
-    }
-    std::map<std::string, double> times_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -211,7 +184,15 @@ int main(int argc, char** argv) {
     }
     set_up();
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    tarvelo::bench::RatioReporter reporter({
+        {"fill rectangle / memset", "BM_FillRect", "BM_Memset"},
+        {"horizontal lines / memset", "BM_HorizontalLines", "BM_Memset"},
+        {"vertical lines / memset", "BM_VerticalLines", "BM_Memset"},
+        {"image copy / memcpy", "BM_CopyImage", "BM_Memcpy"},
+        {"image copy by rows / memcpy", "BM_CopyRows", "BM_Memcpy"},
+        {"image blend / pixman scalar", "BM_BlendImage", "BM_PixmanBlend"},
+        {"blend at alpha 128 / pixman", "BM_BlendImageGlobalAlpha", "BM_PixmanBlendGlobalAlpha"},
+    });
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.printRatios();
     benchmark::Shutdown();

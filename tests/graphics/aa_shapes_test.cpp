@@ -15,13 +15,7 @@ namespace {
 
 using test::Canvas;
 
-// Rows on 4-byte boundaries (an even memory width), as the span writer's
-// word stores expect.
-Canvas white(std::uint32_t w, std::uint32_t h) {
-    Canvas c(w, h, (w + 1) & ~1u);
-    c.gc.foreground_color = 0xFFFFFFFF;
-    return c;
-}
+Canvas white(std::uint32_t w, std::uint32_t h) { return test::white_canvas(w, h); }
 
 // '#' solid, '+' blended (partly white), '.' untouched.
 std::string picture(Canvas& c) {

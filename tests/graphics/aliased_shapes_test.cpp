@@ -27,13 +27,7 @@ std::string picture(Canvas& c) {
     return s;
 }
 
-// Rows on 4-byte boundaries (an even memory width), as the span writer's
-// word stores expect.
-Canvas white(std::uint32_t w, std::uint32_t h) {
-    Canvas c(w, h, (w + 1) & ~1u);
-    c.gc.foreground_color = 0xFFFFFFFF;
-    return c;
-}
+Canvas white(std::uint32_t w, std::uint32_t h) { return test::white_canvas(w, h); }
 
 TEST(AliasedLine, DirectionChoosesThePixelsAtExactThresholds) {
     Canvas a = white(3, 2);

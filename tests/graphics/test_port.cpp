@@ -100,6 +100,12 @@ std::uint16_t& Canvas::at(std::int32_t x, std::int32_t y) {
     return reinterpret_cast<std::uint16_t*>(block + 12)[y * gc.image.memory_width + x];
 }
 
+Canvas white_canvas(std::uint32_t w, std::uint32_t h) {
+    Canvas c(w, h, (w + 1) & ~1u);
+    c.gc.foreground_color = 0xFFFFFFFF;
+    return c;
+}
+
 }  // namespace tarvelo::graphics::test
 
 using tarvelo::graphics::test::g_buffers;

@@ -66,4 +66,8 @@ struct Canvas {
     std::uint16_t& at(std::int32_t x, std::int32_t y);
 };
 
+// A canvas drawn in white, its rows on 4-byte boundaries (an even memory
+// width), as the span writer's word stores expect.
+Canvas white_canvas(std::uint32_t w, std::uint32_t h);
+
 }  // namespace tarvelo::graphics::test

@@ -1,0 +1,104 @@
+// Lines whose end points lie far outside the clip: they draw on the canvas
+// exactly what a shorter line along the same path draws there, and take no
+// longer than the clip's size (a walk over billions of outside pixels would
+// stall the caller).
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "graphics/shape_entry_points.h"
+#include "tests/graphics/test_port.h"
+
+namespace tarvelo::graphics {
+namespace {
+
+using test::Canvas;
+
+Canvas white(std::uint32_t w, std::uint32_t h) { return test::white_canvas(w, h); }
+
+std::vector<std::uint16_t> pixels_of(Canvas& c) {
+    std::vector<std::uint16_t> out;
+    for (std::int32_t y = 0; y < c.gc.image.height; ++y)
+        for (std::int32_t x = 0; x < c.gc.image.width; ++x) out.push_back(c.at(x, y));
+    return out;
+}
+
+// The one-pixel walk from (x1, y1) to (x2, y2), pixel by pixel over its
+// whole length, keeping what falls on a w x h canvas.
+std::vector<std::uint16_t> walked(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2,
+                                  std::int32_t w, std::int32_t h) {
+    std::vector<std::uint16_t> out(static_cast<std::size_t>(w * h), 0);
+    auto put = [&](std::int64_t x, std::int64_t y) {
+        if (x >= 0 && y >= 0 && x < w && y < h) out[static_cast<std::size_t>(y * w + x)] = 0xFFFF;
+    };
+    const std::int64_t adx = std::llabs(x2 - x1), ady = std::llabs(y2 - y1);
+    const std::int64_t sx = x2 > x1 ? 1 : -1, sy = y2 > y1 ? 1 : -1;
+    std::int64_t x = x1, y = y1;
+    put(x, y);
+    const bool x_major = adx > ady;
+    const std::int64_t major = x_major ? adx : ady, minor = x_major ? ady : adx;
+    std::int64_t error = major >> 1;
+    for (std::int64_t i = 0; i < major; ++i) {
+        error += minor;
+        const bool step = error >= major;
+        if (step) error -= major;
+        if (x_major) x += sx, y += step ? sy : 0;
+        else y += sy, x += step ? sx : 0;
+        put(x, y);
+    }
+    return out;
+}
+
+TEST(FarEndPoints, OnePixelLinesStartTheirWalkAtTheClip) {
+    struct Case {
+        std::int32_t x1, y1, x2, y2;
+    };
+    // Lines of a few million steps (the reference walks them all), entering
+    // and leaving the canvas at every side, both majors, both directions.
+    const Case cases[] = {
+        {-3000000, -1000000, 3000000, 1000007},  {3000000, 1000007, -3000000, -1000000},
+        {-1000003, -3000000, 1000000, 3000000},  {1000000, 3000000, -1000003, -3000000},
+        {-2999999, 2000011, 2999993, -1999989},  {7, -2000000, 9, 2000000},
+        {-2000000, 3, 2000000, 5},               {5, 5, 4000000, 4000003},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.x1) + "," + std::to_string(c.y1) + " " + std::to_string(c.x2) + "," +
+                     std::to_string(c.y2));
+        Canvas canvas = white(16, 8);
+        UI_DRAWING_SOFT_drawLine(&canvas.gc, c.x1, c.y1, c.x2, c.y2);
+        EXPECT_EQ(pixels_of(canvas), walked(c.x1, c.y1, c.x2, c.y2, 16, 8));
+    }
+    // End points at the ends of the 32-bit range return at once and draw
+    // the diagonal.
+    Canvas canvas = white(16, 8);
+    UI_DRAWING_SOFT_drawLine(&canvas.gc, INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX);
+    for (std::int32_t i = 0; i < 8; ++i) EXPECT_EQ(canvas.at(i, i), 0xFFFF) << i;
+}
+
+TEST(FarEndPoints, ThickLinesDrawTheirVisiblePart) {
+    // A diagonal from -2e9 to 2e9 (differences beyond 32 bits) covers the
+    // canvas as the same diagonal from -20 to 40 does.
+    Canvas far = white(16, 8), near = white(16, 8);
+    DW_DRAWING_SOFT_drawThickFadedLine(&far.gc, -2000000000, -2000000000, 2000000000, 2000000000, 3, 1, 1, 1);
+    DW_DRAWING_SOFT_drawThickFadedLine(&near.gc, -20, -20, 40, 40, 3, 1, 1, 1);
+    EXPECT_EQ(pixels_of(far), pixels_of(near));
+    EXPECT_EQ(far.at(3, 3), 0xFFFF);
+    // Horizontal and vertical lines to the ends of the range.
+    Canvas row = white(16, 8), column = white(16, 8);
+    DW_DRAWING_SOFT_drawThickFadedLine(&row.gc, INT32_MIN, 4, INT32_MAX, 4, 3, 0, 0, 0);
+    DW_DRAWING_SOFT_drawThickFadedLine(&column.gc, 6, INT32_MAX, 6, INT32_MIN, 3, 0, 2, 1);
+    for (std::int32_t x = 0; x < 16; ++x)
+        for (std::int32_t y = 0; y < 8; ++y) {
+            EXPECT_EQ(row.at(x, y), y >= 3 && y <= 5 ? 0xFFFF : 0) << x << "," << y;
+            EXPECT_EQ(column.at(x, y), x >= 5 && x <= 7 ? 0xFFFF : 0) << x << "," << y;
+        }
+    // A point far wider than the canvas fills it.
+    Canvas point = white(16, 8);
+    DW_DRAWING_SOFT_drawThickFadedPoint(&point.gc, 8, 4, 2000000000, 3);
+    for (std::int32_t x = 0; x < 16; ++x) EXPECT_EQ(point.at(x, 7), 0xFFFF) << x;
+}
+
+}  // namespace
+}  // namespace tarvelo::graphics
