@@ -68,6 +68,12 @@ std::int32_t LLNET_SSL_utils_mbedtls_x509_crt_parse(void* chain, const std::int8
 // Clears / reads the flag a BIO callback sets when it moved data.
 void LLNET_SSL_utils_mbedtls_on_bio_start(void);
 bool LLNET_SSL_utils_mbedtls_bio_moved_data(void);
+// After a library call that would block or failed: the deadline the retry
+// waits for and, through `outElapsed`, the time spent that the retry starts
+// from. Renewed from now when a BIO call moved data; otherwise both stay.
+std::int64_t LLNET_SSL_utils_mbedtls_update_next_bio_timeout(std::int64_t start, std::int64_t deadline,
+                                                             std::int32_t timeout, std::int32_t elapsed,
+                                                             std::int32_t* outElapsed);
 // The TLS generator (seeded by `initialize`; refuses output before that).
 int LLNET_SSL_utils_mbedtls_random(void* generator, unsigned char* output, std::size_t length);
 // BIO callbacks over lwIP; the context is the session's socket record.

@@ -80,10 +80,8 @@ int LLNET_SSL_utils_mbedtls_random(void*, unsigned char* output, std::size_t len
     return mbedtls_ctr_drbg_random(&ctr_drbg, output, length);
 }
 
-// After a library call that would block or failed: the deadline and the
-// elapsed time the retry starts from. Data moved: both renewed from now.
-// Otherwise both stay as they were, so a retry that moved nothing brings the
-// deadline no closer to renewal.
+// A retry that moved nothing keeps the time already spent: restarting it
+// from 0 would move the deadline back to start + timeout.
 std::int64_t LLNET_SSL_utils_mbedtls_update_next_bio_timeout(std::int64_t start, std::int64_t deadline,
                                                              std::int32_t timeout, std::int32_t elapsed,
                                                              std::int32_t* outElapsed) {
