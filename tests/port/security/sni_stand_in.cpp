@@ -26,3 +26,7 @@ extern "C" std::int32_t SNI_registerResource(void* resource, SNIX_resource_close
 }
 
 extern "C" std::int64_t LLOSTV_IMPL_getCurrentTime__Z(std::uint8_t) { return sni().application_time_ms; }
+
+extern "C" std::int32_t SNI_throwNativeIOException(std::int32_t errorCode, const char* message) {
+    return SNI_throwNativeException(errorCode, message);
+}

@@ -1,5 +1,6 @@
 // The few native-interface calls the security natives make, recorded for
-// the tests (sni_stand_in.cpp), and the application clock they read.
+// the tests (sni_stand_in.cpp), and the application clock they read. I/O
+// exceptions are recorded with the others.
 #pragma once
 
 #include <cstdint>
