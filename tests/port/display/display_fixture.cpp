@@ -11,6 +11,7 @@
 #include "platform/address.h"
 #include "platform/fbdev/fbdev.h"
 #include "platform/fbdev/frame_buffers.h"
+#include "port/display/touch_manager.h"
 #include "task.h"
 
 namespace tarvelo::display::test {
@@ -21,8 +22,16 @@ namespace {
 
 std::int32_t g_suspensions = 0;
 int g_native = 0;
+std::vector<ThrownException> g_thrown;
 
-void bind_vm_stand_in() {
+}  // namespace
+
+const std::vector<ThrownException>& thrown() { return g_thrown; }
+
+void use_vm_stand_in() {
+    reset_touch_input();
+    g_suspensions = 0;
+    g_thrown.clear();
     VMBinding& b = vm_binding();
     b.currentThreadId = [] { return 1; };
     b.suspendWithCallback = [](void*) {
@@ -33,15 +42,15 @@ void bind_vm_stand_in() {
     b.clearPendingResume = [] { return 0; };
     b.registerResource = [](void*, SNIX_resource_close, SNIX_resource_description) { return 0; };
     b.unregisterResource = [](void*, SNIX_resource_close) { return 0; };
-    b.throwException = [](std::int32_t, const char*) { return 0; };
+    b.throwException = [](std::int32_t code, const char* message) {
+        g_thrown.push_back({code, message});
+        return 0;
+    };
 }
 
-}  // namespace
-
 std::int32_t start_display(SPictavoGraphicsContext* gc) {
-    g_suspensions = 0;
     Engine::resetForTests();
-    bind_vm_stand_in();
+    use_vm_stand_in();
     EventQueue::initialize();
     EventQueue::start();
     std::memset(gc, 0, sizeof *gc);

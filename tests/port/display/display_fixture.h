@@ -18,6 +18,14 @@ inline constexpr std::int32_t kH = 1280;
 // Resets the engine (with a virtual machine stand-in that records
 // suspensions) and starts the display on `gc`; the engine's result.
 std::int32_t start_display(SPictavoGraphicsContext* gc);
+// Binds the engine to a virtual machine stand-in that records suspensions
+// and exceptions.
+void use_vm_stand_in();
+struct ThrownException {
+    std::int32_t code;
+    const char* message;
+};
+const std::vector<ThrownException>& thrown();
 // Green-thread suspensions the engine asked for (none expected).
 std::int32_t suspensions();
 
