@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/fbdev/window.h"
 #include "platform/gt911/gt911_controller.h"
 
 using namespace tarvelo::gt911;
@@ -32,6 +33,9 @@ status_t GT911_Init(gt911_handle_t* handle, const gt911_config_t* config) {
     if (std::memcmp(id, "911", 3) != 0) return kStatus_GT911_NotFound;
     handle->resolutionX = static_cast<std::uint16_t>(id[6] | (id[7] << 8));
     handle->resolutionY = static_cast<std::uint16_t>(id[8] | (id[9] << 8));
+    // The finger: a script named by the environment, or the window's mouse.
+    load_script_from_environment();
+    tarvelo::fbdev::set_pointer_sink(set_live_touch);
     start_controller();
     return 0;
 }
