@@ -18,6 +18,7 @@ namespace {
 
 std::string g_png_folder;
 std::atomic<bool> g_started{false};
+std::atomic<bool> g_window_open{false};
 std::atomic<PointerSink> g_pointer_sink{nullptr};
 
 void write_frame(void*, const std::uint16_t* pixels, std::uint32_t width, std::uint32_t height, std::uint32_t n) {
@@ -49,6 +50,8 @@ bool window_available() {
 #endif
 }
 
+bool window_open() { return g_window_open; }
+
 void start_frame_output(const FrameOutputOptions& options) {
     if (g_started.exchange(true)) return;
     // Host calls that take host locks: not to be switched out inside them.
@@ -62,8 +65,8 @@ void start_frame_output(const FrameOutputOptions& options) {
     if (options.window) {
         if (!window_available())
             std::fprintf(stderr, "window: this build has no SDL2; frames go to PNG files only (TARVELO_FRAMES)\n");
-        else if (open_window(kPanelWidth, kPanelHeight))
-            add_frame_observer(show_frame, nullptr);
+        else if (open_window(kPanelWidth, kPanelHeight) && add_frame_observer(show_frame, nullptr))
+            g_window_open = true;
     }
     vSimNoPreemptExit();
 }

@@ -35,7 +35,8 @@ FrameOutputOptions frame_output_options_from_environment();
 // skipped.
 void start_frame_output(const FrameOutputOptions& options);
 
-// Whether a window was compiled in.
+// Whether a window was compiled in; whether one is open.
 bool window_available();
+bool window_open();
 
 }  // namespace tarvelo::fbdev

@@ -94,6 +94,13 @@ void use_script(std::vector<Sample> samples) {
     taskEXIT_CRITICAL();
 }
 
+bool script_given() {
+    taskENTER_CRITICAL();
+    const bool given = !g_script.empty();
+    taskEXIT_CRITICAL();
+    return given;
+}
+
 bool load_script_from_environment() {
     const char* path = std::getenv("TARVELO_TOUCH_SCRIPT");
     if (path == nullptr || *path == '\0') return true;

@@ -27,6 +27,8 @@ void use_script(std::vector<Sample> samples);
 // The script named by TARVELO_TOUCH_SCRIPT, if any: false (and a message)
 // when the file cannot be read or is malformed.
 bool load_script_from_environment();
+// Whether a script with samples plays.
+bool script_given();
 // Live input (the window's mouse); a touch also pulses the line.
 void set_live_touch(bool touched, std::int32_t x, std::int32_t y);
 // The controller's next bus transfer fails.
