@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <future>
 #include <mutex>
 #include <thread>
@@ -45,6 +46,15 @@ void to_panel(SDL_Window* window, int wx, int wy, std::int32_t* x, std::int32_t*
 void run_window(std::promise<bool>* opened) {
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         std::fprintf(stderr, "window: no display (%s)\n", SDL_GetError());
+        opened->set_value(false);
+        return;
+    }
+    // Drivers that draw nowhere a person sees are no display.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver == nullptr || std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0 ||
+        std::strcmp(driver, "evdev") == 0 || std::strcmp(driver, "KMSDRM") == 0) {
+        std::fprintf(stderr, "window: no display (video driver %s)\n", driver != nullptr ? driver : "none");
+        SDL_Quit();
         opened->set_value(false);
         return;
     }
