@@ -31,11 +31,14 @@ Finger g_live;
 bool g_live_used = false;
 bool g_error_pending = false;
 TimerHandle_t g_edge_timer = nullptr;
+// Script times count from the controller's start.
+TickType_t g_base = 0;
 
 // The finger at `now` from the script: the last press/move/release due.
 // Scripted errors due and not yet reported make the next read fail.
 Finger scripted_finger(TickType_t now, bool* error) {
     Finger f;
+    now -= g_base;
     std::size_t errors = 0;
     for (const Sample& s : g_script) {
         if (s.tick > now) break;
@@ -57,7 +60,7 @@ void arm_next_edge();
 
 void edge_timer(TimerHandle_t) {
     taskENTER_CRITICAL();
-    const TickType_t now = xTaskGetTickCount();
+    const TickType_t now = xTaskGetTickCount() - g_base;
     bool pulse = false;
     while (g_next_edge < g_script.size() && g_script[g_next_edge].tick <= now) {
         const SampleKind k = g_script[g_next_edge].kind;
@@ -72,7 +75,7 @@ void edge_timer(TimerHandle_t) {
 void arm_next_edge() {
     taskENTER_CRITICAL();
     const bool more = g_next_edge < g_script.size();
-    const TickType_t due = more ? g_script[g_next_edge].tick : 0;
+    const TickType_t due = more ? g_script[g_next_edge].tick + g_base : 0;
     taskEXIT_CRITICAL();
     if (!more || g_edge_timer == nullptr) return;
     const TickType_t now = xTaskGetTickCount();
@@ -135,6 +138,9 @@ void inject_bus_error() {
 }
 
 void start_controller() {
+    taskENTER_CRITICAL();
+    g_base = xTaskGetTickCount();
+    taskEXIT_CRITICAL();
     if (g_edge_timer == nullptr) g_edge_timer = xTimerCreate("touch", 1, pdFALSE, nullptr, edge_timer);
     arm_next_edge();
 }
@@ -148,6 +154,7 @@ void reset_controller() {
     g_live_used = false;
     g_error_pending = false;
     g_edge_timer = nullptr;  // timers die with the scheduler
+    g_base = 0;
     taskEXIT_CRITICAL();
 }
 

@@ -22,7 +22,8 @@ inline constexpr std::uint16_t kRegResolution = 0x8146;  // x then y, 16-bit lit
 inline constexpr std::uint16_t kRegStatus = 0x814E;      // bit 7 buffer ready, low bits touch count
 inline constexpr std::uint16_t kRegPoint1 = 0x814F;      // id, x, y (16-bit little-endian), size
 
-// Plays `samples` from the scheduler's tick 0; empties any earlier script.
+// Plays `samples`, their times counted from the controller's start;
+// empties any earlier script.
 void use_script(std::vector<Sample> samples);
 // The script named by TARVELO_TOUCH_SCRIPT, if any: false (and a message)
 // when the file cannot be read or is malformed.

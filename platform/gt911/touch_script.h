@@ -1,8 +1,8 @@
 // What the finger does on the panel, over time: a script of timed samples
 // (for tests and demonstrations) or the live mouse of the window.
 //
-// Script text, one sample a line, times in milliseconds from the start of
-// the scheduler, in order; '#' starts a comment:
+// Script text, one sample a line, times in milliseconds from the touch
+// controller's start, in order; '#' starts a comment:
 //     100 press 120 640      finger down at (120, 640)
 //     150 move 130 640       finger moved
 //     300 release            finger lifted

@@ -47,7 +47,8 @@ void drain(std::vector<std::uint32_t>* words) {
 
 // Starts touch input on `script` and collects every event word up to
 // `end_tick`, reading the ring each tick (as a pump would). `drain_from`
-// holds the reader back until then.
+// holds the reader back until then. Ticks count from the controller's
+// start, as the script's do.
 std::vector<std::uint32_t> play(std::vector<Sample> script, TickType_t end_tick, TickType_t drain_from = 0) {
     std::vector<std::uint32_t> words;
     tarvelo::test::run_in_task([&] {
@@ -58,13 +59,13 @@ std::vector<std::uint32_t> play(std::vector<Sample> script, TickType_t end_tick,
         EventQueue::start();
         tarvelo::gt911::use_script(script);
         ASSERT_EQ(LLUI_INPUT_IMPL_initialize(), 0);
-        ASSERT_LT(xTaskGetTickCount(), 20u);  // the controller's start-up delays
+        const TickType_t start = xTaskGetTickCount();
         if (drain_from > 0) {
             while (EventQueue::length() < 100) EventQueue::add(0x0BADBADu);
         }
-        while (xTaskGetTickCount() < end_tick) {
+        while (xTaskGetTickCount() - start < end_tick) {
             vTaskDelay(1);
-            if (xTaskGetTickCount() >= drain_from) drain(&words);
+            if (xTaskGetTickCount() - start >= drain_from) drain(&words);
         }
         // The line is unmasked again once the finger is up.
         EXPECT_NE(GPIO2->IMR.load() & (1u << 31), 0u);
@@ -128,7 +129,7 @@ TEST(Touch, ErrorWithTheFingerLiftedLeavesThePressCurrent) {
         EventQueue::start();
         tarvelo::gt911::use_script({press(20, 50, 60), error(25), release(27)});
         ASSERT_EQ(LLUI_INPUT_IMPL_initialize(), 0);
-        vTaskDelay(40 - xTaskGetTickCount());
+        vTaskDelay(40);
         drain(&words);
         EXPECT_TRUE(touch_filter_state().pressed);
     });
