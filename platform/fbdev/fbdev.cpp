@@ -120,6 +120,12 @@ status_t FBDEV_Close(fbdev_t* fbdev) {
     taskENTER_CRITICAL();
     if (g_device == fbdev) g_device = nullptr;
     taskEXIT_CRITICAL();
+    if (fbdev->vsyncTimer != nullptr) xTimerDelete(fbdev->vsyncTimer, portMAX_DELAY);
+    if (fbdev->freeCount != nullptr) vSemaphoreDelete(fbdev->freeCount);
+    if (fbdev->framePending != nullptr) vSemaphoreDelete(fbdev->framePending);
+    fbdev->vsyncTimer = nullptr;
+    fbdev->freeCount = nullptr;
+    fbdev->framePending = nullptr;
     return kFBDEV_Success;
 }
 
