@@ -42,8 +42,6 @@ void __display_task(void*) {
 
 }  // namespace
 
-const void* shown_buffer() { return fbdev::panel_state().shown; }
-
 }  // namespace tarvelo::display
 
 using namespace tarvelo;

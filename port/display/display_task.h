@@ -33,7 +33,4 @@ inline constexpr const char* kDisplayTaskName = "Display";
 inline constexpr std::uint32_t kDisplayTaskStackWords = 2048;
 inline constexpr std::uint32_t kDisplayTaskPriority = 5;
 
-// The frame-buffer device the display runs (tests look at its state).
-const void* shown_buffer();
-
 }  // namespace tarvelo::display
