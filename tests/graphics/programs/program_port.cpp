@@ -1,16 +1,11 @@
 // The display port of the graphics programs: a 32 x 16 RGB565 display with
-// two back buffers in memory and a refresh that presents at once, and the
-// painter natives the programs draw with (request, draw, status, as the
-// painter natives of the user-interface library do).
-#include <cinttypes>
+// two back buffers in memory and a refresh that presents at once (the
+// programs draw with the natives of paint_natives.cpp).
 #include <cstdint>
-#include <cstring>
 
 #include "FreeRTOS.h"
-#include "graphics/drawing_entry_points.h"
 #include "graphics/llui_display.h"
 #include "platform/address.h"
-#include "platform/board/debug_console.h"
 #include "semphr.h"
 
 namespace {
@@ -57,28 +52,5 @@ std::int32_t LLUI_DISPLAY_IMPL_refresh(SPictavoGraphicsContext*, std::uint8_t id
     if (LLUI_DISPLAY_setBackBuffer(id, tarvelo::to_word(g_buffers[back]), false)) g_shown = 1 - back;
     return 0;
 }
-
-// Painter natives of the programs.
-void Java_app_Paint_fillRect(std::int8_t* array, std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2) {
-    auto* gc = reinterpret_cast<SPictavoGraphicsContext*>(array);
-    if (!LLUI_DISPLAY_requestDrawing(gc, reinterpret_cast<void*>(&Java_app_Paint_fillRect))) return;
-    LLUI_DISPLAY_setDrawingStatus(UI_DRAWING_SOFT_fillRectangle(gc, x1, y1, x2, y2));
-}
-
-void Java_app_Paint_drawImage(std::int8_t* array, std::int8_t* image_array, std::int32_t x, std::int32_t y,
-                              std::int32_t w, std::int32_t h, std::int32_t dx, std::int32_t dy, std::int32_t alpha) {
-    auto* gc = reinterpret_cast<SPictavoGraphicsContext*>(array);
-    const auto* image = reinterpret_cast<const SPictavoImage*>(image_array);
-    if (!LLUI_DISPLAY_requestDrawing(gc, reinterpret_cast<void*>(&Java_app_Paint_drawImage))) return;
-    LLUI_DISPLAY_setDrawingStatus(
-        UI_DRAWING_SOFT_drawImage(gc, LLUI_DISPLAY_getSourceImage(image), x, y, w, h, dx, dy, alpha));
-}
-
-void Java_app_Paint_setFontAddress(std::int8_t* font_data, std::int8_t* font) {
-    const std::uint32_t address = tarvelo::to_word(font);
-    std::memcpy(font_data, &address, 4);
-}
-
-void Java_app_Paint_printHex(std::int32_t v) { DbgConsole_Printf("0x%08" PRIX32 "\n", static_cast<std::uint32_t>(v)); }
 
 }  // extern "C"

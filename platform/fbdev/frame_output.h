@@ -1,0 +1,42 @@
+// Where the frames the panel shows go on the host: PNG files in a folder
+// and, when built with SDL2 and asked for, a window (which also feeds the
+// touch controller with the mouse).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tarvelo::fbdev {
+
+// RGB565 pixels (rows of `stride_pixels`) as 8-bit RGB triplets, the low
+// bits filled from the high ones so that white stays white.
+std::vector<std::uint8_t> rgb565_to_rgb888(const std::uint16_t* pixels, std::uint32_t width, std::uint32_t height,
+                                           std::uint32_t stride_pixels);
+
+// Writes the pixels as a PNG file; false (and a message on stderr) on
+// failure.
+bool write_png(const std::string& path, const std::uint16_t* pixels, std::uint32_t width, std::uint32_t height,
+               std::uint32_t stride_pixels);
+
+// The file of frame `n` in `folder`: folder/frame-00001.png.
+std::string frame_file_name(const std::string& folder, std::uint32_t n);
+
+struct FrameOutputOptions {
+    std::string png_folder;  // empty: no PNG files
+    bool window = false;     // open the window (when built with SDL2)
+};
+
+// From the environment: TARVELO_FRAMES=<folder> and TARVELO_WINDOW=1.
+FrameOutputOptions frame_output_options_from_environment();
+
+// Starts the outputs for the device's frames (once; later calls add
+// nothing). The window, if asked for but not available, is reported and
+// skipped.
+void start_frame_output(const FrameOutputOptions& options);
+
+// Whether a window was compiled in; whether one is open.
+bool window_available();
+bool window_open();
+
+}  // namespace tarvelo::fbdev

@@ -1,0 +1,204 @@
+#include "platform/gt911/gt911_controller.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "platform/fbdev/frame_buffers.h"
+#include "platform/gt911/fast_gpio.h"
+#include "sim_interrupt.h"
+#include "task.h"
+#include "timers.h"
+
+namespace tarvelo::gt911 {
+
+namespace {
+
+struct Finger {
+    bool touched = false;
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+};
+
+// Touched by the touch task (reads), the timer task (script edges) and the
+// window's thread (live input): guarded by the kernel's critical section.
+std::vector<Sample> g_script;
+std::size_t g_next_edge = 0;       // next scripted sample whose edge is due
+std::size_t g_consumed_errors = 0;  // scripted errors already reported
+Finger g_live;
+bool g_live_used = false;
+bool g_error_pending = false;
+TimerHandle_t g_edge_timer = nullptr;
+// Script times count from the controller's start.
+TickType_t g_base = 0;
+
+// The finger at `now` from the script: the last press/move/release due.
+// Scripted errors due and not yet reported make the next read fail.
+Finger scripted_finger(TickType_t now, bool* error) {
+    Finger f;
+    now -= g_base;
+    std::size_t errors = 0;
+    for (const Sample& s : g_script) {
+        if (s.tick > now) break;
+        switch (s.kind) {
+            case SampleKind::Press:
+            case SampleKind::Move: f = {true, s.x, s.y}; break;
+            case SampleKind::Release: f = {}; break;
+            case SampleKind::Error: ++errors; break;
+        }
+    }
+    if (errors > g_consumed_errors) {
+        g_consumed_errors = errors;
+        *error = true;
+    }
+    return f;
+}
+
+void arm_next_edge();
+
+void edge_timer(TimerHandle_t) {
+    taskENTER_CRITICAL();
+    const TickType_t now = xTaskGetTickCount() - g_base;
+    bool pulse = false;
+    while (g_next_edge < g_script.size() && g_script[g_next_edge].tick <= now) {
+        const SampleKind k = g_script[g_next_edge].kind;
+        if (k == SampleKind::Press || k == SampleKind::Move) pulse = true;
+        ++g_next_edge;
+    }
+    taskEXIT_CRITICAL();
+    if (pulse) gpio2_input_edge(kIntPin, true);
+    arm_next_edge();
+}
+
+void arm_next_edge() {
+    taskENTER_CRITICAL();
+    const bool more = g_next_edge < g_script.size();
+    const TickType_t due = more ? g_script[g_next_edge].tick + g_base : 0;
+    taskEXIT_CRITICAL();
+    if (!more || g_edge_timer == nullptr) return;
+    const TickType_t now = xTaskGetTickCount();
+    xTimerChangePeriod(g_edge_timer, due > now ? due - now : 1, portMAX_DELAY);
+}
+
+void put16(std::uint8_t* p, std::uint32_t v) {
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+}  // namespace
+
+void use_script(std::vector<Sample> samples) {
+    taskENTER_CRITICAL();
+    g_script = std::move(samples);
+    g_next_edge = 0;
+    g_consumed_errors = 0;
+    taskEXIT_CRITICAL();
+}
+
+bool script_given() {
+    taskENTER_CRITICAL();
+    const bool given = !g_script.empty();
+    taskEXIT_CRITICAL();
+    return given;
+}
+
+bool load_script_from_environment() {
+    const char* path = std::getenv("TARVELO_TOUCH_SCRIPT");
+    if (path == nullptr || *path == '\0') return true;
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::vector<Sample> samples;
+    std::string error;
+    if (!in) error = "cannot read the file";
+    if (!error.empty() || !parse_touch_script(text.str(), &samples, &error)) {
+        std::printf("touch script %s: %s; no scripted touches\n", path, error.c_str());
+        return false;
+    }
+    use_script(std::move(samples));
+    return true;
+}
+
+void set_live_touch(bool touched, std::int32_t x, std::int32_t y) {
+    // Called by the window's host thread, which is no task: it takes the
+    // CPU as an interrupt would.
+    vSimInterruptEnter();
+    g_live = {touched, x, y};
+    g_live_used = true;
+    vSimInterruptExit();
+    if (touched) gpio2_input_edge(kIntPin, true);
+}
+
+void inject_bus_error() {
+    taskENTER_CRITICAL();
+    g_error_pending = true;
+    taskEXIT_CRITICAL();
+}
+
+void start_controller() {
+    taskENTER_CRITICAL();
+    g_base = xTaskGetTickCount();
+    taskEXIT_CRITICAL();
+    if (g_edge_timer == nullptr) g_edge_timer = xTimerCreate("touch", 1, pdFALSE, nullptr, edge_timer);
+    arm_next_edge();
+}
+
+void reset_controller() {
+    taskENTER_CRITICAL();
+    g_script.clear();
+    g_next_edge = 0;
+    g_consumed_errors = 0;
+    g_live = {};
+    g_live_used = false;
+    g_error_pending = false;
+    g_edge_timer = nullptr;  // timers die with the scheduler
+    g_base = 0;
+    taskEXIT_CRITICAL();
+}
+
+bool controller_read(std::uint16_t sub_address, std::uint8_t* data, std::uint32_t length) {
+    std::uint8_t regs[16] = {};
+    taskENTER_CRITICAL();
+    bool error = g_error_pending;
+    g_error_pending = false;
+    const Finger f = g_live_used ? g_live : scripted_finger(xTaskGetTickCount(), &error);
+    taskEXIT_CRITICAL();
+    if (error) return false;
+    // The register window 0x8140..0x814F then the first point.
+    regs[0] = '9';
+    regs[1] = '1';
+    regs[2] = '1';
+    put16(&regs[kRegResolution - kRegProductId], fbdev::kPanelWidth);
+    put16(&regs[kRegResolution - kRegProductId + 2], fbdev::kPanelHeight);
+    regs[kRegStatus - kRegProductId] = static_cast<std::uint8_t>(0x80 | (f.touched ? 1 : 0));
+    std::uint8_t point[8] = {};
+    if (f.touched) {
+        point[0] = 0;
+        put16(&point[1], static_cast<std::uint32_t>(f.x));
+        put16(&point[3], static_cast<std::uint32_t>(f.y));
+        point[5] = 16;
+    }
+    for (std::uint32_t i = 0; i < length; ++i) {
+        const std::uint32_t a = sub_address + i;
+        if (a >= kRegProductId && a < kRegPoint1) data[i] = regs[a - kRegProductId];
+        else if (a >= kRegPoint1 && a < kRegPoint1 + 8u) data[i] = point[a - kRegPoint1];
+        else data[i] = 0;
+    }
+    return true;
+}
+
+bool controller_write(std::uint16_t sub_address, const std::uint8_t*, std::uint32_t length) {
+    taskENTER_CRITICAL();
+    const bool error = g_error_pending;
+    g_error_pending = false;
+    taskEXIT_CRITICAL();
+    // Writing the status register acknowledges the report; nothing else is
+    // kept.
+    (void)sub_address;
+    (void)length;
+    return !error;
+}
+
+}  // namespace tarvelo::gt911

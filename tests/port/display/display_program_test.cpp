@@ -1,0 +1,114 @@
+// The display programs, each run as a firmware process on the virtual clock
+// under the collector's stress mode with the heap verifier on, with a touch
+// script: the console output after "Tarvelo START" must match the
+// program's .expected file, and every frame the panel showed (captured as
+// PNG) must match the program's goldens, compared as raw RGB565 pixels: a
+// CRC-32 of the whole frame and every 32nd pixel of every 32nd row.
+// TARVELO_UPDATE_GOLDENS=1 rewrites the goldens from the frames of the run.
+#include <gtest/gtest.h>
+#include <png.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/fbdev/frame_output.h"
+#include "tests/support/process_run.h"
+
+namespace {
+
+constexpr std::uint32_t kWidth = 720, kHeight = 1280, kStep = 32;
+
+// The PNG's pixels as RGB565 (the PNG holds them widened by bit copies).
+bool read_frame(const std::string& path, std::vector<std::uint16_t>* pixels) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+    image.format = PNG_FORMAT_RGB;
+    if (image.width != kWidth || image.height != kHeight) {
+        png_image_free(&image);
+        return false;
+    }
+    std::vector<std::uint8_t> rgb(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) return false;
+    pixels->resize(kWidth * kHeight);
+    for (std::size_t i = 0; i < pixels->size(); ++i)
+        (*pixels)[i] = static_cast<std::uint16_t>((rgb[3 * i] >> 3) << 11 | (rgb[3 * i + 1] >> 2) << 5 |
+                                                  rgb[3 * i + 2] >> 3);
+    return true;
+}
+
+std::uint32_t crc_of(const std::vector<std::uint16_t>& pixels) {
+    std::vector<std::uint8_t> bytes;
+    for (std::uint16_t p : pixels) {
+        bytes.push_back(static_cast<std::uint8_t>(p));
+        bytes.push_back(static_cast<std::uint8_t>(p >> 8));
+    }
+    return static_cast<std::uint32_t>(crc32(0, bytes.data(), static_cast<uInt>(bytes.size())));
+}
+
+std::string samples_of(const std::vector<std::uint16_t>& pixels) {
+    std::ostringstream out;
+    for (std::uint32_t y = 0; y < kHeight; y += kStep) {
+        for (std::uint32_t x = 0; x < kWidth; x += kStep) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "%s%04X", x == 0 ? "" : " ", pixels[y * kWidth + x]);
+            out << hex;
+        }
+        out << '\n';
+    }
+    return out.str();
+}
+
+std::string golden_of(const std::vector<std::uint16_t>& pixels) {
+    char crc[32];
+    std::snprintf(crc, sizeof crc, "crc32 %08X\n", crc_of(pixels));
+    return crc + samples_of(pixels);
+}
+
+class DisplayProgram : public testing::TestWithParam<const char*> {};
+
+TEST_P(DisplayProgram, ShowsItsFramesAndAnswersTheTouches) {
+    const std::string name = GetParam();
+    const std::string source = SOURCE_DIR;
+    const std::string frames = std::string(PROGRAM_DIR) + "/" + name + ".frames";
+    std::filesystem::remove_all(frames);
+    std::filesystem::create_directories(frames);
+    auto r = tarvelo::test::run_process(std::string(PROGRAM_DIR) + "/display_program_" + name, {},
+                                        {"TARVELO_GC_STRESS=1", "TARVELO_HEAP_VERIFY=1", "TARVELO_CLOCK=virtual",
+                                         "TARVELO_FRAMES=" + frames,
+                                         "TARVELO_TOUCH_SCRIPT=" + source + "/" + name + ".touch"});
+    EXPECT_EQ(r.exit_status, 0) << r.output;
+    EXPECT_EQ(tarvelo::test::output_after_start(r.output),
+              tarvelo::test::read_file(source + "/" + name + ".expected"));
+
+    const bool update = std::getenv("TARVELO_UPDATE_GOLDENS") != nullptr;
+    std::uint32_t n = 1;
+    for (;; ++n) {
+        const std::string png = tarvelo::fbdev::frame_file_name(frames, n);
+        if (!std::filesystem::exists(png)) break;
+        std::vector<std::uint16_t> pixels;
+        ASSERT_TRUE(read_frame(png, &pixels)) << png;
+        const std::string golden_path = source + "/" + name + ".golden/frame-" + std::to_string(n) + ".txt";
+        if (update) {
+            std::filesystem::create_directories(source + "/" + name + ".golden");
+            std::ofstream(golden_path) << golden_of(pixels);
+            continue;
+        }
+        EXPECT_EQ(golden_of(pixels), tarvelo::test::read_file(golden_path)) << "frame " << n;
+    }
+    const std::uint32_t shown = n - 1;
+    std::uint32_t goldens = 0;
+    while (std::filesystem::exists(source + "/" + name + ".golden/frame-" + std::to_string(goldens + 1) + ".txt"))
+        ++goldens;
+    EXPECT_EQ(shown, goldens);
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, DisplayProgram, testing::Values("screen"));
+
+}  // namespace
