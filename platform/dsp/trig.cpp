@@ -39,3 +39,6 @@ constexpr float kInverseTwoPi = 0.159154943092f;
 
 extern "C" float arm_sin_f32(float x) { return lookup(x * kInverseTwoPi); }
 extern "C" float arm_cos_f32(float x) { return lookup(x * kInverseTwoPi + 0.25f); }
+
+extern "C" float trv_sqrt_f32(float x) { return std::sqrt(x); }
+extern "C" float trv_tan_f32(float x) { return std::tan(x); }

@@ -12,3 +12,15 @@ float arm_cos_f32(float x);
 #ifdef __cplusplus
 }
 #endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Single-precision square root and tangent of the C library. */
+float trv_sqrt_f32(float x);
+float trv_tan_f32(float x);
+
+#ifdef __cplusplus
+}
+#endif

@@ -159,12 +159,9 @@ cairo_operator_t operator_of(vg_lite_blend_t blend) {
     return CAIRO_OPERATOR_OVER;
 }
 
+// The callers have checked that the matrix is invertible.
 void set_matrix(cairo_t* cr, const vg_lite_matrix_t& m) {
     cairo_matrix_t cm;
-    cairo_matrix_init(&cm, m.m[0][0], m.m[1][0], m.m[0][1], m.m[1][1], m.m[0][2], m.m[1][2]);
-    // A singular matrix draws nothing rather than upsetting cairo.
-    cairo_status_t ok = cairo_matrix_invert(&cm);
-    if (ok != CAIRO_STATUS_SUCCESS) return;
     cairo_matrix_init(&cm, m.m[0][0], m.m[1][0], m.m[0][1], m.m[1][1], m.m[0][2], m.m[1][2]);
     cairo_set_matrix(cr, &cm);
 }
@@ -262,15 +259,23 @@ void blit(cairo_t* cr, const Command& c) {
     }
     cairo_surface_t* image = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(pixels.data()),
                                                                  CAIRO_FORMAT_ARGB32, w, h, 4 * w);
+    // The rectangle's outline under the matrix, filled with the image seen
+    // through the inverse matrix (device pixel -> source pixel).
     cairo_save(cr);
     set_matrix(cr, c.matrix);
-    cairo_set_source_surface(cr, image, 0, 0);
-    cairo_pattern_set_filter(cairo_get_source(cr),
-                             c.filter == VG_LITE_FILTER_POINT ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_BILINEAR);
-    cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
     cairo_rectangle(cr, 0, 0, w, h);
     cairo_restore(cr);
+    cairo_pattern_t* pattern = cairo_pattern_create_for_surface(image);
+    cairo_matrix_t inverse;
+    cairo_matrix_init(&inverse, c.matrix.m[0][0], c.matrix.m[1][0], c.matrix.m[0][1], c.matrix.m[1][1],
+                      c.matrix.m[0][2], c.matrix.m[1][2]);
+    cairo_matrix_invert(&inverse);
+    cairo_pattern_set_matrix(pattern, &inverse);
+    cairo_pattern_set_filter(pattern, c.filter == VG_LITE_FILTER_POINT ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_BILINEAR);
+    cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
+    cairo_set_source(cr, pattern);
     cairo_fill(cr);
+    cairo_pattern_destroy(pattern);
     cairo_surface_destroy(image);
 }
 

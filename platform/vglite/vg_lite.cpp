@@ -46,6 +46,7 @@ struct Driver {
 Driver driver;
 
 std::atomic<std::int32_t> pending_failure{0};
+std::atomic<FailOn> failure_on{FailOn::Any};
 std::atomic<Delivery> delivery{Delivery::Rtos};
 std::atomic<std::uint32_t> raised{0};
 std::atomic<std::uint32_t> handled{0};
@@ -120,18 +121,22 @@ private:
 };
 Gpu gpu;
 
-// The test hook: the pending failure replaces the call's result once.
-bool failing(vg_lite_error_t* error) {
+// The test hook: the pending failure replaces the result of the next call
+// of its kind, once.
+bool failing(FailOn kind, vg_lite_error_t* error) {
+    if (pending_failure.load() == 0) return false;
+    const FailOn on = failure_on.load();
+    if (on != FailOn::Any && on != kind) return false;
     const std::int32_t e = pending_failure.exchange(0);
     if (e == 0) return false;
     *error = static_cast<vg_lite_error_t>(e);
     return true;
 }
 
-#define VG_LITE_FAIL_HOOK()                     \
-    do {                                        \
-        vg_lite_error_t injected_;              \
-        if (failing(&injected_)) return injected_; \
+#define VG_LITE_FAIL_HOOK(kind)                                  \
+    do {                                                         \
+        vg_lite_error_t injected_;                               \
+        if (failing(FailOn::kind, &injected_)) return injected_; \
     } while (0)
 
 Command state_command(CommandKind kind) {
@@ -175,7 +180,10 @@ void reset() {
 }
 void set_completion(Completion mode) { driver.completion = mode; }
 void set_delivery(Delivery mode) { delivery = mode; }
-void fail_next_call(vg_lite_error_t error) { pending_failure = static_cast<std::int32_t>(error); }
+void fail_next_call(vg_lite_error_t error, FailOn on) {
+    failure_on = on;
+    pending_failure = static_cast<std::int32_t>(error);
+}
 void set_premultiply_feature(std::uint32_t answer) { driver.premultiply_feature = answer; }
 void set_rasterise(bool on) { driver.rasterise = on; }
 void set_recording(bool on) { driver.recording = on; }
@@ -207,12 +215,12 @@ extern "C" {
 void vg_lite_init_mem(uint32_t, uint32_t, void*, uint32_t) {}
 
 vg_lite_error_t vg_lite_set_command_buffer_size(uint32_t size) {
-    VG_LITE_FAIL_HOOK();
+    VG_LITE_FAIL_HOOK(Init);
     return size == 0 ? VG_LITE_INVALID_ARGUMENT : VG_LITE_SUCCESS;
 }
 
 vg_lite_error_t vg_lite_init(int32_t width, int32_t height) {
-    VG_LITE_FAIL_HOOK();
+    VG_LITE_FAIL_HOOK(Init);
     if (width <= 0 || height <= 0) return VG_LITE_INVALID_ARGUMENT;
     driver.initialised = true;
     return VG_LITE_SUCCESS;
@@ -229,20 +237,20 @@ uint32_t vg_lite_query_feature(vg_lite_feature_t feature) {
 }
 
 vg_lite_error_t vg_lite_enable_premultiply(void) {
-    VG_LITE_FAIL_HOOK();
+    VG_LITE_FAIL_HOOK(Premultiply);
     driver.premultiply = true;
     return VG_LITE_SUCCESS;
 }
 
 vg_lite_error_t vg_lite_disable_premultiply(void) {
-    VG_LITE_FAIL_HOOK();
+    VG_LITE_FAIL_HOOK(Premultiply);
     if (driver.premultiply_feature == 0) return VG_LITE_NOT_SUPPORT;
     driver.premultiply = false;
     return VG_LITE_SUCCESS;
 }
 
 vg_lite_error_t vg_lite_set_scissor(int32_t x, int32_t y, int32_t width, int32_t height) {
-    VG_LITE_FAIL_HOOK();
+    VG_LITE_FAIL_HOOK(Scissor);
     driver.scissor[0] = x;
     driver.scissor[1] = y;
     driver.scissor[2] = width;
@@ -251,13 +259,13 @@ vg_lite_error_t vg_lite_set_scissor(int32_t x, int32_t y, int32_t width, int32_t
 }
 
 vg_lite_error_t vg_lite_enable_scissor(void) {
-    VG_LITE_FAIL_HOOK();
+    VG_LITE_FAIL_HOOK(Scissor);
     driver.scissor_enabled = true;
     return VG_LITE_SUCCESS;
 }
 
 vg_lite_error_t vg_lite_disable_scissor(void) {
-    VG_LITE_FAIL_HOOK();
+    VG_LITE_FAIL_HOOK(Scissor);
     driver.scissor_enabled = false;
     return VG_LITE_SUCCESS;
 }
@@ -269,7 +277,6 @@ int32_t vg_lite_get_scissor(int32_t rectangle[4]) {
 
 vg_lite_error_t vg_lite_init_path(vg_lite_path_t* path, vg_lite_format_t format, vg_lite_quality_t quality,
                                   uint32_t length, void* data, float min_x, float min_y, float max_x, float max_y) {
-    VG_LITE_FAIL_HOOK();
     if (path == nullptr) return VG_LITE_INVALID_ARGUMENT;
     path->format = format;
     path->quality = quality;
@@ -284,7 +291,7 @@ vg_lite_error_t vg_lite_init_path(vg_lite_path_t* path, vg_lite_format_t format,
 
 vg_lite_error_t vg_lite_draw(vg_lite_buffer_t* target, vg_lite_path_t* path, vg_lite_fill_t fill_rule,
                              vg_lite_matrix_t* matrix, vg_lite_blend_t blend, vg_lite_color_t color) {
-    VG_LITE_FAIL_HOOK();
+    VG_LITE_FAIL_HOOK(Draw);
     if (target == nullptr || path == nullptr || matrix == nullptr || path->path == nullptr || path->path_length < 0 ||
         path->format != VG_LITE_PATH_S16)
         return VG_LITE_INVALID_ARGUMENT;
@@ -305,7 +312,7 @@ vg_lite_error_t vg_lite_draw(vg_lite_buffer_t* target, vg_lite_path_t* path, vg_
 vg_lite_error_t vg_lite_blit_rect(vg_lite_buffer_t* target, vg_lite_buffer_t* source, vg_lite_rectangle_t rect,
                                   vg_lite_matrix_t* matrix, vg_lite_blend_t blend, vg_lite_color_t color,
                                   vg_lite_filter_t filter) {
-    VG_LITE_FAIL_HOOK();
+    VG_LITE_FAIL_HOOK(Blit);
     if (target == nullptr || source == nullptr || matrix == nullptr || rect == nullptr)
         return VG_LITE_INVALID_ARGUMENT;
     NoPreempt region;
@@ -322,7 +329,7 @@ vg_lite_error_t vg_lite_blit_rect(vg_lite_buffer_t* target, vg_lite_buffer_t* so
 }
 
 vg_lite_error_t vg_lite_flush(void) {
-    VG_LITE_FAIL_HOOK();
+    VG_LITE_FAIL_HOOK(Flush);
     if (driver.recording) {
         NoPreempt region;
         driver.recorded.push_back(state_command(CommandKind::Flush));
@@ -331,7 +338,7 @@ vg_lite_error_t vg_lite_flush(void) {
 }
 
 vg_lite_error_t vg_lite_finish(void) {
-    VG_LITE_FAIL_HOOK();
+    VG_LITE_FAIL_HOOK(Flush);
     if (driver.recording) {
         NoPreempt region;
         driver.recorded.push_back(state_command(CommandKind::Finish));

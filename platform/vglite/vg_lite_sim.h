@@ -46,9 +46,11 @@ struct Command {
 void reset();
 void set_completion(Completion mode);
 void set_delivery(Delivery mode);
-// The next driver call that returns a result returns `error` instead of
-// doing its work (once).
-void fail_next_call(vg_lite_error_t error);
+// Which calls the failure hook applies to.
+enum class FailOn { Any, Init, Draw, Blit, Flush, Premultiply, Scissor };
+// The next driver call of that kind that returns a result returns `error`
+// instead of doing its work (once).
+void fail_next_call(vg_lite_error_t error, FailOn on = FailOn::Any);
 // Answer of the premultiplication feature query (1 by default).
 void set_premultiply_feature(std::uint32_t answer);
 // Rasterise (true, the default) or only record (false).
