@@ -28,7 +28,8 @@ SPictavoGraphicsContext g_gc;
 SPictavoImage g_image;
 
 void set_up() {
-    g_gc.image = SPictavoImage{tarvelo::to_word(g_back), kSize, kSize, kSize, 4, kImageNeverTransparent | kImageBareBuffer};
+    g_gc.image =
+        SPictavoImage{tarvelo::to_word(g_back), kSize, kSize, kSize, 4, kImageNeverTransparent | kImageBareBuffer};
     NewImages::initMutable(&g_gc, kSize, kSize, 0);
     g_gc.foreground_color = 0xFF336699;
     g_image = NewImages::describe(g_source, 4, 128, 128, 128, kRawOpaque | kRawDisplayFormat, 64);

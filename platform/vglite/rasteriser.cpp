@@ -80,7 +80,8 @@ void write_argb(const vg_lite_buffer_t& b, std::int32_t x, std::int32_t y, std::
             return;
         }
         case VG_LITE_FMT_ARGB1555: {
-            const auto v = static_cast<std::uint16_t>((a >= 128 ? 0x8000 : 0) | (r >> 3) << 10 | (g >> 3) << 5 | bl >> 3);
+            const auto v =
+                static_cast<std::uint16_t>((a >= 128 ? 0x8000 : 0) | (r >> 3) << 10 | (g >> 3) << 5 | bl >> 3);
             std::memcpy(row + 2 * x, &v, 2);
             return;
         }
@@ -108,9 +109,7 @@ std::uint32_t unpremultiply(std::uint32_t c) {
     return a << 24 | ch((c >> 16) & 0xFF) << 16 | ch((c >> 8) & 0xFF) << 8 | ch(c & 0xFF);
 }
 
-bool valid(const vg_lite_buffer_t& b) {
-    return b.memory != nullptr && b.width > 0 && b.height > 0 && b.stride > 0;
-}
+bool valid(const vg_lite_buffer_t& b) { return b.memory != nullptr && b.width > 0 && b.height > 0 && b.stride > 0; }
 
 // A cairo surface over the target: in place for RGB565 with a stride cairo
 // accepts, else a premultiplied copy written back by finish().
@@ -146,15 +145,24 @@ struct Target {
 
 cairo_operator_t operator_of(vg_lite_blend_t blend) {
     switch (blend) {
-        case VG_LITE_BLEND_NONE: return CAIRO_OPERATOR_SOURCE;
-        case VG_LITE_BLEND_SRC_OVER: return CAIRO_OPERATOR_OVER;
-        case VG_LITE_BLEND_DST_OVER: return CAIRO_OPERATOR_DEST_OVER;
-        case VG_LITE_BLEND_SRC_IN: return CAIRO_OPERATOR_IN;
-        case VG_LITE_BLEND_DST_IN: return CAIRO_OPERATOR_DEST_IN;
-        case VG_LITE_BLEND_SCREEN: return CAIRO_OPERATOR_SCREEN;
-        case VG_LITE_BLEND_MULTIPLY: return CAIRO_OPERATOR_MULTIPLY;
-        case VG_LITE_BLEND_ADDITIVE: return CAIRO_OPERATOR_ADD;
-        case VG_LITE_BLEND_SUBTRACT: return CAIRO_OPERATOR_DIFFERENCE;
+        case VG_LITE_BLEND_NONE:
+            return CAIRO_OPERATOR_SOURCE;
+        case VG_LITE_BLEND_SRC_OVER:
+            return CAIRO_OPERATOR_OVER;
+        case VG_LITE_BLEND_DST_OVER:
+            return CAIRO_OPERATOR_DEST_OVER;
+        case VG_LITE_BLEND_SRC_IN:
+            return CAIRO_OPERATOR_IN;
+        case VG_LITE_BLEND_DST_IN:
+            return CAIRO_OPERATOR_DEST_IN;
+        case VG_LITE_BLEND_SCREEN:
+            return CAIRO_OPERATOR_SCREEN;
+        case VG_LITE_BLEND_MULTIPLY:
+            return CAIRO_OPERATOR_MULTIPLY;
+        case VG_LITE_BLEND_ADDITIVE:
+            return CAIRO_OPERATOR_ADD;
+        case VG_LITE_BLEND_SUBTRACT:
+            return CAIRO_OPERATOR_DIFFERENCE;
     }
     return CAIRO_OPERATOR_OVER;
 }

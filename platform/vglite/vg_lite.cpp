@@ -313,8 +313,7 @@ vg_lite_error_t vg_lite_blit_rect(vg_lite_buffer_t* target, vg_lite_buffer_t* so
                                   vg_lite_matrix_t* matrix, vg_lite_blend_t blend, vg_lite_color_t color,
                                   vg_lite_filter_t filter) {
     VG_LITE_FAIL_HOOK(Blit);
-    if (target == nullptr || source == nullptr || matrix == nullptr || rect == nullptr)
-        return VG_LITE_INVALID_ARGUMENT;
+    if (target == nullptr || source == nullptr || matrix == nullptr || rect == nullptr) return VG_LITE_INVALID_ARGUMENT;
     NoPreempt region;
     Command c = state_command(CommandKind::Blit);
     c.target = *target;

@@ -31,17 +31,21 @@ typedef enum {
 
 /* Buffer formats (pixel layouts, little-endian words). */
 typedef enum {
-    VG_LITE_FMT_ARGB8888 = 0, /* 32-bit word 0xAARRGGBB */
-    VG_LITE_FMT_RGB565 = 4,   /* RGB565 */
+    VG_LITE_FMT_ARGB8888 = 0,      /* 32-bit word 0xAARRGGBB */
+    VG_LITE_FMT_RGB565 = 4,        /* RGB565 */
     VG_LITE_FMT_RGB565_WINDOW = 5, /* RGB565 as well (frame-buffer windows) */
-    VG_LITE_FMT_ARGB4444 = 6, /* alpha in bits 15-12 */
-    VG_LITE_FMT_A4 = 9,       /* least significant nibble first */
+    VG_LITE_FMT_ARGB4444 = 6,      /* alpha in bits 15-12 */
+    VG_LITE_FMT_A4 = 9,            /* least significant nibble first */
     VG_LITE_FMT_A8 = 10,
     VG_LITE_FMT_ARGB1555 = 113, /* alpha in bit 15 */
 } vg_lite_buffer_format_t;
 
 typedef enum { VG_LITE_LAYOUT_LINEAR = 0, VG_LITE_LAYOUT_TILED = 1 } vg_lite_buffer_layout_t;
-typedef enum { VG_LITE_IMAGE_MODE_NONE = 0, VG_LITE_IMAGE_MODE_NORMAL = 1, VG_LITE_IMAGE_MODE_MULTIPLY = 2 } vg_lite_buffer_image_mode_t;
+typedef enum {
+    VG_LITE_IMAGE_MODE_NONE = 0,
+    VG_LITE_IMAGE_MODE_NORMAL = 1,
+    VG_LITE_IMAGE_MODE_MULTIPLY = 2
+} vg_lite_buffer_image_mode_t;
 typedef enum { VG_LITE_IMAGE_OPAQUE = 0, VG_LITE_IMAGE_TRANSPARENT = 1 } vg_lite_transparency_t;
 
 /* Fill rules. */
@@ -61,11 +65,20 @@ typedef enum {
 } vg_lite_blend_t;
 
 /* Sampling of blits. */
-typedef enum { VG_LITE_FILTER_POINT = 0, VG_LITE_FILTER_LINEAR_X = 0x10000, VG_LITE_FILTER_BILINEAR = 0x20000 } vg_lite_filter_t;
+typedef enum {
+    VG_LITE_FILTER_POINT = 0,
+    VG_LITE_FILTER_LINEAR_X = 0x10000,
+    VG_LITE_FILTER_BILINEAR = 0x20000
+} vg_lite_filter_t;
 
 /* Path data formats and qualities. */
 typedef enum { VG_LITE_PATH_S8 = 0, VG_LITE_PATH_S16 = 1, VG_LITE_PATH_S32 = 2, VG_LITE_PATH_F32 = 3 } vg_lite_format_t;
-typedef enum { VG_LITE_QUALITY_HIGHEST = 0, VG_LITE_QUALITY_HIGH = 1, VG_LITE_QUALITY_MEDIUM = 2, VG_LITE_QUALITY_LOW = 3 } vg_lite_quality_t;
+typedef enum {
+    VG_LITE_QUALITY_HIGHEST = 0,
+    VG_LITE_QUALITY_HIGH = 1,
+    VG_LITE_QUALITY_MEDIUM = 2,
+    VG_LITE_QUALITY_LOW = 3
+} vg_lite_quality_t;
 
 /* Path commands of the 16-bit path data. */
 enum { VG_LITE_CMD_END = 0, VG_LITE_CMD_MOVE = 2, VG_LITE_CMD_LINE = 4, VG_LITE_CMD_CUBIC = 8 };

@@ -72,6 +72,15 @@ std::int32_t _draw_region(SPictavoGraphicsContext* gc, vg_lite_buffer_t* source,
     return status;
 }
 
+// The GPU's status when it could read the source; otherwise the software
+// drawer draws (status 0).
+template <typename Software, typename... Args>
+std::int32_t or_software(bool gpu_taken, std::int32_t status, Software software, Args... args) {
+    if (gpu_taken) return status;
+    software(args...);
+    return 0;
+}
+
 }  // namespace
 
 extern "C" {
@@ -111,8 +120,7 @@ std::int32_t UI_DRAWING_drawImage_0(SPictavoGraphicsContext* gc, const SPictavoI
     vg_lite_rectangle_t rect;
     vg_lite_buffer_t* source = UI_DRAWING_VGLITE_PROCESS_prepare_draw_image(gc, image, region_x, region_y, width,
                                                                             height, x, y, alpha, &color, &matrix, rect);
-    if (source == nullptr)
-        return UI_DRAWING_SOFT_drawImage(gc, image, region_x, region_y, width, height, x, y, alpha);
+    if (source == nullptr) return UI_DRAWING_SOFT_drawImage(gc, image, region_x, region_y, width, height, x, y, alpha);
     return _blit_rect(gc, source, rect, &matrix, VG_LITE_BLEND_SRC_OVER, color, VG_LITE_FILTER_POINT);
 }
 
@@ -122,8 +130,8 @@ std::int32_t UI_DRAWING_drawRegion_0(SPictavoGraphicsContext* gc, std::int32_t r
     vg_lite_color_t color;
     vg_lite_matrix_t matrix;
     vg_lite_rectangle_t rect;
-    vg_lite_buffer_t* source = UI_DRAWING_VGLITE_PROCESS_prepare_draw_image(
-        gc, &gc->image, region_x, region_y, width, height, x, y, alpha, &color, &matrix, rect);
+    vg_lite_buffer_t* source = UI_DRAWING_VGLITE_PROCESS_prepare_draw_image(gc, &gc->image, region_x, region_y, width,
+                                                                            height, x, y, alpha, &color, &matrix, rect);
     if (source == nullptr) return UI_DRAWING_SOFT_drawRegion(gc, region_x, region_y, width, height, x, y, alpha);
     const bool after_along_x = region_y == y && region_x < x && x < region_x + width;
     const bool after_along_y = region_y < y && y < region_y + height;
@@ -165,8 +173,8 @@ std::int32_t UI_DRAWING_drawThickFadedCircleArc_0(SPictavoGraphicsContext* gc, s
                                                   std::int32_t thickness, std::int32_t fade, std::int32_t start_cap,
                                                   std::int32_t end_cap) {
     if (fade > 1) {
-        DW_DRAWING_SOFT_drawThickFadedCircleArc(gc, x, y, diameter, start_angle, arc_angle, thickness, fade,
-                                                start_cap, end_cap);
+        DW_DRAWING_SOFT_drawThickFadedCircleArc(gc, x, y, diameter, start_angle, arc_angle, thickness, fade, start_cap,
+                                                end_cap);
         return 0;
     }
     return UI_DRAWING_VGLITE_PROCESS_drawThickFadedCircleArc(_draw_path, gc, x, y, diameter, start_angle, arc_angle,
@@ -183,8 +191,8 @@ std::int32_t UI_DRAWING_drawThickFadedEllipse_0(SPictavoGraphicsContext* gc, std
     return UI_DRAWING_VGLITE_PROCESS_drawThickEllipse(_draw_path, gc, x, y, width, height, thickness + fade);
 }
 
-std::int32_t UI_DRAWING_drawThickLine_0(SPictavoGraphicsContext* gc, std::int32_t x1, std::int32_t y1,
-                                        std::int32_t x2, std::int32_t y2, std::int32_t thickness) {
+std::int32_t UI_DRAWING_drawThickLine_0(SPictavoGraphicsContext* gc, std::int32_t x1, std::int32_t y1, std::int32_t x2,
+                                        std::int32_t y2, std::int32_t thickness) {
     return UI_DRAWING_VGLITE_PROCESS_drawThickLine(_draw_path, gc, x1, y1, x2, y2, thickness);
 }
 
@@ -209,15 +217,13 @@ std::int32_t UI_DRAWING_drawFlippedImage_0(SPictavoGraphicsContext* gc, const SP
                                            std::int32_t region_x, std::int32_t region_y, std::int32_t width,
                                            std::int32_t height, std::int32_t x, std::int32_t y, std::int32_t flip,
                                            std::int32_t alpha) {
-    const auto soft = [&] {
-        DW_DRAWING_SOFT_drawFlippedImage(gc, image, region_x, region_y, width, height, x, y, flip, alpha);
-        return 0;
-    };
-    if (image->format == kFormatRGB565 && flip == 0 && alpha == 255) return soft();
     bool taken = false;
-    const std::int32_t status = UI_DRAWING_VGLITE_PROCESS_drawFlippedImage(_blit_rect, gc, image, region_x, region_y,
-                                                                           width, height, x, y, flip, alpha, &taken);
-    return taken ? status : soft();
+    std::int32_t status = 0;
+    if (!(image->format == kFormatRGB565 && flip == 0 && alpha == 255))
+        status = UI_DRAWING_VGLITE_PROCESS_drawFlippedImage(_blit_rect, gc, image, region_x, region_y, width, height, x,
+                                                            y, flip, alpha, &taken);
+    return or_software(taken, status, DW_DRAWING_SOFT_drawFlippedImage, gc, image, region_x, region_y, width, height, x,
+                       y, flip, alpha);
 }
 
 std::int32_t UI_DRAWING_drawRotatedImageNearestNeighbor_0(SPictavoGraphicsContext* gc, const SPictavoImage* image,
@@ -226,9 +232,8 @@ std::int32_t UI_DRAWING_drawRotatedImageNearestNeighbor_0(SPictavoGraphicsContex
     bool taken = false;
     const std::int32_t status = UI_DRAWING_VGLITE_PROCESS_drawRotatedImage(_blit_rect, gc, image, x, y, rotation_x,
                                                                            rotation_y, angle, alpha, false, &taken);
-    if (taken) return status;
-    DW_DRAWING_SOFT_drawRotatedImageNearestNeighbor(gc, image, x, y, rotation_x, rotation_y, angle, alpha);
-    return 0;
+    return or_software(taken, status, DW_DRAWING_SOFT_drawRotatedImageNearestNeighbor, gc, image, x, y, rotation_x,
+                       rotation_y, angle, alpha);
 }
 
 std::int32_t UI_DRAWING_drawRotatedImageBilinear_0(SPictavoGraphicsContext* gc, const SPictavoImage* image,
@@ -237,31 +242,28 @@ std::int32_t UI_DRAWING_drawRotatedImageBilinear_0(SPictavoGraphicsContext* gc, 
     bool taken = false;
     const std::int32_t status = UI_DRAWING_VGLITE_PROCESS_drawRotatedImage(_blit_rect, gc, image, x, y, rotation_x,
                                                                            rotation_y, angle, alpha, true, &taken);
-    if (taken) return status;
-    DW_DRAWING_SOFT_drawRotatedImageBilinear(gc, image, x, y, rotation_x, rotation_y, angle, alpha);
-    return 0;
+    return or_software(taken, status, DW_DRAWING_SOFT_drawRotatedImageBilinear, gc, image, x, y, rotation_x, rotation_y,
+                       angle, alpha);
 }
 
 std::int32_t UI_DRAWING_drawScaledImageNearestNeighbor_0(SPictavoGraphicsContext* gc, const SPictavoImage* image,
-                                                         std::int32_t x, std::int32_t y, float factor_x,
-                                                         float factor_y, std::int32_t alpha) {
+                                                         std::int32_t x, std::int32_t y, float factor_x, float factor_y,
+                                                         std::int32_t alpha) {
     bool taken = false;
     const std::int32_t status = UI_DRAWING_VGLITE_PROCESS_drawScaledImage(_blit_rect, gc, image, x, y, factor_x,
                                                                           factor_y, alpha, false, &taken);
-    if (taken) return status;
-    DW_DRAWING_SOFT_drawScaledImageNearestNeighbor(gc, image, x, y, factor_x, factor_y, alpha);
-    return 0;
+    return or_software(taken, status, DW_DRAWING_SOFT_drawScaledImageNearestNeighbor, gc, image, x, y, factor_x,
+                       factor_y, alpha);
 }
 
 std::int32_t UI_DRAWING_drawScaledImageBilinear_0(SPictavoGraphicsContext* gc, const SPictavoImage* image,
                                                   std::int32_t x, std::int32_t y, float factor_x, float factor_y,
                                                   std::int32_t alpha) {
     bool taken = false;
-    const std::int32_t status = UI_DRAWING_VGLITE_PROCESS_drawScaledImage(_blit_rect, gc, image, x, y, factor_x,
-                                                                          factor_y, alpha, true, &taken);
-    if (taken) return status;
-    DW_DRAWING_SOFT_drawScaledImageBilinear(gc, image, x, y, factor_x, factor_y, alpha);
-    return 0;
+    const std::int32_t status =
+        UI_DRAWING_VGLITE_PROCESS_drawScaledImage(_blit_rect, gc, image, x, y, factor_x, factor_y, alpha, true, &taken);
+    return or_software(taken, status, DW_DRAWING_SOFT_drawScaledImageBilinear, gc, image, x, y, factor_x, factor_y,
+                       alpha);
 }
 
 std::uint32_t UI_DRAWING_getNewImageStrideInBytes_0(std::int32_t format, std::uint32_t width, std::uint32_t height,

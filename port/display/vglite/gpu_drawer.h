@@ -43,8 +43,8 @@ std::int32_t UI_DRAWING_drawThickFadedCircleArc_0(SPictavoGraphicsContext* gc, s
 std::int32_t UI_DRAWING_drawThickFadedEllipse_0(SPictavoGraphicsContext* gc, std::int32_t x, std::int32_t y,
                                                 std::int32_t width, std::int32_t height, std::int32_t thickness,
                                                 std::int32_t fade);
-std::int32_t UI_DRAWING_drawThickLine_0(SPictavoGraphicsContext* gc, std::int32_t x1, std::int32_t y1,
-                                        std::int32_t x2, std::int32_t y2, std::int32_t thickness);
+std::int32_t UI_DRAWING_drawThickLine_0(SPictavoGraphicsContext* gc, std::int32_t x1, std::int32_t y1, std::int32_t x2,
+                                        std::int32_t y2, std::int32_t thickness);
 std::int32_t UI_DRAWING_drawThickCircle_0(SPictavoGraphicsContext* gc, std::int32_t x, std::int32_t y,
                                           std::int32_t diameter, std::int32_t thickness);
 std::int32_t UI_DRAWING_drawThickEllipse_0(SPictavoGraphicsContext* gc, std::int32_t x, std::int32_t y,
@@ -63,8 +63,8 @@ std::int32_t UI_DRAWING_drawRotatedImageBilinear_0(SPictavoGraphicsContext* gc, 
                                                    std::int32_t x, std::int32_t y, std::int32_t rotation_x,
                                                    std::int32_t rotation_y, float angle, std::int32_t alpha);
 std::int32_t UI_DRAWING_drawScaledImageNearestNeighbor_0(SPictavoGraphicsContext* gc, const SPictavoImage* image,
-                                                         std::int32_t x, std::int32_t y, float factor_x,
-                                                         float factor_y, std::int32_t alpha);
+                                                         std::int32_t x, std::int32_t y, float factor_x, float factor_y,
+                                                         std::int32_t alpha);
 std::int32_t UI_DRAWING_drawScaledImageBilinear_0(SPictavoGraphicsContext* gc, const SPictavoImage* image,
                                                   std::int32_t x, std::int32_t y, float factor_x, float factor_y,
                                                   std::int32_t alpha);

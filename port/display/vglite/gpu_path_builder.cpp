@@ -24,6 +24,7 @@ constexpr float kFourThirds = 1.3333333730697632f;
 
 // A circle of radius 200 (control offset 111 = 200 x 0.5523 rounded up): 64
 // bytes of commands up to END, then one padding word.
+// clang-format off
 alignas(4) const std::int16_t __circle_s16[33] = {
     VG_LITE_CMD_MOVE,  200,  0,
     VG_LITE_CMD_CUBIC, 200,  -111, 111,  -200, 0,    -200,
@@ -32,6 +33,7 @@ alignas(4) const std::int16_t __circle_s16[33] = {
     VG_LITE_CMD_CUBIC, 111,  200,  200,  111,  200,  0,
     VG_LITE_CMD_END,   0,
 };
+// clang-format on
 static_assert(sizeof __circle_s16 == tarvelo::gpu::kCirclePathSize + 2);
 
 // Directions of the ellipse's quarters.
@@ -120,8 +122,8 @@ std::int32_t __update_path(vg_lite_path_t* path, bool first, bool end, float x1,
     if (end) end_command();
     if (__ctxt.overflow) return -1;
     if (first) {
-        vg_lite_init_path(path, VG_LITE_PATH_S16, VG_LITE_QUALITY_HIGHEST, static_cast<std::uint32_t>(path->path_length),
-                          path->path, x1, y1, x2, y2);
+        vg_lite_init_path(path, VG_LITE_PATH_S16, VG_LITE_QUALITY_HIGHEST,
+                          static_cast<std::uint32_t>(path->path_length), path->path, x1, y1, x2, y2);
     } else {
         path->bounding_box[0] = static_cast<float>(f2i(std::min(path->bounding_box[0], x1)));
         path->bounding_box[1] = static_cast<float>(f2i(std::min(path->bounding_box[1], y1)));
@@ -221,10 +223,10 @@ std::int32_t UI_DRAWING_VGLITE_PATH_compute_rectangle(vg_lite_path_t* path, std:
                          static_cast<float>(x + width), static_cast<float>(y + height));
 }
 
-std::int32_t UI_DRAWING_VGLITE_PATH_compute_rounded_rectangle(vg_lite_path_t* path, std::int32_t offset,
-                                                              std::int32_t x, std::int32_t y, std::int32_t width,
-                                                              std::int32_t height, std::int32_t arc_width,
-                                                              std::int32_t arc_height, bool end) {
+std::int32_t UI_DRAWING_VGLITE_PATH_compute_rounded_rectangle(vg_lite_path_t* path, std::int32_t offset, std::int32_t x,
+                                                              std::int32_t y, std::int32_t width, std::int32_t height,
+                                                              std::int32_t arc_width, std::int32_t arc_height,
+                                                              bool end) {
     begin(path, offset);
     std::int32_t rx = arc_width / 2, ry = arc_height / 2;
     if (rx < 1) rx = 0;
@@ -297,8 +299,8 @@ std::int32_t UI_DRAWING_VGLITE_PATH_compute_thick_shape_line(vg_lite_path_t* pat
     const std::int32_t length = f2i(trv_sqrt_f32(fx * fx + fy * fy) + 2.0f);
     tarvelo::gpu::matrix_translate(matrix, 1.0f, 1.0f);
     tarvelo::gpu::matrix_rotate(
-        matrix, static_cast<float>(std::atan2(static_cast<double>(dy), static_cast<double>(dx)) * 180.0 /
-                                   3.1415927410125732));
+        matrix,
+        static_cast<float>(std::atan2(static_cast<double>(dy), static_cast<double>(dx)) * 180.0 / 3.1415927410125732));
     tarvelo::gpu::matrix_translate(matrix, -1.0f, -1.0f);
     move_to(0, 1 - h);
     line_to(length, 1 - h);

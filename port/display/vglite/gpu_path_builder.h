@@ -20,10 +20,10 @@ std::int32_t UI_DRAWING_VGLITE_PATH_compute_line(vg_lite_path_t* path, std::int3
 std::int32_t UI_DRAWING_VGLITE_PATH_compute_rectangle(vg_lite_path_t* path, std::int32_t offset, std::int32_t x,
                                                       std::int32_t y, std::int32_t width, std::int32_t height,
                                                       bool end);
-std::int32_t UI_DRAWING_VGLITE_PATH_compute_rounded_rectangle(vg_lite_path_t* path, std::int32_t offset,
-                                                              std::int32_t x, std::int32_t y, std::int32_t width,
-                                                              std::int32_t height, std::int32_t arc_width,
-                                                              std::int32_t arc_height, bool end);
+std::int32_t UI_DRAWING_VGLITE_PATH_compute_rounded_rectangle(vg_lite_path_t* path, std::int32_t offset, std::int32_t x,
+                                                              std::int32_t y, std::int32_t width, std::int32_t height,
+                                                              std::int32_t arc_width, std::int32_t arc_height,
+                                                              bool end);
 std::int32_t UI_DRAWING_VGLITE_PATH_compute_ellipse(vg_lite_path_t* path, std::int32_t offset, std::int32_t radius_x,
                                                     std::int32_t radius_y, bool end);
 std::int32_t UI_DRAWING_VGLITE_PATH_compute_filled_ellipse(vg_lite_path_t* path, float width, float height,

@@ -50,14 +50,21 @@ std::int32_t path_error(SPictavoGraphicsContext* gc) {
     return 0;
 }
 
+// Centred on (x, y) in pixels, in half-pixel path units.
+void centred_half_pixels(vg_lite_matrix_t* matrix, float x, float y) {
+    matrix_identity(matrix);
+    matrix_translate(matrix, x, y);
+    matrix_scale(matrix, 0.5f, 0.5f);
+}
+
 std::int32_t finish(UI_DRAWING_VGLITE_draw_path_t callback, SPictavoGraphicsContext* gc, std::int32_t built,
                     vg_lite_fill_t rule, vg_lite_matrix_t* matrix) {
     if (built < 0) return path_error(gc);
     return callback(gc, &shape_vg_path, rule, matrix, VG_LITE_BLEND_SRC_OVER, gc->foreground_color);
 }
 
-std::int32_t line(UI_DRAWING_VGLITE_draw_path_t callback, SPictavoGraphicsContext* gc, std::int32_t x1,
-                  std::int32_t y1, std::int32_t x2, std::int32_t y2) {
+std::int32_t line(UI_DRAWING_VGLITE_draw_path_t callback, SPictavoGraphicsContext* gc, std::int32_t x1, std::int32_t y1,
+                  std::int32_t x2, std::int32_t y2) {
     vg_lite_matrix_t matrix;
     matrix_identity(&matrix);
     matrix_translate(&matrix, static_cast<float>(x1), static_cast<float>(y1));
@@ -85,9 +92,7 @@ std::int32_t ellipse_ring(UI_DRAWING_VGLITE_draw_path_t callback, SPictavoGraphi
     const std::int32_t ix = f2i(x), iy = f2i(y);
     if (scissor(gc, ix - 1, iy - 1, ix + outer_w, iy + outer_h) == 0) return 0;
     vg_lite_matrix_t matrix;
-    matrix_identity(&matrix);
-    matrix_translate(&matrix, x + static_cast<float>(outer_w) / 2.0f, y + static_cast<float>(outer_h) / 2.0f);
-    matrix_scale(&matrix, 0.5f, 0.5f);
+    centred_half_pixels(&matrix, x + static_cast<float>(outer_w) / 2.0f, y + static_cast<float>(outer_h) / 2.0f);
     vg_lite_path_t* path = use_path(kEllipseRingSize);
     std::int32_t built = UI_DRAWING_VGLITE_PATH_compute_ellipse(path, 0, outer_w, outer_h, false);
     if (built >= 0) built = UI_DRAWING_VGLITE_PATH_compute_ellipse(path, built, inner_w, inner_h, true);
@@ -99,9 +104,7 @@ std::int32_t filled_ellipse(UI_DRAWING_VGLITE_draw_path_t callback, SPictavoGrap
     const std::int32_t ix = f2i(x), iy = f2i(y);
     if (scissor(gc, ix - 1, iy - 1, ix + w, iy + h) == 0) return 0;
     vg_lite_matrix_t matrix;
-    matrix_identity(&matrix);
-    matrix_translate(&matrix, x + static_cast<float>(w) / 2.0f, y + static_cast<float>(h) / 2.0f);
-    matrix_scale(&matrix, 0.5f, 0.5f);
+    centred_half_pixels(&matrix, x + static_cast<float>(w) / 2.0f, y + static_cast<float>(h) / 2.0f);
     const std::int32_t built = UI_DRAWING_VGLITE_PATH_compute_filled_ellipse(
         use_path(kFilledEllipseSize), static_cast<float>(w), static_cast<float>(h), &matrix);
     return finish(callback, gc, built, VG_LITE_FILL_NON_ZERO, &matrix);
@@ -111,12 +114,10 @@ std::int32_t ellipse_arc(UI_DRAWING_VGLITE_draw_path_t callback, SPictavoGraphic
                          std::int32_t y, std::int32_t w, std::int32_t h, bool filled, float start, float arc) {
     if (scissor(gc, x - 1, y - 1, x + w, y + h) == 0) return 0;
     vg_lite_matrix_t matrix;
-    matrix_identity(&matrix);
-    matrix_translate(&matrix, static_cast<float>(x) + static_cast<float>(w) / 2.0f,
-                     static_cast<float>(y) + static_cast<float>(h) / 2.0f);
-    matrix_scale(&matrix, 0.5f, 0.5f);
-    const std::int32_t built = UI_DRAWING_VGLITE_PATH_compute_ellipse_arc(use_path(kEllipseArcSize), w, h, w - 2,
-                                                                          h - 2, filled, 90.0f - start, -arc);
+    centred_half_pixels(&matrix, static_cast<float>(x) + static_cast<float>(w) / 2.0f,
+                        static_cast<float>(y) + static_cast<float>(h) / 2.0f);
+    const std::int32_t built = UI_DRAWING_VGLITE_PATH_compute_ellipse_arc(use_path(kEllipseArcSize), w, h, w - 2, h - 2,
+                                                                          filled, 90.0f - start, -arc);
     return finish(callback, gc, built, VG_LITE_FILL_EVEN_ODD, &matrix);
 }
 
@@ -130,9 +131,7 @@ std::int32_t thick_line(UI_DRAWING_VGLITE_draw_path_t callback, SPictavoGraphics
                 std::max(y1, y2) + half) == 0)
         return 0;
     vg_lite_matrix_t matrix;
-    matrix_identity(&matrix);
-    matrix_translate(&matrix, static_cast<float>(x1), static_cast<float>(y1));
-    matrix_scale(&matrix, 0.5f, 0.5f);
+    centred_half_pixels(&matrix, static_cast<float>(x1), static_cast<float>(y1));
     const std::int32_t built = UI_DRAWING_VGLITE_PATH_compute_thick_shape_line(
         use_path(kThickLineSize), 2 * (x2 - x1), 2 * (y2 - y1), 2 * t, caps_word(start_cap, end_cap), &matrix);
     return finish(callback, gc, built, VG_LITE_FILL_NON_ZERO, &matrix);
@@ -172,8 +171,8 @@ std::int32_t UI_DRAWING_VGLITE_PROCESS_drawLine(UI_DRAWING_VGLITE_draw_path_t ca
 }
 
 std::int32_t UI_DRAWING_VGLITE_PROCESS_drawHorizontalLine(UI_DRAWING_VGLITE_draw_path_t callback,
-                                                          SPictavoGraphicsContext* gc, std::int32_t x1,
-                                                          std::int32_t x2, std::int32_t y) {
+                                                          SPictavoGraphicsContext* gc, std::int32_t x1, std::int32_t x2,
+                                                          std::int32_t y) {
     if (scissor(gc, x1, y, x2, y) == 0) return 0;
     return line(callback, gc, x1, y, x2, y);
 }
@@ -186,15 +185,15 @@ std::int32_t UI_DRAWING_VGLITE_PROCESS_drawVerticalLine(UI_DRAWING_VGLITE_draw_p
 }
 
 std::int32_t UI_DRAWING_VGLITE_PROCESS_drawRoundedRectangle(UI_DRAWING_VGLITE_draw_path_t callback,
-                                                            SPictavoGraphicsContext* gc, std::int32_t x,
-                                                            std::int32_t y, std::int32_t width, std::int32_t height,
+                                                            SPictavoGraphicsContext* gc, std::int32_t x, std::int32_t y,
+                                                            std::int32_t width, std::int32_t height,
                                                             std::int32_t arc_width, std::int32_t arc_height) {
     return rounded_rectangle(callback, gc, x, y, width, height, arc_width, arc_height, true);
 }
 
 std::int32_t UI_DRAWING_VGLITE_PROCESS_fillRoundedRectangle(UI_DRAWING_VGLITE_draw_path_t callback,
-                                                            SPictavoGraphicsContext* gc, std::int32_t x,
-                                                            std::int32_t y, std::int32_t width, std::int32_t height,
+                                                            SPictavoGraphicsContext* gc, std::int32_t x, std::int32_t y,
+                                                            std::int32_t width, std::int32_t height,
                                                             std::int32_t arc_width, std::int32_t arc_height) {
     return rounded_rectangle(callback, gc, x, y, width, height, arc_width, arc_height, false);
 }
@@ -205,9 +204,9 @@ std::int32_t UI_DRAWING_VGLITE_PROCESS_drawCircle(UI_DRAWING_VGLITE_draw_path_t 
                         diameter - 2);
 }
 
-std::int32_t UI_DRAWING_VGLITE_PROCESS_drawEllipse(UI_DRAWING_VGLITE_draw_path_t callback,
-                                                   SPictavoGraphicsContext* gc, std::int32_t x, std::int32_t y,
-                                                   std::int32_t width, std::int32_t height) {
+std::int32_t UI_DRAWING_VGLITE_PROCESS_drawEllipse(UI_DRAWING_VGLITE_draw_path_t callback, SPictavoGraphicsContext* gc,
+                                                   std::int32_t x, std::int32_t y, std::int32_t width,
+                                                   std::int32_t height) {
     return ellipse_ring(callback, gc, width, height, static_cast<float>(x), static_cast<float>(y), width - 2,
                         height - 2);
 }
@@ -217,9 +216,9 @@ std::int32_t UI_DRAWING_VGLITE_PROCESS_fillCircle(UI_DRAWING_VGLITE_draw_path_t 
     return filled_ellipse(callback, gc, diameter, diameter, static_cast<float>(x), static_cast<float>(y));
 }
 
-std::int32_t UI_DRAWING_VGLITE_PROCESS_fillEllipse(UI_DRAWING_VGLITE_draw_path_t callback,
-                                                   SPictavoGraphicsContext* gc, std::int32_t x, std::int32_t y,
-                                                   std::int32_t width, std::int32_t height) {
+std::int32_t UI_DRAWING_VGLITE_PROCESS_fillEllipse(UI_DRAWING_VGLITE_draw_path_t callback, SPictavoGraphicsContext* gc,
+                                                   std::int32_t x, std::int32_t y, std::int32_t width,
+                                                   std::int32_t height) {
     return filled_ellipse(callback, gc, width, height, static_cast<float>(x), static_cast<float>(y));
 }
 
@@ -254,17 +253,16 @@ std::int32_t UI_DRAWING_VGLITE_PROCESS_fillEllipseArc(UI_DRAWING_VGLITE_draw_pat
 }
 
 std::int32_t UI_DRAWING_VGLITE_PROCESS_drawThickFadedPoint(UI_DRAWING_VGLITE_draw_path_t callback,
-                                                           SPictavoGraphicsContext* gc, std::int32_t x,
-                                                           std::int32_t y, std::int32_t thickness) {
+                                                           SPictavoGraphicsContext* gc, std::int32_t x, std::int32_t y,
+                                                           std::int32_t thickness) {
     return filled_ellipse(callback, gc, thickness, thickness, static_cast<float>(x) + 0.5f - half(thickness),
                           static_cast<float>(y) + 0.5f - half(thickness));
 }
 
 std::int32_t UI_DRAWING_VGLITE_PROCESS_drawThickFadedLine(UI_DRAWING_VGLITE_draw_path_t callback,
-                                                          SPictavoGraphicsContext* gc, std::int32_t x1,
-                                                          std::int32_t y1, std::int32_t x2, std::int32_t y2,
-                                                          std::int32_t thickness, std::int32_t start_cap,
-                                                          std::int32_t end_cap) {
+                                                          SPictavoGraphicsContext* gc, std::int32_t x1, std::int32_t y1,
+                                                          std::int32_t x2, std::int32_t y2, std::int32_t thickness,
+                                                          std::int32_t start_cap, std::int32_t end_cap) {
     return thick_line(callback, gc, x1, y1, x2, y2, thickness, start_cap, end_cap);
 }
 
@@ -291,18 +289,17 @@ std::int32_t UI_DRAWING_VGLITE_PROCESS_drawThickEllipse(UI_DRAWING_VGLITE_draw_p
 }
 
 std::int32_t UI_DRAWING_VGLITE_PROCESS_drawThickCircleArc(UI_DRAWING_VGLITE_draw_path_t callback,
-                                                          SPictavoGraphicsContext* gc, std::int32_t x,
-                                                          std::int32_t y, std::int32_t diameter, float start_angle,
-                                                          float arc_angle, std::int32_t thickness) {
+                                                          SPictavoGraphicsContext* gc, std::int32_t x, std::int32_t y,
+                                                          std::int32_t diameter, float start_angle, float arc_angle,
+                                                          std::int32_t thickness) {
     return thick_arc(callback, gc, x, y, diameter, diameter, thickness, 0, 0, start_angle, arc_angle);
 }
 
 std::int32_t UI_DRAWING_VGLITE_PROCESS_drawThickFadedCircleArc(UI_DRAWING_VGLITE_draw_path_t callback,
                                                                SPictavoGraphicsContext* gc, std::int32_t x,
-                                                               std::int32_t y, std::int32_t diameter,
-                                                               float start_angle, float arc_angle,
-                                                               std::int32_t thickness, std::int32_t start_cap,
-                                                               std::int32_t end_cap) {
+                                                               std::int32_t y, std::int32_t diameter, float start_angle,
+                                                               float arc_angle, std::int32_t thickness,
+                                                               std::int32_t start_cap, std::int32_t end_cap) {
     return thick_arc(callback, gc, x, y, diameter, diameter, thickness, start_cap, end_cap, start_angle, arc_angle);
 }
 
@@ -315,8 +312,8 @@ std::int32_t UI_DRAWING_VGLITE_PROCESS_fillRectangle(UI_DRAWING_VGLITE_clear_t c
 
 vg_lite_buffer_t* UI_DRAWING_VGLITE_PROCESS_prepare_draw_image(SPictavoGraphicsContext* gc, const SPictavoImage* image,
                                                                std::int32_t region_x, std::int32_t region_y,
-                                                               std::int32_t width, std::int32_t height,
-                                                               std::int32_t x, std::int32_t y, std::int32_t alpha,
+                                                               std::int32_t width, std::int32_t height, std::int32_t x,
+                                                               std::int32_t y, std::int32_t alpha,
                                                                vg_lite_color_t* color, vg_lite_matrix_t* matrix,
                                                                vg_lite_rectangle_t rect) {
     if (UI_VGLITE_configure_source(&source_buffer, image) == 0) return nullptr;
@@ -405,14 +402,32 @@ std::int32_t UI_DRAWING_VGLITE_PROCESS_drawFlippedImage(UI_DRAWING_VGLITE_blit_r
     matrix_identity(&matrix);
     matrix_translate(&matrix, static_cast<float>(x) + half(dw), static_cast<float>(y) + half(dh));
     switch (flip) {
-        case 1: matrix_rotate(&matrix, 90); matrix_scale(&matrix, 1, -1); break;
-        case 2: matrix_rotate(&matrix, -270); break;
-        case 3: matrix_scale(&matrix, -1, 1); break;
-        case 4: matrix_rotate(&matrix, -180); break;
-        case 5: matrix_rotate(&matrix, 270); matrix_scale(&matrix, 1, -1); break;
-        case 6: matrix_rotate(&matrix, 180); matrix_scale(&matrix, -1, 1); break;
-        case 7: matrix_rotate(&matrix, -90); break;
-        default: break;
+        case 1:
+            matrix_rotate(&matrix, 90);
+            matrix_scale(&matrix, 1, -1);
+            break;
+        case 2:
+            matrix_rotate(&matrix, -270);
+            break;
+        case 3:
+            matrix_scale(&matrix, -1, 1);
+            break;
+        case 4:
+            matrix_rotate(&matrix, -180);
+            break;
+        case 5:
+            matrix_rotate(&matrix, 270);
+            matrix_scale(&matrix, 1, -1);
+            break;
+        case 6:
+            matrix_rotate(&matrix, 180);
+            matrix_scale(&matrix, -1, 1);
+            break;
+        case 7:
+            matrix_rotate(&matrix, -90);
+            break;
+        default:
+            break;
     }
     matrix_translate(&matrix, -half(width), -half(height));
     vg_lite_rectangle_t rect = {static_cast<std::uint32_t>(region_x), static_cast<std::uint32_t>(region_y),

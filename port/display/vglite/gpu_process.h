@@ -25,8 +25,9 @@ typedef std::int32_t (*UI_DRAWING_VGLITE_blit_rect_t)(SPictavoGraphicsContext* g
 typedef std::int32_t (*UI_DRAWING_VGLITE_clear_t)(SPictavoGraphicsContext* gc, std::int32_t x, std::int32_t y,
                                                   std::int32_t width, std::int32_t height, vg_lite_color_t color);
 
-#define UI_VGLITE_PROCESS(name, ...) \
-    std::int32_t UI_DRAWING_VGLITE_PROCESS_##name(UI_DRAWING_VGLITE_draw_path_t callback, SPictavoGraphicsContext* gc, __VA_ARGS__)
+#define UI_VGLITE_PROCESS(name, ...)                                                                                   \
+    std::int32_t UI_DRAWING_VGLITE_PROCESS_##name(UI_DRAWING_VGLITE_draw_path_t callback, SPictavoGraphicsContext* gc, \
+                                                  __VA_ARGS__)
 
 UI_VGLITE_PROCESS(drawLine, std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2);
 UI_VGLITE_PROCESS(drawHorizontalLine, std::int32_t x1, std::int32_t x2, std::int32_t y);
@@ -71,8 +72,8 @@ std::int32_t UI_DRAWING_VGLITE_PROCESS_fillRectangle(UI_DRAWING_VGLITE_clear_t c
 // the destination lies outside the clip.
 vg_lite_buffer_t* UI_DRAWING_VGLITE_PROCESS_prepare_draw_image(SPictavoGraphicsContext* gc, const SPictavoImage* image,
                                                                std::int32_t region_x, std::int32_t region_y,
-                                                               std::int32_t width, std::int32_t height,
-                                                               std::int32_t x, std::int32_t y, std::int32_t alpha,
+                                                               std::int32_t width, std::int32_t height, std::int32_t x,
+                                                               std::int32_t y, std::int32_t alpha,
                                                                vg_lite_color_t* color, vg_lite_matrix_t* matrix,
                                                                vg_lite_rectangle_t rect);
 // Image transforms; `*gpu_taken` tells whether the GPU could read the

@@ -13,6 +13,7 @@
 
 namespace {
 
+// clang-format off
 // GPU buffer format of each engine format (255: the GPU cannot read it).
 constexpr std::uint8_t __pictavo_to_vg_lite_format[27] = {
     4,   255, 0,   255, 4,   113, 6,   9,   10,  255, 255, 255, 255, 255,
@@ -25,6 +26,7 @@ constexpr std::int8_t __pictavo_to_bpp[27] = {
 // Formats 0 to 6 whose pixels are stored with straight alpha: the GPU
 // premultiplies them when it reads them.
 constexpr std::uint8_t __pictavo_to_premul[7] = {0, 0, 1, 0, 0, 1, 1};
+// clang-format on
 
 constexpr std::int32_t kFormatA4 = 7;
 constexpr std::int32_t kFormatA8 = 8;

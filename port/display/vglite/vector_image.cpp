@@ -39,7 +39,8 @@ void log_failure(SPictavoGraphicsContext* gc, std::int32_t result) {
 
 std::int32_t _add_path(SPictavoGraphicsContext* gc, vg_lite_path_t* path, vg_lite_fill_t fill_rule,
                        vg_lite_matrix_t* matrix, vg_lite_blend_t blend, vg_lite_color_t color) {
-    const std::int32_t result = VG_BVI_VGLITE_add_draw_path(header_of(&gc->image), path, fill_rule, matrix, blend, color);
+    const std::int32_t result =
+        VG_BVI_VGLITE_add_draw_path(header_of(&gc->image), path, fill_rule, matrix, blend, color);
     if (result != 0) log_failure(gc, result);
     return 0;
 }
@@ -146,10 +147,8 @@ std::int32_t VG_BVI_VGLITE_add_draw_path(BviImageHeader* header, const vg_lite_p
 }
 
 // --- drawer 1's entries ------------------------------------------------------------
-#define RECORD(name, params, args)                                                 \
-    std::int32_t UI_DRAWING_##name##_1 params {                                    \
-        return UI_DRAWING_VGLITE_PROCESS_##name args;                              \
-    }
+#define RECORD(name, params, args) \
+    std::int32_t UI_DRAWING_##name##_1 params { return UI_DRAWING_VGLITE_PROCESS_##name args; }
 
 RECORD(drawLine, (SPictavoGraphicsContext * gc, std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2),
        (_add_path, gc, x1, y1, x2, y2))
@@ -209,8 +208,8 @@ RECORD(drawThickCircleArc,
 
 #undef RECORD
 
-std::int32_t UI_DRAWING_fillRectangle_1(SPictavoGraphicsContext* gc, std::int32_t x1, std::int32_t y1,
-                                        std::int32_t x2, std::int32_t y2) {
+std::int32_t UI_DRAWING_fillRectangle_1(SPictavoGraphicsContext* gc, std::int32_t x1, std::int32_t y1, std::int32_t x2,
+                                        std::int32_t y2) {
     return UI_DRAWING_VGLITE_PROCESS_fillRectangle(_add_clear, gc, x1, y1, x2, y2);
 }
 

@@ -18,10 +18,10 @@ struct BviImageHeader {
     std::uint32_t reserved[2];  // not set here (the vector library's)
     float width;
     float height;
-    std::uint32_t flags;          // bits 24-28 kept, 29 and 30 set
-    std::uint32_t first;          // first block, or the end marker
-    std::uint32_t link;           // address of the last block's next field; 0 while empty
-    std::uint8_t end_marker[4];   // kind 0, then three bytes
+    std::uint32_t flags;         // bits 24-28 kept, 29 and 30 set
+    std::uint32_t first;         // first block, or the end marker
+    std::uint32_t link;          // address of the last block's next field; 0 while empty
+    std::uint8_t end_marker[4];  // kind 0, then three bytes
     std::uint32_t zero;
 };
 

@@ -37,9 +37,9 @@ vg_lite_matrix_t identity() {
 
 // Two nested squares: (0,0)-(8,8) and (2,2)-(6,6), both clockwise.
 std::vector<std::int16_t> nested_squares() {
-    return {VG_LITE_CMD_MOVE, 0, 0, VG_LITE_CMD_LINE, 8, 0, VG_LITE_CMD_LINE, 8, 8, VG_LITE_CMD_LINE, 0, 8,
-            VG_LITE_CMD_MOVE, 2, 2, VG_LITE_CMD_LINE, 6, 2, VG_LITE_CMD_LINE, 6, 6, VG_LITE_CMD_LINE, 2, 6,
-            VG_LITE_CMD_END};
+    return {VG_LITE_CMD_MOVE, 0, 0, VG_LITE_CMD_LINE, 8, 0, VG_LITE_CMD_LINE, 8, 8,
+            VG_LITE_CMD_LINE, 0, 8, VG_LITE_CMD_MOVE, 2, 2, VG_LITE_CMD_LINE, 6, 2,
+            VG_LITE_CMD_LINE, 6, 6, VG_LITE_CMD_LINE, 2, 6, VG_LITE_CMD_END};
 }
 
 class VgLite : public ::testing::Test {
@@ -71,6 +71,18 @@ TEST_F(VgLite, FillRules) {
     EXPECT_EQ(evenodd.at(1, 1), 0xFFFF);
 }
 
+// The frame buffers' window descriptors use format 5: the same RGB565 layout.
+TEST_F(VgLite, WindowFormatIsRgb565) {
+    Surface a(8, 8), b(8, 8);
+    b.buffer.format = VG_LITE_FMT_RGB565_WINDOW;
+    vg_lite_matrix_t m = identity();
+    m.m[0][0] = m.m[1][1] = 0.75f;
+    draw(a, nested_squares(), VG_LITE_FILL_NON_ZERO, m);
+    draw(b, nested_squares(), VG_LITE_FILL_NON_ZERO, m);
+    EXPECT_EQ(a.pixels, b.pixels);
+    EXPECT_EQ(b.at(0, 0), 0xFFFF);
+}
+
 TEST_F(VgLite, ScissorCutsTheFill) {
     Surface s(8, 8);
     vg_lite_set_scissor(1, 2, 3, 4);
@@ -98,11 +110,13 @@ TEST_F(VgLite, PointAndBilinearSampling) {
     m.m[0][0] = m.m[1][1] = 4;
     vg_lite_rectangle_t rect = {0, 0, 2, 2};
     vg_lite_blit_rect(&point.buffer, &src.buffer, rect, &m, VG_LITE_BLEND_SRC_OVER, 0xFFFFFFFF, VG_LITE_FILTER_POINT);
-    vg_lite_blit_rect(&smooth.buffer, &src.buffer, rect, &m, VG_LITE_BLEND_SRC_OVER, 0xFFFFFFFF, VG_LITE_FILTER_BILINEAR);
+    vg_lite_blit_rect(&smooth.buffer, &src.buffer, rect, &m, VG_LITE_BLEND_SRC_OVER, 0xFFFFFFFF,
+                      VG_LITE_FILTER_BILINEAR);
     vg_lite_flush();
     wait_idle();
     for (std::int32_t y = 0; y < 8; ++y)
-        for (std::int32_t x = 0; x < 8; ++x) EXPECT_EQ(point.at(x, y), ((x < 4) == (y < 4)) ? 0xFFFF : 0) << x << "," << y;
+        for (std::int32_t x = 0; x < 8; ++x)
+            EXPECT_EQ(point.at(x, y), ((x < 4) == (y < 4)) ? 0xFFFF : 0) << x << "," << y;
     EXPECT_NE(smooth.at(3, 3), 0xFFFF);
     EXPECT_NE(smooth.at(3, 3), 0);
     EXPECT_EQ(smooth.at(0, 0), 0xFFFF);
@@ -125,7 +139,7 @@ TEST_F(VgLite, OneCompletionPerFlush) {
     set_completion(Completion::Worker);
     Surface s(8, 8);
     draw(s, nested_squares(), VG_LITE_FILL_NON_ZERO, identity());
-    vg_lite_flush();  // nothing queued: still one completion
+    vg_lite_flush();                               // nothing queued: still one completion
     EXPECT_EQ(vg_lite_finish(), VG_LITE_SUCCESS);  // nothing queued: none
     wait_idle();
     EXPECT_EQ(completions_raised(), 2u);

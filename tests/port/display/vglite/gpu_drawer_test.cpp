@@ -54,9 +54,11 @@ TEST_F(GpuDrawer, ShapesUseTheirFillRuleAndMatrix) {
         float scale;
     };
     const Case cases[] = {
-        {"fillRoundedRectangle", [](SPictavoGraphicsContext* g) { return UI_DRAWING_fillRoundedRectangle_0(g, 1, 2, 30, 20, 8, 6); },
+        {"fillRoundedRectangle",
+         [](SPictavoGraphicsContext* g) { return UI_DRAWING_fillRoundedRectangle_0(g, 1, 2, 30, 20, 8, 6); },
          VG_LITE_FILL_EVEN_ODD, 1.0f},
-        {"fillEllipseArc", [](SPictavoGraphicsContext* g) { return UI_DRAWING_fillEllipseArc_0(g, 1, 2, 30, 20, 10, 90); },
+        {"fillEllipseArc",
+         [](SPictavoGraphicsContext* g) { return UI_DRAWING_fillEllipseArc_0(g, 1, 2, 30, 20, 10, 90); },
          VG_LITE_FILL_EVEN_ODD, 0.5f},
         {"drawThickCircle", [](SPictavoGraphicsContext* g) { return UI_DRAWING_drawThickCircle_0(g, 10, 10, 20, 4); },
          VG_LITE_FILL_EVEN_ODD, 0.5f},
@@ -262,8 +264,8 @@ TEST_F(GpuDrawer, FlippedRegionsMatchTheSoftwareDrawer) {
         for (std::int32_t y = 0; y < 24; ++y)
             for (std::int32_t x = 0; x < 24; ++x) {
                 const std::uint16_t a = gpu.at(x, y), b = soft.at(x, y);
-                const std::int32_t dr = std::abs((a >> 11) - (b >> 11)), dg = std::abs(((a >> 5) & 63) - ((b >> 5) & 63)),
-                                   db = std::abs((a & 31) - (b & 31));
+                const std::int32_t dr = std::abs((a >> 11) - (b >> 11)),
+                                   dg = std::abs(((a >> 5) & 63) - ((b >> 5) & 63)), db = std::abs((a & 31) - (b & 31));
                 far += (dr > 1 || dg > 2 || db > 1) ? 1 : 0;
             }
         EXPECT_EQ(far, 0) << "flip " << flip;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 
 #include "port/display/vglite/gpu_matrix.h"
 #include "tests/port/display/vglite/path_decoder.h"
@@ -117,8 +118,10 @@ TEST(GpuPathBuilder, EllipseArcCubicCounts) {
     };
     for (const Case c : {Case{90, 1}, Case{91, 2}, Case{180, 2}, Case{360, 4}, Case{-91, 2}}) {
         Buffer filled(132), outline(132);
-        const std::int32_t f = UI_DRAWING_VGLITE_PATH_compute_ellipse_arc(&filled.path, 40, 30, 38, 28, true, 10, c.sweep);
-        const std::int32_t o = UI_DRAWING_VGLITE_PATH_compute_ellipse_arc(&outline.path, 40, 30, 38, 28, false, 10, c.sweep);
+        const std::int32_t f =
+            UI_DRAWING_VGLITE_PATH_compute_ellipse_arc(&filled.path, 40, 30, 38, 28, true, 10, c.sweep);
+        const std::int32_t o =
+            UI_DRAWING_VGLITE_PATH_compute_ellipse_arc(&outline.path, 40, 30, 38, 28, false, 10, c.sweep);
         EXPECT_EQ(count(filled.commands(), VG_LITE_CMD_CUBIC), c.cubics) << c.sweep;
         EXPECT_EQ(count(outline.commands(), VG_LITE_CMD_CUBIC), 2 * c.cubics) << c.sweep;
         EXPECT_EQ(f, 6 + 14 * c.cubics + 6 + 4);
@@ -142,7 +145,8 @@ TEST(GpuPathBuilder, EllipseArcStartsAtTheTopClockwise) {
 TEST(GpuPathBuilder, HugeStartAngleOfAnOutlineArcStaysInItsBuffer) {
     for (float start : {2.0e9f, -7.0e9f, 1.0e6f, 1.0e30f}) {
         Buffer b(132);
-        const std::int32_t n = UI_DRAWING_VGLITE_PATH_compute_ellipse_arc(&b.path, 200, 200, 198, 198, false, start, 359.0f);
+        const std::int32_t n =
+            UI_DRAWING_VGLITE_PATH_compute_ellipse_arc(&b.path, 200, 200, 198, 198, false, start, 359.0f);
         EXPECT_EQ(n, 128) << start;
         EXPECT_TRUE(b.guard_intact(132));
     }
@@ -153,8 +157,7 @@ TEST(GpuPathBuilder, ThickLineWithFlatAndRoundCaps) {
     vg_lite_matrix_t m;
     matrix_identity(&m);
     EXPECT_EQ(UI_DRAWING_VGLITE_PATH_compute_thick_shape_line(&flat.path, 10, 0, 4, 0, &m), 32);
-    EXPECT_EQ(flat.commands(),
-              (std::vector<PathCommand>{M(0, -1), L(12, -1), L(12, 3), L(0, 3), L(0, -1), E()}));
+    EXPECT_EQ(flat.commands(), (std::vector<PathCommand>{M(0, -1), L(12, -1), L(12, 3), L(0, 3), L(0, -1), E()}));
     EXPECT_FLOAT_EQ(m.m[0][0], 1.0f);
     EXPECT_NEAR(m.m[0][2], 0.0f, 1e-6);
     matrix_identity(&m);
@@ -188,7 +191,8 @@ TEST(GpuPathBuilder, UnknownCapLeavesItsSegmentOut) {
 
 TEST(GpuPathBuilder, ThickArcOf100DegreesHasTwoFragmentsPerContour) {
     Buffer b(176);
-    EXPECT_EQ(UI_DRAWING_VGLITE_PATH_compute_thick_shape_ellipse_arc(&b.path, 100, 100, 10, 0, 0, 100), 6 + 28 + 6 + 28 + 6 + 4);
+    EXPECT_EQ(UI_DRAWING_VGLITE_PATH_compute_thick_shape_ellipse_arc(&b.path, 100, 100, 10, 0, 0, 100),
+              6 + 28 + 6 + 28 + 6 + 4);
     const auto c = b.commands();
     EXPECT_EQ(count(c, VG_LITE_CMD_CUBIC), 4);
     EXPECT_EQ(c[0], M(55, 0));
@@ -207,6 +211,16 @@ TEST(GpuPathBuilder, NegativeSweepIsThePositiveOneWithCapsExchanged) {
     EXPECT_EQ(negative.commands(), positive.commands());
 }
 
+// Degenerate angles give a closed path of no curves rather than a division
+// by zero or a conversion of NaN.
+TEST(GpuPathBuilder, EmptyAndNonFiniteSweeps) {
+    Buffer empty(176), nan(176), arc(132);
+    EXPECT_EQ(UI_DRAWING_VGLITE_PATH_compute_thick_shape_ellipse_arc(&empty.path, 40, 40, 4, 5, 10, 0),
+              6 + 14 + 14 + 4);
+    EXPECT_GT(UI_DRAWING_VGLITE_PATH_compute_thick_shape_ellipse_arc(&nan.path, 40, 40, 4, 0, NAN, INFINITY), 0);
+    EXPECT_EQ(UI_DRAWING_VGLITE_PATH_compute_ellipse_arc(&arc.path, 40, 40, 38, 38, false, NAN, NAN), 6 + 6 + 4);
+}
+
 // The largest path of every shape kind fits the buffer its operation gives it.
 TEST(GpuPathBuilder, MaximumSizesFitTheirBuffers) {
     vg_lite_matrix_t m;
@@ -216,7 +230,8 @@ TEST(GpuPathBuilder, MaximumSizesFitTheirBuffers) {
         std::int32_t (*build)(vg_lite_path_t*, vg_lite_matrix_t*);
     };
     const Case cases[] = {
-        {"line", 44, 38, [](vg_lite_path_t* p, vg_lite_matrix_t*) { return UI_DRAWING_VGLITE_PATH_compute_line(p, 9, -9); }},
+        {"line", 44, 38,
+         [](vg_lite_path_t* p, vg_lite_matrix_t*) { return UI_DRAWING_VGLITE_PATH_compute_line(p, 9, -9); }},
         {"thick line", 76, 76,
          [](vg_lite_path_t* p, vg_lite_matrix_t* m) {
              return UI_DRAWING_VGLITE_PATH_compute_thick_shape_line(p, 30, 40, 8, 5, m);

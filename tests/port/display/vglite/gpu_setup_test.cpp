@@ -22,8 +22,7 @@ class GpuSetup : public GpuTest {};
 SPictavoImage image_of(std::int8_t format, std::uint32_t w, std::uint32_t h, std::uint32_t memory_width,
                        bool opaque = false) {
     std::uint8_t* block = low_bytes(12 + 32 * 32 * 4);
-    return NewImages::describe(block, format, w, h, memory_width,
-                               opaque ? graphics::kRawOpaque : std::uint8_t{0}, 12);
+    return NewImages::describe(block, format, w, h, memory_width, opaque ? graphics::kRawOpaque : std::uint8_t{0}, 12);
 }
 
 TEST_F(GpuSetup, StrideRule) {
@@ -32,10 +31,23 @@ TEST_F(GpuSetup, StrideRule) {
         std::uint32_t width, expected;
     };
     const Case cases[] = {
-        {4, 720, 1440}, {0, 17, 64}, {2, 1, 64}, {7, 17, 16}, {8, 33, 48}, {24, 16, 64}, {26, 3, 32},
+        {4, 720, 1440},
+        {0, 17, 64},
+        {2, 1, 64},
+        {7, 17, 16},
+        {8, 33, 48},
+        {24, 16, 64},
+        {26, 3, 32},
         // No GPU layout: the default stride, whatever the code (custom
         // formats are negative and read as bytes 249..255).
-        {3, 17, 777}, {1, 17, 777}, {23, 5, 777}, {-1, 5, 777}, {-7, 5, 777}, {-8, 5, 777}, {27, 5, 777}, {127, 5, 777},
+        {3, 17, 777},
+        {1, 17, 777},
+        {23, 5, 777},
+        {-1, 5, 777},
+        {-7, 5, 777},
+        {-8, 5, 777},
+        {27, 5, 777},
+        {127, 5, 777},
     };
     for (const Case& c : cases)
         EXPECT_EQ(UI_DRAWING_getNewImageStrideInBytes_0(c.format, c.width, 4, 777), c.expected) << c.format;

@@ -12,8 +12,8 @@
 extern "C" {
 std::int32_t UI_DRAWING_drawLine_1(SPictavoGraphicsContext* gc, std::int32_t x1, std::int32_t y1, std::int32_t x2,
                                    std::int32_t y2);
-std::int32_t UI_DRAWING_fillRectangle_1(SPictavoGraphicsContext* gc, std::int32_t x1, std::int32_t y1,
-                                        std::int32_t x2, std::int32_t y2);
+std::int32_t UI_DRAWING_fillRectangle_1(SPictavoGraphicsContext* gc, std::int32_t x1, std::int32_t y1, std::int32_t x2,
+                                        std::int32_t y2);
 std::int32_t UI_DRAWING_fillCircle_1(SPictavoGraphicsContext* gc, std::int32_t x, std::int32_t y,
                                      std::int32_t diameter);
 std::int32_t UI_DRAWING_drawCircleArc_1(SPictavoGraphicsContext* gc, std::int32_t x, std::int32_t y,
