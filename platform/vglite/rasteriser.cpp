@@ -57,6 +57,8 @@ std::uint32_t read_argb(const vg_lite_buffer_t& b, std::int32_t x, std::int32_t 
             const std::uint8_t v = row[x / 2];
             return expand4((x & 1) != 0 ? v >> 4 : v & 0xF) << 24;
         }
+        case VG_LITE_FMT_NONE:
+            break;
     }
     return 0;
 }
@@ -94,6 +96,8 @@ void write_argb(const vg_lite_buffer_t& b, std::int32_t x, std::int32_t y, std::
                              : static_cast<std::uint8_t>((v & 0xF0) | a >> 4);
             return;
         }
+        case VG_LITE_FMT_NONE:
+            return;
     }
 }
 
@@ -109,7 +113,9 @@ std::uint32_t unpremultiply(std::uint32_t c) {
     return a << 24 | ch((c >> 16) & 0xFF) << 16 | ch((c >> 8) & 0xFF) << 8 | ch(c & 0xFF);
 }
 
-bool valid(const vg_lite_buffer_t& b) { return b.memory != nullptr && b.width > 0 && b.height > 0 && b.stride > 0; }
+bool valid(const vg_lite_buffer_t& b) {
+    return b.memory != nullptr && b.width > 0 && b.height > 0 && b.stride > 0 && b.format != VG_LITE_FMT_NONE;
+}
 
 // A cairo surface over the target: in place for RGB565 with a stride cairo
 // accepts, else a premultiplied copy written back by finish().

@@ -38,6 +38,7 @@ typedef enum {
     VG_LITE_FMT_A4 = 9,            /* least significant nibble first */
     VG_LITE_FMT_A8 = 10,
     VG_LITE_FMT_ARGB1555 = 113, /* alpha in bit 15 */
+    VG_LITE_FMT_NONE = 255,     /* no format the GPU reads */
 } vg_lite_buffer_format_t;
 
 typedef enum { VG_LITE_LAYOUT_LINEAR = 0, VG_LITE_LAYOUT_TILED = 1 } vg_lite_buffer_layout_t;

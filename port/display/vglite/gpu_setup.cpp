@@ -41,7 +41,16 @@ alignas(64) std::uint8_t vglite_heap[kDriverHeapSize];
 
 vg_lite_buffer_t destination_buffer;
 SemaphoreHandle_t vg_lite_operation_semaphore;
-const SPictavoGraphicsContext* previous_gc;
+// The cache range of the last GPU drawing started, for the interrupt. The
+// range rather than the context: the context is an application array that
+// the collector may move (or that may be gone) by the time the GPU ends.
+struct CacheRange {
+    bool known;  // false: the whole image heap
+    bool in_heap;
+    std::uint32_t address;
+    std::uint32_t size;
+};
+CacheRange previous_range;
 
 // Data-cache maintenance by address and the barriers: the host has no
 // caches to keep coherent with the GPU.
@@ -239,23 +248,27 @@ void GPU2D_IRQHandler(void) {
 }
 
 void UI_VGLITE_IMPL_notify_gpu_start(const SPictavoGraphicsContext* gc) {
-    previous_gc = gc;
-    std::uint32_t address = 0, size = 0;
-    if (gc == nullptr) {
+    CacheRange range{gc != nullptr, false, 0, 0};
+    if (gc != nullptr) range.in_heap = tarvelo::gpu::cache_range(gc, &range.address, &range.size);
+    previous_range = range;
+    if (!range.known) {
         clean_dcache(heap_start(), tarvelo::graphics::kWorkingBufferSize);
-    } else if (tarvelo::gpu::cache_range(gc, &address, &size)) {
-        clean_dcache(address, size);
+    } else if (range.in_heap) {
+        clean_dcache(range.address, range.size);
     }
     barriers();
 }
 
 void UI_VGLITE_IMPL_notify_gpu_stop(const SPictavoGraphicsContext* gc) {
-    if (gc == nullptr) gc = previous_gc;
-    std::uint32_t address = 0, size = 0;
-    if (gc == nullptr) {
+    CacheRange range = previous_range;
+    if (gc != nullptr) {
+        range = CacheRange{true, false, 0, 0};
+        range.in_heap = tarvelo::gpu::cache_range(gc, &range.address, &range.size);
+    }
+    if (!range.known) {
         invalidate_dcache(heap_start(), tarvelo::graphics::kWorkingBufferSize);
-    } else if (tarvelo::gpu::cache_range(gc, &address, &size)) {
-        invalidate_dcache(address, size);
+    } else if (range.in_heap) {
+        invalidate_dcache(range.address, range.size);
     }
     barriers();
 }

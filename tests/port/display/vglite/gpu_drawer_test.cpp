@@ -191,7 +191,9 @@ TEST_F(GpuDrawer, BandedCopyAlongX) {
         }
         EXPECT_EQ(vg_lite_irq_operation.load() == kIrqEndDrawing || vglite::interrupts_handled() == 3, true);
         UI_DRAWING_SOFT_drawRegion(&expected.gc, 0, 0, 25, 3, 10, 0, 255);
-        if (vglite::can_rasterise()) EXPECT_TRUE(c.same_pixels(expected));
+        if (vglite::can_rasterise()) {
+            EXPECT_TRUE(c.same_pixels(expected));
+        }
     });
 }
 
@@ -214,7 +216,9 @@ TEST_F(GpuDrawer, BandedCopyAlongYAndOneBlitOtherwise) {
         EXPECT_EQ(d[0].rect[1], 9u);
         EXPECT_EQ(d[2].rect[1], 1u);
         UI_DRAWING_SOFT_drawRegion(&expected.gc, 2, 1, 10, 12, 3, 5, 255);
-        if (vglite::can_rasterise()) EXPECT_TRUE(g.same_pixels(expected));
+        if (vglite::can_rasterise()) {
+            EXPECT_TRUE(g.same_pixels(expected));
+        }
     });
 }
 

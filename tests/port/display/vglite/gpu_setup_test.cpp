@@ -3,6 +3,8 @@
 // interrupt.
 #include "port/display/vglite/gpu_setup.h"
 
+#include <memory>
+
 #include "FreeRTOS.h"
 #include "semphr.h"
 #include "graphics/new_images.h"
@@ -125,7 +127,7 @@ TEST_F(GpuSetup, DestinationOfTheDisplayIsKept) {
     EXPECT_EQ(vg_lite_irq_operation.load(), kIrqNothing);
     // A custom format (a byte above 26) has no GPU format.
     c.gc.image.format = -8;
-    EXPECT_EQ(UI_VGLITE_configure_destination(&c.gc)->format, static_cast<vg_lite_buffer_format_t>(255));
+    EXPECT_EQ(UI_VGLITE_configure_destination(&c.gc)->format, VG_LITE_FMT_NONE);
 }
 
 TEST_F(GpuSetup, CompletionInterruptModes) {
@@ -153,6 +155,17 @@ TEST_F(GpuSetup, CompletionInterruptModes) {
         while (vglite::interrupts_handled() < 3) vTaskDelay(1);
         EXPECT_EQ(port.sem_gives, gives + 2);
     });
+}
+
+// The interrupt that ends a drawing never reads its graphics context: the
+// application's array may be gone (or moved) by then.
+TEST_F(GpuSetup, CompletionDoesNotReadTheDrawingsContext) {
+    auto canvas = std::make_unique<GpuCanvas>(16, 4);
+    EXPECT_EQ(UI_DRAWING_fillCircle_0(&canvas->gc, 0, 0, 4), 1);
+    canvas.reset();  // the sanitizer build sees any later read
+    const std::int32_t gives = graphics::test::port().sem_gives;
+    GPU2D_IRQHandler();
+    EXPECT_EQ(graphics::test::port().sem_gives, gives + 1);
 }
 
 TEST_F(GpuSetup, InitialisationFailureHalts) {
