@@ -111,4 +111,27 @@ TEST_P(DisplayProgram, ShowsItsFramesAndAnswersTheTouches) {
 
 INSTANTIATE_TEST_SUITE_P(Programs, DisplayProgram, testing::Values("screen"));
 
+std::size_t count_of(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+// A frames folder that cannot be made (below a plain file): the program
+// runs to its end as without frames, and the failure is said once, not at
+// every frame.
+TEST(FrameOutput, UnwritableFolderIsReportedOnceAndTheProgramGoesOn) {
+    const std::string source = SOURCE_DIR;
+    const std::string file = std::string(PROGRAM_DIR) + "/not-a-folder";
+    std::ofstream(file) << "x";
+    auto r = tarvelo::test::run_process("/bin/sh",
+                                        {"-c", "exec \"$0\" 2>&1", std::string(PROGRAM_DIR) + "/display_program_screen"},
+                                        {"TARVELO_CLOCK=virtual", "TARVELO_FRAMES=" + file + "/frames",
+                                         "TARVELO_TOUCH_SCRIPT=" + source + "/screen.touch"});
+    EXPECT_EQ(r.exit_status, 0) << r.output;
+    EXPECT_EQ(count_of(r.output, "frame output: cannot write"), 1u) << r.output;
+    EXPECT_EQ(count_of(r.output, "frame output: no more frames are written to " + file + "/frames"), 1u) << r.output;
+    EXPECT_NE(r.output.find("Tarvelo END (exit code = 0)"), std::string::npos) << r.output;
+}
+
 }  // namespace
