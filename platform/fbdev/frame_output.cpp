@@ -20,9 +20,16 @@ std::string g_png_folder;
 std::atomic<bool> g_started{false};
 std::atomic<bool> g_window_open{false};
 std::atomic<PointerSink> g_pointer_sink{nullptr};
+std::atomic<bool> g_png_failed{false};
 
 void write_frame(void*, const std::uint16_t* pixels, std::uint32_t width, std::uint32_t height, std::uint32_t n) {
-    write_png(frame_file_name(g_png_folder, n), pixels, width, height, width);
+    // A folder that cannot take one frame will not take the next ones
+    // either: say so once rather than at every frame.
+    if (g_png_failed) return;
+    if (!write_png(frame_file_name(g_png_folder, n), pixels, width, height, width)) {
+        g_png_failed = true;
+        std::fprintf(stderr, "frame output: no more frames are written to %s\n", g_png_folder.c_str());
+    }
 }
 
 void show_frame(void*, const std::uint16_t* pixels, std::uint32_t width, std::uint32_t height, std::uint32_t) {

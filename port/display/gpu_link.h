@@ -1,11 +1,14 @@
 // What the display task calls of the GPU back end: preparing the GPU
-// controller, starting the driver, draining it before a buffer is shown,
-// and the error hook of the start-up. The GPU back end defines them; the
+// controller, starting the driver, and the error hook of the start-up
+// (draining the GPU before a buffer is shown is the driver's own
+// `vg_lite_finish`). The GPU back end defines them; the
 // weak definitions in gpu_link_defaults.cpp stand in for a firmware built
 // without it (the display is then drawn by the software drawers only).
 #pragma once
 
 #include <cstdint>
+
+#include "platform/vglite/vg_lite.h"  // vg_lite_finish: drains the GPU before a buffer is shown
 
 extern "C" {
 
@@ -16,8 +19,6 @@ void UI_VGLITE_initialize(void);
 // Hands the back end the binary semaphore that its synchronous operations
 // wait on.
 void UI_VGLITE_start(void* operation_semaphore);
-// Waits until the GPU has finished every queued operation (0: done).
-std::int32_t vg_lite_finish(void);
 // The error hook: with `fatal` set the device halts; otherwise it returns.
 void UI_VGLITE_IMPL_error(bool fatal, const char* format, ...);
 

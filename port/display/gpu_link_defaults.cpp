@@ -12,7 +12,6 @@ extern "C" {
 __attribute__((weak)) std::int32_t BOARD_PrepareVGLiteController(void) { return 0; }
 __attribute__((weak)) void UI_VGLITE_initialize(void) {}
 __attribute__((weak)) void UI_VGLITE_start(void*) {}
-__attribute__((weak)) std::int32_t vg_lite_finish(void) { return 0; }
 
 __attribute__((weak)) void UI_VGLITE_IMPL_error(bool fatal, const char* format, ...) {
     if (!fatal) return;

@@ -6,7 +6,9 @@
 // CRC-32 of the whole frame and every 32nd pixel of every 32nd row.
 // TARVELO_UPDATE_GOLDENS=1 rewrites the goldens from the frames of the run.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <png.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <cstdio>
@@ -136,6 +138,40 @@ TEST(DefaultFirmware, ShowsTheScreenProgramsFrames) {
             << "frame " << n;
     }
     EXPECT_EQ(n - 1, 4u);
+}
+
+std::size_t count_of(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+// A frames folder that cannot be made (below a plain file): the program
+// runs to its end as without frames, and the failure is said once, not at
+// every frame.
+TEST(FrameOutput, UnwritableFolderIsReportedOnceAndTheProgramGoesOn) {
+    const std::string source = SOURCE_DIR;
+    const std::string file = PROGRAM_DIR "/not-a-folder";
+    const std::string folder = PROGRAM_DIR "/not-a-folder/frames";
+    std::ofstream(file) << "x";
+    // The firmware inherits this process's standard error: a file for the
+    // run's length.
+    const std::string errors_file = PROGRAM_DIR "/frame-output.err";
+    const int saved_stderr = ::dup(STDERR_FILENO);
+    const int errors_fd = ::open(errors_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(errors_fd, 0);
+    ::dup2(errors_fd, STDERR_FILENO);
+    ::close(errors_fd);
+    auto r = tarvelo::test::run_process(PROGRAM_DIR "/display_program_screen", {},
+                                        {"TARVELO_CLOCK=virtual", "TARVELO_FRAMES=" PROGRAM_DIR "/not-a-folder/frames",
+                                         "TARVELO_TOUCH_SCRIPT=" SOURCE_DIR "/screen.touch"});
+    ::dup2(saved_stderr, STDERR_FILENO);
+    ::close(saved_stderr);
+    const std::string errors = tarvelo::test::read_file(errors_file);
+    EXPECT_EQ(r.exit_status, 0) << r.output << errors;
+    EXPECT_EQ(tarvelo::test::output_after_start(r.output), tarvelo::test::read_file(source + "/screen.expected"));
+    EXPECT_EQ(count_of(errors, "frame output: cannot write"), 1u) << errors;
+    EXPECT_EQ(count_of(errors, "frame output: no more frames are written to " + folder), 1u) << errors;
 }
 
 }  // namespace
