@@ -60,13 +60,15 @@ set(TARVELO_IMAGE_PRELUDE_DIR ${CMAKE_CURRENT_LIST_DIR}/../tools/imagelink/prelu
 cmake_path(NORMAL_PATH TARVELO_IMAGE_PRELUDE_DIR)
 
 # tarvelo_add_image_object(<target> IMAGE <text file> [CONFIG <sym>=<value> ...]
-#                          [WEAK_EXTERNALS])
+#                          [WEAK_EXTERNALS] [INCLUDE_DIRS <dir> ...] [DEPENDS <target or file> ...])
 # Links the image and adds it to <target>'s sources (for test executables
 # that bring their own main). The map and listing of the image are written
 # next to it in the build tree. WEAK_EXTERNALS lets natives the firmware
-# does not define yet resolve to 0.
+# does not define yet resolve to 0. INCLUDE_DIRS are searched for included
+# sources after the prelude (sources made at build time); DEPENDS are built
+# before the image is linked (the resources those sources name).
 function(tarvelo_add_image_object target)
-  cmake_parse_arguments(ARG "WEAK_EXTERNALS" "IMAGE" "CONFIG" ${ARGN})
+  cmake_parse_arguments(ARG "WEAK_EXTERNALS" "IMAGE" "CONFIG;INCLUDE_DIRS;DEPENDS" ${ARGN})
   if(NOT ARG_IMAGE)
     message(FATAL_ERROR "tarvelo_add_image_object(${target}): IMAGE is required")
   endif()
@@ -74,6 +76,9 @@ function(tarvelo_add_image_object target)
   set(base ${CMAKE_CURRENT_BINARY_DIR}/${target}_image)
   set(args ${image} -I ${TARVELO_IMAGE_PRELUDE_DIR} -o ${base}.S --map ${base}.map
            --listing ${base}.lst --depfile ${base}.d)
+  foreach(dir ${ARG_INCLUDE_DIRS})
+    list(APPEND args -I ${dir})
+  endforeach()
   foreach(setting ${ARG_CONFIG})
     list(APPEND args -D ${setting})
   endforeach()
@@ -83,7 +88,7 @@ function(tarvelo_add_image_object target)
   add_custom_command(
     OUTPUT ${base}.S ${base}.map ${base}.lst
     COMMAND ${TARVELO_IMAGELINK} ${args}
-    DEPENDS ${image} ${TARVELO_IMAGELINK_DEPENDS}
+    DEPENDS ${image} ${TARVELO_IMAGELINK_DEPENDS} ${ARG_DEPENDS}
     DEPFILE ${base}.d
     COMMENT "Linking application image ${ARG_IMAGE} for ${target}"
     VERBATIM)
@@ -110,19 +115,21 @@ function(tarvelo_shared_objects out_var)
 endfunction()
 
 # tarvelo_add_image_firmware(<name> IMAGE <text file> [CONFIG <sym>=<value> ...]
-#                            [SOURCES <file> ...] [WEAK_EXTERNALS])
+#                            [SOURCES <file> ...] [WEAK_EXTERNALS]
+#                            [INCLUDE_DIRS <dir> ...] [DEPENDS <target or file> ...])
 # A firmware executable: the firmware libraries linked with one image. The
 # SOURCES are compiled once for every executable that names them, so they
 # take no definitions of their own executable.
 function(tarvelo_add_image_firmware name)
-  cmake_parse_arguments(ARG "WEAK_EXTERNALS" "IMAGE" "CONFIG;SOURCES" ${ARGN})
+  cmake_parse_arguments(ARG "WEAK_EXTERNALS" "IMAGE" "CONFIG;SOURCES;INCLUDE_DIRS;DEPENDS" ${ARGN})
   tarvelo_shared_objects(objects ${ARG_SOURCES})
   add_executable(${name} ${objects})
   set(extra)
   if(ARG_WEAK_EXTERNALS)
     set(extra WEAK_EXTERNALS)
   endif()
-  tarvelo_add_image_object(${name} IMAGE ${ARG_IMAGE} CONFIG ${ARG_CONFIG} ${extra})
+  tarvelo_add_image_object(${name} IMAGE ${ARG_IMAGE} CONFIG ${ARG_CONFIG} ${extra}
+    INCLUDE_DIRS ${ARG_INCLUDE_DIRS} DEPENDS ${ARG_DEPENDS})
   tarvelo_link_firmware(${name})
 endfunction()
 

@@ -113,6 +113,33 @@ TEST_P(DisplayProgram, ShowsItsFramesAndAnswersTheTouches) {
 
 INSTANTIATE_TEST_SUITE_P(Programs, DisplayProgram, testing::Values("screen"));
 
+// The default firmware draws the same screen as the screen program: under
+// the same touches it must show the same frames (and no native may be
+// missing from its link: a missing one ends the application early).
+TEST(DefaultFirmware, ShowsTheScreenProgramsFrames) {
+    const std::string source = SOURCE_DIR;
+    const std::string frames = std::string(PROGRAM_DIR) + "/default.frames";
+    std::filesystem::remove_all(frames);
+    std::filesystem::create_directories(frames);
+    auto r = tarvelo::test::run_process(FIRMWARE, {},
+                                        {"TARVELO_GC_STRESS=1", "TARVELO_HEAP_VERIFY=1", "TARVELO_CLOCK=virtual",
+                                         "TARVELO_FRAMES=" + frames, "TARVELO_TOUCH_SCRIPT=" + source + "/screen.touch"});
+    EXPECT_EQ(r.exit_status, 0) << r.output;
+    EXPECT_EQ(tarvelo::test::output_after_start(r.output),
+              "Hello from Tarvelo\nvendor: Tarvelo\nTarvelo END (exit code = 0)\n");
+    std::uint32_t n = 1;
+    for (;; ++n) {
+        const std::string png = tarvelo::fbdev::frame_file_name(frames, n);
+        if (!std::filesystem::exists(png)) break;
+        std::vector<std::uint16_t> pixels;
+        ASSERT_TRUE(read_frame(png, &pixels)) << png;
+        EXPECT_EQ(golden_of(pixels),
+                  tarvelo::test::read_file(source + "/screen.golden/frame-" + std::to_string(n) + ".txt"))
+            << "frame " << n;
+    }
+    EXPECT_EQ(n - 1, 4u);
+}
+
 std::size_t count_of(const std::string& text, const std::string& what) {
     std::size_t n = 0;
     for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
