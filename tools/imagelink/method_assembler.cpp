@@ -1313,14 +1313,26 @@ private:
         return true;
     }
 
+    // Labels just before an instruction that starts with a padding byte
+    // name the instruction after the pad: a branch to them (a loop's
+    // back edge above all) skips the nop, which only the way in from above
+    // executes.
     void place(std::uint32_t start) {
         std::uint32_t a = start;
-        for (Item& it : items_) {
+        for (std::size_t i = 0; i < items_.size(); ++i) {
+            Item& it = items_[i];
             it.addr = a;
             switch (it.kind) {
                 case Item::Kind::Label: it.size = 0; label_addr_[static_cast<std::size_t>(it.label)] = a; break;
                 case Item::Kind::Bytes: it.size = static_cast<std::uint32_t>(it.bytes.size()); break;
-                case Item::Kind::Instruction: it.size = form_size(it.forms[it.chosen], a); break;
+                case Item::Kind::Instruction: {
+                    it.size = form_size(it.forms[it.chosen], a);
+                    std::uint32_t pad;
+                    effective_op(it.forms[it.chosen].parts.front(), a, pad);
+                    for (std::size_t j = i; pad && j-- > 0 && items_[j].kind == Item::Kind::Label;)
+                        label_addr_[static_cast<std::size_t>(items_[j].label)] = a + pad;
+                    break;
+                }
             }
             a += it.size;
         }

@@ -522,5 +522,42 @@ TEST(MethodAssembler, CallsArePaddedOnlyWhenNoEarlierMoveCanWiden) {
     EXPECT_EQ(std::count(g.begin(), g.end(), OPmove), 0);
 }
 
+// A loop whose first instruction needs a padding byte has the nop before
+// its label: the back edge lands on the instruction, so only the way in
+// from above runs the nop. One of the two variants (an odd-sized constant
+// before the loop or not) puts the allocation on an odd address.
+TEST(MethodAssembler, LoopsBranchBackPastTheirPadding) {
+    int padded = 0;
+    for (const std::string before : {"", "        const p6, 5\n"}) {
+        auto l = link(R"(
+.class test.Q
+    .method static int f(int n)
+        .temps 3
+        const p5, 0
+)" + before + R"(    loop:
+        new r0, test.Q
+        inc p5
+        if_icmplt p5, n, loop
+        return
+    .end
+.end
+)");
+        const MethodSpan& m = l->method("test.Q.f(I)I");
+        std::vector<Instruction> ins;
+        std::string why;
+        ASSERT_TRUE(decode_range(l->view, m.code, m.code_end, ins, &why)) << why;
+        for (std::size_t i = 0; i < ins.size(); ++i) {
+            if (!is_backward(ins[i].info().kind)) continue;
+            ASSERT_EQ(ins[i].targets.size(), 1u);
+            auto target = std::find_if(ins.begin(), ins.end(),
+                                       [&](const Instruction& x) { return x.address == ins[i].targets[0]; });
+            ASSERT_NE(target, ins.end());
+            EXPECT_EQ(target->opcode, OPnew) << "variant " << before.size();
+            if (target != ins.begin() && (target - 1)->opcode == OPnop) ++padded;
+        }
+    }
+    EXPECT_EQ(padded, 1);
+}
+
 }  // namespace
 }  // namespace tarvelo::imagelink
