@@ -92,6 +92,25 @@ bool certificate_arguments_ok(TlsConfiguration* c, const std::int8_t* bytes, std
 
 void throw_parse_error(std::int32_t code) { SNI_throwNativeIOException(code, "Certificate parsing error"); }
 
+// Parses one certificate onto `existing`, or onto a new chain when it is
+// null: the chain, or null with the exception raised (a new chain is freed;
+// an existing one keeps its earlier certificates).
+mbedtls_x509_crt* append_certificate(mbedtls_x509_crt* existing, const std::int8_t* bytes, std::int32_t length,
+                                     std::int32_t format) {
+    mbedtls_x509_crt* chain = existing != nullptr ? existing : new_chain();
+    if (chain == nullptr) {
+        SNI_throwNativeIOException(kNotEnoughMemory, "Not enough memory");
+        return nullptr;
+    }
+    const std::int32_t code = parse_certificate(chain, bytes, length, format);
+    if (code != 0) {
+        if (existing == nullptr) free_chain(chain);
+        throw_parse_error(code);
+        return nullptr;
+    }
+    return chain;
+}
+
 int verify_callback(void* context, mbedtls_x509_crt* certificate, int depth, std::uint32_t* flags) {
     auto* c = static_cast<TlsConfiguration*>(context);
     if ((*flags & MBEDTLS_X509_BADCERT_NOT_TRUSTED) != 0) {
@@ -192,18 +211,8 @@ void Java_com_olun_support_net_ssl_natives_SSLContextSupportNatives_addTrustedCe
     TlsConfiguration* c = configuration_of(context);
     if (!certificate_arguments_ok(c, bytes, length, format)) return;
     const bool created = c->trustStore == nullptr;
-    mbedtls_x509_crt* chain = created ? new_chain() : c->trustStore;
-    if (chain == nullptr) {
-        SNI_throwNativeIOException(kNotEnoughMemory, "Not enough memory");
-        return;
-    }
-    const std::int32_t code = parse_certificate(chain, bytes, length, format);
-    if (code != 0) {
-        // An existing trust store keeps its earlier certificates.
-        if (created) free_chain(chain);
-        throw_parse_error(code);
-        return;
-    }
+    mbedtls_x509_crt* chain = append_certificate(c->trustStore, bytes, length, format);
+    if (chain == nullptr) return;
     if (created) {
         c->trustStore = chain;
         mbedtls_ssl_conf_ca_chain(&c->conf, chain, nullptr);
@@ -237,17 +246,8 @@ void Java_com_olun_support_net_ssl_natives_SSLContextSupportNatives_setCertifica
     c->credentials.cert = nullptr;
     sync_credentials(c);
     free_chain(previous);
-    mbedtls_x509_crt* chain = new_chain();
-    if (chain == nullptr) {
-        SNI_throwNativeIOException(kNotEnoughMemory, "Not enough memory");
-        return;
-    }
-    const std::int32_t code = parse_certificate(chain, bytes, length, format);
-    if (code != 0) {
-        free_chain(chain);
-        throw_parse_error(code);
-        return;
-    }
+    mbedtls_x509_crt* chain = append_certificate(nullptr, bytes, length, format);
+    if (chain == nullptr) return;
     c->credentials.cert = chain;
     sync_credentials(c);
 }
@@ -306,18 +306,8 @@ void Java_com_olun_support_net_ssl_natives_SSLContextSupportNatives_addChainCert
     if (!certificate_arguments_ok(c, bytes, length, format)) return;
     // Before any own certificate, the first chain certificate starts the
     // chain (and so is the own certificate).
-    const bool created = c->credentials.cert == nullptr;
-    mbedtls_x509_crt* chain = created ? new_chain() : c->credentials.cert;
-    if (chain == nullptr) {
-        SNI_throwNativeIOException(kNotEnoughMemory, "Not enough memory");
-        return;
-    }
-    const std::int32_t code = parse_certificate(chain, bytes, length, format);
-    if (code != 0) {
-        if (created) free_chain(chain);
-        throw_parse_error(code);
-        return;
-    }
+    mbedtls_x509_crt* chain = append_certificate(c->credentials.cert, bytes, length, format);
+    if (chain == nullptr) return;
     c->credentials.cert = chain;
     sync_credentials(c);
 }
