@@ -8,19 +8,11 @@ set -eu
 build=${1:-build}
 firmware=$build/benchmarks/network/bench_network
 [ -x "$firmware" ] || { echo "build $firmware first"; exit 1; }
-if [ "${NET_NAMESPACE_INSIDE:-}" != 1 ]; then
-  NET_NAMESPACE_INSIDE=1 exec unshare -n "$0" "$@"
-fi
-work=$(mktemp -d)
-trap 'kill $(jobs -p) 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
-ip link set lo up
-ip tuntap add dev tap0 mode tap
-ip addr add 192.0.2.1/24 dev tap0
-ip link set tap0 up
-dnsmasq --keep-in-foreground --conf-file=/dev/null --user=root --no-resolv --no-hosts \
-  --bind-interfaces --interface=tap0 --except-interface=lo --listen-address=192.0.2.1 \
-  --dhcp-range=192.0.2.50,192.0.2.50,255.255.255.0,1h \
-  --dhcp-leasefile="$work/leases" 2>/dev/null &
+. "$(dirname "$0")/../../tests/support/network_namespace.sh"
+enter_network_namespace -- "$@"
+start_scratch
+bring_up_tap 24
+start_dhcp_server 255.255.255.0
 socat -u TCP-LISTEN:7101,bind=192.0.2.1,fork,reuseaddr OPEN:/dev/null 2>/dev/null &
 socat -u TCP-LISTEN:7102,bind=192.0.2.1,fork,reuseaddr,backlog=128 OPEN:/dev/null 2>/dev/null &
 sleep 0.2

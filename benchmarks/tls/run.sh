@@ -9,22 +9,14 @@ set -eu
 build=${1:-build}
 firmware=$(realpath "$build/benchmarks/tls/bench_tls")
 [ -x "$firmware" ] || { echo "build $firmware first"; exit 1; }
-if [ "${NET_NAMESPACE_INSIDE:-}" != 1 ]; then
-  NET_NAMESPACE_INSIDE=1 exec unshare -n "$0" "$@"
-fi
-work=$(mktemp -d)
-trap 'kill $(jobs -p) 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
+. "$(dirname "$0")/../../tests/support/network_namespace.sh"
+enter_network_namespace -- "$@"
+start_scratch
 export OPENSSL_CONF=/dev/null
 openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -keyout "$work/key.pem" \
   -out "$work/cert.pem" -days 2 -subj /CN=bench.test 2>/dev/null
-ip link set lo up
-ip tuntap add dev tap0 mode tap
-ip addr add 192.0.2.1/24 dev tap0
-ip link set tap0 up
-dnsmasq --keep-in-foreground --conf-file=/dev/null --user=root --no-resolv --no-hosts \
-  --bind-interfaces --interface=tap0 --except-interface=lo --listen-address=192.0.2.1 \
-  --dhcp-range=192.0.2.50,192.0.2.50,255.255.255.0,1h \
-  --dhcp-leasefile="$work/leases" 2>/dev/null &
+bring_up_tap 24
+start_dhcp_server 255.255.255.0
 for port in 4441 4442; do
   openssl s_server -quiet -accept 192.0.2.1:$port -cert "$work/cert.pem" -key "$work/key.pem" -tls1_2 \
     </dev/null >/dev/null 2>&1 &

@@ -15,7 +15,7 @@ firmware=$1
 expected=$2
 mode=${3:-}
 
-skip() { echo "SKIP: $*"; exit 77; }
+. "$(dirname "$0")/../../support/network_namespace.sh"
 
 # Without a cable: the firmware runs as it is, on its loopback interface only.
 if [ "$mode" = --no-cable ]; then
@@ -29,38 +29,13 @@ if [ "$mode" = --no-cable ]; then
   exit 0
 fi
 
-if [ "${NET_NAMESPACE_INSIDE:-}" != 1 ]; then
-  command -v unshare >/dev/null || skip "unshare is not installed"
-  command -v ip >/dev/null || skip "ip (iproute2) is not installed"
-  command -v dnsmasq >/dev/null || skip "dnsmasq is not installed (dnsmasq-base)"
-  command -v socat >/dev/null || skip "socat is not installed"
-  unshare -n true 2>/dev/null || skip "network namespaces cannot be created here (needs root or user namespaces)"
-  [ -c /dev/net/tun ] || skip "/dev/net/tun is missing"
-  NET_NAMESPACE_INSIDE=1 exec unshare -n "$0" "$@"
-fi
-
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-ip link set lo up
-ip tuntap add dev tap0 mode tap || skip "a TAP interface cannot be created"
-ip addr add 192.0.2.1/25 dev tap0
-ip link set tap0 up
-
+enter_network_namespace unshare ip dnsmasq socat -- "$@"
+start_scratch
+bring_up_tap 25
 if [ "$mode" != --no-dhcp-server ]; then
-  dnsmasq --keep-in-foreground --conf-file=/dev/null --user=root --no-resolv --no-hosts \
-    --bind-interfaces --interface=tap0 --except-interface=lo --listen-address=192.0.2.1 \
-    --dhcp-range=192.0.2.50,192.0.2.50,255.255.255.128,1h \
+  start_dhcp_server 255.255.255.128 \
     --dhcp-option=option:router,192.0.2.1 --dhcp-option=option:dns-server,192.0.2.1 \
-    --address=/peer.test/192.0.2.1 --local=/test/ \
-    --dhcp-leasefile="$work/leases" --pid-file="$work/dnsmasq.pid" 2>"$work/dnsmasq.log" &
-  pids+=($!)
+    --address=/peer.test/192.0.2.1 --local=/test/
 fi
 socat TCP-LISTEN:7001,bind=192.0.2.1,fork,reuseaddr PIPE 2>/dev/null &
 pids+=($!)

@@ -24,25 +24,9 @@ set -u
 firmware=$(realpath "$1")
 expected=$(realpath "$2")
 
-skip() { echo "SKIP: $*"; exit 77; }
-
-if [ "${NET_NAMESPACE_INSIDE:-}" != 1 ]; then
-  for tool in unshare ip dnsmasq socat openssl; do
-    command -v $tool >/dev/null || skip "$tool is not installed"
-  done
-  unshare -n true 2>/dev/null || skip "network namespaces cannot be created here (needs root or user namespaces)"
-  [ -c /dev/net/tun ] || skip "/dev/net/tun is missing"
-  NET_NAMESPACE_INSIDE=1 exec unshare -n "$0" "$@"
-fi
-
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
+. "$(dirname "$0")/../../../support/network_namespace.sh"
+enter_network_namespace unshare ip dnsmasq socat openssl -- "$@"
+start_scratch
 
 # --- certificates ---------------------------------------------------------------
 files=$work/files
@@ -86,15 +70,8 @@ head -c 300000 /dev/zero | tr '\0' 'x' >www/big.txt
 seq 1 20000 | head -c 65536 >upload.bin
 
 # --- the network ------------------------------------------------------------------
-ip link set lo up
-ip tuntap add dev tap0 mode tap || skip "a TAP interface cannot be created"
-ip addr add 192.0.2.1/25 dev tap0
-ip link set tap0 up
-dnsmasq --keep-in-foreground --conf-file=/dev/null --user=root --no-resolv --no-hosts \
-  --bind-interfaces --interface=tap0 --except-interface=lo --listen-address=192.0.2.1 \
-  --dhcp-range=192.0.2.50,192.0.2.50,255.255.255.128,1h \
-  --dhcp-leasefile="$work/leases" --pid-file="$work/dnsmasq.pid" 2>"$work/dnsmasq.log" &
-pids+=($!)
+bring_up_tap 25
+start_dhcp_server 255.255.255.128
 
 # serve <port> <certificate> <key> [options...]: a line-reversing TLS server.
 serve() {
