@@ -143,7 +143,13 @@ TEST_F(GpuSetup, CompletionInterruptModes) {
         const std::int32_t gives = port.sem_gives;
         EXPECT_EQ(UI_VGLITE_start_operation(true), VG_LITE_SUCCESS);
         vglite::wait_idle();
-        while (vglite::interrupts_handled() < 2) vTaskDelay(1);
+        // The driver counts the interrupt before the back end's handler
+        // gives: wait for both (the interrupt runs on a thread of its own).
+        auto settle = [&](std::uint32_t interrupts, std::int32_t given) {
+            for (int i = 0; i < 2000 && (vglite::interrupts_handled() < interrupts || port.sem_gives < given); ++i)
+                vTaskDelay(1);
+        };
+        settle(2, gives + 1);
         EXPECT_EQ(port.sem_gives, gives + 1);
         // A stray interrupt does nothing.
         UI_VGLITE_IRQHandler();
@@ -152,7 +158,7 @@ TEST_F(GpuSetup, CompletionInterruptModes) {
         vglite::set_completion(vglite::Completion::Immediate);
         GpuCanvas c(16, 4);
         EXPECT_EQ(UI_DRAWING_fillCircle_0(&c.gc, 0, 0, 4), 1);
-        while (vglite::interrupts_handled() < 3) vTaskDelay(1);
+        settle(3, gives + 2);
         EXPECT_EQ(port.sem_gives, gives + 2);
     });
 }
