@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "vm/core/bytecode/opcodes.h"
+#include "vm/core/engine/activation_fast_path.h"
 #include "vm/core/engine/shared_interface_proxies.h"
 #include "vm/core/engine/engine.h"
 #include "vm/core/engine/execution_context.h"
