@@ -146,27 +146,6 @@ word_t CompactingHeap::sweepAllocate(std::uint32_t need) {
     return found;
 }
 
-word_t CompactingHeap::carve(word_t block, std::uint32_t size, std::uint32_t refBytes) {
-    freeBytes -= size;
-    std::uint32_t w = wordAt(block);
-    std::uint32_t oldRefWords = memory::header_next_ref_words(w);
-    std::uint32_t remaining = fb::size(block) - size;
-    w = memory::header_with_next_ref_words(w, refBytes / 4u);
-    if (remaining <= 7u) {
-        // A 4-byte fragment keeps its link; its old size word now lies in
-        // the object and must read as zero.
-        wordAt(block) = w & ~fb::kSizeFollows;
-        wordAt(block + 4u) = 0;
-        remaining = 4u;
-    } else {
-        wordAt(block) = w;
-        wordAt(block + 4u) = remaining;
-    }
-    word_t header = block + remaining + refBytes;
-    wordAt(header) = memory::header_with_next_ref_words(memory::kAllocatedBit, oldRefWords);
-    return header;
-}
-
 bool CompactingHeap::overQuota(std::uint32_t size) const {
     word_t feature = memoryEnvironment().currentOwnerFeature();
     if (feature == 0) return false;

@@ -10,6 +10,8 @@
 
 #include "platform/address.h"
 #include "vm/core/lifecycle/vm_component.h"
+#include "vm/memory/free_block.h"
+#include "vm/memory/heap_debug_modes.h"
 
 namespace tarvelo {
 
@@ -52,6 +54,21 @@ struct CompactingHeap {
     // Header of a zeroed block for an object of `size` bytes with
     // `refBytes` reference bytes, collecting when needed; 0 when none.
     word_t allocateBlock(std::uint32_t size, std::uint32_t refBytes);
+    // allocateBlock's common case, decided without a call: the lazy sweep
+    // has finished, one of the first few free blocks has room (first fit
+    // takes the first such one; the blocks before it are fragments an
+    // allocation left) and no stress mode collects first. Only for an
+    // allocation no quota limits (the kernel's). 0: nothing done,
+    // allocateBlock decides.
+    static constexpr int kQuickFitBlocks = 4;
+    [[gnu::always_inline]] word_t allocateFromFirstFree(std::uint32_t size, std::uint32_t refBytes) {
+        if (sweepCursor < end || gcStressEnabled() || size > kNoRoom - 4u) return 0;
+        word_t b = freeHead;
+        for (int i = 0; i < kQuickFitBlocks && b != 0; ++i, b = free_block::next(b)) {
+            if (free_block::size(b) >= size + 4u) return carve(b, size, refBytes);
+        }
+        return 0;
+    }
     word_t sweepAllocate(std::uint32_t need);
     word_t firstFit(std::uint32_t need) const;
     void appendFreeBlock(word_t block);
@@ -62,7 +79,27 @@ struct CompactingHeap {
     void compact();
 
   private:
-    word_t carve(word_t block, std::uint32_t size, std::uint32_t refBytes);
+    // Takes an object block from the end of the free block `block`.
+    word_t carve(word_t block, std::uint32_t size, std::uint32_t refBytes) {
+        freeBytes -= size;
+        std::uint32_t w = wordAt(block);
+        const std::uint32_t oldRefWords = memory::header_next_ref_words(w);
+        std::uint32_t remaining = free_block::size(block) - size;
+        w = memory::header_with_next_ref_words(w, refBytes / 4u);
+        if (remaining <= 7u) {
+            // A 4-byte fragment keeps its link; its old size word now lies
+            // in the object and must read as zero.
+            wordAt(block) = w & ~free_block::kSizeFollows;
+            wordAt(block + 4u) = 0;
+            remaining = 4u;
+        } else {
+            wordAt(block) = w;
+            wordAt(block + 4u) = remaining;
+        }
+        const word_t header = block + remaining + refBytes;
+        wordAt(header) = memory::header_with_next_ref_words(memory::kAllocatedBit, oldRefWords);
+        return header;
+    }
     word_t collectForAllocation(std::uint32_t need);
     bool overQuota(std::uint32_t size) const;
     // Turns the dead object at `dead` and every dead object and free block

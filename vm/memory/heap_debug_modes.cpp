@@ -5,10 +5,14 @@
 
 namespace tarvelo {
 
+namespace debug_modes {
+int gStress = -1;
+}  // namespace debug_modes
+
 namespace {
 
+using debug_modes::gStress;
 // -1 until read from the environment.
-int gStress = -1;
 int gVerify = -1;
 
 int fromEnvironment(const char* name) {
@@ -18,8 +22,8 @@ int fromEnvironment(const char* name) {
 
 }  // namespace
 
-bool gcStressEnabled() {
-    if (gStress < 0) gStress = fromEnvironment("TARVELO_GC_STRESS");
+bool debug_modes::readStressSetting() {
+    gStress = fromEnvironment("TARVELO_GC_STRESS");
     return gStress != 0;
 }
 

@@ -7,7 +7,17 @@
 
 namespace tarvelo {
 
-bool gcStressEnabled();
+namespace debug_modes {
+// -1 until read from the environment, then 0 or 1.
+extern int gStress;
+bool readStressSetting();
+}  // namespace debug_modes
+
+// Asked at every allocation: one load once the setting has been read.
+inline bool gcStressEnabled() {
+    const int s = debug_modes::gStress;
+    return s < 0 ? debug_modes::readStressSetting() : s != 0;
+}
 void setGcStress(bool on);
 bool heapVerifyEnabled();
 void setHeapVerify(bool on);

@@ -16,14 +16,6 @@ HeapSet* gHeapSet = nullptr;
 // that keeps answering true cannot hold the allocation for ever.
 constexpr int kMaxHandlerRestarts = 16;
 
-// A class's block must hold both header words after its reference fields
-// and end on a word, or the next block's header would be misplaced. The
-// image linker lays classes out so; an installed application's file may not.
-bool wellFormedObject(const BlockShape& shape) {
-    return shape.size >= memory::kObjectHeaderBytes + shape.refBytes && (shape.size & 3u) == 0 &&
-           (shape.refBytes & 3u) == 0;
-}
-
 }  // namespace
 
 HeapSet* heapSet() { return gHeapSet; }

@@ -14,6 +14,7 @@
 #include "vm/memory/immortal_heap.h"
 #include "vm/memory/memory_layout.h"
 #include "vm/memory/memory_release_handler.h"
+#include "vm/memory/object_model.h"
 #include "vm/memory/reference_tracker.h"
 
 namespace tarvelo {
@@ -50,6 +51,24 @@ class HeapSet {
     word_t allocateImmortalObject(word_t type);
     word_t allocateImmortalArray(word_t arrayType, std::int64_t byteCount, std::int32_t length);
     word_t cloneObject(word_t object);
+    // allocateObject's common case for code running in the kernel's
+    // context: an object of a kernel type from the first free block (see
+    // CompactingHeap::allocateFromFirstFree), charged to the kernel. The
+    // caller charges the quantum and has made sure that no monitor wants
+    // the allocation event. 0: nothing done, allocateObject decides.
+    [[gnu::always_inline]] word_t allocateKernelObjectQuick(word_t type) {
+        if (ownerWord(type) >= 2u || typeIsArray(type)) return 0;
+        const word_t base = memoryLayout().typesBase;
+        if (type < base || ((type - base) & ~memory::kTypeOffsetMask) != 0) return 0;
+        const BlockShape shape = shapeOfType(type, 0);
+        if (!wellFormedObject(shape)) return 0;
+        const word_t obj = mainHeap.allocateFromFirstFree(shape.size, shape.refBytes);
+        if (obj == 0) return 0;
+        headerWord(obj) |= type - base;
+        ownerWord(obj) = 0;
+        kernelAllocatedBytes += shape.size;
+        return obj;
+    }
     // A zeroed main-heap block (header has bit 31 and bits 26-30), or 0.
     word_t allocate(std::uint32_t size, std::uint32_t refBytes);
     void throwOutOfMemoryError();
@@ -72,6 +91,14 @@ class HeapSet {
     // Type offset of `type` against the types base of its owner; false when
     // it does not fit the header.
     static bool typeOffsetFor(word_t type, std::uint32_t* offset);
+    // A class's block must hold both header words after its reference
+    // fields and end on a word, or the next block's header would be
+    // misplaced. The image linker lays classes
+    // out so; an installed application's file may not.
+    static bool wellFormedObject(const BlockShape& shape) {
+        return shape.size >= memory::kObjectHeaderBytes + shape.refBytes && (shape.size & 3u) == 0 &&
+               (shape.refBytes & 3u) == 0;
+    }
 
     VMComponent component;
     word_t lastAnalysed = 0;

@@ -182,6 +182,72 @@ TEST_F(CompactingHeapTest, FragmentedHeapCompactsAbove140FreeBlocks) {
     }
 }
 
+// The interpreter's inline allocation takes exactly the block a full
+// allocation takes, or declines and leaves the heap as it was. The heap
+// is laid out as: a 4-byte fragment, `holes` 16-byte holes (too small for
+// a 16-byte object) and then the first block with room.
+TEST_F(CompactingHeapTest, QuickAllocationTakesTheFullPathsBlockOrNothing) {
+    if (gcStressEnabled()) GTEST_SKIP() << "stress mode always takes the full path";
+    struct Case {
+        const char* what;
+        std::uint32_t holes;
+        bool sweepPending;
+        bool quick;
+    } cases[] = {
+        {"fragment, then the block", 0, false, true},
+        {"fragment, two holes, then the block", 2, false, true},
+        {"fragment, three holes: the block is fifth", 3, false, false},
+        {"sweep not finished", 0, true, false},
+    };
+    struct State {
+        word_t object, freeHead;
+        std::uint32_t freeBytes, header, owner;
+        std::uint64_t kernelBytes;
+        bool operator==(const State&) const = default;
+    };
+    auto arrange = [&](const Case& c) {
+        build(64 * 1024);
+        root(0) = newArray(t.objectArray, 8);
+        newArray(t.byteArray, 200);  // garbage: the block with room
+        const std::uint32_t rest = 4 + 32 * c.holes;
+        root(1) = newArray(t.byteArray, static_cast<std::int32_t>(hs().freeMemory() - rest - 12));
+        for (std::uint32_t i = 0; i < c.holes; ++i) {
+            newObject(t.leaf);  // garbage: a hole
+            wordAt(root(0) + 12 + 4 * i) = newObject(t.leaf);
+        }
+        ASSERT_EQ(fb::size(hs().mainHeap.freeHead), 4u) << c.what;
+        hs().collector.markAll();
+        if (!c.sweepPending) hs().mainHeap.sweepAllocate(CompactingHeap::kNoRoom);
+    };
+    auto state = [&](word_t object) {
+        return State{object, hs().mainHeap.freeHead, hs().freeMemory(), object != 0 ? headerWord(object) : 0,
+                     object != 0 ? ownerWord(object) : 0, hs().kernelAllocatedBytes};
+    };
+    for (const Case& c : cases) {
+        arrange(c);
+        const State before = state(0);
+        const State quick = state(hs().allocateKernelObjectQuick(t.leaf));
+        EXPECT_TRUE(verify()) << c.what << ": " << verifyFault();
+        tearDown();
+        arrange(c);
+        const State full = state(hs().allocateObject(t.leaf));
+        ASSERT_NE(full.object, 0u) << c.what;
+        if (c.quick) {
+            EXPECT_TRUE(quick == full) << c.what;
+        } else {
+            EXPECT_EQ(quick.object, 0u) << c.what;
+            EXPECT_TRUE(quick == before) << c.what;
+        }
+        tearDown();
+    }
+    // Arrays, and classes of an installed application, take the full path.
+    build(4096);
+    const State before = state(0);
+    EXPECT_EQ(hs().allocateKernelObjectQuick(t.intArray), 0u);
+    EXPECT_EQ(hs().allocateKernelObjectQuick(syntheticFeature().featureType), 0u);
+    EXPECT_TRUE(state(0) == before);
+}
+
 TEST_F(CompactingHeapTest, GrowAndTrimBetweenInitialAndRegionSize) {
     build(8192, 4096, 1024);
     EXPECT_EQ(hs().totalMemory(), 1024u);

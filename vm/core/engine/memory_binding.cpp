@@ -3,6 +3,7 @@
 #include "vm/core/engine/allocation_entry_points.h"
 #include "vm/core/engine/engine.h"
 #include "vm/core/engine/execution_context.h"
+#include "vm/core/engine/inline_allocation.h"
 #include "vm/core/engine/java_objects.h"
 #include "vm/core/engine/sni.h"
 #include "vm/core/threads/java_stack.h"
@@ -20,9 +21,15 @@
 
 namespace tarvelo {
 
+namespace inline_allocation_state {
+VMThread* allocatingOverride = nullptr;
+word_t heapObjectAllocator = 0;
+bool allocationMonitorLinked = true;
+}  // namespace inline_allocation_state
+
 namespace {
 
-VMThread* allocating_override = nullptr;
+using inline_allocation_state::allocatingOverride;
 
 // --- What the memory system asks of the virtual machine ------------------------------------------
 
@@ -157,10 +164,10 @@ void visit_record(VMThread* t, const SlotVisitor& visitor) {
 
 }  // namespace
 
-AllocatingFor::AllocatingFor(VMThread* t) : previous_(allocating_override) { allocating_override = t; }
-AllocatingFor::~AllocatingFor() { allocating_override = previous_; }
+AllocatingFor::AllocatingFor(VMThread* t) : previous_(allocatingOverride) { allocatingOverride = t; }
+AllocatingFor::~AllocatingFor() { allocatingOverride = previous_; }
 
-VMThread* allocating_thread() { return allocating_override != nullptr ? allocating_override : current_thread(); }
+VMThread* allocating_thread() { return allocatingOverride != nullptr ? allocatingOverride : current_thread(); }
 
 void visit_thread_roots(const SlotVisitor& visitor) {
     ThreadTable* table = thread_table();
@@ -191,6 +198,8 @@ void bind_engine_to_memory(HeapSet* heap) {
     heap->roots.add({RootPhase::kThreadStacks, visit_thread_roots_provider, nullptr});
     publish_allocation_entry_points(
         {allocate_object, allocate_array, allocate_immortal_object, allocate_immortal_array});
+    inline_allocation_state::heapObjectAllocator = function_word(allocate_object);
+    inline_allocation_state::allocationMonitorLinked = allocation_monitor_linked();
 }
 
 }  // namespace tarvelo

@@ -41,3 +41,5 @@ extern __attribute__((weak)) OSTV_MONITOR_on_quota_reached_fn* const OSTV_MONITO
 extern __attribute__((weak)) OSTV_MONITOR_on_counters_reset_fn* const OSTV_MONITOR_on_quantum_counters_reset_ptr = stub1;
 extern __attribute__((weak)) OSTV_MONITOR_on_thread_added_fn* const OSTV_MONITOR_on_thread_added_to_context_ptr = stub2;
 }
+
+bool tarvelo::allocation_monitor_linked() { return OSTV_MONITOR_on_allocate_ptr != stub_allocate; }

@@ -79,6 +79,10 @@ namespace tarvelo {
 
 inline bool trace_started() { return Java_yq_trace_Tracer_isTraceStarted() != 0; }
 
+// Whether the firmware links a monitor that takes allocation events: with
+// the default hook an event does nothing, traced or not.
+bool allocation_monitor_linked();
+
 // Starts or stops tracing for the gate's default answer (the trace natives
 // take this over when they exist).
 void set_trace_started(bool on);

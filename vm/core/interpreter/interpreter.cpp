@@ -11,6 +11,7 @@
 
 #include "vm/core/bytecode/opcodes.h"
 #include "vm/core/engine/activation_fast_path.h"
+#include "vm/core/engine/inline_allocation.h"
 #include "vm/core/engine/shared_interface_proxies.h"
 #include "vm/core/engine/engine.h"
 #include "vm/core/engine/execution_context.h"
