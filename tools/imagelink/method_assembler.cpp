@@ -546,8 +546,8 @@ private:
         } else {
             error("'const' takes an int or float constant");
         }
-        if (v == 0) return single(OPconst_0, {R(d)});
-        if (v == 1) return single(OPconst_1, {R(d)});
+        if (v == 0) return single_or_wider(OPconst_0, {R(d)}, OPconst_i8, {R(d), R(0)});
+        if (v == 1) return single_or_wider(OPconst_1, {R(d)}, OPconst_i8, {R(d), R(1)});
         if (v >= -128 && v <= 127) return single(OPconst_i8, {R(d), R(v)});
         if (v >= -32768 && v <= 32767) return single(OPconst_i16, {R(d), R(v)}, OPconst_i16_r);
         single(OPconst_i32, {R(d), R(static_cast<std::uint32_t>(v))}, OPconst_i32_r);
@@ -1343,68 +1343,98 @@ private:
     std::uint32_t start_ = 0;
     // A part whose aligned operand would fall on an odd address, and that
     // has no alternative form, gets a nop before it, which is executed each
-    // time. Where an earlier instruction of the same straight run has a form
-    // one byte longer, taking that form moves the part to an even address
-    // instead: the same bytes, one dispatch fewer (two per call of a small
-    // recursive method). A widening is kept only if the method's padding
-    // count goes down, so this ends after at most one round per candidate.
+    // time. Where an earlier instruction has a form one byte longer, taking
+    // that form moves the part to an even address instead: the same bytes,
+    // one dispatch fewer. The pads are taken in order, each with the
+    // nearest widenable instructions before it (across labels and branches:
+    // a wider form costs nothing where it runs); a widening is kept only if
+    // the padding's cost goes down, so a pad inside a loop is not traded for
+    // one that runs as often or more.
+    static constexpr int kWideningTriesPerPad = 16;
     void avoid_padding() {
-        std::size_t pads = padding_count();
-        for (std::size_t i = 0; i < items_.size(); ++i) {
-            const std::size_t candidate = widening_candidate();
-            if (candidate == items_.size()) return;
-            Item& it = items_[candidate];
-            it.widenable = false;  // tried once, kept or not
-            it.chosen = 1;
-            relax();
-            const std::size_t now = padding_count();
-            if (now < pads) {
-                pads = now;
-            } else {
+        std::uint64_t cost = padding_cost();
+        for (std::size_t from = 0; cost > 0;) {
+            const std::size_t padded = first_padded_item(from);
+            if (padded == items_.size()) return;
+            int tries = 0;
+            for (std::size_t j = padded; j-- > 0 && tries < kWideningTriesPerPad;) {
+                Item& it = items_[j];
+                if (it.kind != Item::Kind::Instruction || !it.widenable || it.chosen != 0) continue;
+                ++tries;
+                it.chosen = 1;
+                relax();
+                const std::uint64_t now = padding_cost();
+                if (now < cost) {
+                    cost = now;
+                    break;
+                }
                 it.chosen = 0;
                 relax();
             }
+            from = padded + 1;
         }
     }
 
-    // The latest untried widenable instruction before the first padded part
-    // that follows it in straight-line code (no label or branch between), or
-    // items_.size() if there is none. Addresses are those of the last place().
-    std::size_t widening_candidate() const {
-        std::size_t candidate = items_.size();
-        for (std::size_t i = 0; i < items_.size(); ++i) {
-            const Item& it = items_[i];
-            if (it.kind == Item::Kind::Label) { candidate = items_.size(); continue; }
-            if (it.kind != Item::Kind::Instruction) continue;
-            std::uint32_t a = it.addr;
-            bool flow_breaks = false;
-            for (const Part& p : it.forms[it.chosen].parts) {
-                std::uint32_t pad;
-                const std::uint8_t op = effective_op(p, a, pad);
-                if (pad && candidate != items_.size()) return candidate;
-                a += pad + part_length(op, p, a + pad);
-                const OpKind kind = opcode_info(op).kind;
-                if (is_branch(kind) || ends_flow(kind) || kind == OpKind::Switch) flow_breaks = true;
-            }
-            if (flow_breaks) candidate = items_.size();
-            else if (it.widenable && it.chosen == 0) candidate = i;
+    // The first instruction at or after item `from` that has a padded part,
+    // or items_.size(). Addresses are those of the last place().
+    std::size_t first_padded_item(std::size_t from) const {
+        for (std::size_t i = from; i < items_.size(); ++i) {
+            if (item_pads(items_[i]) != 0) return i;
         }
         return items_.size();
     }
 
-    std::size_t padding_count() const {
+    std::size_t item_pads(const Item& it) const {
+        if (it.kind != Item::Kind::Instruction) return 0;
         std::size_t n = 0;
-        for (const Item& it : items_) {
-            if (it.kind != Item::Kind::Instruction) continue;
-            std::uint32_t a = it.addr;
-            for (const Part& p : it.forms[it.chosen].parts) {
-                std::uint32_t pad;
-                const std::uint8_t op = effective_op(p, a, pad);
-                n += pad;
-                a += pad + part_length(op, p, a + pad);
-            }
+        std::uint32_t a = it.addr;
+        for (const Part& p : it.forms[it.chosen].parts) {
+            std::uint32_t pad;
+            const std::uint8_t op = effective_op(p, a, pad);
+            n += pad;
+            a += pad + part_length(op, p, a + pad);
         }
         return n;
+    }
+
+    // How many loops hold each item: a branch back to a label at or before
+    // it (or the branch's own item) encloses the items from the label on.
+    std::vector<int> loop_depths() const {
+        std::vector<int> change(items_.size() + 1, 0);
+        for (std::size_t i = 0; i < items_.size(); ++i) {
+            const Item& it = items_[i];
+            if (it.kind != Item::Kind::Instruction) continue;
+            for (const Part& p : it.forms[it.chosen].parts) {
+                if (!is_branch(opcode_info(p.op).kind) || p.args.empty()) continue;
+                const int label = p.args.back().label;
+                if (label < 0) continue;
+                const int head = label_item_[static_cast<std::size_t>(label)];
+                if (head < 0 || static_cast<std::size_t>(head) > i) continue;
+                ++change[static_cast<std::size_t>(head)];
+                --change[i + 1];
+            }
+        }
+        std::vector<int> depth(items_.size(), 0);
+        int d = 0;
+        for (std::size_t i = 0; i < items_.size(); ++i) depth[i] = d += change[i];
+        return depth;
+    }
+
+    // The padding's cost: each pad weighs eight times more per loop that
+    // runs it. A pad just after labels runs only on the way in from above
+    // (branches to the labels land past it), as often as what precedes.
+    std::uint64_t padding_cost() const {
+        const std::vector<int> depth = loop_depths();
+        std::uint64_t cost = 0;
+        for (std::size_t i = 0; i < items_.size(); ++i) {
+            const std::size_t pads = item_pads(items_[i]);
+            if (pads == 0) continue;
+            std::size_t j = i;
+            while (j > 0 && items_[j - 1].kind == Item::Kind::Label) --j;
+            const int d = j < i ? (j > 0 ? depth[j - 1] : 0) : depth[i];
+            cost += pads << (3 * std::min(d, 6));
+        }
+        return cost;
     }
 
     void relax() {

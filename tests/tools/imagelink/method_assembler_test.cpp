@@ -517,9 +517,44 @@ TEST(MethodAssembler, CallsArePaddedOnlyWhenNoEarlierMoveCanWiden) {
     EXPECT_EQ(std::count(fib.begin(), fib.end(), OPnop), 0);
     EXPECT_EQ(std::count(fib.begin(), fib.end(), OPmove), 2);  // one widened before each call
     EXPECT_EQ(std::count(fib.begin(), fib.end(), OPmove_4), 1);
+    // A move before a loop's label widens for a call inside the loop.
     const std::vector<std::uint8_t> g = ops("test.P.g(I)I");
-    EXPECT_EQ(std::count(g.begin(), g.end(), OPnop), 1);
-    EXPECT_EQ(std::count(g.begin(), g.end(), OPmove), 0);
+    EXPECT_EQ(std::count(g.begin(), g.end(), OPnop), 0);
+    EXPECT_EQ(std::count(g.begin(), g.end(), OPmove), 1);
+}
+
+// A loop's back edge that needs an even operand is not padded inside the
+// loop when any earlier instruction, even one behind a label or in a
+// branch, has a form one byte longer: in both variants (an odd-sized
+// constant before the loop or not) the loop runs no nop.
+TEST(MethodAssembler, NoPaddingRunsInsideALoopWhenAnEarlierFormCanWiden) {
+    for (const std::string before : {"", "        const p7, 5\n"}) {
+        auto l = link(R"(
+.class test.L
+    .method static int f(int n)
+        .temps 3
+        const p5, 9
+)" + before + R"(    loop:
+        inc p6
+        ifne_imm p6, 3, same
+        const p6, 0
+    same:
+        inc p5
+        if_icmplt p5, n, loop
+        return
+    .end
+.end
+)");
+        const MethodSpan& m = l->method("test.L.f(I)I");
+        std::vector<Instruction> ins;
+        std::string why;
+        ASSERT_TRUE(decode_range(l->view, m.code, m.code_end, ins, &why)) << why;
+        auto back = std::find_if(ins.begin(), ins.end(), [](const Instruction& x) { return is_backward(x.info().kind); });
+        ASSERT_NE(back, ins.end());
+        for (auto i = ins.begin(); i != back; ++i) {
+            if (i->address >= back->targets[0]) EXPECT_NE(i->opcode, OPnop) << "variant " << before.size();
+        }
+    }
 }
 
 // A loop whose first instruction needs a padding byte has the nop before
@@ -533,7 +568,7 @@ TEST(MethodAssembler, LoopsBranchBackPastTheirPadding) {
 .class test.Q
     .method static int f(int n)
         .temps 3
-        const p5, 0
+        const p5, 7
 )" + before + R"(    loop:
         new r0, test.Q
         inc p5
