@@ -53,6 +53,13 @@ struct ActivationShape {
             (m[1] & image::kFullKeepContextBit) != 0};
 }
 
+// Nulls the reference slots [from, to): usually none to three, so plain
+// stores (the interpreter is compiled so that such loops do not become
+// calls to memset, which would cost more than the stores themselves).
+[[gnu::always_inline]] inline void clear_reference_slots(word_t* from, word_t* to) {
+    for (; from < to; ++from) *from = 0;
+}
+
 // Enters `method` with its kept reference arguments at `refArgs` and its
 // primitive arguments just below `primTop`, returning to `returnPc`. On
 // success the thread's pc, frame and reference window are the callee's and
@@ -76,7 +83,7 @@ struct ActivationShape {
 
     const auto freeBytes = static_cast<std::int32_t>(primLow - refHigh);
     if (freeBytes < meter->leastFree) meter->leastFree = freeBytes;
-    for (std::uint32_t i = s.refArgs; i < refRegs; ++i) refArgs[i] = 0;
+    clear_reference_slots(refArgs + s.refArgs, refArgs + refRegs);
 
     auto* frame = reinterpret_cast<FrameRecord*>(frameBytes);
     word_t* const refWindow = refArgs + s.refBase;
@@ -116,7 +123,7 @@ struct ActivationShape {
     word_t* callerRef = reinterpret_cast<word_t*>(to_ptr<std::uint8_t>(t->refWindow) + frame->callerRefDelta);
     const ActivationShape cs = activation_shape(caller->method);
     if (cs.refBase > 0) t->thisObject = callerRef[-static_cast<std::int32_t>(cs.refBase)];
-    for (word_t* top = callerRef + cs.refsAbove; lowest < top; ++lowest) *lowest = 0;
+    clear_reference_slots(lowest, callerRef + cs.refsAbove);
     const word_t pc = frame->returnPc;
     t->ownerFeature = 0;
     t->pc = pc;
