@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/imagelink/decoder.h"
 #include "tools/imagelink/image_view.h"
 #include "tools/imagelink/linker.h"
 
@@ -40,6 +41,14 @@ struct Linked {
     std::vector<std::uint8_t> code(const std::string& name) const {
         const MethodSpan& m = method(name);
         return std::vector<std::uint8_t>(view.at(m.code), view.at(m.code_end));
+    }
+    // The method's code decoded (a failure when it does not decode).
+    std::vector<Instruction> instructions(const std::string& name) const {
+        const MethodSpan& m = method(name);
+        std::vector<Instruction> ins;
+        std::string why;
+        if (!decode_range(view, m.code, m.code_end, ins, &why)) ADD_FAILURE() << name << ": " << why;
+        return ins;
     }
     std::uint32_t label(const std::string& name) const { return kVerifyBase + image.label(name); }
 };

@@ -348,10 +348,7 @@ TEST(MethodAssembler, ConstantLoadsChooseTheirVariantByParity) {
     .end
 .end
 )");
-    const MethodSpan& m = l->method("test.C.f()V");
-    std::vector<Instruction> ins;
-    std::string why;
-    ASSERT_TRUE(decode_range(l->view, m.code, m.code_end, ins, &why)) << why;
+    const std::vector<Instruction> ins = l->instructions("test.C.f()V");
     std::vector<std::uint8_t> ops;
     for (const Instruction& i : ins) {
         ops.push_back(i.opcode);
@@ -458,10 +455,7 @@ TEST(MethodAssembler, CallsOfInlineRoutinesAreInlined) {
     .end
 .end
 )");
-    std::vector<Instruction> ins;
-    std::string why;
-    const MethodSpan& m = l->method("test.I.f(II)I");
-    ASSERT_TRUE(decode_range(l->view, m.code, m.code_end, ins, &why)) << why;
+    const std::vector<Instruction> ins = l->instructions("test.I.f(II)I");
     bool found = false;
     for (const Instruction& i : ins) {
         EXPECT_NE(i.info().kind, OpKind::Invoke);
@@ -505,12 +499,8 @@ TEST(MethodAssembler, CallsArePaddedOnlyWhenNoEarlierMoveCanWiden) {
 .end
 )");
     auto ops = [&](const std::string& name) {
-        const MethodSpan& m = l->method(name);
-        std::vector<Instruction> ins;
-        std::string why;
-        EXPECT_TRUE(decode_range(l->view, m.code, m.code_end, ins, &why)) << why;
         std::vector<std::uint8_t> got;
-        for (const Instruction& i : ins) got.push_back(i.opcode);
+        for (const Instruction& i : l->instructions(name)) got.push_back(i.opcode);
         return got;
     };
     const std::vector<std::uint8_t> fib = ops("test.P.fib(I)I");
@@ -545,10 +535,7 @@ TEST(MethodAssembler, NoPaddingRunsInsideALoopWhenAnEarlierFormCanWiden) {
     .end
 .end
 )");
-        const MethodSpan& m = l->method("test.L.f(I)I");
-        std::vector<Instruction> ins;
-        std::string why;
-        ASSERT_TRUE(decode_range(l->view, m.code, m.code_end, ins, &why)) << why;
+        const std::vector<Instruction> ins = l->instructions("test.L.f(I)I");
         auto back = std::find_if(ins.begin(), ins.end(), [](const Instruction& x) { return is_backward(x.info().kind); });
         ASSERT_NE(back, ins.end());
         for (auto i = ins.begin(); i != back; ++i) {
@@ -577,10 +564,7 @@ TEST(MethodAssembler, LoopsBranchBackPastTheirPadding) {
     .end
 .end
 )");
-        const MethodSpan& m = l->method("test.Q.f(I)I");
-        std::vector<Instruction> ins;
-        std::string why;
-        ASSERT_TRUE(decode_range(l->view, m.code, m.code_end, ins, &why)) << why;
+        const std::vector<Instruction> ins = l->instructions("test.Q.f(I)I");
         for (std::size_t i = 0; i < ins.size(); ++i) {
             if (!is_backward(ins[i].info().kind)) continue;
             ASSERT_EQ(ins[i].targets.size(), 1u);

@@ -83,27 +83,24 @@ std::string run_output(const std::string& exe, const std::string& map, const std
 
 class Program : public testing::TestWithParam<ProgramCase> {};
 
-TEST_P(Program, PrintsWhatItComputes) {
-    const ProgramCase& c = GetParam();
+// Runs the program with the heap verifier on, the stress mode as given,
+// and compares what it printed with its expected text.
+void expect_expected_output(const ProgramCase& c, const char* stress) {
     const std::string exe = std::string(PROGRAM_DIR) + "/program_" + c.name;
     const std::string map = std::string(PROGRAM_DIR) + "/program_" + c.name + "_image.map";
-    auto r = run_process(exe, {}, {"TARVELO_GC_STRESS=1", "TARVELO_HEAP_VERIFY=1", "TARVELO_CLOCK=virtual"});
+    auto r = run_process(exe, {}, {stress, "TARVELO_HEAP_VERIFY=1", "TARVELO_CLOCK=virtual"});
     EXPECT_EQ(r.exit_status, c.exitStatus) << r.output;
     const std::string expected = tarvelo::test::read_file(std::string(SOURCE_DIR) + "/" + c.name + ".expected");
     EXPECT_EQ(run_output(exe, map, r.output, c.maskAddresses), expected);
 }
 
+TEST_P(Program, PrintsWhatItComputes) { expect_expected_output(GetParam(), "TARVELO_GC_STRESS=1"); }
+
 // Without the stress mode the interpreter's inline allocation runs, and
 // the heap verifier still checks every collection the program causes.
 TEST_P(Program, PrintsTheSameWhenCollectingOnlyAsNeeded) {
-    const ProgramCase& c = GetParam();
-    if (c.printsCollections) GTEST_SKIP() << "its text shows when collections ran";
-    const std::string exe = std::string(PROGRAM_DIR) + "/program_" + c.name;
-    const std::string map = std::string(PROGRAM_DIR) + "/program_" + c.name + "_image.map";
-    auto r = run_process(exe, {}, {"TARVELO_GC_STRESS=0", "TARVELO_HEAP_VERIFY=1", "TARVELO_CLOCK=virtual"});
-    EXPECT_EQ(r.exit_status, c.exitStatus) << r.output;
-    const std::string expected = tarvelo::test::read_file(std::string(SOURCE_DIR) + "/" + c.name + ".expected");
-    EXPECT_EQ(run_output(exe, map, r.output, c.maskAddresses), expected);
+    if (GetParam().printsCollections) GTEST_SKIP() << "its text shows when collections ran";
+    expect_expected_output(GetParam(), "TARVELO_GC_STRESS=0");
 }
 
 const ProgramCase kPrograms[] = {
