@@ -513,65 +513,59 @@ TEST(MethodAssembler, CallsArePaddedOnlyWhenNoEarlierMoveCanWiden) {
     EXPECT_EQ(std::count(g.begin(), g.end(), OPmove), 1);
 }
 
+// The code of a static `int f(int n)` with three temporaries: `start`,
+// then a loop headed by the label `loop`. The shifted variant puts a
+// 3-byte constant before the loop, which moves the loop by one byte.
+std::vector<Instruction> loop_method(const std::string& start, bool shifted, const std::string& loop) {
+    auto l = link(".class test.L\n"
+                  "    .method static int f(int n)\n"
+                  "        .temps 3\n" +
+                  start + (shifted ? "        const p7, 5\n" : "") + "    loop:\n" + loop +
+                  "        return\n"
+                  "    .end\n"
+                  ".end\n");
+    return l->instructions("test.L.f(I)I");
+}
+
 // A loop's back edge that needs an even operand is not padded inside the
 // loop when any earlier instruction, even one behind a label or in a
-// branch, has a form one byte longer: in both variants (an odd-sized
-// constant before the loop or not) the loop runs no nop.
+// branch, has a form one byte longer: in both variants the loop runs no
+// nop.
 TEST(MethodAssembler, NoPaddingRunsInsideALoopWhenAnEarlierFormCanWiden) {
-    for (const std::string before : {"", "        const p7, 5\n"}) {
-        auto l = link(R"(
-.class test.L
-    .method static int f(int n)
-        .temps 3
-        const p5, 9
-)" + before + R"(    loop:
-        inc p6
-        ifne_imm p6, 3, same
-        const p6, 0
-    same:
-        inc p5
-        if_icmplt p5, n, loop
-        return
-    .end
-.end
-)");
-        const std::vector<Instruction> ins = l->instructions("test.L.f(I)I");
+    for (const bool shifted : {false, true}) {
+        const std::vector<Instruction> ins = loop_method("        const p5, 9\n", shifted,
+                                                         "        inc p6\n"
+                                                         "        ifne_imm p6, 3, same\n"
+                                                         "        const p6, 0\n"
+                                                         "    same:\n"
+                                                         "        inc p5\n"
+                                                         "        if_icmplt p5, n, loop\n");
         auto back = std::find_if(ins.begin(), ins.end(), [](const Instruction& x) { return is_backward(x.info().kind); });
         ASSERT_NE(back, ins.end());
         for (auto i = ins.begin(); i != back; ++i) {
-            if (i->address >= back->targets[0]) EXPECT_NE(i->opcode, OPnop) << "variant " << before.size();
+            if (i->address >= back->targets[0]) EXPECT_NE(i->opcode, OPnop) << "shifted " << shifted;
         }
     }
 }
 
 // A loop whose first instruction needs a padding byte has the nop before
 // its label: the back edge lands on the instruction, so only the way in
-// from above runs the nop. One of the two variants (an odd-sized constant
-// before the loop or not) puts the allocation on an odd address.
+// from above runs the nop. One of the two variants puts the allocation on
+// an odd address; no instruction before it has a wider form.
 TEST(MethodAssembler, LoopsBranchBackPastTheirPadding) {
     int padded = 0;
-    for (const std::string before : {"", "        const p6, 5\n"}) {
-        auto l = link(R"(
-.class test.Q
-    .method static int f(int n)
-        .temps 3
-        const p5, 7
-)" + before + R"(    loop:
-        new r0, test.Q
-        inc p5
-        if_icmplt p5, n, loop
-        return
-    .end
-.end
-)");
-        const std::vector<Instruction> ins = l->instructions("test.Q.f(I)I");
+    for (const bool shifted : {false, true}) {
+        const std::vector<Instruction> ins = loop_method("        const p5, 7\n", shifted,
+                                                         "        new r0, test.L\n"
+                                                         "        inc p5\n"
+                                                         "        if_icmplt p5, n, loop\n");
         for (std::size_t i = 0; i < ins.size(); ++i) {
             if (!is_backward(ins[i].info().kind)) continue;
             ASSERT_EQ(ins[i].targets.size(), 1u);
             auto target = std::find_if(ins.begin(), ins.end(),
                                        [&](const Instruction& x) { return x.address == ins[i].targets[0]; });
             ASSERT_NE(target, ins.end());
-            EXPECT_EQ(target->opcode, OPnew) << "variant " << before.size();
+            EXPECT_EQ(target->opcode, OPnew) << "shifted " << shifted;
             if (target != ins.begin() && (target - 1)->opcode == OPnop) ++padded;
         }
     }
