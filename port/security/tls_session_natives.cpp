@@ -70,6 +70,21 @@ void begin_call(TlsSession* s) {
     mbedtls_ssl_conf_authmode(&s->configuration->conf, s->authMode);
 }
 
+// The session of a read or write whose bytes are `length` from `offset` of
+// the Java array `buffer`, with the library call begun; null (with -63
+// raised) for no session or a range outside the array.
+TlsSession* begin_transfer(std::int32_t session, const std::int8_t* buffer, std::int32_t offset,
+                           std::int32_t length) {
+    TlsSession* s = checked_session(session);
+    if (s == nullptr) return nullptr;
+    if (!tarvelo::java_array_range_ok(buffer, offset, length)) {
+        throw_invalid_argument();
+        return nullptr;
+    }
+    begin_call(s);
+    return s;
+}
+
 }  // namespace
 
 extern "C" {
@@ -146,14 +161,9 @@ std::int32_t LLNET_SSL_SOCKET_read_callback(std::int32_t session, std::int32_t s
 
 std::int32_t LLNET_SSL_SOCKET_read(std::int32_t session, std::int32_t socket, std::int8_t* buffer, std::int32_t offset,
                                    std::int32_t length, std::int64_t start, std::int32_t timeout, std::int32_t elapsed) {
-    TlsSession* s = checked_session(session);
+    TlsSession* s = begin_transfer(session, buffer, offset, length);
     if (s == nullptr) return 0;
-    if (!tarvelo::java_array_range_ok(buffer, offset, length)) {
-        throw_invalid_argument();
-        return 0;
-    }
     std::int64_t deadline = deadline_of(start, elapsed, timeout);
-    begin_call(s);
     const int r = mbedtls_ssl_read(&s->ssl, reinterpret_cast<unsigned char*>(buffer + offset), static_cast<std::size_t>(length));
     if (r >= 0) return r;
     // The peer's close_notify, or the connection ended without one.
@@ -179,14 +189,9 @@ std::int32_t LLNET_SSL_SOCKET_write_callback(std::int32_t session, std::int32_t 
 std::int32_t LLNET_SSL_SOCKET_write(std::int32_t session, std::int32_t socket, const std::int8_t* buffer,
                                     std::int32_t offset, std::int32_t length, std::int64_t start, std::int32_t timeout,
                                     std::int32_t elapsed) {
-    TlsSession* s = checked_session(session);
+    TlsSession* s = begin_transfer(session, buffer, offset, length);
     if (s == nullptr) return 0;
-    if (!tarvelo::java_array_range_ok(buffer, offset, length)) {
-        throw_invalid_argument();
-        return 0;
-    }
     std::int64_t deadline = deadline_of(start, elapsed, timeout);
-    begin_call(s);
     const int r =
         mbedtls_ssl_write(&s->ssl, reinterpret_cast<const unsigned char*>(buffer + offset), static_cast<std::size_t>(length));
     if (r > 0) return r;

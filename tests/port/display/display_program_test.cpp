@@ -73,42 +73,59 @@ std::string golden_of(const std::vector<std::uint16_t>& pixels) {
     return crc + samples_of(pixels);
 }
 
+// Runs `firmware` under stress with its frames written to a fresh
+// `frames` folder and the touches of `touch_script`.
+tarvelo::test::ProcessResult run_with_frames(const std::string& firmware, const std::string& frames,
+                                             const std::string& touch_script) {
+    std::filesystem::remove_all(frames);
+    std::filesystem::create_directories(frames);
+    return tarvelo::test::run_process(firmware, {},
+                                      {"TARVELO_GC_STRESS=1", "TARVELO_HEAP_VERIFY=1", "TARVELO_CLOCK=virtual",
+                                       "TARVELO_FRAMES=" + frames, "TARVELO_TOUCH_SCRIPT=" + touch_script});
+}
+
+// Compares each frame in `frames` with `goldens`/frame-N.txt, or writes the
+// goldens when `may_update` and TARVELO_UPDATE_GOLDENS is set; the number
+// of frames shown.
+std::uint32_t compare_frames(const std::string& frames, const std::string& goldens, bool may_update) {
+    const bool update = may_update && std::getenv("TARVELO_UPDATE_GOLDENS") != nullptr;
+    std::uint32_t n = 1;
+    for (;; ++n) {
+        const std::string png = tarvelo::fbdev::frame_file_name(frames, n);
+        if (!std::filesystem::exists(png)) break;
+        std::vector<std::uint16_t> pixels;
+        if (!read_frame(png, &pixels)) {
+            ADD_FAILURE() << "unreadable frame " << png;
+            break;
+        }
+        const std::string golden_path = goldens + "/frame-" + std::to_string(n) + ".txt";
+        if (update) {
+            std::filesystem::create_directories(goldens);
+            std::ofstream(golden_path) << golden_of(pixels);
+            continue;
+        }
+        EXPECT_EQ(golden_of(pixels), tarvelo::test::read_file(golden_path)) << "frame " << n;
+    }
+    return n - 1;
+}
+
 class DisplayProgram : public testing::TestWithParam<const char*> {};
 
 TEST_P(DisplayProgram, ShowsItsFramesAndAnswersTheTouches) {
     const std::string name = GetParam();
     const std::string source = SOURCE_DIR;
     const std::string frames = std::string(PROGRAM_DIR) + "/" + name + ".frames";
-    std::filesystem::remove_all(frames);
-    std::filesystem::create_directories(frames);
-    auto r = tarvelo::test::run_process(std::string(PROGRAM_DIR) + "/display_program_" + name, {},
-                                        {"TARVELO_GC_STRESS=1", "TARVELO_HEAP_VERIFY=1", "TARVELO_CLOCK=virtual",
-                                         "TARVELO_FRAMES=" + frames,
-                                         "TARVELO_TOUCH_SCRIPT=" + source + "/" + name + ".touch"});
+    auto r = run_with_frames(std::string(PROGRAM_DIR) + "/display_program_" + name, frames,
+                             source + "/" + name + ".touch");
     EXPECT_EQ(r.exit_status, 0) << r.output;
     EXPECT_EQ(tarvelo::test::output_after_start(r.output),
               tarvelo::test::read_file(source + "/" + name + ".expected"));
 
-    const bool update = std::getenv("TARVELO_UPDATE_GOLDENS") != nullptr;
-    std::uint32_t n = 1;
-    for (;; ++n) {
-        const std::string png = tarvelo::fbdev::frame_file_name(frames, n);
-        if (!std::filesystem::exists(png)) break;
-        std::vector<std::uint16_t> pixels;
-        ASSERT_TRUE(read_frame(png, &pixels)) << png;
-        const std::string golden_path = source + "/" + name + ".golden/frame-" + std::to_string(n) + ".txt";
-        if (update) {
-            std::filesystem::create_directories(source + "/" + name + ".golden");
-            std::ofstream(golden_path) << golden_of(pixels);
-            continue;
-        }
-        EXPECT_EQ(golden_of(pixels), tarvelo::test::read_file(golden_path)) << "frame " << n;
-    }
-    const std::uint32_t shown = n - 1;
-    std::uint32_t goldens = 0;
-    while (std::filesystem::exists(source + "/" + name + ".golden/frame-" + std::to_string(goldens + 1) + ".txt"))
-        ++goldens;
-    EXPECT_EQ(shown, goldens);
+    const std::string goldens = source + "/" + name + ".golden";
+    const std::uint32_t shown = compare_frames(frames, goldens, true);
+    std::uint32_t stored = 0;
+    while (std::filesystem::exists(goldens + "/frame-" + std::to_string(stored + 1) + ".txt")) ++stored;
+    EXPECT_EQ(shown, stored);
 }
 
 INSTANTIATE_TEST_SUITE_P(Programs, DisplayProgram, testing::Values("screen"));
@@ -119,25 +136,11 @@ INSTANTIATE_TEST_SUITE_P(Programs, DisplayProgram, testing::Values("screen"));
 TEST(DefaultFirmware, ShowsTheScreenProgramsFrames) {
     const std::string source = SOURCE_DIR;
     const std::string frames = std::string(PROGRAM_DIR) + "/default.frames";
-    std::filesystem::remove_all(frames);
-    std::filesystem::create_directories(frames);
-    auto r = tarvelo::test::run_process(FIRMWARE, {},
-                                        {"TARVELO_GC_STRESS=1", "TARVELO_HEAP_VERIFY=1", "TARVELO_CLOCK=virtual",
-                                         "TARVELO_FRAMES=" + frames, "TARVELO_TOUCH_SCRIPT=" + source + "/screen.touch"});
+    auto r = run_with_frames(FIRMWARE, frames, source + "/screen.touch");
     EXPECT_EQ(r.exit_status, 0) << r.output;
     EXPECT_EQ(tarvelo::test::output_after_start(r.output),
               "Hello from Tarvelo\nvendor: Tarvelo\nTarvelo END (exit code = 0)\n");
-    std::uint32_t n = 1;
-    for (;; ++n) {
-        const std::string png = tarvelo::fbdev::frame_file_name(frames, n);
-        if (!std::filesystem::exists(png)) break;
-        std::vector<std::uint16_t> pixels;
-        ASSERT_TRUE(read_frame(png, &pixels)) << png;
-        EXPECT_EQ(golden_of(pixels),
-                  tarvelo::test::read_file(source + "/screen.golden/frame-" + std::to_string(n) + ".txt"))
-            << "frame " << n;
-    }
-    EXPECT_EQ(n - 1, 4u);
+    EXPECT_EQ(compare_frames(frames, source + "/screen.golden", false), 4u);
 }
 
 std::size_t count_of(const std::string& text, const std::string& what) {

@@ -45,6 +45,15 @@ void drain(std::vector<std::uint32_t>* words) {
     while (EventQueue::length() > 0 && EventQueue::read(nullptr, &w)) words->push_back(w);
 }
 
+// A fresh controller, interrupt line and event ring (inside a task).
+void reset_touch_input() {
+    use_vm_stand_in();
+    tarvelo::gt911::reset_controller();
+    tarvelo::gt911::reset_gpio();
+    EventQueue::initialize();
+    EventQueue::start();
+}
+
 // Starts touch input on `script` and collects every event word up to
 // `end_tick`, reading the ring each tick (as a pump would). `drain_from`
 // holds the reader back until then. Ticks count from the controller's
@@ -52,11 +61,7 @@ void drain(std::vector<std::uint32_t>* words) {
 std::vector<std::uint32_t> play(std::vector<Sample> script, TickType_t end_tick, TickType_t drain_from = 0) {
     std::vector<std::uint32_t> words;
     tarvelo::test::run_in_task([&] {
-        use_vm_stand_in();
-        tarvelo::gt911::reset_controller();
-        tarvelo::gt911::reset_gpio();
-        EventQueue::initialize();
-        EventQueue::start();
+        reset_touch_input();
         tarvelo::gt911::use_script(script);
         ASSERT_EQ(LLUI_INPUT_IMPL_initialize(), 0);
         const TickType_t start = xTaskGetTickCount();
@@ -122,11 +127,7 @@ TEST(Touch, ControllerErrorPostsNoReleaseAndTheNextTouchContinues) {
 TEST(Touch, ErrorWithTheFingerLiftedLeavesThePressCurrent) {
     std::vector<std::uint32_t> words;
     tarvelo::test::run_in_task([&] {
-        use_vm_stand_in();
-        tarvelo::gt911::reset_controller();
-        tarvelo::gt911::reset_gpio();
-        EventQueue::initialize();
-        EventQueue::start();
+        reset_touch_input();
         tarvelo::gt911::use_script({press(20, 50, 60), error(25), release(27)});
         ASSERT_EQ(LLUI_INPUT_IMPL_initialize(), 0);
         vTaskDelay(40);
