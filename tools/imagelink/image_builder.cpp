@@ -1,12 +1,12 @@
 #include "tools/imagelink/image_builder.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstring>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <set>
 
+#include "tools/imagelink/immutable_writer.h"
 #include "tools/imagelink/package_table.h"
 #include "tools/imagelink/shared_interface_layout.h"
 #include "tools/imagelink/text_lexer.h"
@@ -21,16 +21,6 @@
 namespace tarvelo::imagelink {
 
 namespace {
-
-// An object of the immutables block: a named immutable or one nested in
-// another's value.
-struct ImmObject {
-    const Type* type = nullptr;
-    const Value* value = nullptr;
-    Immutable* named = nullptr;
-    SourceLocation where;
-    std::uint32_t offset = 0;  // of the header word
-};
 
 class ImageBuilder {
 public:
@@ -68,7 +58,7 @@ private:
     std::vector<std::pair<std::uint32_t, std::function<std::uint32_t()>>> pending_;
     std::vector<Type*> classes_, arrays_, abstracts_;
     std::uint32_t types_start_ = 0;
-    std::vector<ImmObject> objects_;
+    std::optional<ImmutableObjects> immutables_;
     PackageTable packages_;
     std::string names_;
     std::map<std::string, std::uint32_t> name_pos_;
@@ -157,60 +147,14 @@ private:
         }
         if (!ctx_.find_type("[Ljava.lang.String;") || !ctx_.string_type())
             fail(ctx_.program.whole_image(), "the image defines no java.lang.String");
-        for (Immutable& im : ctx_.program.immutables) {
-            if (im.listed) ctx_.intern(utf8_to_utf16(im.name));
-            Type* t = ctx_.type_for(im.type, im.where);
-            objects_.push_back({t, &im.value, &im, im.where, 0});
-        }
-        // Nested objects and strings inside the values.
-        for (std::size_t i = 0; i < objects_.size(); ++i) collect_nested(i);
+        std::vector<Immutable*> all;
+        for (Immutable& im : ctx_.program.immutables) all.push_back(&im);
+        immutables_.emplace(ctx_, std::move(all));
         if (!ctx_.find_type(names::kOutOfMemoryError)) fail(ctx_.program.whole_image(), "the image defines no java.lang.OutOfMemoryError");
         for (Type* t : ctx_.all_types()) {
             if (t->is_array()) arrays_.push_back(t);
             else if (t->is_class() && !t->is_abstract) classes_.push_back(t);
             else abstracts_.push_back(t);
-        }
-    }
-
-    void collect_nested(std::size_t i) {
-        const ImmObject o = objects_[i];
-        const Value& v = *o.value;
-        auto nested = [&](const Value& item, const JavaType& expected, const SourceLocation& at) {
-            if (item.kind == Value::Kind::TypeRef) {
-                ctx_.type_or_fail(item.text, at);
-            } else if (item.kind == Value::Kind::Immutable) {
-                ctx_.immutable(item.text, at);
-            } else if (item.kind == Value::Kind::String) {
-                if (expected.is_array()) {
-                    // char[] and byte[] may be written as text.
-                    objects_.push_back({ctx_.type_for(expected, at), &item, nullptr, at, 0});
-                } else {
-                    ctx_.intern(item.chars);
-                }
-            } else if (item.kind == Value::Kind::List || item.kind == Value::Kind::Object) {
-                if (!expected.is_ref() || expected == class_type(names::kObject))
-                    fail(at, "a nested value needs a definite type; declare it as its own immutable and use @name");
-                objects_.push_back({ctx_.type_for(expected, at), &item, nullptr, at, 0});
-            }
-        };
-        if (o.type->is_array()) {
-            const JavaType elem = o.type->array_type.element();
-            if (v.kind == Value::Kind::String) {
-                if (elem != primitive(BaseKind::Char) && elem != primitive(BaseKind::Byte))
-                    fail(o.where, "text initialises char[] and byte[] only");
-                return;
-            }
-            if (v.kind != Value::Kind::List) fail(o.where, "an array is written { item, item, ... }");
-            if (elem.is_ref())
-                for (const Value& item : v.items) nested(item, elem, item.where);
-            return;
-        }
-        if (v.kind != Value::Kind::Object && !(v.kind == Value::Kind::List && v.items.empty()))
-            fail(o.where, "an object is written { field = value, ... }");
-        for (const auto& [name, item] : v.fields) {
-            Field* f = ctx_.field_ref(name, o.type, item.where);
-            if (f->is_static) fail(item.where, "'" + name + "' is a static field");
-            if (f->type.is_ref()) nested(item, f->type, item.where);
         }
     }
 
@@ -718,25 +662,38 @@ private:
     }
 
     // --- immutables
+    // The kernel's objects: headers with their type's offset, owner 0.
+    struct KernelImmutables : ImmutableSink {
+        ImageBuilder& b;
+        explicit KernelImmutables(ImageBuilder& builder) : b(builder) {}
+        std::uint32_t pos() const override { return b.pos(); }
+        void u8(std::uint32_t v) override { b.u8(v); }
+        void u32(std::uint32_t v) override { b.u32(v); }
+        void set8(std::uint32_t at, std::uint8_t v) override { b.out_.bytes[at] = v; }
+        void object_header(const Type* t, const SourceLocation&) override {
+            b.u32(b.object_header(t));
+            b.u32(0);
+        }
+        void ref_object(std::function<std::uint32_t()> offset) override { b.ref(std::move(offset)); }
+        void ref_string(std::uint32_t i) override { b.ref([&builder = b, i] { return builder.string_ref(i); }); }
+        void ref_type(const Type* t, const SourceLocation&) override { b.ref([t] { return t->offset; }); }
+        void placed(const ImmObject& o) override {
+            if (o.named) b.out_.labels.push_back({"_java_I" + mangle(o.named->name), o.offset, false});
+            b.mapped(o.offset, b.pos() - o.offset, "immutable", o.named ? o.named->name : o.type->name);
+        }
+    };
+
     void write_immutables() {
         align(4);
         immutables_start_ = pos();
         label("_java_immutables_start");
-        const Type* string_array = ctx_.find_type("[Ljava.lang.String;");
-        const Type* object_array = ctx_.find_type("[Ljava.lang.Object;");
-        std::vector<const ImmObject*> listed;
-        for (const ImmObject& o : objects_) if (o.named && o.named->listed) listed.push_back(&o);
+        KernelImmutables sink(*this);
         immutable_keys_ = pos();
         label("_java_immutable_Keys");
-        write_array_header(string_array, static_cast<std::uint32_t>(listed.size()));
-        for (const ImmObject* o : listed) {
-            const std::uint32_t i = ctx_.intern(utf8_to_utf16(o->named->name));
-            ref([this, i] { return string_ref(i); });
-        }
+        immutables_->write_keys(sink);
         immutable_values_ = pos();
         label("_java_immutable_Values");
-        write_array_header(object_array, static_cast<std::uint32_t>(listed.size()));
-        for (const ImmObject* o : listed) ref([o] { return o->offset; });
+        immutables_->write_values(sink);
         // The pre-built OutOfMemoryError, all fields zero.
         const Type* oome = ctx_.find_type(names::kOutOfMemoryError);
         if (!oome->is_class() || oome->is_abstract) fail(oome->where, "java.lang.OutOfMemoryError must be a class with instances");
@@ -747,156 +704,9 @@ private:
         u32(0);
         zeros(oome->instance_size - oome->ref_bytes - 8);
         mapped(oome_at, oome->instance_size - oome->ref_bytes, "immutable", "pre-built OutOfMemoryError");
-        for (ImmObject& o : objects_) write_object(o);
+        immutables_->write_objects(sink);
         immutables_end_ = pos();
         label("_java_immutables_end");
-    }
-
-    std::uint64_t scalar_bits(const Value& v, const JavaType& t, const SourceLocation& at) {
-        auto range = [&](std::int64_t lo, std::int64_t hi) {
-            if (v.integer < lo || v.integer > hi) fail(at, "value " + std::to_string(v.integer) + " does not fit " + t.java_name());
-        };
-        if (v.kind == Value::Kind::Floating) {
-            if (t.base == BaseKind::Float) {
-                // A float written without its f suffix is rounded once from
-                // its text, not from the double it was first read as.
-                float f = static_cast<float>(v.floating);
-                if (!v.single && !v.text.empty()) {
-                    std::string t = v.text;
-                    if (t.back() == 'd' || t.back() == 'D') t.pop_back();
-                    double once;
-                    if (parse_floating(t + "f", once)) f = static_cast<float>(once);
-                }
-                std::uint32_t b;
-                std::memcpy(&b, &f, 4);
-                if (std::isnan(f)) b = 0x7FC00000u;
-                return b;
-            }
-            if (t.base == BaseKind::Double) {
-                std::uint64_t b;
-                std::memcpy(&b, &v.floating, 8);
-                if (std::isnan(v.floating)) b = 0x7FF8000000000000ull;
-                return b;
-            }
-            fail(at, "a floating value for a " + t.java_name());
-        }
-        if (v.kind != Value::Kind::Integer && v.kind != Value::Kind::Char) fail(at, "a number is needed for a " + t.java_name());
-        switch (t.base) {
-            case BaseKind::Boolean: range(0, 1); break;
-            case BaseKind::Byte: range(-128, 255); break;
-            case BaseKind::Char: range(0, 0xFFFF); break;
-            case BaseKind::Short: range(-32768, 0xFFFF); break;
-            case BaseKind::Int: range(std::numeric_limits<std::int32_t>::min(), 0xFFFFFFFFLL); break;
-            case BaseKind::Float: {
-                float f = static_cast<float>(v.integer);
-                std::uint32_t b;
-                std::memcpy(&b, &f, 4);
-                return b;
-            }
-            case BaseKind::Double: {
-                double d = static_cast<double>(v.integer);
-                std::uint64_t b;
-                std::memcpy(&b, &d, 8);
-                return b;
-            }
-            default: break;
-        }
-        return static_cast<std::uint64_t>(v.integer);
-    }
-
-    // A reference value: null, a string, another immutable, a type, or a
-    // nested object (the next unwritten one for that value).
-    std::function<std::uint32_t()> reference(const Value& v, const SourceLocation& at) {
-        switch (v.kind) {
-            case Value::Kind::Null: return nullptr;
-            case Value::Kind::String: {
-                for (const ImmObject& o : objects_) if (o.value == &v) return [p = &o] { return p->offset; };
-                const std::uint32_t i = ctx_.intern(v.chars);
-                return [this, i] { return string_ref(i); };
-            }
-            case Value::Kind::Immutable: {
-                Immutable* im = ctx_.immutable(v.text, at);
-                return [im] { return im->offset; };
-            }
-            case Value::Kind::TypeRef: {
-                const Type* t = ctx_.type_or_fail(v.text, at);
-                return [t] { return t->offset; };
-            }
-            case Value::Kind::List: case Value::Kind::Object:
-                for (const ImmObject& o : objects_) if (o.value == &v) return [p = &o] { return p->offset; };
-                break;
-            default: break;
-        }
-        fail(at, "a reference value is null, a string, @name, class T or a nested object");
-    }
-
-    void write_ref_value(const Value& v, const SourceLocation& at) {
-        auto r = reference(v, at);
-        if (r) ref(std::move(r));
-        else u32(0);
-    }
-
-    void write_scalar(std::uint64_t bits, std::uint32_t size) {
-        for (std::uint32_t k = 0; k < size; ++k) u8(static_cast<std::uint32_t>(bits >> (8 * k)) & 0xFF);
-    }
-
-    void write_object(ImmObject& o) {
-        align(4);
-        const Value& v = *o.value;
-        const Type* t = o.type;
-        if (t->is_array()) {
-            const JavaType elem = t->array_type.element();
-            const std::uint32_t es = elem.storage_size();
-            std::vector<std::uint64_t> scalars;
-            std::uint32_t n;
-            if (v.kind == Value::Kind::String) {
-                n = static_cast<std::uint32_t>(v.chars.size());
-                for (char16_t c : v.chars) {
-                    if (es == 1 && c > 0xFF) fail(o.where, "text for a byte[] holds characters up to 0xFF");
-                    scalars.push_back(c);
-                }
-            } else {
-                n = static_cast<std::uint32_t>(v.items.size());
-            }
-            o.offset = pos();
-            if (o.named) { o.named->offset = pos(); label("_java_I" + mangle(o.named->name), false); }
-            write_array_header(t, n);
-            if (v.kind == Value::Kind::String) {
-                for (std::uint64_t b : scalars) write_scalar(b, es);
-            } else {
-                for (const Value& item : v.items) {
-                    if (elem.is_ref()) write_ref_value(item, item.where);
-                    else write_scalar(scalar_bits(item, elem, item.where), es);
-                }
-            }
-            align(4);
-        } else {
-            if (!t->is_class() || t->is_abstract) fail(o.where, t->name + " has no instances");
-            // Reference fields below the header, lowest address first.
-            std::vector<const Value*> refs(t->ref_bytes / 4, nullptr);
-            std::map<std::int32_t, std::pair<const Field*, const Value*>> prims;
-            for (const auto& [name, item] : v.fields) {
-                Field* f = ctx_.field_ref(name, t, item.where);
-                if (f->type.is_ref()) refs[static_cast<std::size_t>(-f->offset / 4 - 1)] = &item;
-                else prims[f->offset] = {f, &item};
-            }
-            for (std::size_t k = refs.size(); k-- > 0;) {
-                if (refs[k]) write_ref_value(*refs[k], refs[k]->where);
-                else u32(0);
-            }
-            o.offset = pos();
-            if (o.named) { o.named->offset = pos(); label("_java_I" + mangle(o.named->name), false); }
-            u32(object_header(t));
-            u32(0);
-            const std::uint32_t fields_start = pos() - 8;
-            zeros(t->instance_size - t->ref_bytes - 8);
-            for (const auto& [off, fv] : prims) {
-                const std::uint64_t bits = scalar_bits(*fv.second, fv.first->type, fv.second->where);
-                for (std::uint32_t k = 0; k < fv.first->type.storage_size(); ++k)
-                    out_.bytes[fields_start + static_cast<std::uint32_t>(off) + k] = static_cast<std::uint8_t>(bits >> (8 * k));
-            }
-        }
-        mapped(o.offset, pos() - o.offset, "immutable", o.named ? o.named->name : t->name);
     }
 
     // --- strings and the rest
