@@ -2,13 +2,16 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <set>
 
 #include "tools/imagelink/image_builder.h"
+#include "tools/imagelink/immutable_writer.h"
 #include "tools/imagelink/link_context.h"
 #include "tools/imagelink/link_error.h"
 #include "tools/imagelink/method_assembler.h"
 #include "tools/imagelink/package_table.h"
+#include "tools/imagelink/text_lexer.h"
 #include "tools/imagelink/shared_interface_layout.h"
 #include "vm/core/bytecode/opcodes.h"
 #include "vm/core/image/image_format.h"
@@ -73,8 +76,14 @@ struct ContentRelocation {
 
 class ApplicationBuilder {
 public:
-    ApplicationBuilder(LinkContext& ctx, const KernelExports& kernel, Method* entry)
-        : ctx_(ctx), kernel_(kernel), entry_(entry) {}
+    // `immutables` and `resources` are the application's own (the
+    // program holds the kernel's first).
+    ApplicationBuilder(LinkContext& ctx, const KernelExports& kernel, Method* entry,
+                       std::vector<Immutable*> immutables, std::vector<const Resource*> resources)
+        : ctx_(ctx), kernel_(kernel), entry_(entry), resources_(std::move(resources)) {
+        // First: the values may name array types no one else does.
+        immutables_.emplace(ctx_, std::move(immutables));
+    }
 
     LinkedApplication build() {
         for (Type* t : ctx_.all_types()) {
@@ -113,12 +122,12 @@ public:
         ref_content([this] { return types_end_; });
         ref_content([this] { return names_start_; });
         ref_content([this] { return names_end_; });
-        ref_content([this] { return names_end_; });
-        ref_content([this] { return names_end_; });
-        u32(0);
-        u32(0);
-        ref_content([this] { return module_data_; });
-        ref_content([this] { return module_data_end_; });
+        ref_content([this] { return resources_start_; });
+        ref_content([this] { return resources_end_; });
+        ref_content([this] { return immutable_keys_; });
+        ref_content([this] { return immutable_values_; });
+        ref_content([this] { return immutables_start_; });
+        ref_content([this] { return immutables_end_; });
         ref_content([this] { return strings_start_; });
         ref_content([this] { return strings_end_; });
         ref_content([this] { return shared_array_; });
@@ -128,8 +137,12 @@ public:
         write_names();
         write_methods();
         split_ = pos();
+        immutables_start_ = pos();
         write_module_data();
+        write_immutables();
+        immutables_end_ = pos();
         write_strings();
+        write_resource_data();
         align(16);
         for (auto& [at, fn] : pending_) relocations_.push_back({at, ContentRelocation::Base::Content, fn(), false, 0});
         return container();
@@ -148,6 +161,13 @@ private:
     std::uint32_t clinits_start_ = 0, clinits_end_ = 0, types_start_ = 0, concrete_end_ = 0, types_end_ = 0;
     std::uint32_t names_start_ = 0, names_end_ = 0, strings_start_ = 0, strings_end_ = 0, shared_array_ = 0;
     std::uint32_t split_ = 0;
+    std::uint32_t resources_start_ = 0, resources_end_ = 0, immutable_keys_ = 0, immutable_values_ = 0;
+    std::uint32_t immutables_start_ = 0, immutables_end_ = 0;
+    std::optional<ImmutableObjects> immutables_;
+    std::vector<const Resource*> resources_;
+    std::vector<std::uint32_t> resource_data_;
+    std::vector<MapEntry> map_;
+    std::vector<MethodSpan> methods_;
     std::uint32_t area_start_[5] = {}, area_end_[5] = {}, kernel_statics_ = 0, ram_size_ = 0;
     std::map<std::string, std::uint32_t> statics_;  // symbol -> RAM offset
     std::map<const Type*, std::uint32_t> hierarchy_, itables_, vtables_, supers_, name_records_;
@@ -208,8 +228,14 @@ private:
     // The header word of an object of the image: its type's offset from
     // the kernel's types base is filled in when the application is loaded.
     void object_header(const Type* t, const SourceLocation& where) {
-        if (own_.count(t)) fail(where, "internal: an application object of an application type");
         next_hash_ = next_hash_ % 31 + 1;
+        if (own_.count(t)) {
+            // An object of one of its own types: the type's offset from the
+            // application's types base, and the owner word says so.
+            u32(memory::immortal_header(t->offset - types_start_, next_hash_));
+            ref_content([this] { return record_ + memory::kOwnerFeatureTypeBit; });
+            return;
+        }
         relocations_.push_back({pos(), ContentRelocation::Base::Kernel, kernel_type_index(t, where), true,
                                 memory::immortal_header(0, next_hash_)});
         u32(memory::kTypeOffsetMask);
@@ -220,7 +246,8 @@ private:
         for (auto& m : t->methods)
             if (m->native != NativeKind::None) fail(m->where, "an application cannot bind natives (" + m->display_name() + ")");
         for (auto& f : t->fields)
-            if (f->lazy) fail(f->where, "an application has no lazily initialised statics");
+            if (f->lazy)
+                fail(f->where, "an application has no lazily initialised statics: the table of init wrappers is the kernel's");
         if (t->exported) fail(t->where, "an application exports nothing");
     }
 
@@ -271,6 +298,8 @@ private:
         }
         for (Type* t : abstracts_) { t->offset = off; off += image::kAbstractHeaderSize; }
         if (off - types_start_ > memory::kMaxTypeOffset) fail(ctx_.program.whole_image(), "too many types in the application");
+        for (Type* t : ctx_.all_types())
+            if (own_.count(t)) map_.push_back({t->offset, image::type_record_size(t->flags), "type", t->name});
         for (Type* t : classes_) {
             write_common(t);
             u8(static_cast<std::uint32_t>(t->depth));
@@ -405,6 +434,11 @@ private:
                 class_names[t] = {packages.package_of(parts, parts.size() - 1), parts.back()};
             }
         for (Type* t : ctx_.all_types()) if (own_.count(t) && t->is_array()) ordered.push_back(t);
+        std::vector<std::pair<int, std::string>> resource_names;
+        for (const Resource* r : resources_) {
+            auto parts = PackageTable::split(r->name.substr(1), '/');
+            resource_names.emplace_back(packages.package_of(parts, parts.size() - 1), parts.back());
+        }
         auto package_word = [&](int pkg) {
             if (pkg < 0) u32(0);
             else ref_content([this, pkg] { return packages_.packages()[static_cast<std::size_t>(pkg)].offset; });
@@ -436,12 +470,29 @@ private:
             else u32(0);
         }
         names_end_ = pos();
+        // Resource records: name, its length, package, size, data, owner.
+        resources_start_ = pos();
+        for (std::size_t i = 0; i < resources_.size(); ++i) {
+            map_.push_back({pos(), image::kResourceRecordSize, "resource", resources_[i]->name});
+            text_at(resource_names[i].second);
+            u32(static_cast<std::uint32_t>(resource_names[i].second.size()));
+            package_word(resource_names[i].first);
+            u32(static_cast<std::uint32_t>(resources_[i]->data.size()));
+            ref_content([this, i] { return resource_data_.at(i); });
+            ref_content([this] { return record_; });
+        }
+        resources_end_ = pos();
         for (const auto& [at, text] : texts) {
             const std::uint32_t data = pos();
             ref_content_at(at, [data] { return data; });
             for (char c : text) u8(static_cast<unsigned char>(c));
         }
         align(4);
+    }
+
+    // The content offset of application string `n` as a reference.
+    std::uint32_t string_reference(std::uint32_t n) const {
+        return strings_start_ + image::kStringRecordSize * n + image::kStringRecordObjectOffset;
     }
 
     std::uint32_t string_number(std::uint32_t interned) {
@@ -476,9 +527,7 @@ private:
             }
             case ImageRef::Kind::String: {
                 const std::uint32_t n = string_number(r.index);
-                ref_content_at(at, [this, n, a = r.addend] {
-                    return strings_start_ + image::kStringRecordSize * n + image::kStringRecordObjectOffset + static_cast<std::uint32_t>(a);
-                });
+                ref_content_at(at, [this, n, a = r.addend] { return string_reference(n) + static_cast<std::uint32_t>(a); });
                 return;
             }
             case ImageRef::Kind::Offset:
@@ -496,8 +545,13 @@ private:
                 kernel_word_at(at, k->second);
                 return;
             }
-            case ImageRef::Kind::Immutable:
-                fail(m.where, "an application has no immutables yet");
+            case ImageRef::Kind::Immutable: {
+                const auto* im = static_cast<const Immutable*>(r.ptr);
+                if (!immutables_->owns(im))
+                    fail(m.where, "the immutable '" + im->name + "' belongs to the kernel; an application names only its own");
+                ref_content_at(at, [im, a = r.addend] { return im->offset + static_cast<std::uint32_t>(a); });
+                return;
+            }
         }
     }
 
@@ -531,6 +585,9 @@ private:
                 if (pos() != code) fail(m.where, "internal: method code misplaced");
                 bytes_.insert(bytes_.end(), m.code_bytes.begin(), m.code_bytes.end());
                 for (const CodeFixup& f : m.fixups) fixup(code + f.at, f.ref, m);
+                methods_.push_back({method - image::kHandlerEntrySize * static_cast<std::uint32_t>(m.handler_table.size()),
+                                    m.offset, code, pos(), m.display_name()});
+                map_.push_back({m.offset, pos() - m.offset, "method", m.display_name()});
             }
         }
     }
@@ -558,6 +615,51 @@ private:
         object_header(md, md->where);
         zeros(md->instance_size - md->ref_bytes - 8);
         module_data_end_ = pos();
+    }
+
+    // The application's objects of the immutables block: headers through
+    // object_header, references to its own content or to exported kernel
+    // types.
+    struct ApplicationImmutables : ImmutableSink {
+        ApplicationBuilder& b;
+        explicit ApplicationImmutables(ApplicationBuilder& builder) : b(builder) {}
+        std::uint32_t pos() const override { return b.pos(); }
+        void u8(std::uint32_t v) override { b.u8(v); }
+        void u32(std::uint32_t v) override { b.u32(v); }
+        void set8(std::uint32_t at, std::uint8_t v) override { b.bytes_[at] = v; }
+        void object_header(const Type* t, const SourceLocation& where) override { b.object_header(t, where); }
+        void ref_object(std::function<std::uint32_t()> offset) override { b.ref_content(std::move(offset)); }
+        void ref_string(std::uint32_t interned) override { b.string_word(interned); }
+        void ref_type(const Type* t, const SourceLocation& where) override { b.type_word(t, where); }
+        void placed(const ImmObject& o) override {
+            b.map_.push_back({o.offset, b.pos() - o.offset, "immutable", o.named ? o.named->name : o.type->name});
+        }
+    };
+
+    void write_immutables() {
+        ApplicationImmutables sink(*this);
+        align(4);
+        immutable_keys_ = pos();
+        immutables_->write_keys(sink);
+        immutable_values_ = pos();
+        immutables_->write_values(sink);
+        immutables_->write_objects(sink);
+    }
+
+    // A word holding the reference of an interned string of the application.
+    void string_word(std::uint32_t interned) {
+        const std::uint32_t n = string_number(interned);
+        ref_content([this, n] { return string_reference(n); });
+    }
+
+    void write_resource_data() {
+        for (std::size_t i = 0; i < resources_.size(); ++i) {
+            align(4);
+            resource_data_.push_back(pos());
+            bytes_.insert(bytes_.end(), resources_[i]->data.begin(), resources_[i]->data.end());
+            map_.push_back({resource_data_.back(), static_cast<std::uint32_t>(resources_[i]->data.size()), "resource data",
+                            resources_[i]->name});
+        }
     }
 
     void write_strings() {
@@ -649,6 +751,20 @@ private:
         out.content_size = pos();
         out.ram_size = ram_size_;
         out.relocation_count = static_cast<std::uint32_t>(relocations_.size());
+        map_.push_back({section_table_, record_ - section_table_, "region", "section table"});
+        map_.push_back({record_, descriptor_ - record_, "region", "feature record"});
+        map_.push_back({descriptor_, 4 * 17, "region", "feature descriptor"});
+        map_.push_back({module_data_, module_data_end_ - module_data_, "immutable", "module data"});
+        for (std::size_t i = 0; i < string_order_.size(); ++i) {
+            const std::u16string& s = ctx_.interned()[string_order_[i]];
+            map_.push_back({string_reference(static_cast<std::uint32_t>(i)), image::kStringRecordSize - image::kStringRecordObjectOffset,
+                            "string", "\"" + utf16_to_utf8(s) + "\""});
+        }
+        std::stable_sort(map_.begin(), map_.end(), [](const MapEntry& a, const MapEntry& b) { return a.offset < b.offset; });
+        out.map.bytes = bytes_;
+        out.map.methods = std::move(methods_);
+        out.map.map = std::move(map_);
+        out.map.application = entry_->owner->name;
         return out;
     }
 };
@@ -678,7 +794,12 @@ LinkedApplication link_application(const std::string& kernel, const std::string&
     const std::string kernel_main = program.main_method;
     const SourceLocation kernel_main_where = program.main_where;
     program.main_method.clear();
+    const std::size_t kernel_immutables = program.immutables.size();
+    const std::size_t kernel_resources = program.resources.size();
+    const std::size_t kernel_properties = program.properties.size();
     parse_file(program, application, options);
+    if (program.properties.size() != kernel_properties)
+        fail(program.properties[kernel_properties].where, "an application has no system properties: they are the kernel's");
     const std::string entry = program.main_method;
     const SourceLocation entry_where = program.main_where;
     if (entry.empty()) fail(SourceLocation{application, 0}, "an application names its entry point with .main pkg.Class.method");
@@ -695,7 +816,11 @@ LinkedApplication link_application(const std::string& kernel, const std::string&
     Method* entry_method = ctx.method_ref(entry, nullptr, entry_where);
     if (exports.type_names.count(entry_method->owner->name))
         fail(entry_where, "the entry point must be a class of the application");
-    ApplicationBuilder builder(ctx, exports, entry_method);
+    std::vector<Immutable*> immutables;
+    for (std::size_t i = kernel_immutables; i < program.immutables.size(); ++i) immutables.push_back(&program.immutables[i]);
+    std::vector<const Resource*> resources;
+    for (std::size_t i = kernel_resources; i < program.resources.size(); ++i) resources.push_back(&program.resources[i]);
+    ApplicationBuilder builder(ctx, exports, entry_method, std::move(immutables), std::move(resources));
     LinkedApplication out = builder.build();
     if (sources) *sources = program.source_files;
     return out;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/imagelink/linked_image.h"
 #include "tools/imagelink/text_parser.h"
 
 namespace tarvelo::imagelink {
@@ -37,6 +38,10 @@ struct LinkedApplication {
     std::uint32_t content_size = 0;
     std::uint32_t ram_size = 0;
     std::uint32_t relocation_count = 0;
+    // Its methods and items by content offset (from the image start the
+    // application's descriptor names), with the application's name; no
+    // bytes. Written with --map for the symboliser.
+    LinkedImage map;
 };
 
 // Links `application` against the kernel image source `kernel`: both are

@@ -107,6 +107,7 @@ std::string write_map(const LinkedImage& img) {
     std::ostringstream s;
     s << "tarvelo-image-map 1\n";
     s << "size " << hex(static_cast<std::uint32_t>(img.bytes.size())) << "\n";
+    if (!img.application.empty()) s << "application " << img.application << "\n";
     for (const ImageLabel& l : img.labels) s << "label " << hex(l.offset) << " " << l.name << "\n";
     for (const MethodSpan& m : img.methods)
         s << "method " << hex(m.record) << " " << hex(m.method) << " " << hex(m.code) << " " << hex(m.code_end) << " " << m.name << "\n";
@@ -192,6 +193,10 @@ bool read_map(const std::string& text, LinkedImage& img, std::string* why) {
             img.map.push_back(e);
         } else if (kind == "external") {
             img.externals.push_back(rest());
+        } else if (kind == "application") {
+            if (!img.application.empty()) return bad("a second application name");
+            img.application = rest();
+            if (img.application.empty()) return bad("an empty application name");
         } else {
             return bad("unknown entry '" + kind + "'");
         }

@@ -14,13 +14,13 @@ const ToolInfo kTool = {
     "tarvelo-imagelink",
     "usage: tarvelo-imagelink INPUT.tvi -o OUTPUT.S [-I DIR]... [-D SYMBOL=VALUE]... [--weak-externals]\n"
     "                         [--map FILE] [--listing FILE] [--depfile FILE] [--no-verify]\n"
-    "       tarvelo-imagelink KERNEL.tvi --application APP.tvi -o APP.tvf [-I DIR]... [--depfile FILE]",
+    "       tarvelo-imagelink KERNEL.tvi --application APP.tvi -o APP.tvf [-I DIR]... [--map FILE] [--depfile FILE]",
     {
         {"-o FILE", "write the image as GNU assembler source to FILE"},
         {"-I DIR", "look for included files in DIR too (after the including file's directory)"},
         {"-D SYMBOL=VALUE", "set a link-time configuration value (an unsigned 32-bit number; wins over .config)"},
         {"--weak-externals", "let natives and inline routines the firmware lacks resolve to 0"},
-        {"--map FILE", "write the image map (for tarvelo-symbolize and tarvelo-disasm)"},
+        {"--map FILE", "write the image map, or the application file's (for tarvelo-symbolize and tarvelo-disasm)"},
         {"--listing FILE", "write a disassembly of every method"},
         {"--depfile FILE", "write the files the output depends on, in make's form (needs -o or --map)"},
         {"--application APP.tvi", "link APP.tvi against the kernel image INPUT.tvi into an application file (-o)"},

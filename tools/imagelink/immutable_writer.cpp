@@ -23,8 +23,7 @@ ImmutableObjects::ImmutableObjects(LinkContext& ctx, std::vector<Immutable*> imm
 
 Immutable* ImmutableObjects::own(const std::string& name, const SourceLocation& at) const {
     Immutable* im = ctx_.immutable(name, at);
-    for (Immutable* mine : immutables_)
-        if (mine == im) return im;
+    if (owns(im)) return im;
     fail(at, "the immutable '" + name + "' belongs to the kernel; an application's immutables name only its own");
 }
 

@@ -51,6 +51,12 @@ public:
     // values name. `@name` may refer only to one of `immutables`.
     ImmutableObjects(LinkContext& ctx, std::vector<Immutable*> immutables);
 
+    bool owns(const Immutable* im) const {
+        for (const Immutable* mine : immutables_)
+            if (mine == im) return true;
+        return false;
+    }
+
     // The key table (String[] of the listed names) and the value table
     // (Object[] of their objects), each an array object.
     void write_keys(ImmutableSink& out) const;

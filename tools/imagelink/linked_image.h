@@ -62,6 +62,9 @@ struct LinkedImage {
     bool weak_externals = false;
     std::vector<MethodSpan> methods;
     std::vector<MapEntry> map;
+    // An application file's map: the application's name (its module
+    // data's), by which traces name it; offsets are from its image start.
+    std::string application;
 
     // Offset of a label; throws std::out_of_range when missing.
     std::uint32_t label(const std::string& name) const;

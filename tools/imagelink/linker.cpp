@@ -118,6 +118,7 @@ int run_application_linker(const LinkOptions& o, const std::string& application,
         const LinkedApplication app = link_application(o.input, application, po, &sources);
         OutputFiles files;
         files.add(o.output, std::string(app.file.begin(), app.file.end()));
+        if (!o.map.empty()) files.add(o.map, write_map(app.map));
         if (!o.depfile.empty()) {
             std::string d = escape_make(o.output) + ":";
             for (const std::string& f : sources) d += " \\\n  " + escape_make(f);

@@ -2,6 +2,7 @@
 // trace, read from a file or the standard input.
 #include <iostream>
 #include <sstream>
+#include <vector>
 
 #include "tools/imagelink/asm_writer.h"
 #include "tools/imagelink/elf_file.h"
@@ -14,9 +15,10 @@ namespace {
 
 const ToolInfo kTool = {
     "tarvelo-symbolize",
-    "usage: tarvelo-symbolize --map IMAGE.map (--elf FIRMWARE | --base ADDRESS) [TRACE]",
+    "usage: tarvelo-symbolize --map IMAGE.map (--elf FIRMWARE | --base ADDRESS) [--application APP.map]... [TRACE]",
     {
         {"--map FILE", "the image's map, written by tarvelo-imagelink --map"},
+        {"--application FILE", "an application file's map (tarvelo-imagelink --application ... --map), for its frames"},
         {"--elf FIRMWARE", "take the image's address from the firmware executable"},
         {"--base ADDRESS", "the image's address (0x hexadecimal or decimal), instead of --elf"},
         {"TRACE", "the trace to name (default: the standard input)"},
@@ -28,15 +30,18 @@ const ToolInfo kTool = {
 
 int main(int argc, char** argv) {
     std::string map_path, elf_path, trace;
+    std::vector<std::string> application_paths;
     std::uint32_t base = 0;
     bool have_base = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--help" || a == "-h") return show_help(kTool);
-        const bool takes_value = a == "--map" || a == "--elf" || a == "--base";
+        const bool takes_value = a == "--map" || a == "--elf" || a == "--base" || a == "--application";
         if (takes_value && i + 1 >= argc) return bad_usage(kTool, "option " + a + " needs a value");
         if (a == "--map") {
             map_path = argv[++i];
+        } else if (a == "--application") {
+            application_paths.push_back(argv[++i]);
         } else if (a == "--elf") {
             elf_path = argv[++i];
         } else if (a == "--base") {
@@ -66,7 +71,14 @@ int main(int argc, char** argv) {
         LinkedImage map;
         std::string why;
         if (!read_map(read_input_file(map_path), map, &why)) throw ToolError(map_path, why);
-        const Symbolizer s(map, base);
+        Symbolizer s(map, base);
+        std::vector<LinkedImage> applications(application_paths.size());
+        for (std::size_t k = 0; k < application_paths.size(); ++k) {
+            if (!read_map(read_input_file(application_paths[k]), applications[k], &why))
+                throw ToolError(application_paths[k], why);
+            if (applications[k].application.empty()) throw ToolError(application_paths[k], "is not an application file's map");
+            s.add_application(applications[k]);
+        }
         std::istringstream file;
         if (!trace.empty()) file.str(read_input_file(trace, true));
         std::istream& src = trace.empty() ? std::cin : file;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "vm/core/engine/engine.h"
+#include "vm/core/engine/application_token.h"
 #include "vm/core/engine/execution_context.h"
 #include "vm/core/engine/string_factory.h"
 #include "vm/core/image/image_directory.h"
@@ -36,14 +37,17 @@ bool isPrimitiveRecord(word_t record) {
     return recordWord(record, 4) == 1 && *to_ptr<const std::uint8_t>(recordWord(record, kRecordName)) < 16;
 }
 
-// Writes the type's name into `out` (at least 96 chars when the type has no
-// name record); returns its length, or -1 when the name cannot be read.
-// With `out` null only the length is computed.
+// Writes the type's name into `out` (at least kApplicationTokenMax + 32
+// chars when the type has no name record); returns its length, or -1 when
+// the name cannot be read. With `out` null only the length is computed.
 std::int32_t typeName(word_t type, char16_t* out) {
     const word_t record = image::type_name_record(typePtr(type));
     if (record == 0) {
-        char text[32];
-        const int n = std::snprintf(text, sizeof text, "@C:0x%x@", static_cast<unsigned>(type));
+        // An application's type is named by the application's token first.
+        char text[kApplicationTokenMax + 32];
+        const std::int32_t token = applicationToken(type, text, false);
+        const int n = token + std::snprintf(text + token, sizeof text - static_cast<std::size_t>(token), "@C:0x%x@",
+                                            static_cast<unsigned>(type));
         if (out != nullptr)
             for (int i = 0; i < n; ++i) out[i] = static_cast<char16_t>(text[i]);
         return n;

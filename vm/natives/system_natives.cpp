@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "vm/core/engine/engine.h"
+#include "vm/core/engine/application_token.h"
 #include "vm/core/engine/feature_context.h"
 #include "vm/core/image/image_access.h"
 #include "vm/core/image/type_tests.h"
@@ -117,8 +118,10 @@ void VMNative_java_lang_System_toStringStackLine(VMThread* t) {
     const word_t method = static_cast<word_t>(prim(t, 5));
     const word_t pc = static_cast<word_t>(prim(t, 6));
     if (chars == 0) return throwNull(t);
-    std::uint16_t text[64];
-    const std::int32_t n = TulvarVMEngine::stackLineText(method, pc, text, 64, methodReadable(method));
+    // An application's method carries its "@F:...@" token first.
+    constexpr std::int32_t kCapacity = 64 + kApplicationTokenMax;
+    std::uint16_t text[kCapacity];
+    const std::int32_t n = TulvarVMEngine::stackLineText(method, pc, text, kCapacity, methodReadable(method));
     if (n > java::array_length(chars)) return throwIndex(t);
     std::memcpy(java::array_data<std::uint16_t>(chars), text, static_cast<std::size_t>(n) * 2);
     returnInt(t, n);

@@ -64,6 +64,38 @@ TEST_F(Traces, MethodAndInstructionAddressesAreNamed) {
     for (const Case& c : cases) EXPECT_EQ(s.line(c.in), c.out);
 }
 
+// An application's frames and types carry its token, "@F:", its name in
+// hexadecimal, ":", its image start, "@"; they are named with the map of
+// the application file of that name, at that base.
+TEST_F(Traces, ApplicationTokensNameTheApplicationsOwnMethods) {
+    LinkedImage app;
+    std::string why;
+    ASSERT_TRUE(read_map("tarvelo-image-map 1\nsize 0x200\napplication app.A\n"
+                         "method 0x100 0x110 0x117 0x130 app.A.run()V\n"
+                         "item 0x40 0x24 type app.A\n",
+                         app, &why))
+        << why;
+    Symbolizer s(map_, kVerifyBase);
+    s.add_application(app);
+    const std::string token = "@F:6170702e41:0x20000000@";  // "app.A"
+    struct Case { std::string in, out; };
+    const Case cases[] = {
+        {"    at app/A." + token + "@M:0x20000110:0x20000120@", "    at app/A.run()V (app.A.run()V+0x9)"},
+        // Upper-case digits, as the console prints them.
+        {"    at app/A.@F:6170702E41:0x20000000@@M:0x20000110:0x20000120@", "    at app/A.run()V (app.A.run()V+0x9)"},
+        {token + "@M:0x20000110:0x20000117@", "app.A.run()V (app.A.run()V+0x0)"},
+        {token + "@C:0x20000040@", "app.A"},
+        // Another base moves every address with it.
+        {"@F:6170702e41:0x30000000@@C:0x30000040@", "app.A"},
+        // An application without a map, or an address its map does not
+        // name, stays as it is.
+        {"@F:6f74686572:0x20000000@@C:0x20000040@", "@F:6f74686572:0x20000000@@C:0x20000040@"},
+        {token + "@M:0x20000114@", token + "@M:0x20000114@"},
+        {"@F:6170702e4:0x20000000@@C:0x20000040@", "@F:6170702e4:0x20000000@@C:0x20000040@"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(s.line(c.in), c.out) << c.in;
+}
+
 TEST_F(Traces, ListingNamesOperands) {
     auto l = link(R"(
 .class test.D

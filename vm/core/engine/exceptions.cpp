@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "vm/core/engine/engine.h"
+#include "vm/core/engine/application_token.h"
 #include "vm/core/engine/execution_context.h"
 #include "vm/core/engine/feature_context.h"
 #include "vm/core/image/image_format.h"
@@ -207,9 +208,17 @@ void print_bytes(std::uint32_t pointer, std::uint32_t length) {
     for (std::uint32_t i = 0; i < length; ++i) out::print(p[i]);
 }
 
+// The "@F:...@" token of an application's type; nothing for the kernel's.
+void print_application_token(word_t type) {
+    char token[kApplicationTokenMax];
+    const std::int32_t n = applicationToken(type, token, true);
+    for (std::int32_t i = 0; i < n; ++i) out::print(token[i]);
+}
+
 void print_type_name(word_t type) {
     const word_t record = type != 0 ? image::type_name_record(to_ptr<const void>(type)) : 0;
     if (record == 0) {
+        print_application_token(type);
         out::print("@C:");
         out::printHex(type);
         out::print('@');
@@ -260,6 +269,7 @@ void TulvarVMEngine::printMethodReference(word_t method) {
     }
     print_type_name(klass);
     out::print('.');
+    print_application_token(klass);
     out::print("@M:");
     out::printHex(method);
 }
@@ -292,6 +302,9 @@ std::int32_t TulvarVMEngine::stackLineText(word_t method, word_t pc, std::uint16
     if (chars == nullptr || capacity < 0) return 0;
     CharWriter w{chars, capacity};
     const word_t klass = method != 0 && classWordReadable ? image::read_u32(to_ptr<const void>(method)) : 0;
+    char token[kApplicationTokenMax];
+    const std::int32_t n = applicationToken(klass, token, true);
+    for (std::int32_t i = 0; i < n; ++i) w.put(token[i]);
     w.put(klass != 0 ? "@M:" : "@A:");
     w.putHex(method);
     w.put(':');

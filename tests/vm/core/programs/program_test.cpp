@@ -6,6 +6,7 @@
 // program's .expected file, and the process its exit status.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -57,8 +58,28 @@ std::string mask_addresses(const std::string& text) {
     return out;
 }
 
-// The console lines after "Tarvelo START", symbolised.
-std::string run_output(const std::string& exe, const std::string& map, const std::string& output, bool mask) {
+// The maps of the application files a program installs:
+// PROGRAM_DIR/<name>_<application>.tvf.map.
+std::vector<tarvelo::imagelink::LinkedImage> application_maps(const std::string& name) {
+    std::vector<tarvelo::imagelink::LinkedImage> maps;
+    for (const auto& entry : std::filesystem::directory_iterator(PROGRAM_DIR)) {
+        const std::string file = entry.path().filename().string();
+        const std::string suffix = ".tvf.map";
+        if (file.rfind(name + "_", 0) != 0 || file.size() < suffix.size() ||
+            file.compare(file.size() - suffix.size(), suffix.size(), suffix) != 0)
+            continue;
+        tarvelo::imagelink::LinkedImage map;
+        std::string why;
+        if (tarvelo::imagelink::read_map(tarvelo::test::read_file(entry.path().string()), map, &why)) maps.push_back(map);
+        else ADD_FAILURE() << file << ": " << why;
+    }
+    return maps;
+}
+
+// The console lines after "Tarvelo START", symbolised (an application's
+// frames with its file's map).
+std::string run_output(const std::string& exe, const std::string& map, const std::string& output, bool mask,
+                       const std::vector<tarvelo::imagelink::LinkedImage>& applications = {}) {
     tarvelo::imagelink::ElfFile elf;
     std::string why;
     std::uint32_t base = 0;
@@ -68,6 +89,7 @@ std::string run_output(const std::string& exe, const std::string& map, const std
     tarvelo::imagelink::LinkedImage image;
     const bool haveMap = tarvelo::imagelink::read_map(tarvelo::test::read_file(map), image, &why);
     tarvelo::imagelink::Symbolizer symbolizer(image, base);
+    for (const auto& a : applications) symbolizer.add_application(a);
     std::string text;
     bool started = false;
     for (const std::string& line : lines_of(output)) {
@@ -91,7 +113,7 @@ void expect_expected_output(const ProgramCase& c, const char* stress) {
     auto r = run_process(exe, {}, {stress, "TARVELO_HEAP_VERIFY=1", "TARVELO_CLOCK=virtual"});
     EXPECT_EQ(r.exit_status, c.exitStatus) << r.output;
     const std::string expected = tarvelo::test::read_file(std::string(SOURCE_DIR) + "/" + c.name + ".expected");
-    EXPECT_EQ(run_output(exe, map, r.output, c.maskAddresses), expected);
+    EXPECT_EQ(run_output(exe, map, r.output, c.maskAddresses, application_maps(c.name)), expected);
 }
 
 TEST_P(Program, PrintsWhatItComputes) { expect_expected_output(GetParam(), "TARVELO_GC_STRESS=1"); }
