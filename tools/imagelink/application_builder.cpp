@@ -11,6 +11,7 @@
 #include "tools/imagelink/link_error.h"
 #include "tools/imagelink/method_assembler.h"
 #include "tools/imagelink/package_table.h"
+#include "tools/imagelink/proxy_classes.h"
 #include "tools/imagelink/text_lexer.h"
 #include "tools/imagelink/shared_interface_layout.h"
 #include "vm/core/bytecode/opcodes.h"
@@ -359,8 +360,15 @@ private:
         const SharedRecordSink sink{
             [this] { return pos(); }, [this](std::uint32_t v) { u8(v); }, [this](std::uint32_t v) { u32(v); },
             [this](const JavaType& jt, const Method& m) {
-                const Type* d = jt.is_ref() ? ctx_.type_for(jt, m.where) : nullptr;
-                if (d && (own_.count(d) || kernel_.types.count(d->name))) type_word(d, m.where);
+                // A declared reference type is never 0: the proxy
+                // instruction tells references from primitives by it.
+                if (jt.is_ref()) type_word(ctx_.type_for(jt, m.where), m.where);
+                else u32(0);
+            },
+            [this](const Type& i) {
+                // A kernel interface's proxy class stays the kernel's own.
+                const Type* proxy = ctx_.find_type(proxy_class_name(i.name));
+                if (proxy && own_.count(proxy)) type_word(proxy, i.where);
                 else u32(0);
             }};
         for (Type* t : ctx_.all_types())
@@ -783,6 +791,7 @@ LinkedApplication link_application(const std::string& kernel, const std::string&
                                    const ParseOptions& options, std::vector<std::string>* sources) {
     Program kp;
     parse_file(kp, kernel, options);
+    add_proxy_classes(kp);
     LinkContext kctx(kp);
     layout_types(kctx);
     assemble_methods(kctx);
@@ -805,6 +814,7 @@ LinkedApplication link_application(const std::string& kernel, const std::string&
     if (entry.empty()) fail(SourceLocation{application, 0}, "an application names its entry point with .main pkg.Class.method");
     program.main_method = kernel_main;
     program.main_where = kernel_main_where;
+    add_proxy_classes(program);
     LinkContext ctx(program);
     layout_types(ctx);
     assemble_methods(ctx);

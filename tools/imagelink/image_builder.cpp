@@ -248,6 +248,11 @@ private:
                 if (!jt.is_ref()) { u32(0); return; }
                 const Type* d = ctx_.type_for(jt, m.where);
                 ref([d] { return d->offset; });
+            },
+            [this](const Type& i) {
+                const Type* proxy = ctx_.find_type(proxy_class_name(i.name));
+                if (proxy) ref([proxy] { return proxy->offset; });
+                else u32(0);
             }};
         for (Type* t : ctx_.all_types())
             if (t->is_interface() && t->shared) shared_[t] = write_shared_records(*t, sink, shared_methods_);

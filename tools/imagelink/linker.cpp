@@ -13,6 +13,7 @@
 #include "tools/imagelink/image_view.h"
 #include "tools/imagelink/link_context.h"
 #include "tools/imagelink/method_assembler.h"
+#include "tools/imagelink/proxy_classes.h"
 #include "tools/imagelink/text_parser.h"
 #include "tools/imagelink/tool_support.h"
 #include "tools/imagelink/verifier.h"
@@ -23,6 +24,7 @@ namespace tarvelo::imagelink {
 namespace fs = std::filesystem;
 
 LinkedImage link_program(Program& program, bool verify) {
+    add_proxy_classes(program);
     LinkContext ctx(program);
     layout_types(ctx);
     assemble_methods(ctx);

@@ -101,6 +101,18 @@ struct RegisterAlias {
     int index = 0;
 };
 
+// How a value of a shared interface's method crosses between
+// applications (`.transfer NAME KIND [PARAMETER]`): NAME is a parameter or
+// "return"; KIND is unchanged, convert, convert_to (the class in
+// PARAMETER) or foreign (the default of references: the kernel's objects
+// pass, an application's are converted).
+struct TransferDecl {
+    std::string value;
+    std::string kind;
+    std::string parameter;
+    SourceLocation where;
+};
+
 struct Method {
     std::string name;
     std::vector<Param> params;
@@ -121,6 +133,7 @@ struct Method {
     std::map<std::string, RegisterAlias> aliases;
     std::vector<CodeLine> code;
     std::vector<Handler> handlers;
+    std::vector<TransferDecl> transfers;  // shared interfaces' methods
     SourceLocation where;
 
     // --- filled by the passes

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "tools/imagelink/link_error.h"
+
 namespace tarvelo::imagelink {
 
 namespace {
@@ -34,14 +36,51 @@ std::array<std::uint8_t, kSharedSignatureBytes> shared_method_signature(const Me
     return hash_bytes<kSharedSignatureBytes>(text);
 }
 
-std::uint8_t shared_transfer_kind(const JavaType& t) { return t.is_ref() ? 3 : 0; }
+std::string proxy_class_name(const std::string& interface_name) { return interface_name + "$Proxy"; }
+
+std::vector<std::uint8_t> shared_transfer_kinds(const Method& m) {
+    std::vector<std::uint8_t> kinds;
+    kinds.push_back(m.ret.is_ref() ? kTransferForeign : kTransferUnchanged);
+    for (const Param& p : m.params) kinds.push_back(p.type.is_ref() ? kTransferForeign : kTransferUnchanged);
+    auto reference_parameter = [&](const std::string& name, const SourceLocation& where) {
+        for (std::size_t k = 0; k < m.params.size(); ++k) {
+            if (m.params[k].name != name) continue;
+            if (!m.params[k].type.is_ref()) fail(where, "'" + name + "' is a primitive: it crosses unchanged");
+            return k;
+        }
+        fail(where, "'" + name + "' is not a parameter of " + m.display_name());
+    };
+    std::vector<bool> said(kinds.size(), false);
+    for (const TransferDecl& x : m.transfers) {
+        std::size_t slot = 0;
+        if (x.value == "return") {
+            if (!m.ret.is_ref()) fail(x.where, m.display_name() + " returns no reference");
+        } else {
+            slot = reference_parameter(x.value, x.where) + 1;
+        }
+        if (said[slot]) fail(x.where, "the transfer of '" + x.value + "' is given twice");
+        said[slot] = true;
+        if (x.kind == "unchanged") kinds[slot] = kTransferUnchanged;
+        else if (x.kind == "convert") kinds[slot] = kTransferConvert;
+        else if (x.kind == "foreign") kinds[slot] = kTransferForeign;
+        else if (x.kind == "convert_to") {
+            const std::size_t k = reference_parameter(x.parameter, x.where);
+            if (slot == k + 1) fail(x.where, "'" + x.value + "' cannot hold its own class");
+            if (k > 31) fail(x.where, "the class of convert_to is one of the first 32 parameters");
+            kinds[slot] = static_cast<std::uint8_t>(kTransferConvertTo | (k << 3));
+        } else {
+            fail(x.where, "unknown transfer kind '" + x.kind + "' (unchanged, convert, convert_to, foreign)");
+        }
+    }
+    return kinds;
+}
 
 std::uint32_t write_shared_records(const Type& i, const SharedRecordSink& out,
                                    std::map<const Method*, std::uint32_t>& methods) {
     auto align4 = [&] { while (out.pos() % 4) out.u8(0); };
     align4();
     const std::uint32_t at = out.pos();
-    out.u32(0);
+    out.proxy_class(i);
     for (std::uint8_t b : shared_interface_identifier(i)) out.u8(b);
     for (const Method* m : i.interface_methods) {
         align4();
@@ -52,8 +91,7 @@ std::uint32_t write_shared_records(const Type& i, const SharedRecordSink& out,
         for (const Param& p : m->params) out.declared(p.type, *m);
         for (std::uint8_t b : shared_method_signature(*m)) out.u8(b);
         for (int k = 0; k < 8; ++k) out.u8(0);
-        out.u8(shared_transfer_kind(m->ret));
-        for (const Param& p : m->params) out.u8(shared_transfer_kind(p.type));
+        for (std::uint8_t kind : shared_transfer_kinds(*m)) out.u8(kind);
     }
     align4();
     return at;

@@ -2,8 +2,10 @@
 // and application files alike: the interface's 24-byte identifier, each
 // method's 16-byte signature and the transfer kinds of its values.
 //
-// A shared interface's header (word 5) points to its descriptor: a zero
-// word, then the identifier. Each interface method table of a class for a
+// A shared interface's header (word 5) points to its descriptor: the type
+// header of its proxy class (the class the linker generates beside every
+// shared interface, see proxy_classes.h; `KernelNatives.bind` makes its
+// proxies of it), then the identifier. Each interface method table of a class for a
 // shared interface keeps, in its word 1, the byte offset from the table's
 // start of an array of method descriptor addresses, one per method, just
 // after the methods. A method descriptor: the result's declared type (0
@@ -16,6 +18,8 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "tools/imagelink/model.h"
 
@@ -32,18 +36,34 @@ std::array<std::uint8_t, kSharedIdentifierBytes> shared_interface_identifier(con
 // written as "L" (the two sides name their own types).
 std::array<std::uint8_t, kSharedSignatureBytes> shared_method_signature(const Method& m);
 
-// 0 for primitives (passed as they are), 3 for references (kernel objects
-// pass, an application's objects are converted).
-std::uint8_t shared_transfer_kind(const JavaType& t);
+// Transfer kinds (low 3 bits of a kind byte; bits 3-7 of kind 2 name the
+// argument holding the class).
+enum SharedTransferKind : std::uint8_t {
+    kTransferUnchanged = 0,   // passed as it is (primitives always)
+    kTransferConvert = 1,     // always converted by the kernel
+    kTransferConvertTo = 2,   // converted to the class passed in another argument
+    kTransferForeign = 3,     // the kernel's objects pass, an application's are converted
+};
+
+// The kind bytes of a shared interface's method: the result's, then each
+// argument's; primitives 0, references `foreign` unless the method's
+// `.transfer` lines say otherwise (checked here: a reference parameter or
+// the result, once each; convert_to names another reference parameter).
+std::vector<std::uint8_t> shared_transfer_kinds(const Method& m);
+
+// The name of the proxy class generated for shared interface `name`.
+std::string proxy_class_name(const std::string& interface_name);
 
 // Where the records of a shared interface are written: the builder's
-// position, its byte and word writers, and how it writes a declared type
-// (a reference to the type header, or 0).
+// position, its byte and word writers, how it writes a declared type (a
+// reference to the type header; 0 only for primitives and void) and the
+// word naming the interface's proxy class.
 struct SharedRecordSink {
     std::function<std::uint32_t()> pos;
     std::function<void(std::uint32_t)> u8;
     std::function<void(std::uint32_t)> u32;
     std::function<void(const JavaType&, const Method&)> declared;
+    std::function<void(const Type&)> proxy_class;
 };
 
 // Writes the descriptor of shared interface `i` and its methods'

@@ -618,6 +618,17 @@ private:
                 if (needs_body && m.code.empty()) fail(at, "method '" + m.name + "' has no code");
                 return;
             }
+            if (d == ".transfer") {
+                if (!m.owner->is_interface() || !m.is_abstract) fail(at, ".transfer describes a method of an interface");
+                TransferDecl x;
+                x.where = at;
+                x.value = word("a parameter or 'return'");
+                x.kind = word("a transfer kind (unchanged, convert, convert_to, foreign)");
+                if (x.kind == "convert_to") x.parameter = word("the parameter holding the class");
+                m.transfers.push_back(std::move(x));
+                expect_eol();
+                continue;
+            }
             if (!needs_body) fail(at, "abstract and native methods have no body; close them with .end");
             if (d == ".temps") {
                 const std::int64_t n = integer("a register count");
