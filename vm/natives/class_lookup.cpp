@@ -90,7 +90,7 @@ int ClassLookup::openResource(VMThread* t, const char* name, std::int32_t length
     return 0;
 }
 
-word_t ClassLookup::openResourceStream(VMThread* t, const LookupContext& context, word_t name) {
+word_t ClassLookup::openResourceStream(VMThread* t, const LookupContext& context, word_t name, bool searchKernel) {
     std::int32_t length = 0;
     const char* bytes = stringToScratch(name, &length);
     if (bytes == nullptr) return 0;
@@ -104,7 +104,8 @@ word_t ClassLookup::openResourceStream(VMThread* t, const LookupContext& context
                                &slotCount);
     FeatureImageDirectory* directory = image_directory();
     if (directory == nullptr || slotCount == 0) return 0;
-    const word_t record = directory->findResource(context, bytes, static_cast<std::uint32_t>(length), slots, slotCount, true);
+    const word_t record =
+        directory->findResource(context, bytes, static_cast<std::uint32_t>(length), slots, slotCount, searchKernel);
     if (record == 0) return 0;
     const std::uint32_t data = *to_ptr<const std::uint32_t>(record + kResourceData);
     const std::uint32_t size = *to_ptr<const std::uint32_t>(record + kResourceSize);

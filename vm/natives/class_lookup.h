@@ -40,8 +40,9 @@ struct ClassLookup {
     // A new MemoryInputStream over the resource named by the String (a
     // leading '/' is optional), or 0: the name does not fit the scratch
     // buffer, no resource has it, or the stream could not be allocated
-    // (OutOfMemoryError pending).
-    static word_t openResourceStream(VMThread* t, const LookupContext& context, word_t name);
+    // (OutOfMemoryError pending). An application's context searches the
+    // kernel's resources too when `searchKernel` says so.
+    static word_t openResourceStream(VMThread* t, const LookupContext& context, word_t name, bool searchKernel = true);
 };
 
 }  // namespace tarvelo

@@ -17,6 +17,7 @@
 #include "vm/core/engine/feature_context.h"
 #include "vm/core/engine/feature_manager.h"
 #include "vm/core/engine/frame_record.h"
+#include "vm/core/engine/object_access.h"
 #include "vm/core/engine/java_objects.h"
 #include "vm/core/engine/runtime_prelude.h"
 #include "vm/core/image/image_format.h"
@@ -339,6 +340,53 @@ void VMNative_com_olun_kf_KernelNatives_newAnonymousProxy(VMThread* t) {
     if (proxy == 0) return;
     SharedInterfaceProxies::newProxyInstance(proxy, ExecutionContext::refArg(t, 0));
     return_ref(t, proxy);
+}
+
+// static Proxy bind(Object target, Class sharedInterface): a proxy of the
+// interface's proxy class (named by the first word of its descriptor)
+// holding the target, owned by the module that owns the interface.
+void VMNative_com_olun_kf_KernelNatives_bind(VMThread* t) {
+    const word_t target = ExecutionContext::refArg(t, 0);
+    const word_t shared = ExecutionContext::refArg(t, 1);
+    if (!SharedInterfaceProxies::isSharedInterface(shared)) {
+        ExecutionContext::throwNew(t, types::illegal_argument());
+        return;
+    }
+    if (target == 0) {
+        ExecutionContext::throwNew(t, types::null_pointer());
+        return;
+    }
+    // Arrays implement no interface.
+    if (!SharedInterfaceProxies::implementsEquivalent(object_type(target), shared)) {
+        ExecutionContext::throwNew(t, types::illegal_access_error());
+        return;
+    }
+    const word_t proxyClass = SharedInterfaceProxies::proxyClassOf(shared);
+    const word_t proxyBase = vm_type(VMType::_java_Lyq_kf_Proxy);
+    if (proxyClass == 0 || (image::type_flags(to_ptr<const void>(proxyClass)) &
+                            (image::kTypeArray | image::kTypeInterface | image::kTypeAbstract)) != 0 ||
+        VMJProcessor::isAssignable(proxyClass, proxyBase) == 0) {
+        ExecutionContext::throwNew(t, types::illegal_argument());
+        return;
+    }
+    const word_t owner = image::read_u32(to_ptr<const void>(shared + image::kTypeOwnerOffset));
+    const word_t proxy = SharedInterfaceProxies::allocateProxy(t, proxyClass, owner);
+    if (proxy == 0) return;
+    SharedInterfaceProxies::newProxyInstance(proxy, ExecutionContext::refArg(t, 0));
+    return_ref(t, proxy);
+}
+
+// static InputStream getResourceAsStream(Feature f, String name): the
+// application's resource (the kernel's for a null or unlinked Feature), or
+// null when it has none of that name.
+void VMNative_com_olun_kf_KernelNatives_getResourceAsStream(VMThread* t) {
+    const word_t name = ExecutionContext::refArg(t, 1);
+    if (name == 0) {
+        ExecutionContext::throwNew(t, types::null_pointer());
+        return;
+    }
+    const word_t record = valid_record(ExecutionContext::refArg(t, 0));
+    return_ref(t, ClassLookup::openResourceStream(t, LookupContext{0, record}, name, record == 0));
 }
 
 // static void enter(): the thread and its two innermost frames (the

@@ -5,8 +5,8 @@
 // resumable step that calls the equivalent method of the target.
 //
 // Image records (written by the image linker): a shared interface's
-// header word 5 points to its descriptor (a word, then its 24-byte
-// identifier); an interface method table of a class for a shared
+// header word 5 points to its descriptor (its proxy class, then its
+// 24-byte identifier); an interface method table of a class for a shared
 // interface holds in word 1 the byte offset, from the table, of an array
 // of method descriptor addresses parallel to its methods. A method
 // descriptor: the result's declared type, the argument count n, the
@@ -45,6 +45,12 @@ struct SharedInterfaceProxies {
     static word_t allocateProxy(VMThread* t, word_t proxyType, word_t feature);
     // Stores the target (read after the allocation: objects move).
     static void newProxyInstance(word_t proxy, word_t target);
+    // The proxy class of a shared interface (its descriptor's first word),
+    // 0 when it is not shared or has none.
+    static word_t proxyClassOf(word_t sharedInterface);
+    // Whether the class implements an interface equivalent to the shared
+    // interface (arrays and interfaces implement none).
+    static bool implementsEquivalent(word_t type, word_t sharedInterface);
 };
 
 }  // namespace tarvelo
