@@ -284,8 +284,23 @@ private:
     void write_common(Type* t) {
         if (pos() != t->offset) fail(t->where, "internal: type header misplaced");
         object_header(ctx_.class_type(), t->where);
-        ref_content([this, t] { return name_records_.at(t); });
+        // An array of the kernel's elements has no name record here (the
+        // kernel's records are not exported): it is named by the
+        // application's token and its address.
+        if (has_name_record(t)) ref_content([this, t] { return name_records_.at(t); });
+        else u32(0);
         u8(t->flags);
+    }
+
+    // Whether the type gets a class-name record: every class and interface
+    // of the application, and its arrays of its own classes.
+    bool has_name_record(const Type* t) const {
+        if (!t->is_array()) return true;
+        JavaType base = t->array_type;
+        base.dims = 0;
+        if (!base.is_ref()) return false;
+        const Type* e = ctx_.find_type(base.type_name());
+        return e != nullptr && own_.count(e) > 0;
     }
 
     void write_type_headers() {
@@ -441,7 +456,7 @@ private:
                 auto parts = PackageTable::split(t->name, '.');
                 class_names[t] = {packages.package_of(parts, parts.size() - 1), parts.back()};
             }
-        for (Type* t : ctx_.all_types()) if (own_.count(t) && t->is_array()) ordered.push_back(t);
+        for (Type* t : ctx_.all_types()) if (own_.count(t) && t->is_array() && has_name_record(t)) ordered.push_back(t);
         std::vector<std::pair<int, std::string>> resource_names;
         for (const Resource* r : resources_) {
             auto parts = PackageTable::split(r->name.substr(1), '/');
@@ -465,9 +480,8 @@ private:
                 u32(static_cast<std::uint32_t>(t->array_type.dims));
                 JavaType base = t->array_type;
                 base.dims = 0;
-                const Type* e = base.is_ref() ? ctx_.type_for(base, t->where) : nullptr;
-                if (e && own_.count(e)) ref_content([this, e] { return name_records_.at(e); });
-                else u32(0);
+                const Type* e = ctx_.type_for(base, t->where);
+                ref_content([this, e] { return name_records_.at(e); });
             } else {
                 const auto& [pkg, simple] = class_names.at(t);
                 text_at(simple);

@@ -10,6 +10,8 @@ namespace tarvelo {
 
 // Offsets of what the table's readers follow.
 namespace installed_feature {
+inline constexpr std::uint32_t kRomStartOffset = 8;       // in the InstalledFeatureStruct: its read-only area
+inline constexpr std::uint32_t kRomEndOffset = 12;
 inline constexpr std::uint32_t kSectionTableOffset = 24;  // in the InstalledFeatureStruct
 inline constexpr std::uint32_t kRecordCountWord = 0;      // in the section table
 inline constexpr std::uint32_t kFirstRecordWord = 17;

@@ -60,16 +60,33 @@ inline bool sameChars(word_t a, word_t b) {
 }  // namespace tarvelo::natives
 
 #include "vm/core/image/image_directory.h"
+#include "vm/memory/installed_feature_table.h"
 
 namespace tarvelo::natives {
 
 // Whether a method address handed in by Java code can be read: it lies in
-// the kernel image (installed applications cannot be installed yet).
+// the kernel image or in an installed application's read-only area.
 inline bool methodReadable(word_t method) {
     FeatureImageDirectory* directory = image_directory();
-    if (method == 0 || directory == nullptr) return false;
+    if (method == 0 || directory == nullptr || (method & 1u) != 0) return false;
     const ImageTables& tables = directory->kernel.tables;
-    return tables.imageEnd != 0 && (method & 1u) == 0 && method >= tables.imageStart && tables.spanContains(method, 4);
+    if (tables.imageEnd != 0 && method >= tables.imageStart && tables.spanContains(method, 4)) return true;
+    for (int i = 0; i < installedFeatureSlots(); ++i) {
+        const word_t entry = installedFeatureEntry(i);
+        if (entry == 0) continue;
+        const word_t start = image::read_u32(to_ptr<const void>(entry + installed_feature::kRomStartOffset));
+        const word_t end = image::read_u32(to_ptr<const void>(entry + installed_feature::kRomEndOffset));
+        if (method >= start && end >= 4 && method <= end - 4) return true;
+    }
+    return false;
+}
+
+// Whether a method address handed in by Java code is readable and its
+// class word a type header (0, for a method without a class, is not).
+inline bool methodClassValid(word_t method) {
+    if (!methodReadable(method)) return false;
+    const word_t klass = image::read_u32(to_ptr<const void>(method));
+    return klass != 0 && image_directory()->isValidTypeReference(klass, false, false) != 0;
 }
 
 }  // namespace tarvelo::natives

@@ -108,7 +108,7 @@ void VMNative_java_lang_System_nanoTime(VMThread* t) { returnLong(t, LLOSTV_IMPL
 // static Class System.getMethodClass(int method): the class word of a method record.
 void VMNative_java_lang_System_getMethodClass(VMThread* t) {
     const word_t method = static_cast<word_t>(prim(t, 5));
-    returnObject(t, methodReadable(method) ? image::read_u32(to_ptr<const void>(method)) : 0);
+    returnObject(t, methodClassValid(method) ? image::read_u32(to_ptr<const void>(method)) : 0);
 }
 
 // static int System.toStringStackLine(char[] chars, int pc, int method): the
@@ -121,7 +121,7 @@ void VMNative_java_lang_System_toStringStackLine(VMThread* t) {
     // An application's method carries its "@F:...@" token first.
     constexpr std::int32_t kCapacity = 64 + kApplicationTokenMax;
     std::uint16_t text[kCapacity];
-    const std::int32_t n = TulvarVMEngine::stackLineText(method, pc, text, kCapacity, methodReadable(method));
+    const std::int32_t n = TulvarVMEngine::stackLineText(method, pc, text, kCapacity, methodClassValid(method));
     if (n > java::array_length(chars)) return throwIndex(t);
     std::memcpy(java::array_data<std::uint16_t>(chars), text, static_cast<std::size_t>(n) * 2);
     returnInt(t, n);

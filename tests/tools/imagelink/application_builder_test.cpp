@@ -11,6 +11,7 @@
 
 #include "tests/tools/imagelink/link_helpers.h"
 #include "tools/imagelink/application_builder.h"
+#include "tools/imagelink/asm_writer.h"
 #include "tools/imagelink/link_error.h"
 #include "vm/memory/object_header.h"
 
@@ -20,6 +21,9 @@ namespace {
 namespace fs = std::filesystem;
 
 const char* const kKernel = R"(
+.immutable kernelText char[] = "kernel"
+.class test.Hidden
+.end
 .class exported test.Console
     .method static exported void print(java.lang.String s)
         return
@@ -168,11 +172,63 @@ TEST_F(ApplicationFiles, RefusedApplications) {
         {"kernel entry point", ".main test.Console.print\n.class app.A\n.end\n", "must be a class of the application"},
         {"exported application type", ".main app.A.run\n.class exported app.A\n    .method static void run()\n        return\n    .end\n.end\n",
          "exports nothing"},
+        {"kernel immutable", cls + "        const_ref r0, immutable kernelText\n        return\n    .end\n.end\n",
+         "belongs to the kernel"},
+        {"kernel immutable in a value", cls + "        return\n    .end\n.end\n.immutable all java.lang.Object[] = { @kernelText }\n",
+         "belongs to the kernel"},
+        {"system property", cls + "        return\n    .end\n.end\n.property \"k\" \"v\"\n", "has no system properties"},
+        {"lazy static", cls + "        return\n    .end\n    .field static lazy java.lang.Object L\n.end\n",
+         "the table of init wrappers is the kernel's"},
+        {"shared method naming an unexported kernel type",
+         cls + "        return\n    .end\n.end\n.interface shared app.S\n    .method void take(test.Hidden h)\n    .end\n.end\n"
+               ".class app.B implements app.S\n    .method void take(test.Hidden h)\n        return\n    .end\n.end\n",
+         "does not export the type test.Hidden"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_NE(error(c.source).find(c.message), std::string::npos) << error(c.source);
     }
+}
+
+// Its immutables, resources and the proxy class of its shared interface
+// are the application's own, named in its map with its name.
+TEST_F(ApplicationFiles, ImmutablesResourcesAndProxyClassesAreTheApplications) {
+    write("data.txt", "bytes");
+    const LinkedApplication app = link(std::string(kApplication) + R"(
+.resource "/r/data.txt" "data.txt"
+.immutable greeting char[] = "hello"
+.immutable point app.P = { x = 3, next = @greeting }
+.class app.P
+    .field int x
+    .field java.lang.Object next
+.end
+.interface shared app.S
+    .method int size(java.lang.String[] texts)
+        .transfer texts convert
+    .end
+.end
+)");
+    EXPECT_EQ(app.map.application, "app.A");
+    auto has = [&](const std::string& kind, const std::string& name) {
+        for (const MapEntry& e : app.map.map)
+            if (e.kind == kind && e.name == name) return true;
+        return false;
+    };
+    EXPECT_TRUE(has("resource", "/r/data.txt"));
+    EXPECT_TRUE(has("resource data", "/r/data.txt"));
+    EXPECT_TRUE(has("immutable", "greeting"));
+    EXPECT_TRUE(has("immutable", "point"));
+    EXPECT_TRUE(has("type", "app.S$Proxy"));
+    EXPECT_FALSE(has("type", "kernelText"));
+    bool proxyMethod = false;
+    for (const MethodSpan& m : app.map.methods) proxyMethod |= m.name == "app.S$Proxy.size([Ljava.lang.String;)I";
+    EXPECT_TRUE(proxyMethod);
+    // The map reads back as an application's.
+    LinkedImage back;
+    std::string why;
+    ASSERT_TRUE(read_map(write_map(app.map), back, &why)) << why;
+    EXPECT_EQ(back.application, "app.A");
+    EXPECT_EQ(back.methods.size(), app.map.methods.size());
 }
 
 TEST_F(ApplicationFiles, TheSameSourcesGiveTheSameFile) {

@@ -522,6 +522,95 @@ TEST(SharedInterfaces, DescriptorsReachedFromTheHeaderAndTheMethodTables) {
     EXPECT_EQ(kinds[0], 0);
     EXPECT_EQ(kinds[1], 0);
     EXPECT_EQ(kinds[2], 3);
+    // The descriptor's first word is the interface's generated proxy class.
+    EXPECT_EQ(v.u32(da), sym("_java_La_Greeter_024Proxy"));
+    EXPECT_EQ(v.u32(db), sym("_java_Lb_Greeter_024Proxy"));
+}
+
+// The proxy class of a shared interface extends yq.kf.Proxy, implements
+// the interface's methods and its super-interfaces', each with room above
+// the state word for the positions of its deepest array and its result.
+TEST(SharedInterfaces, ProxyClassesAndTransferKinds) {
+    auto l = link(R"(
+.interface shared a.Base
+    .method long total(int[][] t)
+    .end
+.end
+.interface shared a.Store extends a.Base
+    .method java.lang.Object put(java.lang.Class type, java.lang.Object o, java.lang.String[][] names, java.lang.Object k)
+        .transfer o convert_to type
+        .transfer names unchanged
+        .transfer k convert
+        .transfer return convert
+    .end
+.end
+.class a.Impl implements a.Store
+    .method long total(int[][] t)
+        .temps 1
+        return
+    .end
+    .method java.lang.Object put(java.lang.Class type, java.lang.Object o, java.lang.String[][] names, java.lang.Object k)
+        return
+    .end
+.end
+)");
+    const ImageView& v = l->view;
+    auto sym = [&](const std::string& s) { return l->label(s); };
+    const std::uint32_t proxy = sym("_java_La_Store_024Proxy");
+    // Its hierarchy ends with yq.kf.Proxy.
+    const std::uint32_t depth = image::type_depth(v.at(proxy));
+    EXPECT_EQ(v.u32(v.u32(proxy + image::kClassHierarchyOffset) + 4 * (depth - 1)), sym("_java_Lyq_kf_Proxy"));
+    struct Case { const char* method; std::uint32_t frame_words; };
+    // put: p5 and two positions (String[][]), no primitive words; total: p5,
+    // no positions for an array of primitives, two result words.
+    const Case cases[] = {
+        {"a.Store$Proxy.put(Ljava.lang.Class;Ljava.lang.Object;[[Ljava.lang.String;Ljava.lang.Object;)Ljava.lang.Object;", 8},
+        {"a.Store$Proxy.total([[I)J", 8},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.method);
+        const MethodSpan& m = l->method(c.method);
+        const image::MethodHeader h = image::decode_method_header(v.at(m.method));
+        EXPECT_EQ(h.frame_words, c.frame_words);
+    }
+    // The kinds of put: the result converted; the class argument, the
+    // converted-to argument naming it (argument 0), unchanged, converted.
+    const std::uint32_t store = sym("_java_La_Store");
+    const std::uint32_t impl = sym("_java_La_Impl");
+    const std::uint32_t it = v.u32(impl + image::kClassInterfaceTableOffset);
+    const std::uint32_t imt = v.u32(it + 4 + 4 * (image::interface_id(v.at(store)) - v.u16(it)));
+    const std::uint32_t d = v.u32(imt + v.u32(imt + 4));
+    EXPECT_EQ(v.u32(d + 4), 4u);
+    const std::uint8_t* kinds = static_cast<const std::uint8_t*>(v.at(d + 4 * (3 + 4) + 24));
+    EXPECT_EQ(kinds[0], 1);
+    EXPECT_EQ(kinds[1], 3);
+    EXPECT_EQ(kinds[2], 2 | (0 << 3));
+    EXPECT_EQ(kinds[3], 0);
+    EXPECT_EQ(kinds[4], 1);
+}
+
+TEST(SharedInterfaces, TransferLinesThatCannotBeWritten) {
+    struct Case { const char* what; std::string transfer; const char* message; };
+    const Case cases[] = {
+        {"unknown kind", ".transfer o sometimes", "unknown transfer kind 'sometimes'"},
+        {"primitive", ".transfer n convert", "'n' is a primitive"},
+        {"not a parameter", ".transfer x convert", "'x' is not a parameter"},
+        {"twice", ".transfer o convert\n        .transfer o unchanged", "given twice"},
+        {"own class", ".transfer o convert_to o", "cannot hold its own class"},
+        {"class of a primitive", ".transfer o convert_to n", "'n' is a primitive"},
+        {"no reference result", ".transfer return convert", "returns no reference"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string error = link_error(".interface shared a.S\n    .method int f(java.lang.Object o, int n)\n        " +
+                                             c.transfer + "\n    .end\n.end\n");
+        EXPECT_NE(error.find(c.message), std::string::npos) << error;
+    }
+    EXPECT_NE(link_error(".class a.C\n    .method void f()\n        .transfer return convert\n        return\n    .end\n.end\n")
+                  .find("describes a method of an interface"),
+              std::string::npos);
+    EXPECT_NE(link_error(".interface shared a.S\n.end\n.class a.S$Proxy\n.end\n").find("is the name of the proxy class of a.S"),
+              std::string::npos);
 }
 
 }  // namespace

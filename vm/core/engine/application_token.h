@@ -18,7 +18,7 @@ inline constexpr std::int32_t kApplicationIdentifierBytes = 128;
 // "@F:", the identifier, ":0x", eight digits, "@".
 inline constexpr std::int32_t kApplicationTokenMax = 3 + 2 * kApplicationIdentifierBytes + 3 + 8 + 1;
 
-// Writes the token of the application that owns `type` into `out` (room for
+// Writes the token of the application that owns `type` (a type header) into `out` (room for
 // kApplicationTokenMax chars, not terminated) and answers its length; 0 for
 // a kernel type. `upper` writes upper-case digits and the address in eight
 // of them, as the console prints addresses; otherwise lower-case ones,

@@ -117,10 +117,11 @@ struct TulvarVMEngine {
     static void printTypeName(word_t type);
     // The text of one stack-trace element (System.toStringStackLine) into
     // `chars`, at most `capacity` of them: "@M:0x<method>:0x<pc>@" ("@A:"
-    // for a method without a class); the number of chars written. Names are
-    // resolved off the device.
+    // for a method without a class), after the "@F:...@" token of the
+    // application that owns the class; the number of chars written. Names
+    // are resolved off the device.
     // `classWordReadable` false: the method address came from Java code and
-    // does not lie in the image; its class word is not read ("@A:").
+    // its class word is no type header of an image; it is not read ("@A:").
     static std::int32_t stackLineText(word_t method, word_t pc, std::uint16_t* chars, std::int32_t capacity,
                                       bool classWordReadable = true);
     // A native call whose function address is 0 (an image linked with weak

@@ -174,6 +174,7 @@ const ProgramCase kPrograms[] = {
     {"features", 0, true, true},
     {"loader", 0, true},
     {"installed_app", 0, true},
+    {"installed_resources", 0, true},
     {"native_arguments", 0},
 #if defined(__arm__)
     {"native_stacked_floats", 0},
