@@ -602,6 +602,9 @@ word_t SharedInterfaceProxies::invokeProxy(VMThread* t, word_t opcode) {
         return 0;
     }
     if (state == kTransferResult) {
+        // The target's return brought the caller's context back: the
+        // transfer runs for the kernel.
+        t->ownerFeature = 0;
         if (h.returns_ref) {
             // The result waits in the result register (the receiver's) while
             // it is transferred for the caller.

@@ -175,6 +175,7 @@ const ProgramCase kPrograms[] = {
     {"loader", 0, true},
     {"installed_app", 0, true},
     {"installed_resources", 0, true},
+    {"installed_proxies", 0, true},
     {"native_arguments", 0},
 #if defined(__arm__)
     {"native_stacked_floats", 0},
