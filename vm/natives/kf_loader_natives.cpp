@@ -20,6 +20,7 @@
 #include "vm/core/image/image_format.h"
 #include "vm/core/image/image_symbols.h"
 #include "vm/core/threads/vm_thread.h"
+#include "vm/memory/application_tables_check.h"
 #include "vm/memory/feature_loader.h"
 #include "vm/memory/feature_record.h"
 #include "vm/memory/feature_runtime.h"
@@ -377,7 +378,10 @@ void VMNative_com_olun_kf_DynamicLoaderNatives_addLinkedFeature(VMThread* t) {
         // lies inside its read-only area.
         const word_t sections = loadWord(rom + installed_feature::kSectionTableOffset);
         const std::uint64_t romEnd = static_cast<std::uint64_t>(rom) + LLKERNEL_RAM_getFeatureSizeROM(handle_ptr(handle));
-        if (sections >= rom && sections + 4u * (installed_feature::kFirstRecordWord + 1) <= romEnd)
+        // The tables the directory reads on its own (resources, immutable
+        // keys) must lie inside it too.
+        if (sections >= rom && sections + 4u * (installed_feature::kFirstRecordWord + 1) <= romEnd &&
+            applicationTablesInside(featureRecordOfStruct(rom), rom, static_cast<word_t>(romEnd)))
             result = linkInstalledFeature(rom, quota, &gAlreadyInstalled);
     }
     if (result < 0 && result >= -5 && result != -1 && !silent) {
