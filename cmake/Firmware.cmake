@@ -133,6 +133,55 @@ function(tarvelo_add_image_firmware name)
   tarvelo_link_firmware(${name})
 endfunction()
 
+# --- Installed applications --------------------------------------------------
+# tarvelo_add_application(<target> KERNEL <kernel.tvi> SOURCE <application.tvi>
+#                         OUTPUT <file.tvf>)
+# Links the application against the kernel image source into an application
+# file, with its map next to it (<file.tvf>.map, for tarvelo-symbolize
+# --application); <target> builds both.
+function(tarvelo_add_application target)
+  cmake_parse_arguments(ARG "" "KERNEL;SOURCE;OUTPUT" "" ${ARGN})
+  if(NOT ARG_KERNEL OR NOT ARG_SOURCE OR NOT ARG_OUTPUT)
+    message(FATAL_ERROR "tarvelo_add_application(${target}): KERNEL, SOURCE and OUTPUT are required")
+  endif()
+  get_filename_component(kernel ${ARG_KERNEL} ABSOLUTE)
+  get_filename_component(source ${ARG_SOURCE} ABSOLUTE)
+  get_filename_component(tvf ${ARG_OUTPUT} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_BINARY_DIR})
+  get_filename_component(dir ${tvf} DIRECTORY)
+  file(MAKE_DIRECTORY ${dir})
+  add_custom_command(
+    OUTPUT ${tvf} ${tvf}.map
+    COMMAND ${TARVELO_IMAGELINK} ${kernel} -I ${TARVELO_IMAGE_PRELUDE_DIR} --application ${source}
+            -o ${tvf} --map ${tvf}.map --depfile ${tvf}.d
+    DEPENDS ${kernel} ${source} ${TARVELO_IMAGELINK_DEPENDS}
+    DEPFILE ${tvf}.d
+    COMMENT "Linking the application file ${ARG_OUTPUT}"
+    VERBATIM)
+  add_custom_target(${target} DEPENDS ${tvf} ${tvf}.map)
+  set_target_properties(${target} PROPERTIES TARVELO_APPLICATION_FILE ${tvf})
+endfunction()
+
+# tarvelo_add_kernel_firmware(<name> KERNEL <kernel.tvi> APPLICATIONS <target> ...
+#                             [SOURCES <file> ...] [CONFIG <sym>=<value> ...])
+# A firmware executable of the kernel image that carries each application
+# file (made by tarvelo_add_application) as its resource "/apps/<file name>",
+# for the kernel's loader to install.
+function(tarvelo_add_kernel_firmware name)
+  cmake_parse_arguments(ARG "" "KERNEL" "APPLICATIONS;SOURCES;CONFIG" ${ARGN})
+  get_filename_component(kernel ${ARG_KERNEL} ABSOLUTE)
+  set(text "# Made by the build: ${ARG_KERNEL} with its application files.\n.include \"${kernel}\"\n")
+  foreach(app IN LISTS ARG_APPLICATIONS)
+    get_target_property(tvf ${app} TARVELO_APPLICATION_FILE)
+    get_filename_component(file ${tvf} NAME)
+    string(APPEND text ".resource \"/apps/${file}\" \"${tvf}\"\n")
+  endforeach()
+  set(image ${CMAKE_CURRENT_BINARY_DIR}/${name}_kernel.tvi)
+  file(WRITE ${image}.in "${text}")
+  configure_file(${image}.in ${image} COPYONLY)
+  tarvelo_add_image_firmware(${name} IMAGE ${image} SOURCES ${ARG_SOURCES} CONFIG ${ARG_CONFIG}
+                             DEPENDS ${ARG_APPLICATIONS})
+endfunction()
+
 # tarvelo_export_package(): the build tree as a CMake package (TarveloConfig.cmake
 # next to the exported targets), so that another project can build firmware
 # executables of its own images. Exports the firmware libraries, the start-up

@@ -59,15 +59,15 @@ std::string mask_addresses(const std::string& text) {
 }
 
 // The maps of the application files a program installs:
-// PROGRAM_DIR/<name>_<application>.tvf.map.
+// PROGRAM_DIR/<name>/<application>.tvf.map.
 std::vector<tarvelo::imagelink::LinkedImage> application_maps(const std::string& name) {
     std::vector<tarvelo::imagelink::LinkedImage> maps;
-    for (const auto& entry : std::filesystem::directory_iterator(PROGRAM_DIR)) {
+    const std::filesystem::path dir = std::filesystem::path(PROGRAM_DIR) / name;
+    if (!std::filesystem::is_directory(dir)) return maps;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
         const std::string file = entry.path().filename().string();
         const std::string suffix = ".tvf.map";
-        if (file.rfind(name + "_", 0) != 0 || file.size() < suffix.size() ||
-            file.compare(file.size() - suffix.size(), suffix.size(), suffix) != 0)
-            continue;
+        if (file.size() < suffix.size() || file.compare(file.size() - suffix.size(), suffix.size(), suffix) != 0) continue;
         tarvelo::imagelink::LinkedImage map;
         std::string why;
         if (tarvelo::imagelink::read_map(tarvelo::test::read_file(entry.path().string()), map, &why)) maps.push_back(map);
