@@ -73,7 +73,7 @@ TEST_F(ToolCommands, HelpListsEveryOptionAndExitsZero) {
     const Case cases[] = {
         {&kLink, {"-o FILE", "-I DIR", "-D SYMBOL=VALUE", "--weak-externals", "--map", "--listing", "--depfile", "--no-verify"}},
         {&kDisasm, {"-I DIR", "--elf", "--map"}},
-        {&kSymbolize, {"--map", "--elf", "--base"}},
+        {&kSymbolize, {"--map", "--elf", "--base", "--application"}},
     };
     for (const Case& c : cases) {
         const ToolRun r = run(*c.tool, "--help");
@@ -194,6 +194,37 @@ TEST_F(ToolCommands, MapsAndTracesAreChecked) {
         EXPECT_EQ(r.status, 1) << c.map;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << c.map << "\n" << r.err;
     }
+}
+
+// An application file's map names the frames carrying its token; a map
+// of no application is refused as one.
+TEST_F(ToolCommands, SymboliserNamesAnApplicationsFramesWithItsMap) {
+    const std::string kernel = write("k.tvi", image(""));
+    const std::string app = write("app.tvi", ".main app.A.run\n.class app.A\n    .method static void run()\n        return\n    .end\n.end\n");
+    ToolRun r = run(kLink, link_args(kernel) + "--application '" + app + "' -o '" + path("app.tvf") + "' --map '" +
+                               path("app.map") + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const ToolRun kmap = run(kLink, link_args(kernel) + "--map '" + path("k.map") + "'");
+    ASSERT_EQ(kmap.status, 0) << kmap.err;
+    // The map names run()'s class word; a trace line of it at 0x20000000.
+    const std::string map = read(path("app.map"));
+    const std::size_t at = map.find("method ");
+    ASSERT_NE(at, std::string::npos) << map;
+    std::istringstream line(map.substr(at + 7));
+    std::string record, method, code;
+    line >> record >> method >> code;
+    const unsigned long m = std::stoul(method, nullptr, 16), c = std::stoul(code, nullptr, 16);
+    char trace[160];
+    std::snprintf(trace, sizeof trace, "    at app/A.@F:6170702E41:0x20000000@@M:0x%08lX:0x%08lX@\n", 0x20000000 + m,
+                  0x20000000 + c + 1);
+    write("trace.txt", trace);
+    r = run(kSymbolize, "--map '" + path("k.map") + "' --base 0x1000 --application '" + path("app.map") + "' '" +
+                            path("trace.txt") + "'");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "    at app/A.run()V (app.A.run()V+0x1)\n");
+    r = run(kSymbolize, "--map '" + path("k.map") + "' --base 0x1000 --application '" + path("k.map") + "' </dev/null");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("k.map: error: is not an application file's map"), std::string::npos) << r.err;
 }
 
 // An executable without the image's symbols holds no image: said, with a
