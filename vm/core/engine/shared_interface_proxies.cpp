@@ -530,6 +530,11 @@ bool SharedInterfaceProxies::implementsEquivalent(word_t type, word_t sharedInte
 word_t SharedInterfaceProxies::invokeProxy(VMThread* t, word_t opcode) {
     FrameRecord* frame = t->frame();
     const image::MethodHeader h = method_header(frame->method);
+    // A proxy method keeps its state word in p5.
+    if (h.frame_words < 6) {
+        ExecutionContext::throwNew(t, types::illegal_argument());
+        return 0;
+    }
     std::int32_t* prim = frame->prim();
     word_t* refs = to_ptr<word_t>(t->refWindow) - h.ref_base;
     const std::int32_t saved = prim[5];
@@ -545,6 +550,8 @@ word_t SharedInterfaceProxies::invokeProxy(VMThread* t, word_t opcode) {
         return fail(t, frame, types::illegal_argument());
     const std::uint32_t n = word_at(own.descriptor + 4);
     const std::uint32_t primArgs = word_at(own.descriptor + 8);
+    // The arguments' words lie in the frame, above the state word.
+    if (primArgs > h.frame_words - 6u) return fail(t, frame, types::illegal_argument());
     const std::int32_t free = static_cast<std::int32_t>(h.frame_words) - static_cast<std::int32_t>(primArgs) - kFirstPosition;
     const ProxyFrame call{t, opcode, prim, refs, &own, free > 0 ? static_cast<std::uint32_t>(free) : 0u};
 
