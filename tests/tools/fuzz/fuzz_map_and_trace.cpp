@@ -1,5 +1,6 @@
 // Fuzzes tarvelo-symbolize: a map (the input up to a line "--") and the
-// trace lines named with it.
+// trace lines named with it; an application file's map (one with an
+// "application" line) names the frames of its "@F:" token too.
 #include <cstddef>
 #include <cstdint>
 #include <sstream>
@@ -17,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string why;
     if (!read_map(text.substr(0, split), map, &why)) return 0;
     if (split == std::string::npos) return 0;
-    const Symbolizer s(map, 0x10000000u);
+    Symbolizer s(map, 0x10000000u);
+    if (!map.application.empty()) s.add_application(map);
     std::istringstream trace(text.substr(split + 4));
     std::string line;
     while (std::getline(trace, line)) (void)s.line(line);
