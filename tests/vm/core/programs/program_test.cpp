@@ -140,6 +140,7 @@ const ProgramCase kPrograms[] = {
     {"classlib_resources", 0},
     {"classlib_references", 0},
     {"classlib_java", 0},
+    {"base_library", 0},
     {"priority_inheritance", 0},
     {"monitor_limits", 0},
     {"quotas", 0},
