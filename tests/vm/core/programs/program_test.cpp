@@ -154,6 +154,10 @@ const ProgramCase kPrograms[] = {
     {"features", 0, true, true},
     {"loader", 0, true},
     {"installed_app", 0, true},
+    {"installed_threads", 0, true},
+    {"installed_rules_reported", 0, true},
+    {"installed_rules_thrown", 0, true},
+    {"installed_ram_control", 0, true},
     {"native_arguments", 0},
 #if defined(__arm__)
     {"native_stacked_floats", 0},
