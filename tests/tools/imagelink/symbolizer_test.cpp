@@ -20,17 +20,20 @@ std::string hex(std::uint32_t v) {
     return b;
 }
 
-class Traces : public ::testing::Test {
-protected:
-    void SetUp() override {
-        linked_ = link(R"(
+// A class with one method, test.T.twice(I)I.
+const char* const kTwice = R"(
 .class test.T
     .method static int twice(int x)
         iadd x, x, x
         return
     .end
 .end
-)");
+)";
+
+class Traces : public ::testing::Test {
+protected:
+    void SetUp() override {
+        linked_ = link(kTwice);
         // The symboliser reads the map, as it would from a file.
         std::string why;
         ASSERT_TRUE(read_map(write_map(linked_->image), map_, &why)) << why;
@@ -118,14 +121,7 @@ TEST(ImageMaps, LinkedStringsWithLineBreaksKeepTheMapReadable) {
         std::snprintf(e, sizeof e, "\\x%02x", c);
         chars += e;
     }
-    auto linked = link(".string \"two\\nlines\"\n.string \"" + chars + "\"\n" + R"(
-.class test.T
-    .method static int twice(int x)
-        iadd x, x, x
-        return
-    .end
-.end
-)");
+    auto linked = link(".string \"two\\nlines\"\n.string \"" + chars + "\"\n" + kTwice);
     LinkedImage map;
     std::string why;
     ASSERT_TRUE(read_map(write_map(linked->image), map, &why)) << why;
