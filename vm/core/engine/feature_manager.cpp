@@ -5,6 +5,7 @@
 #include "vm/core/engine/engine.h"
 #include "vm/core/engine/feature_context.h"
 #include "vm/core/engine/frame_record.h"
+#include "vm/core/engine/java_objects.h"
 #include "vm/core/engine/native_resources.h"
 #include "vm/core/engine/ram_control.h"
 #include "vm/core/image/method_record.h"
@@ -114,8 +115,12 @@ void kill_thread(VMThread* t, word_t record, word_t placeholder) {
             run_close_hook(close, resource);
         }
     }
-    if (object_owner_feature(t->javaThread) == record && t->featureThreadObject != 0)
+    // The thread goes on as the kernel's: the application's Thread object no
+    // longer names it (so that joining it does not wait for ever).
+    if (object_owner_feature(t->javaThread) == record && t->featureThreadObject != 0) {
+        java::thread_id(t->javaThread) = static_cast<std::uint32_t>(java::kThreadIdEnded);
         t->javaThread = t->featureThreadObject;
+    }
     if (t->state == kThreadMonitorQueued && t->ownerFeature == record &&
         is_feature_or_kernel(monitor_stack::awaited(t), record))
         drop_monitor_queue(t);
