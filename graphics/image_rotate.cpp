@@ -60,6 +60,10 @@ void Rotation::draw(const SPictavoImage* image, SPictavoGraphicsContext* gc, std
     const bool spans = !mirror && region_x == 0 && region_y == 0 && std::max(std::llabs(min_x), std::llabs(max_x)) < kExact &&
                        std::max(std::llabs(min_y), std::llabs(max_y)) < kExact && std::llabs(ox) < kExact &&
                        std::llabs(oy) < kExact;
+    // An opaque RGB565 source at full alpha (the common case): the
+    // neighbours of a sample inside the image are read and interpolated
+    // straight from RGB565 into the destination.
+    const bool direct = spans && !nearest && sampler.copies_display_pixels();
     for (std::int64_t Y = min_y; Y <= max_y; ++Y) {
         const float fY = static_cast<float>(Y);
         const float ys = fY * s, yc = fY * c;
@@ -69,6 +73,30 @@ void Rotation::draw(const SPictavoImage* image, SPictavoGraphicsContext* gc, std
             // fx = X c - ys - ox in [-1, width), fy = X s + yc - oy in [-1, height).
             cut_to_affine_range(c, -static_cast<double>(ys) - static_cast<double>(ox), -2, width + 1, &first, &last);
             cut_to_affine_range(s, static_cast<double>(yc) - static_cast<double>(oy), -2, height + 1, &first, &last);
+        }
+        if (direct) {
+            std::uint16_t* to = first <= last ? sampler.destination_row(static_cast<std::int32_t>(dy)) : nullptr;
+            const float fox = static_cast<float>(ox), foy = static_cast<float>(oy);
+            const std::uint32_t stride = sampler.source_stride();
+            const std::int32_t w = sampler.width(), h = sampler.height();
+            for (std::int64_t X = first; X <= last; ++X) {
+                const float fX = static_cast<float>(X);
+                const float fx = fX * c - ys - fox, fy = fX * s + yc - foy;
+                const std::int32_t x0 = floor_int(fx), y0 = floor_int(fy);
+                if (x0 < 0 || y0 < 0 || x0 + 1 >= w || y0 + 1 >= h) {
+                    // At the image's edge: some neighbours read as transparent.
+                    if (x0 < -1 || x0 >= w || y0 < -1 || y0 >= h) continue;
+                    const std::uint32_t c00 = sampler.read(x0, y0), c10 = sampler.read(x0 + 1, y0);
+                    const std::uint32_t c01 = sampler.read(x0, y0 + 1), c11 = sampler.read(x0 + 1, y0 + 1);
+                    sampler.draw(rx + X, dy, bilerp(c00, c10, c01, c11, x0, y0, fx, fy));
+                    continue;
+                }
+                const std::uint16_t* p = sampler.source_row(y0) + x0;
+                const auto wx = static_cast<std::uint32_t>((fx - static_cast<float>(x0)) * 255);
+                const auto wy = static_cast<std::uint32_t>((fy - static_cast<float>(y0)) * 255);
+                to[rx + X] = bilerp_rgb565(p[0], p[1], p[stride], p[stride + 1], wx, wy);
+            }
+            continue;
         }
         for (std::int64_t X = first; X <= last; ++X) {
             const float fX = static_cast<float>(X);
@@ -86,7 +114,7 @@ void Rotation::draw(const SPictavoImage* image, SPictavoGraphicsContext* gc, std
             const float fy = fX * s + yc - static_cast<float>(oy) - static_cast<float>(region_y);
             if (mirror) fx = static_cast<float>(width) - fx - 1;
             fx -= static_cast<float>(region_x);
-            const std::int32_t x0 = trunc_int(std::floor(fx)), y0 = trunc_int(std::floor(fy));
+            const std::int32_t x0 = floor_int(fx), y0 = floor_int(fy);
             // All four neighbours outside the image read as transparent.
             if (x0 < -1 || x0 >= sampler.width() || y0 < -1 || y0 >= sampler.height()) continue;
             const std::uint32_t c00 = sampler.read(x0, y0), c10 = sampler.read(x0 + 1, y0);

@@ -282,7 +282,10 @@ void decode_into(Digest& d, const std::vector<std::uint8_t>& file, std::int32_t 
     const std::int32_t result = decode_png(g_png_area, static_cast<std::uint32_t>(file.size()), format, &image);
     d.add_word(result);
     if (result == 0) {
-        d.add(&image, sizeof image);
+        // Everything of the descriptor but the address, which moves with the
+        // program's layout.
+        const std::int64_t fields[] = {image.width, image.height, image.memory_width, image.format, image.flags};
+        d.add(fields, sizeof fields);
         const std::uint32_t bytes = LLUI_DISPLAY_getStrideInBytes(&image) * image.height;
         d.add(tarvelo::to_ptr<std::uint8_t>(LLUI_DISPLAY_getBufferAddress(&image)), bytes);
         LLUI_DISPLAY_closeOffScreen(&image);
