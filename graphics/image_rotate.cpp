@@ -2,6 +2,7 @@
 // interpolation.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "graphics/aa_coverage.h"
@@ -174,6 +175,88 @@ private:
     int next_ = 0;
 };
 
+// Nearest pixels of an RGB565 source stored as they are (full alpha). A
+// destination row that reads the same source row as the row written before
+// it is a copy of that row, unless the source is the destination, whose
+// rows the drawing changes as it goes.
+void nearest_rgb565(const ImageSampler& sampler, const std::vector<Sample>& xs, const std::vector<Sample>& ys,
+                    std::int32_t dx0, std::int32_t dx1, std::int32_t dy0) {
+    const std::int32_t first = std::max(dx0, sampler.clip_x1()), last = std::min(dx1, sampler.clip_x2());
+    if (first > last) return;
+    const auto count = static_cast<std::size_t>(last - first + 1);
+    std::vector<std::int32_t> columns(count);
+    for (std::size_t i = 0; i < count; ++i) columns[i] = xs[static_cast<std::size_t>(first - dx0) + i].nearest;
+    const bool may_copy = !sampler.source_overlaps_destination();
+    const std::uint16_t* written = nullptr;
+    std::int32_t written_from = -1;
+    for (std::size_t j = 0; j < ys.size(); ++j) {
+        const std::int32_t y = dy0 + static_cast<std::int32_t>(j);
+        if (!sampler.clip_has_row(y)) continue;
+        const std::int32_t source_row = ys[j].nearest;
+        std::uint16_t* to = sampler.destination_row(y) + first;
+        if (may_copy && written != nullptr && source_row == written_from) {
+            std::memmove(to, written, 2 * count);
+        } else {
+            const std::uint16_t* from = sampler.source_row(source_row);
+            for (std::size_t i = 0; i < count; ++i) to[i] = from[columns[i]];
+            written_from = source_row;
+        }
+        written = to;
+    }
+}
+
+// Bilinear samples of an opaque RGB565 source at full alpha, straight to
+// RGB565. Each destination row first mixes its two source rows column by
+// column, (255 - wy) c_top + wy c_bottom per channel; a pixel then mixes
+// two such columns: (255 - wx) V_low + wx V_high, the same integer as
+// `bilerp_weighted` computes, divided by 255 * 255 once. False (nothing
+// drawn) when a weight lies outside 0..255, where the general interpolator
+// clamps.
+bool bilinear_rgb565(const ImageSampler& sampler, const std::vector<Sample>& xs, const std::vector<Sample>& ys,
+                     std::int32_t dx0, std::int32_t dx1, std::int32_t dy0) {
+    const std::int32_t first = std::max(dx0, sampler.clip_x1()), last = std::min(dx1, sampler.clip_x2());
+    if (first > last) return true;
+    std::int32_t low = INT32_MAX, high = INT32_MIN;
+    for (std::int32_t x = first; x <= last; ++x) {
+        const Sample& sx = xs[static_cast<std::size_t>(x - dx0)];
+        if (sx.weight < 0 || sx.weight > 255) return false;
+        low = std::min(low, sx.low), high = std::max(high, sx.high);
+    }
+    for (const Sample& sy : ys)
+        if (sy.weight < 0 || sy.weight > 255) return false;
+    const auto span = static_cast<std::size_t>(high - low + 1);
+    std::vector<std::uint32_t> mixed(3 * span);
+    // Indexed by source column less `low`.
+    std::uint32_t* red = mixed.data();
+    std::uint32_t* green = red + span;
+    std::uint32_t* blue = green + span;
+    for (std::size_t j = 0; j < ys.size(); ++j) {
+        const std::int32_t y = dy0 + static_cast<std::int32_t>(j);
+        if (!sampler.clip_has_row(y)) continue;
+        const Sample& sy = ys[j];
+        const auto wy = static_cast<std::uint32_t>(sy.weight), ny = 255 - wy;
+        const std::uint16_t* top = sampler.source_row(sy.low);
+        const std::uint16_t* bottom = sampler.source_row(sy.high);
+        for (std::size_t c = 0; c < span; ++c) {
+            const std::uint32_t t = top[low + static_cast<std::int32_t>(c)], b = bottom[low + static_cast<std::int32_t>(c)];
+            red[c] = ny * ((t & 0xF800u) >> 8) + wy * ((b & 0xF800u) >> 8);
+            green[c] = ny * ((t & 0x07E0u) >> 3) + wy * ((b & 0x07E0u) >> 3);
+            blue[c] = ny * ((t & 0x001Fu) << 3) + wy * ((b & 0x001Fu) << 3);
+        }
+        std::uint16_t* to = sampler.destination_row(y);
+        for (std::int32_t x = first; x <= last; ++x) {
+            const Sample& sx = xs[static_cast<std::size_t>(x - dx0)];
+            const auto wx = static_cast<std::uint32_t>(sx.weight), nx = 255 - wx;
+            const auto l = static_cast<std::size_t>(sx.low - low), h = static_cast<std::size_t>(sx.high - low);
+            const std::uint32_t r = (nx * red[l] + wx * red[h]) / 65025;
+            const std::uint32_t g = (nx * green[l] + wx * green[h]) / 65025;
+            const std::uint32_t b = (nx * blue[l] + wx * blue[h]) / 65025;
+            to[x] = static_cast<std::uint16_t>((r >> 3) << 11 | (g >> 2) << 5 | b >> 3);
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 void Scale::draw(const SPictavoImage* image, std::int32_t sx0, std::int32_t sy0, std::int32_t sx1, std::int32_t sy1,
@@ -189,18 +272,17 @@ void Scale::draw(const SPictavoImage* image, std::int32_t sx0, std::int32_t sy0,
     const std::vector<Sample> xs = samples(static_cast<float>(mirror ? sx1 : sx0), mirror ? -step_x : step_x,
                                            columns, sx0, sx1, sampler.width());
     const std::vector<Sample> ys = samples(static_cast<float>(sy0), step_y, rows, sy0, sy1, sampler.height());
+    if (sampler.copies_display_pixels()) {
+        if (nearest) {
+            nearest_rgb565(sampler, xs, ys, dx0, dx1, dy0);
+            return;
+        }
+        if (bilinear_rgb565(sampler, xs, ys, dx0, dx1, dy0)) return;
+    }
     RowCache cache(sampler);
     for (std::int32_t j = 0; j < rows; ++j) {
         const Sample& sy = ys[static_cast<std::size_t>(j)];
         const std::int32_t y = dy0 + j;
-        if (nearest && sampler.copies_display_pixels()) {
-            if (!sampler.clip_has_row(y)) continue;
-            const std::uint16_t* from = sampler.source_row(sy.nearest);
-            std::uint16_t* to = sampler.destination_row(y);
-            const std::int32_t first = std::max(dx0, sampler.clip_x1()), last = std::min(dx1, sampler.clip_x2());
-            for (std::int32_t x = first; x <= last; ++x) to[x] = from[xs[static_cast<std::size_t>(x - dx0)].nearest];
-            continue;
-        }
         if (nearest) {
             const std::uint32_t* row = cache.row(sy.nearest);
             for (std::int32_t i = 0; i < columns; ++i) sampler.draw(dx0 + i, y, row[xs[static_cast<std::size_t>(i)].nearest]);

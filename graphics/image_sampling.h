@@ -42,6 +42,9 @@ public:
     bool copies_display_pixels() const { return rgb565_ && alpha_ == 255; }
     const std::uint16_t* source_row(std::int32_t y) const { return rgb565_row(y); }
     std::uint32_t source_stride() const { return source_.memory_width; }
+    // True when the rows of an RGB565 source share bytes with the
+    // destination's rows.
+    bool source_overlaps_destination() const;
     // Row y of the destination and the clip's columns.
     std::uint16_t* destination_row(std::int32_t y) const { return pixels_ + static_cast<std::size_t>(y) * stride_; }
     std::int32_t clip_x1() const { return x1_; }
@@ -58,6 +61,7 @@ private:
     bool rgb565_ = false;
     std::uint16_t* pixels_ = nullptr;
     std::uint32_t stride_ = 0;
+    std::int32_t destination_height_ = 0;
     std::uint32_t alpha_ = 255;
     std::int32_t width_ = 0, height_ = 0;
     std::int32_t x1_ = 0, y1_ = 0, x2_ = -1, y2_ = -1;
