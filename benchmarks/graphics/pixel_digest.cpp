@@ -188,6 +188,32 @@ void scalings(Digest& nearest_digest, Digest& bilinear_digest) {
                             }
 }
 
+// The canvas scaled and rotated onto itself: its rows change as they are
+// read.
+void onto_itself(Digest& d) {
+    for (const Factors& k : kFactors)
+        for (const Place& p : kScalePlaces)
+            for (bool nearest : {true, false}) {
+                reset_canvas(kClips[0]);
+                SPictavoImage self = g_gc.image;
+                if (nearest)
+                    DW_DRAWING_SOFT_drawScaledImageNearestNeighbor(&g_gc, &self, p.x, p.y, k.x, k.y, 255);
+                else
+                    DW_DRAWING_SOFT_drawScaledImageBilinear(&g_gc, &self, p.x, p.y, k.x, k.y, 255);
+                add_canvas(d);
+            }
+    for (float angle : kAngles)
+        for (bool nearest : {true, false}) {
+            reset_canvas(kClips[1]);
+            SPictavoImage self = g_gc.image;
+            if (nearest)
+                DW_DRAWING_SOFT_drawRotatedImageNearestNeighbor(&g_gc, &self, 3, 2, 40, 30, angle, 255);
+            else
+                DW_DRAWING_SOFT_drawRotatedImageBilinear(&g_gc, &self, 3, 2, 40, 30, angle, 255);
+            add_canvas(d);
+        }
+}
+
 // ---- blends and lines -------------------------------------------------------
 
 void blends(Digest& d) {
@@ -339,10 +365,11 @@ int main() {
     for (std::uint16_t& p : g_picture) p = static_cast<std::uint16_t>(next_random());
     make_sources();
 
-    Digest rotate_nearest, rotate_bilinear, mirrored, scale_nearest, scale_bilinear, blend, lines, png;
+    Digest rotate_nearest, rotate_bilinear, mirrored, scale_nearest, scale_bilinear, itself, blend, lines, png;
     rotations(rotate_nearest, rotate_bilinear);
     mirrored_rotations(mirrored);
     scalings(scale_nearest, scale_bilinear);
+    onto_itself(itself);
     blends(blend);
     vertical_lines(lines);
     png_decoding(png);
@@ -351,6 +378,7 @@ int main() {
     mirrored.print("rotate mirrored");
     scale_nearest.print("scale nearest");
     scale_bilinear.print("scale bilinear");
+    itself.print("onto itself");
     blend.print("image blend");
     lines.print("vertical lines");
     png.print("PNG decoding");
