@@ -211,9 +211,11 @@ void nearest_rgb565(const ImageSampler& sampler, const std::vector<Sample>& xs, 
 // two such columns: (255 - wx) V_low + wx V_high, the same integer as
 // `bilerp_weighted` computes, divided by 255 * 255 once. False (nothing
 // drawn) when a weight lies outside 0..255, where the general interpolator
-// clamps.
+// clamps, and when the source is the destination: the general path reads
+// each source row once into its cache, before the rows drawn change it.
 bool bilinear_rgb565(const ImageSampler& sampler, const std::vector<Sample>& xs, const std::vector<Sample>& ys,
                      std::int32_t dx0, std::int32_t dx1, std::int32_t dy0) {
+    if (sampler.source_overlaps_destination()) return false;
     const std::int32_t first = std::max(dx0, sampler.clip_x1()), last = std::min(dx1, sampler.clip_x2());
     if (first > last) return true;
     std::int32_t low = INT32_MAX, high = INT32_MIN;

@@ -84,6 +84,16 @@ TEST(Bilinear, FloorIntIsTheSaturatedFloor) {
     for (float v : values) EXPECT_EQ(floor_int(v), trunc_int(std::floor(v))) << v;
 }
 
+// Drawn one row down onto itself, bilinear: each source row is read before
+// the rows drawn overwrite it, so the picture moves down whole.
+TEST(Scale, BilinearOntoItselfReadsRowsBeforeTheyAreOverwritten) {
+    Canvas c(3, 4);
+    number(c);
+    SPictavoImage self = c.gc.image;
+    DW_DRAWING_SOFT_drawScaledImageBilinear(&c.gc, &self, 0, 1, 1, 1, 255);
+    EXPECT_EQ(picture(c), "123\n123\n456\n789\n");
+}
+
 TEST(Scale, FactorOneIsTheIdentityAndOnePixelReadsTheFirstColumn) {
     Canvas src(3, 2);
     number(src);
