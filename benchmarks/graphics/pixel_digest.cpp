@@ -299,7 +299,7 @@ std::vector<std::uint8_t> make_png(const PngKind& kind, std::uint32_t w, std::ui
     return out;
 }
 
-alignas(64) std::uint8_t g_png_area[1 << 16];
+alignas(64) std::uint8_t g_png_area[1 << 20];
 
 void decode_into(Digest& d, const std::vector<std::uint8_t>& file, std::int32_t format) {
     if (file.size() > sizeof g_png_area) return;
@@ -351,6 +351,13 @@ void png_decoding(Digest& d) {
                             for (std::size_t offset : {2u, 5u, 11u, 40u}) decode_into(d, damaged(file, offset), -1);
                         }
                     }
+    // Rows enough to be inflated in several blocks.
+    for (const PngKind& kind : kPngKinds)
+        for (bool interlaced : {false, true}) {
+            const std::vector<std::uint8_t> file = make_png(kind, 300, 120, interlaced, PNG_ALL_FILTERS, false);
+            decode_into(d, file, -1);
+            decode_into(d, damaged(file, file.size() / 2), -1);
+        }
 }
 
 }  // namespace
