@@ -61,10 +61,10 @@ void Rotation::draw(const SPictavoImage* image, SPictavoGraphicsContext* gc, std
     const bool spans = !mirror && region_x == 0 && region_y == 0 && std::max(std::llabs(min_x), std::llabs(max_x)) < kExact &&
                        std::max(std::llabs(min_y), std::llabs(max_y)) < kExact && std::llabs(ox) < kExact &&
                        std::llabs(oy) < kExact;
-    // An opaque RGB565 source at full alpha (the common case): the
-    // neighbours of a sample inside the image are read and interpolated
-    // straight from RGB565 into the destination.
-    const bool direct = spans && !nearest && sampler.copies_display_pixels();
+    // An opaque RGB565 source at full alpha (the common case): the nearest
+    // pixel is stored as it is; the neighbours of a bilinear sample inside
+    // the image are read and interpolated straight from RGB565.
+    const bool direct = spans && sampler.copies_display_pixels();
     for (std::int64_t Y = min_y; Y <= max_y; ++Y) {
         const float fY = static_cast<float>(Y);
         const float ys = fY * s, yc = fY * c;
@@ -74,6 +74,18 @@ void Rotation::draw(const SPictavoImage* image, SPictavoGraphicsContext* gc, std
             // fx = X c - ys - ox in [-1, width), fy = X s + yc - oy in [-1, height).
             cut_to_affine_range(c, -static_cast<double>(ys) - static_cast<double>(ox), -2, width + 1, &first, &last);
             cut_to_affine_range(s, static_cast<double>(yc) - static_cast<double>(oy), -2, height + 1, &first, &last);
+        }
+        if (direct && nearest) {
+            // The nearest pixel stored as it is.
+            std::uint16_t* to = first <= last ? sampler.destination_row(static_cast<std::int32_t>(dy)) : nullptr;
+            for (std::int64_t X = first; X <= last; ++X) {
+                const float fX = static_cast<float>(X);
+                const std::int64_t sx = round_half_away(fX * c - ys) - ox;
+                const std::int64_t sy = round_half_away(fX * s + yc) - oy;
+                if (sampler.inside(sx, sy))
+                    to[rx + X] = sampler.source_row(static_cast<std::int32_t>(sy))[static_cast<std::int32_t>(sx)];
+            }
+            continue;
         }
         if (direct) {
             std::uint16_t* to = first <= last ? sampler.destination_row(static_cast<std::int32_t>(dy)) : nullptr;
