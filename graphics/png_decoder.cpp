@@ -5,6 +5,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -214,7 +215,15 @@ void store_row(Png& png, const std::uint8_t* row, std::uint32_t pw, const Pass& 
         const std::size_t step = 4 * std::size_t{pass.dx};
         if (png.colour_type == 6) {
             for (std::uint32_t x = 0; x < pw; ++x, row += 4, out += step) {
-                const std::uint32_t c = static_cast<std::uint32_t>(row[3]) << 24 | row[0] << 16 | row[1] << 8 | row[2];
+                std::uint32_t c;
+                if constexpr (std::endian::native == std::endian::little) {
+                    // R, G, B, A in memory: one word, red and blue swapped.
+                    std::uint32_t w;
+                    std::memcpy(&w, row, 4);
+                    c = (w & 0xFF00FF00u) | (w & 0xFFu) << 16 | (w >> 16 & 0xFFu);
+                } else {
+                    c = static_cast<std::uint32_t>(row[3]) << 24 | row[0] << 16 | row[1] << 8 | row[2];
+                }
                 all &= c;
                 std::memcpy(out, &c, 4);
             }
