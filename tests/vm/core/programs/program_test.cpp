@@ -58,20 +58,18 @@ std::string mask_addresses(const std::string& text) {
     return out;
 }
 
-// The maps of the application files a program installs:
-// PROGRAM_DIR/<name>/<application>.tvf.map.
+// The maps of the application files a program installs, listed in
+// PROGRAM_DIR/program_<name>.maps, one path a line.
 std::vector<tarvelo::imagelink::LinkedImage> application_maps(const std::string& name) {
     std::vector<tarvelo::imagelink::LinkedImage> maps;
-    const std::filesystem::path dir = std::filesystem::path(PROGRAM_DIR) / name;
-    if (!std::filesystem::is_directory(dir)) return maps;
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-        const std::string file = entry.path().filename().string();
-        const std::string suffix = ".tvf.map";
-        if (file.size() < suffix.size() || file.compare(file.size() - suffix.size(), suffix.size(), suffix) != 0) continue;
+    const std::string list = std::string(PROGRAM_DIR) + "/program_" + name + ".maps";
+    if (!std::filesystem::exists(list)) return maps;
+    for (const std::string& path : lines_of(tarvelo::test::read_file(list))) {
+        if (path.empty()) continue;
         tarvelo::imagelink::LinkedImage map;
         std::string why;
-        if (tarvelo::imagelink::read_map(tarvelo::test::read_file(entry.path().string()), map, &why)) maps.push_back(map);
-        else ADD_FAILURE() << file << ": " << why;
+        if (tarvelo::imagelink::read_map(tarvelo::test::read_file(path), map, &why)) maps.push_back(map);
+        else ADD_FAILURE() << path << ": " << why;
     }
     return maps;
 }
@@ -161,6 +159,8 @@ const ProgramCase kPrograms[] = {
     {"classlib_text", 0},
     {"classlib_resources", 0},
     {"classlib_references", 0},
+    {"classlib_java", 0},
+    {"base_library", 0},
     {"priority_inheritance", 0},
     {"monitor_limits", 0},
     {"quotas", 0},
@@ -176,6 +176,10 @@ const ProgramCase kPrograms[] = {
     {"installed_app", 0, true},
     {"installed_resources", 0, true},
     {"installed_proxies", 0, true},
+    {"installed_threads", 0, true},
+    {"installed_rules_reported", 0, true},
+    {"installed_rules_thrown", 0, true},
+    {"installed_ram_control", 0, true},
     {"native_arguments", 0},
 #if defined(__arm__)
     {"native_stacked_floats", 0},
