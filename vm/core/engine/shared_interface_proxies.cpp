@@ -277,27 +277,34 @@ bool copy_levels(VMThread* t, const Transfer& x, std::uint32_t dims) {
     }
 }
 
+// Whether `a` is an array of references. The declared type gives the
+// levels to walk, but a caller whose own declaration differs (references
+// are all alike in a signature) may pass an array of primitives where the
+// target declares one of arrays.
+bool holds_references(word_t a) {
+    return a != 0 && is_array_type(object_type(a)) && !memory::is_primitive_element(image::array_element(at(object_type(a))));
+}
+
 // The array reached from `root` through the positions of `depth` levels,
 // each checked; 0 when they lead nowhere.
 word_t walked_array(word_t root, const std::int32_t* pos, std::uint32_t depth) {
     word_t a = root;
     for (std::uint32_t i = 0; i < depth; ++i) {
-        if (a == 0 || !is_array_type(object_type(a)) || pos[i] < 0 || pos[i] >= java::array_length(a)) return 0;
+        if (!holds_references(a) || pos[i] < 0 || pos[i] >= java::array_length(a)) return 0;
         a = java::array_data<const word_t>(a)[pos[i]];
     }
-    return a != 0 && is_array_type(object_type(a)) ? a : 0;
+    return holds_references(a) ? a : 0;
 }
 
-// The next innermost element at or after the positions (registers from 6)
-// that must be converted, descending only into the arrays copied for
+// The next innermost element at or after the positions `pos` (one per
+// level) that must be converted, descending only into the arrays copied for
 // `feature`; false when none is left.
-bool next_leaf(const ProxyFrame& c, const Transfer& x, std::uint32_t dims, word_t* value) {
-    std::int32_t* pos = c.prim + kFirstPosition;
+bool next_leaf(const Transfer& x, std::uint32_t dims, std::int32_t* pos, word_t* value) {
     std::uint32_t depth = 0;
     bool restart = false;  // deeper levels start from 0 once a position moved
     for (;;) {
         const word_t a = array_at(*x.slot, pos, depth);
-        if (pos[depth] < 0 || pos[depth] >= java::array_length(a)) {
+        if (!holds_references(a) || pos[depth] < 0 || pos[depth] >= java::array_length(a)) {
             if (depth == 0) return false;
             ++pos[--depth];
             restart = true;
@@ -309,7 +316,7 @@ bool next_leaf(const ProxyFrame& c, const Transfer& x, std::uint32_t dims, word_
                 *value = e;
                 return true;
             }
-        } else if (e != 0 && object_owner_feature(e) == x.feature && is_array_type(object_type(e))) {
+        } else if (object_owner_feature(e) == x.feature && holds_references(e)) {
             ++depth;
             if (restart) pos[depth] = 0;
             continue;
@@ -396,7 +403,10 @@ Step transfer(const ProxyFrame& c, const Transfer& x, std::int32_t saved) {
         if (!needs_conversion(*x.slot, x.kind, x.feature)) return Step::kDone;
         return convert(c, x, *x.slot, x.declared, kNoLevel);
     }
-    std::int32_t* pos = c.prim + kFirstPosition;
+    // The walk's positions: kept in the registers from 6 while a conversion
+    // call runs, so only a walk that makes one needs room for them there.
+    std::int32_t pos[256] = {};
+    std::int32_t* const kept = c.prim + kFirstPosition;
     if (level == kNoLevel) {
         // A kernel array, one of the receiving side's, anything for the
         // kernel, and what crosses unchanged pass as they are.
@@ -405,21 +415,20 @@ Step transfer(const ProxyFrame& c, const Transfer& x, std::int32_t saved) {
         if (value == 0 || (x.kind & 7u) == kUnchanged || x.feature == 0 || owner == 0 || owner == x.feature)
             return Step::kDone;
         if (!copyable_array(value)) return convert(c, x, value, x.declared, kNoLevel);
-        if (shape.referenceElements && shape.dims > c.positions) {
-            // The proxy method keeps no room for the positions.
-            ExecutionContext::throwNew(c.t, types::illegal_argument());
-            return Step::kFailed;
-        }
         if (!feature_is_started(x.feature)) {
             throw_dead_feature(c.t);
             return Step::kFailed;
         }
         if (!copy_levels(c.t, x, shape.dims)) return Step::kFailed;
         if (!shape.referenceElements) return Step::kDone;
-        for (std::uint32_t i = 0; i < shape.dims; ++i) pos[i] = 0;
     } else if (converting) {
         // The converted element goes where the original was, if the array
         // can hold it.
+        if (shape.dims > c.positions) {
+            ExecutionContext::throwNew(c.t, types::illegal_argument());
+            return Step::kFailed;
+        }
+        for (std::uint32_t i = 0; i < shape.dims; ++i) pos[i] = kept[i];
         const word_t converted = conversion_result(c.t);
         const word_t a = walked_array(*x.slot, pos, shape.dims - 1);
         if (a == 0 || pos[shape.dims - 1] < 0 || pos[shape.dims - 1] >= java::array_length(a)) {
@@ -435,8 +444,22 @@ Step transfer(const ProxyFrame& c, const Transfer& x, std::int32_t saved) {
         ++pos[shape.dims - 1];
     }
     word_t leaf = 0;
-    if (next_leaf(c, x, shape.dims, &leaf)) return convert(c, x, leaf, shape.element, shape.dims - 1);
-    return Step::kDone;
+    if (!next_leaf(x, shape.dims, pos, &leaf)) return Step::kDone;
+    if (shape.dims > c.positions) {
+        // The proxy method keeps no room for the positions.
+        ExecutionContext::throwNew(c.t, types::illegal_argument());
+        return Step::kFailed;
+    }
+    for (std::uint32_t i = 0; i < shape.dims; ++i) kept[i] = pos[i];
+    return convert(c, x, leaf, shape.element, shape.dims - 1);
+}
+
+// Whether a transferred value is of the type its receiver declares: the
+// two sides' declarations of a method may name different reference types
+// (a signature tells only that they are references), and the receiving
+// code relies on its own.
+bool fits(word_t value, word_t declared) {
+    return value == 0 || declared == 0 || VMJProcessor::isAssignable(object_type(value), declared) != 0;
 }
 
 // The caller's application context back; a stopped one raises
@@ -582,6 +605,7 @@ word_t SharedInterfaceProxies::invokeProxy(VMThread* t, word_t opcode) {
                 const Step step = transfer(call, x, resuming && k == from ? saved : 0);
                 if (step == Step::kCalling) return 0;
                 if (step == Step::kFailed) return failed(t, frame);
+                if (!fits(refs[r], declared)) return fail(t, frame, types::illegal_argument());
             }
             ++r;
         }
@@ -620,6 +644,7 @@ word_t SharedInterfaceProxies::invokeProxy(VMThread* t, word_t opcode) {
             const Step step = transfer(call, x, saved == kTransferResult ? 0 : saved);
             if (step == Step::kCalling) return 0;
             if (step == Step::kFailed) return failed(t, frame);
+            if (!fits(refs[0], x.declared)) return fail(t, frame, types::illegal_argument());
         } else {
             // One or two result words at the top of the frame, never over
             // the state word.
