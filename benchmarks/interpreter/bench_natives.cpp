@@ -3,6 +3,7 @@
 
 #include <cinttypes>
 #include <cstdint>
+#include <cstdlib>
 
 #include "platform/board/debug_console.h"
 
@@ -14,6 +15,21 @@ std::int64_t Java_bench_Bench_nanos() {
     timespec ts{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return std::int64_t{ts.tv_sec} * 1000000000 + ts.tv_nsec;
+}
+
+// Argument `index` of the run, from the space-separated numbers of the
+// environment's BENCH_ARGS (compare.sh passes them there, as it passes them
+// to the Lua script's command line); `fallback` when there is none.
+std::int32_t Java_bench_Bench_arg(std::int32_t index, std::int32_t fallback) {
+    const char* text = std::getenv("BENCH_ARGS");
+    if (text == nullptr) return fallback;
+    for (std::int32_t i = 0;; ++i) {
+        char* end = nullptr;
+        const long value = std::strtol(text, &end, 10);
+        if (end == text) return fallback;
+        if (i == index) return static_cast<std::int32_t>(value);
+        text = end;
+    }
 }
 
 void Java_bench_Bench_report(std::int64_t result, std::int64_t nanos) {

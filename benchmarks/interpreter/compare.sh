@@ -6,6 +6,11 @@
 # (start-up excluded). A benchmark, not a test: the times depend on the
 # machine. Each figure is the median of RUNS runs (default 5).
 #
+# A benchmark is a firmware, its Lua script of the same name and the
+# arguments both take (the firmware in BENCH_ARGS, the scripts on their
+# command line): fib32 and fib34 are bench_fib recursing deeper, across
+# the Java stack's blocks.
+#
 #   benchmarks/interpreter/compare.sh [BUILD_DIR]     (default: build)
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -39,21 +44,38 @@ if [[ -n "$luajit" ]]; then
 else
   printf "%-14s %10s %10s %8s   (luajit not installed)\n" benchmark "firmware" "lua5.4" "/lua"
 fi
-for b in fib sieve loops virtual_calls interface_calls allocation; do
-  exe="$build/benchmarks/interpreter/bench_$b"
+benchmarks=(
+  "fib fib"
+  "fib32 fib 32"
+  "fib34 fib 34"
+  "sieve sieve"
+  "loops loops"
+  "virtual_calls virtual_calls"
+  "virtual_mixed virtual_mixed"
+  "interface_calls interface_calls"
+  "long_ref_calls long_ref_calls"
+  "thread_calls thread_calls"
+  "allocation allocation"
+  "alloc_calls alloc_calls"
+)
+for entry in "${benchmarks[@]}"; do
+  read -r b f args <<<"$entry"
+  exe="$build/benchmarks/interpreter/bench_$f"
   if [[ ! -x "$exe" ]]; then
     echo "$exe is missing: build the firmware first" >&2
     exit 1
   fi
-  read -r vm_ms vm_result <<<"$(median "$exe")"
-  read -r lua_ms lua_result <<<"$(median "$lua" "$here/lua/$b.lua")"
+  read -r vm_ms vm_result <<<"$(median env BENCH_ARGS="$args" "$exe")"
+  # shellcheck disable=SC2086 # the arguments are words
+  read -r lua_ms lua_result <<<"$(median "$lua" "$here/lua/$f.lua" $args)"
   note=""
   [[ "$vm_result" == "$lua_result" ]] || note="  (results differ: $vm_result / $lua_result)"
   if [[ -n "$luajit" ]]; then
     # LuaJIT has no integer operators: those scripts have a variant of their own.
-    script="$here/lua/$b.lua"
-    [[ -f "$here/lua/luajit/$b.lua" ]] && script="$here/lua/luajit/$b.lua"
-    read -r jit_ms jit_result <<<"$(median "$luajit" -joff "$script")"
+    script="$here/lua/$f.lua"
+    [[ -f "$here/lua/luajit/$f.lua" ]] && script="$here/lua/luajit/$f.lua"
+    # shellcheck disable=SC2086
+    read -r jit_ms jit_result <<<"$(median "$luajit" -joff "$script" $args)"
     [[ "$vm_result" == "$jit_result" ]] || note="$note  (luajit result: $jit_result)"
     printf "%-14s %10s %10s %10s %8s %8s%s\n" "$b" "$vm_ms" "$lua_ms" "$jit_ms" \
       "$(ratio "$vm_ms" "$lua_ms")" "$(ratio "$vm_ms" "$jit_ms")" "$note"
