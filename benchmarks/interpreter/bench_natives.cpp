@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "platform/board/debug_console.h"
+#include "vm/core/engine/activation_counts.h"
 
 extern "C" {
 
@@ -34,6 +35,14 @@ std::int32_t Java_bench_Bench_arg(std::int32_t index, std::int32_t fallback) {
 
 void Java_bench_Bench_report(std::int64_t result, std::int64_t nanos) {
     DbgConsole_Printf("result=%" PRId64 " ms=%.1f\n", result, static_cast<double>(nanos) / 1e6);
+    // A counting build adds how the calls and returns went, start-up included.
+    if constexpr (tarvelo::kActivationCounting) {
+        DbgConsole_Printf("activations:");
+        for (unsigned c = 0; c < static_cast<unsigned>(tarvelo::ActivationCount::kCount); ++c)
+            DbgConsole_Printf(" %s=%" PRIu64, tarvelo::kActivationCountNames[c],
+                              tarvelo::activation_count(static_cast<tarvelo::ActivationCount>(c)));
+        DbgConsole_Printf("\n");
+    }
 }
 
 }  // extern "C"

@@ -156,11 +156,10 @@ bool TulvarVMEngine::invokeMethod(VMThread* t, word_t method, word_t* refArgs, s
     bool newBlock = false;
 
     if (top - primTotal < ref + refTotal) {
-        JavaStackAllocator* alloc = java_stack_allocator();
         const std::uint32_t needed = refTotal + primTotal;
-        StackBlock* next = alloc->findStackBlock(t, needed);
+        StackBlock* next = needed <= block->capacity() ? owned_block_above(t->topBlock.get(), block) : nullptr;
         if (next == nullptr) {
-            std::int32_t result = alloc->allocStackBlock(t, needed);
+            std::int32_t result = java_stack_allocator()->allocStackBlock(t, needed);
             if (result != kStackBlockTaken) {
                 raise_stack_overflow(t, result);
                 throwPendingException(t);

@@ -134,6 +134,11 @@ void interpretor(VMThread* thread) {
     // then completes with whatever the wrapper left, null included, instead
     // of entering the wrapper again without end.
     const std::uint8_t* initializedLoad = nullptr;
+    // The operands of the invocation and return tails (ops_control.inc).
+    word_t callee = 0;
+    word_t* calleeRefs = nullptr;
+    std::int32_t* calleeTop = nullptr;
+    word_t* returnLowest = nullptr;
 
 #define DISPATCH() goto* routines[*ip++]
 #define RESCHEDULE() (rescheduleRequested.load(std::memory_order_relaxed) == 1)
