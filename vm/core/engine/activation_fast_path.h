@@ -32,7 +32,6 @@ struct ActivationShape {
     std::uint32_t primBelow;
     std::uint32_t codeOffset;
     bool keepContext;
-    bool returnsRef;
 
     std::uint32_t refBytes() const { return 4u * (refBase + refsAbove); }
     std::uint32_t primBytes() const { return 4u * (frameWords + primBelow); }
@@ -45,7 +44,6 @@ struct ActivationShape {
 template <bool kCompact>
 [[gnu::always_inline]] inline ActivationShape activation_shape_as(const std::uint8_t* m) {
     const std::uint8_t b0 = m[0];
-    const bool returnsRef = (b0 & image::kHeaderReturnsRefBit) != 0;
     if constexpr (kCompact) {
         const std::uint32_t refArgs = b0 & image::kCompactRefArgsMask;
         return {refArgs,
@@ -54,8 +52,7 @@ template <bool kCompact>
                 ((b0 & image::kCompactPrimMask) >> image::kCompactPrimShift) + image::kFrameRecordWords,
                 0,
                 image::kCompactCodeOffset,
-                false,
-                returnsRef};
+                false};
     } else {
         return {static_cast<std::uint32_t>(m[1] & image::kFullRefArgsMask),
                 m[2],
@@ -63,8 +60,7 @@ template <bool kCompact>
                 m[3],
                 m[5],
                 image::kFullCodeOffset,
-                (m[1] & image::kFullKeepContextBit) != 0,
-                returnsRef};
+                (m[1] & image::kFullKeepContextBit) != 0};
     }
 }
 
@@ -184,59 +180,76 @@ template <bool kCompact>
                                             word_t returnPc) {
     StackBlock* const block = t->currentBlock.get();
     StackBlock* const next = owned_block_above(t->topBlock.get(), block);
+    if (next == nullptr) return declined(ActivationCount::kCallNoRoom);
     const ActivationShape s = activation_shape_as<kCompact>(method_header_bytes(method));
-    const std::uint32_t refBytes = s.refBytes();
-    const std::uint32_t primBytes = s.primBytes();
-    if (next == nullptr || refBytes + primBytes > next->capacity())
-        return declined(ActivationCount::kCallNoRoom);
+    word_t* const ref = next->firstRef();
+    std::uint8_t* const top = next->end();
+    std::uint8_t* const frameBytes = top - 4u * s.frameWords;
+    std::uint8_t* const primLow = frameBytes - 4u * s.primBelow;
+    word_t* const refWindow = ref + s.refBase;
+    word_t* const refTop = refWindow + s.refsAbove;
+    // A frame larger than a block is the engine's to refuse.
+    if (primLow < byte_address(refTop)) return declined(ActivationCount::kCallNoRoom);
     count_activation(ActivationCount::kInlineCallAcross);
 
     FrameRecord* const caller = t->frame();
-    const word_t context = t->ownerFeature;
     enter_next_block(block, next, caller, t->refWindow, byte_address(refArgs), byte_address(primTop), s.refArgs,
                      s.primWords());
-    word_t* const ref = next->firstRef();
-    std::uint8_t* const top = next->end();
-    meter_activation(t->stackMeter.get(), next, static_cast<std::int32_t>(next->capacity() - refBytes - primBytes));
-    clear_reference_slots(ref + s.refArgs, ref + s.refBase + s.refsAbove);
+    meter_activation(t->stackMeter.get(), next, static_cast<std::int32_t>(primLow - byte_address(refTop)));
+    clear_reference_slots(ref + s.refArgs, refTop);
+    const word_t context = t->ownerFeature;
     caller->savedContext = context;
     t->currentBlock.set(next);
-    begin_activation(t, reinterpret_cast<FrameRecord*>(top - 4u * s.frameWords), kFrameNewBlock, 0, returnPc, method,
-                     context, ref + s.refBase, s.codeOffset);
+    begin_activation(t, reinterpret_cast<FrameRecord*>(frameBytes), kFrameNewBlock, 0, returnPc, method, context,
+                     refWindow, s.codeOffset);
     return true;
 }
 
 // The inline call of a method of shape `s`, whose header has the form
-// `kCompact` (below).
+// `kCompact` (below). The shape becomes the addresses of the new
+// activation first: fewer values to keep than the header's counts.
 template <bool kCompact>
 [[gnu::always_inline]] inline bool fast_invoke_shaped(VMThread* t, const ActivationShape s, word_t method,
                                                       word_t* refArgs, std::int32_t* primTop, word_t returnPc,
                                                       const std::uint8_t** code, std::int32_t** P, word_t** R) {
-    FrameRecord* caller = t->frame();
-    if (caller == nullptr) return declined(ActivationCount::kCallFirstFrame);
-    const word_t context = t->ownerFeature;
-    if (!s.keepContext && t->thisObject != 0 && object_owner_feature(t->thisObject) != context)
-        return declined(ActivationCount::kCallOtherApplication);
     std::uint8_t* const frameBytes = byte_address(primTop) - 4u * s.frameWords;
     std::uint8_t* const primLow = frameBytes - 4u * s.primBelow;
-    std::uint8_t* const refHigh = byte_address(refArgs) + s.refBytes();
-    if (primLow < refHigh) [[unlikely]] {
+    word_t* const refWindow = refArgs + s.refBase;
+    word_t* const refTop = refWindow + s.refsAbove;
+    if (primLow < byte_address(refTop)) [[unlikely]] {
+        if (t->frame() == nullptr) return declined(ActivationCount::kCallFirstFrame);
+        if (!s.keepContext && t->thisObject != 0 && object_owner_feature(t->thisObject) != t->ownerFeature)
+            return declined(ActivationCount::kCallOtherApplication);
         if (!invoke_in_next_block<kCompact>(t, method, refArgs, primTop, returnPc)) return false;
         load_activation(t, code, P, R);
         return true;
     }
+    word_t* const clearFrom = refArgs + s.refArgs;
+    const word_t pc = method + s.codeOffset;
+    const bool keepContext = s.keepContext;
+
+    FrameRecord* caller = t->frame();
+    if (caller == nullptr) return declined(ActivationCount::kCallFirstFrame);
+    const word_t context = t->ownerFeature;
+    if (!keepContext && t->thisObject != 0 && object_owner_feature(t->thisObject) != context)
+        return declined(ActivationCount::kCallOtherApplication);
     count_activation(ActivationCount::kInlineCall);
 
-    meter_activation(t->stackMeter.get(), t->currentBlock.get(), static_cast<std::int32_t>(primLow - refHigh));
-    clear_reference_slots(refArgs + s.refArgs, refArgs + s.refBase + s.refsAbove);
-    word_t* const refWindow = refArgs + s.refBase;
+    meter_activation(t->stackMeter.get(), t->currentBlock.get(),
+                     static_cast<std::int32_t>(primLow - byte_address(refTop)));
+    clear_reference_slots(clearFrom, refTop);
     caller->savedContext = context;
     auto* frame = reinterpret_cast<FrameRecord*>(frameBytes);
-    begin_activation(t, frame,
-                     static_cast<std::uint16_t>((byte_address(caller) - frameBytes) & kFrameCallerDistanceMask),
-                     static_cast<std::int16_t>(to_ptr<std::uint8_t>(t->refWindow) - byte_address(refWindow)),
-                     returnPc, method, context, refWindow, s.codeOffset);
-    *code = to_ptr<const std::uint8_t>(method + s.codeOffset);
+    frame->flags = static_cast<std::uint16_t>((byte_address(caller) - frameBytes) & kFrameCallerDistanceMask);
+    frame->callerRefDelta = static_cast<std::int16_t>(to_ptr<std::uint8_t>(t->refWindow) - byte_address(refWindow));
+    frame->returnPc = returnPc;
+    frame->method = method;
+    frame->featureContext = context;
+    frame->savedContext = 0;
+    t->pc = pc;
+    t->currentFrame = to_word(frame);
+    t->refWindow = to_word(refWindow);
+    *code = to_ptr<const std::uint8_t>(pc);
     *P = frame->prim();
     *R = refWindow;
     return true;

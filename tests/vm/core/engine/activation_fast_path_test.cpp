@@ -117,6 +117,10 @@ struct Snapshot {
     bool operator==(const Snapshot&) const = default;
 };
 
+bool returnsRef(word_t method) {
+    return (tarvelo::to_ptr<const std::uint8_t>(method)[4] & tarvelo::image::kHeaderReturnsRefBit) != 0;
+}
+
 class ActivationFastPath : public testing::Test {
 public:
     tarvelo::VMThread& thread = *reinterpret_cast<tarvelo::VMThread*>(thread_storage);
@@ -210,7 +214,7 @@ public:
     // The lowest slot its return leaves behind: one above a reference
     // result, else its lowest.
     word_t* returnLowest() const {
-        return calleeLowest() + (tarvelo::activation_shape(to_word(callee_method)).returnsRef ? 1 : 0);
+        return calleeLowest() + (returnsRef(to_word(callee_method)) ? 1 : 0);
     }
     // The callee leaves a result where its caller looks for one.
     void calleeWritesResult() {
@@ -218,7 +222,7 @@ public:
         const tarvelo::ActivationShape s = tarvelo::activation_shape(frame->method);
         for (std::uint32_t i = 0; i < s.primWords(); ++i)
             frame->prim()[s.frameWords - 1 - i] = static_cast<std::int32_t>(0x5E000000u + i);
-        if (s.returnsRef) calleeLowest()[0] = 0x7E57AB1Eu;
+        if (returnsRef(frame->method)) calleeLowest()[0] = 0x7E57AB1Eu;
     }
 };
 
