@@ -117,10 +117,6 @@ struct Snapshot {
     bool operator==(const Snapshot&) const = default;
 };
 
-bool returnsRef(word_t method) {
-    return (tarvelo::to_ptr<const std::uint8_t>(method)[4] & tarvelo::image::kHeaderReturnsRefBit) != 0;
-}
-
 class ActivationFastPath : public testing::Test {
 public:
     tarvelo::VMThread& thread = *reinterpret_cast<tarvelo::VMThread*>(thread_storage);
@@ -208,21 +204,21 @@ public:
     }
     // The callee's lowest reference slot, in whichever block it runs.
     word_t* calleeLowest() const {
-        const std::uint32_t base = tarvelo::activation_shape(to_word(callee_method)).refBase;
+        const std::uint32_t base = tarvelo::image::decode_method_header(callee_method).ref_base;
         return tarvelo::to_ptr<word_t>(thread.refWindow) - base;
     }
     // The lowest slot its return leaves behind: one above a reference
     // result, else its lowest.
     word_t* returnLowest() const {
-        return calleeLowest() + (returnsRef(to_word(callee_method)) ? 1 : 0);
+        return calleeLowest() + (tarvelo::image::decode_method_header(callee_method).returns_ref ? 1 : 0);
     }
     // The callee leaves a result where its caller looks for one.
     void calleeWritesResult() {
         auto* frame = thread.frame();
-        const tarvelo::ActivationShape s = tarvelo::activation_shape(frame->method);
-        for (std::uint32_t i = 0; i < s.primWords(); ++i)
-            frame->prim()[s.frameWords - 1 - i] = static_cast<std::int32_t>(0x5E000000u + i);
-        if (returnsRef(frame->method)) calleeLowest()[0] = 0x7E57AB1Eu;
+        const tarvelo::image::MethodHeader h = tarvelo::image::decode_method_header(callee_method);
+        for (std::uint32_t i = 0; i < h.prim_words(); ++i)
+            frame->prim()[h.frame_words - 1 - i] = static_cast<std::int32_t>(0x5E000000u + i);
+        if (h.returns_ref) calleeLowest()[0] = 0x7E57AB1Eu;
     }
 };
 
