@@ -85,7 +85,8 @@ activations() { env BENCH_ARGS="$2" "$counts_build/benchmarks/interpreter/bench_
 engine_share() {
   awk '{ for (i = 1; i <= NF; ++i) { split($i, kv, "="); c[kv[1]] = kv[2] }
          inline = c["inline_call"] + c["inline_call_across"]
-         engine = c["call_no_room"] + c["call_first_frame"] + c["call_other_application"]
+         engine = c["call_no_room"] + c["call_first_frame"] + c["call_other_application"] + \
+                  c["call_holding_kernel_monitors"]
          if (inline + engine > 0) printf "%.3f%%", 100 * engine / (inline + engine); else print "-" }' <<<"$1"
 }
 
@@ -131,13 +132,14 @@ done
 if [[ $with_counts == 1 ]]; then
   echo
   echo "calls and returns (inline; declined to the engine, by reason)"
-  printf "%-16s %10s %9s %10s %9s %8s %8s %8s %8s %8s\n" benchmark call across return across \
-    no_room first other_app into_app bottom
+  printf "%-16s %10s %9s %10s %9s %8s %8s %9s %8s %8s %8s\n" benchmark call across return across \
+    no_room first other_app monitors into_app bottom
   for entry in "${benchmarks[@]}"; do
     read -r b _ <<<"$entry"
     awk -v name="$b" '{ for (i = 1; i <= NF; ++i) { split($i, kv, "="); c[kv[1]] = kv[2] }
-      printf "%-16s %10d %9d %10d %9d %8d %8d %8d %8d %8d\n", name, c["inline_call"], c["inline_call_across"],
+      printf "%-16s %10d %9d %10d %9d %8d %8d %9d %8d %8d %8d\n", name, c["inline_call"], c["inline_call_across"],
         c["inline_return"], c["inline_return_across"], c["call_no_room"], c["call_first_frame"],
-        c["call_other_application"], c["return_into_application"], c["return_thread_bottom"] }' <<<"${count_lines[$b]}"
+        c["call_other_application"], c["call_holding_kernel_monitors"], c["return_into_application"],
+        c["return_thread_bottom"] }' <<<"${count_lines[$b]}"
   done
 fi

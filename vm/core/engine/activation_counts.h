@@ -17,14 +17,23 @@ enum class ActivationCount : unsigned {
     kCallNoRoom,             // no room left in the block and no next block owned
     kCallFirstFrame,         // the thread has no frame yet
     kCallOtherApplication,   // the receiver puts the callee in another application's context
+    kCallHoldingKernelMonitors,  // made holding kernel monitors, which the feature rules check
     kReturnIntoApplication,  // the caller runs in an application's context
     kReturnThreadBottom,     // the frame opened the thread's first block: the thread ends
     kCount
 };
 
 inline constexpr const char* kActivationCountNames[] = {
-    "inline_call",  "inline_call_across", "inline_return",    "inline_return_across",   "call_no_room",
-    "call_first_frame", "call_other_application", "return_into_application", "return_thread_bottom",
+    "inline_call",
+    "inline_call_across",
+    "inline_return",
+    "inline_return_across",
+    "call_no_room",
+    "call_first_frame",
+    "call_other_application",
+    "call_holding_kernel_monitors",
+    "return_into_application",
+    "return_thread_bottom",
 };
 static_assert(sizeof kActivationCountNames / sizeof kActivationCountNames[0] ==
               static_cast<unsigned>(ActivationCount::kCount));

@@ -4,7 +4,8 @@
 // thread already owns it; and a return into a frame whose saved context is
 // the kernel's, in the same block or in the older one. Every other case (a
 // block still to be taken, a first frame, a change of application context,
-// a return into an application frame with its liveness and isolation
+// a call made holding kernel monitors when those are checked, a return into
+// an application frame with its liveness and isolation
 // checks, the end of the thread) goes to TulvarVMEngine::invokeMethod and
 // LLOSTV_return_method, which build the same frames with the same routines
 // (activation.h); these functions only decline, they never half-act:
@@ -18,6 +19,7 @@
 #include "vm/core/engine/feature_context.h"
 #include "vm/core/engine/frame_record.h"
 #include "vm/core/image/method_record.h"
+#include "vm/core/lifecycle/feature_rules_check.h"
 #include "vm/core/threads/java_stack.h"
 #include "vm/core/threads/vm_thread.h"
 
@@ -92,6 +94,8 @@ template <bool kCompact>
         if (t->frame() == nullptr) return declined(ActivationCount::kCallFirstFrame);
         if (!keepContext && t->thisObject != 0 && object_owner_feature(t->thisObject) != t->ownerFeature)
             return declined(ActivationCount::kCallOtherApplication);
+        if (t->kernelMonitorDepth != 0 && kernel_monitor_calls_checked)
+            return declined(ActivationCount::kCallHoldingKernelMonitors);
         if (!invoke_in_next_block<kCompact>(t, method, refArgs, primTop, returnPc)) return false;
         load_activation(t, code, P, R);
         return true;
@@ -102,6 +106,9 @@ template <bool kCompact>
     const word_t context = t->ownerFeature;
     if (!keepContext && t->thisObject != 0 && object_owner_feature(t->thisObject) != context)
         return declined(ActivationCount::kCallOtherApplication);
+    // Calls made holding kernel monitors, when the rules word checks them.
+    if (t->kernelMonitorDepth != 0 && kernel_monitor_calls_checked)
+        return declined(ActivationCount::kCallHoldingKernelMonitors);
     count_activation(ActivationCount::kInlineCall);
 
     meter_activation(t->stackMeter.get(), t->currentBlock.get(),

@@ -56,12 +56,22 @@ bool TulvarVMEngine::bindThread(VMThread* t, word_t threadObject) {
     t->prev.set(nullptr);
     t->objectAllocator = function_word(allocation_entry_points().object);
     t->arrayAllocator = function_word(allocation_entry_points().array);
+    t->featureThreadObject = 0;
     t->threadId = make_thread_id(next_unique_number(), t->slot());
     if (!table->addThread(t)) return false;
+    const std::uint32_t unboundId = java::thread_id(threadObject);
+    linkThreadObject(t, threadObject);
+    // In the table with its Thread object, the record is a root of the
+    // collector while the second Thread object is allocated.
+    if (!FeatureIsolation::newFeatureThreadObject(t)) {
+        java::thread_id(t->javaThread) = unboundId;
+        table->removeThread(t);
+        t->javaThread = 0;
+        return false;
+    }
     ++threads_started;
     if (table->count > peak_threads) peak_threads = table->count;
-    linkThreadObject(t, threadObject);
-    std::int32_t priority = java::thread_priority(threadObject);
+    std::int32_t priority = java::thread_priority(t->javaThread);
     if (priority < 1 || priority > 10) priority = 5;
     t->basePriority = static_cast<std::int8_t>(priority);
     t->effectivePriority = static_cast<std::int8_t>(priority);
@@ -91,6 +101,8 @@ bool TulvarVMEngine::initializeThread(VMThread* t) {
 
 void TulvarVMEngine::releaseThread(VMThread* t) {
     if (t->javaThread != 0) java::thread_id(t->javaThread) = static_cast<std::uint32_t>(java::kThreadIdEnded);
+    if (t->featureThreadObject != 0)
+        java::thread_id(t->featureThreadObject) = static_cast<std::uint32_t>(java::kThreadIdEnded);
     java_stack_allocator()->releaseStack(t);
     if (ThreadTable* table = thread_table()) table->removeThread(t);
     t->currentFrame = 0;

@@ -4,7 +4,8 @@
 // frame or out of a thread's first one) and the calls the virtual
 // machine's own code makes. An invocation has three concerns, each a step
 // below: room on the stack, the application context with its isolation
-// checks, and the frame itself. The frames are laid out and undone by the
+// checks (the rule on calls made holding kernel monitors among them, first
+// of all), and the frame itself. The frames are laid out and undone by the
 // routines the inline path uses too (activation.h).
 #include <cstdint>
 #include <cstdio>
@@ -15,6 +16,9 @@
 #include "vm/core/engine/feature_context.h"
 #include "vm/core/engine/frame_record.h"
 #include "vm/core/engine/runtime_prelude.h"
+#include "vm/core/image/image_format.h"
+#include "vm/core/image/type_record.h"
+#include "vm/core/lifecycle/feature_rules_check.h"
 #include "vm/core/threads/java_stack.h"
 #include "vm/core/threads/vm_thread.h"
 
@@ -73,6 +77,24 @@ bool callee_context(VMThread* t, bool hadFrame, word_t* context) {
     }
     ExecutionContext::throwNew(t, types::illegal_access_error());
     return false;
+}
+
+// The rule on calls into an installed application's code made while the
+// thread holds monitors of kernel objects: true when the call may go on
+// (allowed, or reported with the error printed and dropped), false with
+// "KF:E=M5" raised and unwound.
+bool kernel_monitor_call_passes(VMThread* t, word_t method) {
+    const word_t type = image::read_u32(to_ptr<const void>(method));
+    if (type == 0 || image::read_u32(to_ptr<const char>(type) + image::kTypeOwnerOffset) == 0) return true;
+    FeatureIsolation::throwKernelAccessError(t, kIsolationMonitor, 5);
+    if (kernel_monitor_call_rule() == KernelMonitorCallRule::kRefused) {
+        TulvarVMEngine::throwPendingException(t);
+        return false;
+    }
+    const word_t error = t->pendingException;
+    t->pendingException = 0;
+    if (error != 0) TulvarVMEngine::printUncaughtException(t, error, 1);
+    return true;
 }
 
 // The application context the callee runs in: the caller's, unless the
@@ -137,6 +159,11 @@ void TulvarVMEngine::raiseStackOverflow(VMThread* t, std::int32_t code) {
 }
 
 bool TulvarVMEngine::invokeMethod(VMThread* t, word_t method, word_t* refArgs, std::int32_t* primTop) {
+    // First, before anything is read from the frame: reporting the error
+    // allocates, and the arguments lie in the caller's registers, which the
+    // collector updates.
+    if (t->kernelMonitorDepth != 0 && kernel_monitor_calls_checked && !kernel_monitor_call_passes(t, method))
+        return false;
     const MethodHeader h = method_header(method);
     FrameRecord* const caller = t->frame();
     Placement at;

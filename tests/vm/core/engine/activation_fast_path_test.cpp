@@ -13,7 +13,7 @@
 
 #include "vm/core/engine/activation_fast_path.h"
 #include "vm/core/engine/engine.h"
-#include "vm/core/interpreter/interpreter.h"
+#include "vm/core/lifecycle/feature_rules_check.h"
 #include "vm/core/threads/java_stack.h"
 #include "vm/core/threads/vm_thread.h"
 
@@ -268,6 +268,21 @@ TEST_F(ActivationFastPath, DeclinesWithoutWritingWhatTheEngineMustDo) {
         EXPECT_FALSE(fastInvoke()) << d.what;
         EXPECT_TRUE(snapshot() == before) << d.what;
     }
+
+    // Calls made holding kernel monitors are the engine's when the rules
+    // check them, in the block and across; not otherwise.
+    const bool checked = tarvelo::kernel_monitor_calls_checked;
+    for (const bool check : {true, false}) {
+        for (const Caller& c : {kRoomy, kCramped}) {
+            prepare(kFullSmall, c, {0, 1, 0, 10000}, false);
+            thread.kernelMonitorDepth = 1;
+            tarvelo::kernel_monitor_calls_checked = check;
+            const Snapshot before = snapshot();
+            EXPECT_EQ(fastInvoke(), !check) << c.primBelow;
+            if (check) EXPECT_TRUE(snapshot() == before) << c.primBelow;
+        }
+    }
+    tarvelo::kernel_monitor_calls_checked = checked;
 
     // A callee larger than a block holds is the engine's to refuse, even
     // with a next block at hand.
