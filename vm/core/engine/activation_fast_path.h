@@ -5,11 +5,12 @@
 // the kernel's, in the same block or in the older one. Every other case (a
 // block still to be taken, a first frame, a change of application context,
 // a call made holding kernel monitors when those are checked, a return into
-// an application frame with its liveness and isolation
-// checks, the end of the thread) goes to TulvarVMEngine::invokeMethod and
-// LLOSTV_return_method, which build the same frames with the same routines
-// (activation.h); these functions only decline, they never half-act:
-// nothing is written before every condition has been checked.
+// an application frame with its liveness and isolation checks, the end of
+// the thread) goes to TulvarVMEngine::invokeMethod and LLOSTV_return_method,
+// which build the same frames with the same routines (activation.h); these
+// functions only decline, they never half-act: nothing is written before
+// every condition has been checked. Benchmark builds count each outcome
+// (activation_counts.h).
 #pragma once
 
 #include <cstdint>
