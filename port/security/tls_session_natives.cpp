@@ -145,7 +145,9 @@ std::int32_t LLNET_SSL_SOCKET_initialHandShake(std::int32_t session, std::int32_
     if (s == nullptr) return 0;
     std::int64_t deadline = deadline_of(start, elapsed, timeout);
     begin_call(s);
+    const bool flights = LLNET_SSL_utils_mbedtls_flights_begin(s->bio);
     const int r = mbedtls_ssl_handshake(&s->ssl);
+    LLNET_SSL_utils_mbedtls_flights_end(s->bio, flights);
     if (r == 0) return 0;
     deadline = LLNET_SSL_utils_mbedtls_update_next_bio_timeout(start, deadline, timeout, elapsed, &elapsed);
     LLNET_SSL_utils_mbedtls_handle_IO_error(s, r, true, socket, deadline,

@@ -13,6 +13,7 @@
 #   4435 accepts and never answers (a stalled handshake)
 #   4436 reads the first bytes of the handshake and closes
 #   4437 serves files over TLS 1.2 (a large download)
+#   4440 TLS 1.2 as 4431, with P-521 as its only key-exchange curve
 #   4438 relays 4431 and closes without close_notify in the middle of the
 #        second record of data; 4439 the same after the second record
 # and a client that connects to the firmware's TLS server on 8443, sends
@@ -88,6 +89,7 @@ serve 4431 peer.pem peer.key -cert_chain "$files/inter.pem" -tls1_2
 serve 4432 rsapeer.pem rsapeer.key -tls1_1 -cipher 'DEFAULT:@SECLEVEL=0'
 serve 4433 expired.pem expired.key -tls1_2
 serve 4434 wrongname.pem wrongname.key -tls1_2
+serve 4440 peer.pem peer.key -cert_chain "$files/inter.pem" -tls1_2 -curves secp521r1
 socat TCP-LISTEN:4435,bind=192.0.2.1,fork,reuseaddr SYSTEM:'sleep 30' 2>/dev/null &
 pids+=($!)
 socat TCP-LISTEN:4436,bind=192.0.2.1,fork,reuseaddr SYSTEM:'head -c 5 >/dev/null' 2>/dev/null &
