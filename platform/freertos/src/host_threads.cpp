@@ -28,6 +28,7 @@ void* task_thread_main(void* arg) {
         self.host = host;
         self.task = task;
         self.region = 1;
+        host->context.store(&self, std::memory_order_release);
         sigset_t set;
         sigemptyset(&set);
         sigaddset(&set, TARVELO_PREEMPT_SIGNAL);
@@ -55,6 +56,9 @@ HostThread* acquire_host_thread() {
             if (h.state.load(std::memory_order_acquire) == kSlotFree) {
                 h.state.store(kSlotUsed, std::memory_order_relaxed);
                 h.killed = false;
+                // Until its thread runs, a switch request signals it.
+                h.context.store(nullptr, std::memory_order_relaxed);
+                h.switch_requested.store(false, std::memory_order_relaxed);
                 sem_init(&h.wake, 0, 0);
                 lock_give();
                 region_exit();

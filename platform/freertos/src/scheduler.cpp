@@ -65,6 +65,7 @@ void reschedule(Tcb* me) {
 
 void exit_thread() {
     HostThread* host = self.host;
+    host->context.store(nullptr, std::memory_order_release);
     self.lock_depth = 0;
     self.region = 0;
     self.isr_depth = 0;
