@@ -47,7 +47,7 @@ serve_dhcp() {
 }
 case "$mode" in
   --no-dhcp-server) ;;
-  --late-dhcp-server) (sleep 40; serve_dhcp; wait) & pids+=($!) ;;
+  --late-dhcp-server) dhcp_delay=40 serve_dhcp ;;
   *) serve_dhcp ;;
 esac
 if [ "$mode" = --link-drop ]; then
