@@ -10,9 +10,9 @@
 #   run_network_program.sh <firmware> <expected> [MODE]
 # Modes:
 #   --no-cable         the firmware without a TAP device (needs no namespace)
-#   --no-dhcp-server   no DHCP server; once the client has failed the cable
-#                      is taken out and put back
-#   --late-dhcp-server the DHCP server starts 40 s after the firmware
+#   --late-dhcp-server the DHCP server starts 40 s after the firmware; once
+#                      the client has failed and started again by itself,
+#                      the cable is taken out and put back
 #   --link-drop        a peer on 7004 sends 4 MiB (pausing at half) and keeps
 #                      what the firmware echoes; when the firmware reports
 #                      "halfway" the cable is out for 3 s while the peer goes
@@ -45,11 +45,7 @@ serve_dhcp() {
     --dhcp-option=option:router,192.0.2.1 --dhcp-option=option:dns-server,192.0.2.1 \
     --address=/peer.test/192.0.2.1 --local=/test/
 }
-case "$mode" in
-  --no-dhcp-server) ;;
-  --late-dhcp-server) dhcp_delay=40 serve_dhcp ;;
-  *) serve_dhcp ;;
-esac
+if [ "$mode" = --late-dhcp-server ]; then dhcp_delay=40 serve_dhcp; else serve_dhcp; fi
 if [ "$mode" = --link-drop ]; then
   seq 1 700000 | head -c 4194304 >"$work/sent"
   cat >"$work/echo_peer.sh" <<EOF
@@ -78,10 +74,10 @@ pids+=($!)
 
 TARVELO_TAP=tap0 TARVELO_GC_STRESS=1 TARVELO_HEAP_VERIFY=1 timeout 150 "$firmware" >"$work/out" 2>"$work/err" &
 firmware_pid=$!
-if [ "$mode" = --no-dhcp-server ]; then
-  # Once the client has given up, unplug and replug the cable.
+if [ "$mode" = --late-dhcp-server ]; then
+  # Once the client has given up and started again, unplug and replug.
   for _ in $(seq 1500); do
-    grep -q '^failed$' "$work/out" && break
+    grep -q '^started again$' "$work/out" && break
     kill -0 "$firmware_pid" 2>/dev/null || break
     sleep 0.1
   done
