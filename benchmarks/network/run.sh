@@ -6,8 +6,9 @@
 # TAP relay that carries each frame with one read and one write, moving the
 # same 8 MiB (the firmware's own path costs one TAP write per frame sent).
 # Each is run three times and the best counts; the ratio is the firmware's
-# throughput over the relay's. For information, the host's stack on the
-# namespace's own interface.
+# throughput over the relay's, with the firmware's threads scheduled freely
+# and on one host CPU. For information, the host's stack on the namespace's
+# own interface.
 #   benchmarks/network/run.sh [build directory]
 set -eu
 build=${1:-build}
@@ -28,13 +29,25 @@ sleep 0.2
 best() { sort -n | head -1; }
 ms_since() { echo $(( ($(date +%s%N) - $1) / 1000000 )); }
 
+# run_firmware NAME [VARIABLE=VALUE...]: three runs, the best figures.
+run_firmware() {
+  local name=$1
+  shift
+  for _ in 1 2 3; do
+    env TARVELO_TAP=tap0 "$@" "$firmware" | sed -n '/Tarvelo START/,$p' | sed '1d;/Tarvelo END/d' | paste - - \
+      >>"$work/$name"
+  done
+  echo "tcp 8388608 bytes, ms: $(grep -F "tcp 8388608 bytes" "$work/$name" | cut -f2 | best)"
+  echo "tcp 200 connections, ms: $(grep -F "tcp 200 connections" "$work/$name" | cut -f2 | best)"
+}
 echo "firmware (lwIP over the TAP interface), best of 3:"
-for _ in 1 2 3; do
-  TARVELO_TAP=tap0 "$firmware" | sed -n '/Tarvelo START/,$p' | sed '1d;/Tarvelo END/d' | paste - - >>"$work/firmware"
-done
+run_firmware firmware
 firmware_ms=$(grep -F "tcp 8388608 bytes" "$work/firmware" | cut -f2 | best)
-echo "tcp 8388608 bytes, ms: $firmware_ms"
-echo "tcp 200 connections, ms: $(grep -F "tcp 200 connections" "$work/firmware" | cut -f2 | best)"
+# One host CPU for all of the firmware's threads, as the device has one
+# core: every hand-off between tasks stays on that CPU.
+echo "firmware with its threads on one host CPU (TARVELO_HOST_CPU=auto), best of 3:"
+run_firmware pinned TARVELO_HOST_CPU=auto
+pinned_ms=$(grep -F "tcp 8388608 bytes" "$work/pinned" | cut -f2 | best)
 
 # The relay's two stacks: namespaces held by a sleeping process each.
 unshare -n sleep 600 &
@@ -60,7 +73,9 @@ for _ in 1 2 3; do
 done
 relay_ms=$(best <"$work/relay_ms")
 echo "tcp 8388608 bytes, ms: $relay_ms (including a socat process)"
-echo "ratio firmware / relay throughput: $(awk -v f="$firmware_ms" -v r="$relay_ms" 'BEGIN { printf "%.2f", r / f }')"
+ratio() { awk -v f="$1" -v r="$relay_ms" 'BEGIN { printf "%.2f", r / f }'; }
+echo "ratio firmware / relay throughput: $(ratio "$firmware_ms")"
+echo "ratio firmware on one host CPU / relay throughput: $(ratio "$pinned_ms")"
 
 echo "host stack (loopback of the namespace), for information:"
 start=$(date +%s%N)

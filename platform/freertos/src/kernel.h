@@ -215,6 +215,10 @@ void stop_tick_thread();
 HostThread* acquire_host_thread();
 bool spawn_task_thread(HostThread* host);
 void release_host_thread(HostThread* host);
+// Pins the calling thread to the host CPU TARVELO_HOST_CPU chose (nothing
+// when unset); task threads are pinned when spawned, and threads created
+// by pinned threads inherit it.
+void pin_to_host_cpu();
 // Joins the threads of deleted tasks that have ended.
 void reap_host_threads();
 void join_all_host_threads();
