@@ -11,6 +11,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -141,6 +142,23 @@ TEST(DefaultFirmware, ShowsTheScreenProgramsFrames) {
     EXPECT_EQ(tarvelo::test::output_after_start(r.output),
               "Hello from Tarvelo\nvendor: Tarvelo\nTarvelo END (exit code = 0)\n");
     EXPECT_EQ(compare_frames(frames, source + "/screen.golden", false), 4u);
+}
+
+// A malformed touch script is reported on the console in order with the
+// rest of the firmware's output (not after its last line), and the
+// firmware runs without scripted touches.
+TEST(DefaultFirmware, ReportsABadTouchScriptInOrder) {
+    const std::string script = PROGRAM_DIR "/off-panel.touch";
+    std::ofstream(script) << "100 press 1 2\n200 press 4456 800\n";
+    auto r = tarvelo::test::run_process(FIRMWARE, {}, {"TARVELO_CLOCK=virtual", "TARVELO_TOUCH_SCRIPT=" + script});
+    EXPECT_EQ(r.exit_status, 0) << r.output;
+    const std::vector<std::string> lines = tarvelo::test::lines_of(r.output);
+    const std::string report =
+        "touch script " + script + ": line 2: the point is off the 720 x 1280 panel; no scripted touches";
+    const auto at = std::find(lines.begin(), lines.end(), report);
+    const auto end = std::find(lines.begin(), lines.end(), "Tarvelo END (exit code = 0)");
+    ASSERT_NE(at, lines.end()) << r.output;
+    EXPECT_LT(at, end) << r.output;
 }
 
 std::size_t count_of(const std::string& text, const std::string& what) {
