@@ -144,6 +144,22 @@ TEST(DefaultFirmware, ShowsTheScreenProgramsFrames) {
     EXPECT_EQ(compare_frames(frames, source + "/screen.golden", false), 4u);
 }
 
+// A script is played whole however late its first touch: the default
+// firmware shows the first screen, the dot of the press and the swap of the
+// release, and then stops.
+TEST(DefaultFirmware, PlaysAScriptWhoseFirstTouchIsLate) {
+    const std::string script = PROGRAM_DIR "/late.touch";
+    std::ofstream(script) << "1500 press 360 800\n1600 release\n";
+    const std::string frames = std::string(PROGRAM_DIR) + "/late.frames";
+    auto r = run_with_frames(FIRMWARE, frames, script);
+    EXPECT_EQ(r.exit_status, 0) << r.output;
+    EXPECT_EQ(tarvelo::test::output_after_start(r.output),
+              "Hello from Tarvelo\nvendor: Tarvelo\nTarvelo END (exit code = 0)\n");
+    std::uint32_t shown = 0;
+    while (std::filesystem::exists(tarvelo::fbdev::frame_file_name(frames, shown + 1))) ++shown;
+    EXPECT_EQ(shown, 3u);
+}
+
 // A malformed touch script is reported on the console in order with the
 // rest of the firmware's output (not after its last line), and the
 // firmware runs without scripted touches.
