@@ -1,67 +1,38 @@
-// The trace natives of yq.trace.Tracer, which are also the native trace API
-// of the graphics engine and the display port (called as plain functions),
-// and the trace-hook table they go through: one word per call, each the
-// address of a function. With the stubs in every word tracing is off and a
-// trace point costs one indirect call; a trace implementation is installed
-// by pointing the words at its own functions.
+// The trace-hook table: one function pointer per trace operation, in this
+// order: start, stop, is-started, declare-group, record-event with 0 to 10
+// values, record-end, record-end with a value. The natives of
+// yq.trace.Tracer (and the virtual machine's trace gate) call through it.
+// Every entry is a weak default that leaves tracing off; a build that links
+// a trace implementation defines the entries it wants.
 #pragma once
 
 #include <cstdint>
 
-namespace tarvelo::natives {
-
-using TraceHook = std::int32_t (*)(std::int32_t, ...);
-
-// Words of the table: start, stop, is-started, declare-group, record with 0
-// to 10 values (kTraceRecordEvent + the number of values), record-end,
-// record-end with a value.
-inline constexpr int kTraceHookWords = 17;
-inline constexpr int kTraceRecordEvent = 4;
-inline constexpr int kTraceMaxValues = 10;
-inline constexpr int kTraceRecordEventEnd = 15;
-inline constexpr int kTraceRecordEventEndValue = 16;
-
-// The table's words (installing a trace implementation, and tests).
-TraceHook* trace_hook_table();
-
-}  // namespace tarvelo::natives
-
 extern "C" {
 
-// Records event `event` of `group` with the values after it; the result of
-// the trace implementation (the stubs answer `group`).
-std::int32_t Java_yq_trace_Tracer_recordEventNative__II(std::int32_t group, std::int32_t event);
-std::int32_t Java_yq_trace_Tracer_recordEventNative__III(std::int32_t group, std::int32_t event, std::int32_t v1);
-std::int32_t Java_yq_trace_Tracer_recordEventNative__IIII(std::int32_t group, std::int32_t event, std::int32_t v1,
-                                                           std::int32_t v2);
-std::int32_t Java_yq_trace_Tracer_recordEventNative__IIIII(std::int32_t group, std::int32_t event, std::int32_t v1,
-                                                            std::int32_t v2, std::int32_t v3);
-std::int32_t Java_yq_trace_Tracer_recordEventNative__IIIIII(std::int32_t group, std::int32_t event, std::int32_t v1,
-                                                             std::int32_t v2, std::int32_t v3, std::int32_t v4);
-std::int32_t Java_yq_trace_Tracer_recordEventNative__IIIIIII(std::int32_t group, std::int32_t event, std::int32_t v1,
-                                                              std::int32_t v2, std::int32_t v3, std::int32_t v4,
-                                                              std::int32_t v5);
-std::int32_t Java_yq_trace_Tracer_recordEventNative__IIIIIIII(std::int32_t group, std::int32_t event,
-                                                               std::int32_t v1, std::int32_t v2, std::int32_t v3,
-                                                               std::int32_t v4, std::int32_t v5, std::int32_t v6);
-std::int32_t Java_yq_trace_Tracer_recordEventNative__IIIIIIIII(std::int32_t group, std::int32_t event,
-                                                                std::int32_t v1, std::int32_t v2, std::int32_t v3,
-                                                                std::int32_t v4, std::int32_t v5, std::int32_t v6,
-                                                                std::int32_t v7);
-std::int32_t Java_yq_trace_Tracer_recordEventNative__IIIIIIIIII(std::int32_t group, std::int32_t event,
-                                                                 std::int32_t v1, std::int32_t v2, std::int32_t v3,
-                                                                 std::int32_t v4, std::int32_t v5, std::int32_t v6,
-                                                                 std::int32_t v7, std::int32_t v8);
-std::int32_t Java_yq_trace_Tracer_recordEventNative__IIIIIIIIIII(std::int32_t group, std::int32_t event,
-                                                                  std::int32_t v1, std::int32_t v2, std::int32_t v3,
-                                                                  std::int32_t v4, std::int32_t v5, std::int32_t v6,
-                                                                  std::int32_t v7, std::int32_t v8, std::int32_t v9);
-std::int32_t Java_yq_trace_Tracer_recordEventNative__IIIIIIIIIIII(std::int32_t group, std::int32_t event,
-                                                                   std::int32_t v1, std::int32_t v2, std::int32_t v3,
-                                                                   std::int32_t v4, std::int32_t v5, std::int32_t v6,
-                                                                   std::int32_t v7, std::int32_t v8, std::int32_t v9,
-                                                                   std::int32_t v10);
-std::int32_t Java_yq_trace_Tracer_recordEventEndNative__II(std::int32_t group, std::int32_t event);
-std::int32_t Java_yq_trace_Tracer_recordEventEndNative__III(std::int32_t group, std::int32_t event, std::int32_t v1);
+using LLTRACE_fn = std::int32_t(std::int32_t first, ...);
+using LLTRACE_is_started_fn = std::int32_t(void);
 
-}  // extern "C"
+extern LLTRACE_fn* const LLTRACE_start_ptr;
+extern LLTRACE_fn* const LLTRACE_stop_ptr;
+extern LLTRACE_is_started_fn* const LLTRACE_is_started_ptr;
+extern LLTRACE_fn* const LLTRACE_declare_event_group_ptr;
+extern LLTRACE_fn* const LLTRACE_record_event_void_ptr;
+extern LLTRACE_fn* const LLTRACE_record_event_u32_ptr;
+extern LLTRACE_fn* const LLTRACE_record_event_u32x2_ptr;
+extern LLTRACE_fn* const LLTRACE_record_event_u32x3_ptr;
+extern LLTRACE_fn* const LLTRACE_record_event_u32x4_ptr;
+extern LLTRACE_fn* const LLTRACE_record_event_u32x5_ptr;
+extern LLTRACE_fn* const LLTRACE_record_event_u32x6_ptr;
+extern LLTRACE_fn* const LLTRACE_record_event_u32x7_ptr;
+extern LLTRACE_fn* const LLTRACE_record_event_u32x8_ptr;
+extern LLTRACE_fn* const LLTRACE_record_event_u32x9_ptr;
+extern LLTRACE_fn* const LLTRACE_record_event_u32x10_ptr;
+extern LLTRACE_fn* const LLTRACE_record_event_end_ptr;
+extern LLTRACE_fn* const LLTRACE_record_event_end_u32_ptr;
+
+// The defaults: return the first argument; "not started"; group 0.
+std::int32_t LLTRACE_default_stub(std::int32_t first, ...);
+std::int32_t LLTRACE_is_started_stub(void);
+std::int32_t LLTRACE_declare_event_group_stub(std::int32_t first, ...);
+}

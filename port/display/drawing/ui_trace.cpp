@@ -1,7 +1,7 @@
 // The user-interface library's trace events over the trace natives.
 #include "port/display/drawing/ui_trace.h"
 
-#include "vm/natives/trace_hooks.h"
+#include "vm/natives/trace_natives.h"
 
 namespace tarvelo::port::drawing {
 

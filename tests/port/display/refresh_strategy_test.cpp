@@ -3,10 +3,8 @@
 // the whole screen, and random frames against a single-buffer model.
 #include <gtest/gtest.h>
 
-#include <cstdarg>
 #include <cstring>
 #include <random>
-#include <utility>
 #include <vector>
 
 #include "graphics/display_system.h"
@@ -17,7 +15,8 @@
 #include "task.h"
 #include "tests/port/display/display_fixture.h"
 #include "tests/support/task_harness.h"
-#include "vm/natives/trace_hooks.h"
+#include "sim_interrupt.h"
+#include "tests/support/trace_recorder.h"
 
 static bool operator==(const ui_rect_t& a, const ui_rect_t& b) {
     return a.x1 == b.x1 && a.y1 == b.y1 && a.x2 == b.x2 && a.y2 == b.y2;
@@ -244,47 +243,21 @@ TEST(RefreshStrategy, BackBufferThatIsTheFrontCopiesNothing) {
     });
 }
 
-// A trace implementation that records the events: the trace-hook table's
-// record words point at it while it lives.
-struct TraceRecorder {
-    struct Event {
-        std::int32_t group;
-        std::int32_t event;
-        std::vector<std::int32_t> values;
-    };
-    static std::vector<Event>& events() {
-        static std::vector<Event> e;
-        return e;
-    }
-    template <int n>
-    static std::int32_t record(std::int32_t group, ...) {
-        std::va_list args;
-        va_start(args, group);
-        Event e{group, va_arg(args, std::int32_t), {}};
-        for (int i = 0; i < n; ++i) e.values.push_back(va_arg(args, std::int32_t));
-        va_end(args);
-        events().push_back(e);
-        return group;
-    }
-    template <int... n>
-    void install(std::integer_sequence<int, n...>) {
-        ((natives::trace_hook_table()[natives::kTraceRecordEvent + n] = record<n>), ...);
-    }
+// The trace events recorded while a TraceRecorder lives, as "UI+N v1 v2
+// ...", the flush identifier (the first value of UI+11 and UI+12) left out.
+class TraceRecorder {
+public:
     TraceRecorder() {
-        for (int i = 0; i < natives::kTraceHookWords; ++i) saved[i] = natives::trace_hook_table()[i];
-        install(std::make_integer_sequence<int, natives::kTraceMaxValues + 1>{});
         events().clear();
+        tarvelo::test::set_trace_sink(record);
     }
-    ~TraceRecorder() {
-        for (int i = 0; i < natives::kTraceHookWords; ++i) natives::trace_hook_table()[i] = saved[i];
-    }
-    // The events since the last call, as "UI+N v1 v2 ...", the flush
-    // identifier (the first value of UI+11 and UI+12) left out.
+    ~TraceRecorder() { tarvelo::test::set_trace_sink(nullptr); }
+    // The events since the last call.
     static std::vector<std::string> take() {
         std::vector<std::string> out;
-        for (const Event& e : events()) {
+        for (const tarvelo::test::TraceEvent& e : events()) {
             std::string text = "UI+" + std::to_string(e.event);
-            for (std::size_t i = (e.event == 11 || e.event == 12) ? 1 : 0; i < e.values.size(); ++i)
+            for (std::int32_t i = (e.event == 11 || e.event == 12) ? 1 : 0; i < e.count; ++i)
                 text += " " + std::to_string(e.values[i]);
             EXPECT_EQ(e.group, 0);
             out.push_back(text);
@@ -292,7 +265,18 @@ struct TraceRecorder {
         events().clear();
         return out;
     }
-    natives::TraceHook saved[natives::kTraceHookWords];
+
+private:
+    static std::vector<tarvelo::test::TraceEvent>& events() {
+        static std::vector<tarvelo::test::TraceEvent> e;
+        return e;
+    }
+    static std::int32_t record(const tarvelo::test::TraceEvent& e) {
+        vSimNoPreemptEnter();
+        events().push_back(e);
+        vSimNoPreemptExit();
+        return e.group;
+    }
 };
 
 using Trace = std::vector<std::string>;
