@@ -1,9 +1,7 @@
-// The trace natives of yq.trace.Tracer through the trace-hook table, the
-// interned-string enumeration of System, and the external-resource port
-// without resources.
+// The trace natives of yq.trace.Tracer through the trace-hook table, and
+// the interned-string enumeration of System.
 #include "vm/core/engine/monitoring_hooks.h"
 #include "vm/core/threads/vm_thread.h"
-#include "vm/natives/external_resources.h"
 #include "vm/natives/native_support.h"
 #include "vm/natives/trace_hooks.h"
 #include "vm/natives/trace_natives.h"
@@ -17,6 +15,9 @@ extern "C" {
 
 std::int32_t Java_yq_trace_Tracer_startTrace() { return LLTRACE_start_ptr(0); }
 std::int32_t Java_yq_trace_Tracer_stopTrace() { return LLTRACE_stop_ptr(0); }
+// The trace gate of the virtual machine too: the monitoring hooks ask it
+// before every report.
+std::uint8_t Java_yq_trace_Tracer_isTraceStarted() { return LLTRACE_is_started_ptr() != 0 ? 1 : 0; }
 std::int32_t Java_yq_trace_Tracer_registerGroup(std::int32_t count, void* name) {
     return LLTRACE_declare_event_group_ptr(count, name);
 }
@@ -79,15 +80,6 @@ std::int32_t Java_yq_trace_Tracer_recordEventEndNative__II(std::int32_t g, std::
 std::int32_t Java_yq_trace_Tracer_recordEventEndNative__III(std::int32_t g, std::int32_t e, std::int32_t v1) {
     return LLTRACE_record_event_end_u32_ptr(g, e, v1);
 }
-
-// --- External resources: none in this build --------------------------------------------------
-
-std::int32_t LLEXT_RES_open(const char*) { return -1; }
-std::int32_t LLEXT_RES_close(std::int32_t) { return -1; }
-std::int32_t LLEXT_RES_getBaseAddress(std::int32_t) { return -1; }
-std::int32_t LLEXT_RES_read(std::int32_t, void*, std::int32_t*) { return -2; }
-std::int32_t LLEXT_RES_available(std::int32_t) { return -1; }
-std::int32_t LLEXT_RES_seek(std::int32_t, std::int64_t) { return -1; }
 
 }  // extern "C"
 
