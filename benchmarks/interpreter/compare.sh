@@ -6,11 +6,25 @@
 # (start-up excluded). A benchmark, not a test: the times depend on the
 # machine. Each figure is the median of RUNS runs (default 5).
 #
+# A benchmark is a firmware, its Lua script of the same name and the
+# arguments both take (the firmware in BENCH_ARGS, the scripts on their
+# command line): fib32 and fib34 are bench_fib recursing deeper, across
+# the Java stack's blocks.
+#
+# Beside the times: how the calls and returns went, from a build that
+# counts them (TARVELO_ACTIVATION_COUNTS; the counting costs time, so it is
+# a build of its own, COUNTS_BUILD, default BUILD_DIR-counts, configured and
+# built here when it is missing; COUNTS=0 leaves the counts out). "engine"
+# is the share of the calls the engine's path made; the second table gives
+# the inline calls and returns and each reason to decline one, start-up
+# (the image's class initialisers) included.
+#
 #   benchmarks/interpreter/compare.sh [BUILD_DIR]     (default: build)
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 build="${1:-$here/../../build}"
 runs="${RUNS:-5}"
+counts_build="${COUNTS_BUILD:-${build%/}-counts}"
 lua="$(command -v lua5.4 || true)"
 luajit="$(command -v luajit || true)"
 if [[ -z "$lua" ]]; then
@@ -18,7 +32,22 @@ if [[ -z "$lua" ]]; then
   exit 1
 fi
 
-field() { sed -n "s/.*$1=\\([-0-9.]*\\).*/\\1/p" | head -n 1; }
+benchmarks=(
+  "fib fib"
+  "fib32 fib 32"
+  "fib34 fib 34"
+  "sieve sieve"
+  "loops loops"
+  "virtual_calls virtual_calls"
+  "virtual_mixed virtual_mixed"
+  "interface_calls interface_calls"
+  "long_ref_calls long_ref_calls"
+  "thread_calls thread_calls"
+  "allocation allocation"
+  "alloc_calls alloc_calls"
+)
+
+field() { sed -n "s/.*[ :]$1=\\([-0-9.]*\\).*/\\1/p;s/^$1=\\([-0-9.]*\\).*/\\1/p" | head -n 1; }
 
 # median COMMAND...: runs it $runs times; prints "ms result" of the median.
 median() {
@@ -34,30 +63,83 @@ median() {
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }'; }
 
-if [[ -n "$luajit" ]]; then
-  printf "%-14s %10s %10s %10s %8s %8s\n" benchmark "firmware" "lua5.4" "luajit" "/lua" "/luajit"
-else
-  printf "%-14s %10s %10s %8s   (luajit not installed)\n" benchmark "firmware" "lua5.4" "/lua"
+with_counts=0
+if [[ "${COUNTS:-1}" != 0 ]]; then
+  with_counts=1
+  if [[ ! -f "$counts_build/CMakeCache.txt" ]]; then
+    cmake -S "$here/../.." -B "$counts_build" -G Ninja -DTARVELO_ACTIVATION_COUNTS=ON \
+      -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" >/dev/null
+  fi
+  targets=()
+  for entry in "${benchmarks[@]}"; do
+    read -r _ f _ <<<"$entry"
+    targets+=("bench_$f")
+  done
+  cmake --build "$counts_build" --target "${targets[@]}" >/dev/null
 fi
-for b in fib sieve loops virtual_calls interface_calls allocation; do
-  exe="$build/benchmarks/interpreter/bench_$b"
+
+# The counting build's line for one run: "activations: name=count ...".
+activations() { env BENCH_ARGS="$2" "$counts_build/benchmarks/interpreter/bench_$1" | sed -n 's/^activations://p'; }
+
+# engine_share LINE: the calls the engine made, in percent of all calls.
+engine_share() {
+  awk '{ for (i = 1; i <= NF; ++i) { split($i, kv, "="); c[kv[1]] = kv[2] }
+         inline = c["inline_call"] + c["inline_call_across"]
+         engine = c["call_no_room"] + c["call_first_frame"] + c["call_other_application"] + \
+                  c["call_holding_kernel_monitors"]
+         if (inline + engine > 0) printf "%.3f%%", 100 * engine / (inline + engine); else print "-" }' <<<"$1"
+}
+
+declare -A count_lines
+extra_head=""
+[[ $with_counts == 1 ]] && extra_head="engine"
+if [[ -n "$luajit" ]]; then
+  printf "%-16s %10s %10s %10s %8s %8s %9s\n" benchmark "firmware" "lua5.4" "luajit" "/lua" "/luajit" "$extra_head"
+else
+  printf "%-16s %10s %10s %8s %9s  (luajit not installed)\n" benchmark "firmware" "lua5.4" "/lua" "$extra_head"
+fi
+for entry in "${benchmarks[@]}"; do
+  read -r b f args <<<"$entry"
+  exe="$build/benchmarks/interpreter/bench_$f"
   if [[ ! -x "$exe" ]]; then
     echo "$exe is missing: build the firmware first" >&2
     exit 1
   fi
-  read -r vm_ms vm_result <<<"$(median "$exe")"
-  read -r lua_ms lua_result <<<"$(median "$lua" "$here/lua/$b.lua")"
+  read -r vm_ms vm_result <<<"$(median env BENCH_ARGS="$args" "$exe")"
+  # shellcheck disable=SC2086 # the arguments are words
+  read -r lua_ms lua_result <<<"$(median "$lua" "$here/lua/$f.lua" $args)"
   note=""
   [[ "$vm_result" == "$lua_result" ]] || note="  (results differ: $vm_result / $lua_result)"
+  share=""
+  if [[ $with_counts == 1 ]]; then
+    count_lines[$b]="$(activations "$f" "$args")"
+    share="$(engine_share "${count_lines[$b]}")"
+  fi
   if [[ -n "$luajit" ]]; then
     # LuaJIT has no integer operators: those scripts have a variant of their own.
-    script="$here/lua/$b.lua"
-    [[ -f "$here/lua/luajit/$b.lua" ]] && script="$here/lua/luajit/$b.lua"
-    read -r jit_ms jit_result <<<"$(median "$luajit" -joff "$script")"
+    script="$here/lua/$f.lua"
+    [[ -f "$here/lua/luajit/$f.lua" ]] && script="$here/lua/luajit/$f.lua"
+    # shellcheck disable=SC2086
+    read -r jit_ms jit_result <<<"$(median "$luajit" -joff "$script" $args)"
     [[ "$vm_result" == "$jit_result" ]] || note="$note  (luajit result: $jit_result)"
-    printf "%-14s %10s %10s %10s %8s %8s%s\n" "$b" "$vm_ms" "$lua_ms" "$jit_ms" \
-      "$(ratio "$vm_ms" "$lua_ms")" "$(ratio "$vm_ms" "$jit_ms")" "$note"
+    printf "%-16s %10s %10s %10s %8s %8s %9s%s\n" "$b" "$vm_ms" "$lua_ms" "$jit_ms" \
+      "$(ratio "$vm_ms" "$lua_ms")" "$(ratio "$vm_ms" "$jit_ms")" "$share" "$note"
   else
-    printf "%-14s %10s %10s %8s%s\n" "$b" "$vm_ms" "$lua_ms" "$(ratio "$vm_ms" "$lua_ms")" "$note"
+    printf "%-16s %10s %10s %8s %9s%s\n" "$b" "$vm_ms" "$lua_ms" "$(ratio "$vm_ms" "$lua_ms")" "$share" "$note"
   fi
 done
+
+if [[ $with_counts == 1 ]]; then
+  echo
+  echo "calls and returns (inline; declined to the engine, by reason)"
+  printf "%-16s %10s %9s %10s %9s %8s %8s %9s %8s %8s %8s\n" benchmark call across return across \
+    no_room first other_app monitors into_app bottom
+  for entry in "${benchmarks[@]}"; do
+    read -r b _ <<<"$entry"
+    awk -v name="$b" '{ for (i = 1; i <= NF; ++i) { split($i, kv, "="); c[kv[1]] = kv[2] }
+      printf "%-16s %10d %9d %10d %9d %8d %8d %9d %8d %8d %8d\n", name, c["inline_call"], c["inline_call_across"],
+        c["inline_return"], c["inline_return_across"], c["call_no_room"], c["call_first_frame"],
+        c["call_other_application"], c["call_holding_kernel_monitors"], c["return_into_application"],
+        c["return_thread_bottom"] }' <<<"${count_lines[$b]}"
+  done
+fi

@@ -2,12 +2,8 @@
 
 namespace tarvelo {
 
-namespace {
-MemoryLayout gLayout{};
-}
+MemoryLayout detail::gMemoryLayout{};
 
-const MemoryLayout& memoryLayout() { return gLayout; }
-
-void setMemoryLayout(const MemoryLayout& layout) { gLayout = layout; }
+void setMemoryLayout(const MemoryLayout& layout) { detail::gMemoryLayout = layout; }
 
 }  // namespace tarvelo

@@ -43,8 +43,12 @@ struct MemoryLayout {
     std::uint32_t softRefMsPerFreeKb;
 };
 
-// The layout in force (set by `HeapSet` construction).
-const MemoryLayout& memoryLayout();
+// The layout in force (set by `HeapSet` construction). Read inline: every
+// type lookup of an object reads its types base.
+namespace detail {
+extern MemoryLayout gMemoryLayout;
+}
+inline const MemoryLayout& memoryLayout() { return detail::gMemoryLayout; }
 void setMemoryLayout(const MemoryLayout& layout);
 
 // The layout of the linked image and of the regions the link reserves.

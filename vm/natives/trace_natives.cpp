@@ -4,6 +4,7 @@
 #include "vm/core/threads/vm_thread.h"
 #include "vm/natives/native_support.h"
 #include "vm/natives/trace_hooks.h"
+#include "vm/natives/trace_natives.h"
 
 using namespace tarvelo;
 using namespace tarvelo::natives;
@@ -29,6 +30,49 @@ std::int32_t Java_yq_trace_Tracer_recordEventNative__III(std::int32_t g, std::in
 std::int32_t Java_yq_trace_Tracer_recordEventNative__IIII(std::int32_t g, std::int32_t e, std::int32_t v1,
                                                            std::int32_t v2) {
     return LLTRACE_record_event_u32x2_ptr(g, e, v1, v2);
+}
+// Events with 3 to 10 values: each form passes every argument on unchanged.
+std::int32_t Java_yq_trace_Tracer_recordEventNative__IIIII(std::int32_t g, std::int32_t e, std::int32_t v1,
+                                                            std::int32_t v2, std::int32_t v3) {
+    return LLTRACE_record_event_u32x3_ptr(g, e, v1, v2, v3);
+}
+std::int32_t Java_yq_trace_Tracer_recordEventNative__IIIIII(std::int32_t g, std::int32_t e, std::int32_t v1,
+                                                             std::int32_t v2, std::int32_t v3, std::int32_t v4) {
+    return LLTRACE_record_event_u32x4_ptr(g, e, v1, v2, v3, v4);
+}
+std::int32_t Java_yq_trace_Tracer_recordEventNative__IIIIIII(std::int32_t g, std::int32_t e, std::int32_t v1,
+                                                              std::int32_t v2, std::int32_t v3, std::int32_t v4,
+                                                              std::int32_t v5) {
+    return LLTRACE_record_event_u32x5_ptr(g, e, v1, v2, v3, v4, v5);
+}
+std::int32_t Java_yq_trace_Tracer_recordEventNative__IIIIIIII(std::int32_t g, std::int32_t e, std::int32_t v1,
+                                                               std::int32_t v2, std::int32_t v3, std::int32_t v4,
+                                                               std::int32_t v5, std::int32_t v6) {
+    return LLTRACE_record_event_u32x6_ptr(g, e, v1, v2, v3, v4, v5, v6);
+}
+std::int32_t Java_yq_trace_Tracer_recordEventNative__IIIIIIIII(std::int32_t g, std::int32_t e, std::int32_t v1,
+                                                                std::int32_t v2, std::int32_t v3, std::int32_t v4,
+                                                                std::int32_t v5, std::int32_t v6, std::int32_t v7) {
+    return LLTRACE_record_event_u32x7_ptr(g, e, v1, v2, v3, v4, v5, v6, v7);
+}
+std::int32_t Java_yq_trace_Tracer_recordEventNative__IIIIIIIIII(std::int32_t g, std::int32_t e, std::int32_t v1,
+                                                                 std::int32_t v2, std::int32_t v3, std::int32_t v4,
+                                                                 std::int32_t v5, std::int32_t v6, std::int32_t v7,
+                                                                 std::int32_t v8) {
+    return LLTRACE_record_event_u32x8_ptr(g, e, v1, v2, v3, v4, v5, v6, v7, v8);
+}
+std::int32_t Java_yq_trace_Tracer_recordEventNative__IIIIIIIIIII(std::int32_t g, std::int32_t e, std::int32_t v1,
+                                                                  std::int32_t v2, std::int32_t v3, std::int32_t v4,
+                                                                  std::int32_t v5, std::int32_t v6, std::int32_t v7,
+                                                                  std::int32_t v8, std::int32_t v9) {
+    return LLTRACE_record_event_u32x9_ptr(g, e, v1, v2, v3, v4, v5, v6, v7, v8, v9);
+}
+std::int32_t Java_yq_trace_Tracer_recordEventNative__IIIIIIIIIIII(std::int32_t g, std::int32_t e, std::int32_t v1,
+                                                                   std::int32_t v2, std::int32_t v3, std::int32_t v4,
+                                                                   std::int32_t v5, std::int32_t v6, std::int32_t v7,
+                                                                   std::int32_t v8, std::int32_t v9,
+                                                                   std::int32_t v10) {
+    return LLTRACE_record_event_u32x10_ptr(g, e, v1, v2, v3, v4, v5, v6, v7, v8, v9, v10);
 }
 std::int32_t Java_yq_trace_Tracer_recordEventEndNative__II(std::int32_t g, std::int32_t e) {
     return LLTRACE_record_event_end_ptr(g, e);

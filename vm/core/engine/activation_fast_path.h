@@ -1,16 +1,22 @@
 // The common invocation and return, small enough to inline into the
-// dispatch loop: a callee that fits in the current stack block, running in
-// the caller's application context, and a return into a frame of the same
-// block whose saved context is the kernel's. Every other case (a new stack
-// block, a first frame, a change of application context, a return into an
-// application frame with its liveness and isolation checks) goes to
-// TulvarVMEngine::invokeMethod and LLOSTV_return_method, which produce the
-// same frames; these functions only decline, they never half-act: nothing
-// is written before every condition has been checked.
+// dispatch loop: a callee that runs in the caller's application context and
+// fits in the current stack block, or in the thread's next block when the
+// thread already owns it; and a return into a frame whose saved context is
+// the kernel's, in the same block or in the older one. Every other case (a
+// block still to be taken, a first frame, a change of application context,
+// a call made holding kernel monitors when those are checked, a return into
+// an application frame with its liveness and isolation checks, the end of
+// the thread) goes to TulvarVMEngine::invokeMethod and LLOSTV_return_method,
+// which build the same frames with the same routines (activation.h); these
+// functions only decline, they never half-act: nothing is written before
+// every condition has been checked. Benchmark builds count each outcome
+// (activation_counts.h).
 #pragma once
 
 #include <cstdint>
 
+#include "vm/core/engine/activation.h"
+#include "vm/core/engine/activation_counts.h"
 #include "vm/core/engine/feature_context.h"
 #include "vm/core/engine/frame_record.h"
 #include "vm/core/image/method_record.h"
@@ -20,45 +26,103 @@
 
 namespace tarvelo {
 
-// The register counts of a method header the call and return need, read
-// with as few loads as the form allows.
-struct ActivationShape {
-    std::uint32_t refArgs;    // kept reference arguments
-    std::uint32_t refBase;    // reference registers below the base
-    std::uint32_t refsAbove;  // reference registers at and above the base
-    std::uint32_t frameWords;
-    std::uint32_t primBelow;
-    std::uint32_t codeOffset;
-    bool keepContext;
-};
-
-[[gnu::always_inline]] inline ActivationShape activation_shape(word_t method) {
-    const auto* m = to_ptr<const std::uint8_t>(method) + image::kMethodHeaderOffset;
-    const std::uint8_t b0 = m[0];
-    if ((b0 & image::kHeaderCompactBit) != 0) {
-        const std::uint32_t refArgs = b0 & image::kCompactRefArgsMask;
-        return {refArgs,
-                refArgs + ((b0 & image::kCompactExtraRefBit) != 0 ? 1u : 0u),
-                0,
-                ((b0 & image::kCompactPrimMask) >> image::kCompactPrimShift) + image::kFrameRecordWords,
-                0,
-                image::kCompactCodeOffset,
-                false};
-    }
-    return {static_cast<std::uint32_t>(m[1] & image::kFullRefArgsMask),
-            m[2],
-            m[4],
-            m[3],
-            m[5],
-            image::kFullCodeOffset,
-            (m[1] & image::kFullKeepContextBit) != 0};
+[[gnu::always_inline]] inline bool declined(ActivationCount why) {
+    count_activation(why);
+    return false;
 }
 
-// Nulls the reference slots [from, to): usually none to three, so plain
-// stores (the interpreter is compiled so that such loops do not become
-// calls to memset, which would cost more than the stores themselves).
-[[gnu::always_inline]] inline void clear_reference_slots(word_t* from, word_t* to) {
-    for (; from < to; ++from) *from = 0;
+// The dispatch loop's copies of the thread's pc and windows.
+[[gnu::always_inline]] inline void load_activation(const VMThread* t, const std::uint8_t** code, std::int32_t** P,
+                                                   word_t** R) {
+    *code = to_ptr<const std::uint8_t>(t->pc);
+    *P = to_ptr<std::int32_t>(t->currentFrame);
+    *R = to_ptr<word_t>(t->refWindow);
+}
+
+// A call that does not fit in the current block, into the next block when
+// the thread owns it already. One call in many: out of line, so that the
+// common path keeps its registers.
+template <bool kCompact>
+[[gnu::noinline]] bool invoke_in_next_block(VMThread* t, word_t method, word_t* refArgs, std::int32_t* primTop,
+                                            word_t returnPc) {
+    StackBlock* const block = t->currentBlock.get();
+    StackBlock* const next = owned_block_above(t->topBlock.get(), block);
+    if (next == nullptr) return declined(ActivationCount::kCallNoRoom);
+    using Form = image::HeaderForm<kCompact>;
+    const std::uint8_t* header = image::method_header_bytes(to_ptr<const void>(method));
+    const std::uint32_t frameWords = Form::frame_words(header);
+    const std::uint32_t keptRefs = Form::ref_args(header);
+    word_t* const ref = next->firstRef();
+    std::uint8_t* const top = next->end();
+    std::uint8_t* const frameBytes = top - 4u * frameWords;
+    std::uint8_t* const primLow = frameBytes - 4u * Form::prim_below(header);
+    word_t* const refWindow = ref + Form::ref_base(header);
+    word_t* const refTop = refWindow + Form::refs_above(header);
+    // A frame larger than a block is the engine's to refuse.
+    if (primLow < byte_address(refTop)) return declined(ActivationCount::kCallNoRoom);
+    count_activation(ActivationCount::kInlineCallAcross);
+
+    FrameRecord* const caller = t->frame();
+    enter_next_block(block, next, caller, t->refWindow, byte_address(refArgs), byte_address(primTop), keptRefs,
+                     frameWords - image::kFrameRecordWords);
+    meter_activation(t->stackMeter.get(), next, static_cast<std::int32_t>(primLow - byte_address(refTop)));
+    clear_reference_slots(ref + keptRefs, refTop);
+    const word_t context = t->ownerFeature;
+    caller->savedContext = context;
+    t->currentBlock.set(next);
+    begin_activation(t, reinterpret_cast<FrameRecord*>(frameBytes), kFrameNewBlock, 0, returnPc, method, context,
+                     refWindow, method + Form::kCodeOffset);
+    return true;
+}
+
+// The inline call of a method whose header, at `header`, has the form
+// `kCompact` (below). The header's counts become the new activation's
+// addresses first: fewer values for the dispatch loop to keep across the
+// checks.
+template <bool kCompact>
+[[gnu::always_inline]] inline bool fast_invoke_shaped(VMThread* t, const std::uint8_t* header, word_t method,
+                                                      word_t* refArgs, std::int32_t* primTop, word_t returnPc,
+                                                      const std::uint8_t** code, std::int32_t** P, word_t** R) {
+    using Form = image::HeaderForm<kCompact>;
+    std::uint8_t* const frameBytes = byte_address(primTop) - 4u * Form::frame_words(header);
+    std::uint8_t* const primLow = frameBytes - 4u * Form::prim_below(header);
+    word_t* const refWindow = refArgs + Form::ref_base(header);
+    word_t* const refTop = refWindow + Form::refs_above(header);
+    word_t* const clearFrom = refArgs + Form::ref_args(header);
+    const word_t pc = method + Form::kCodeOffset;
+    const bool keepContext = Form::keep_context(header);
+    if (primLow < byte_address(refTop)) [[unlikely]] {
+        if (t->frame() == nullptr) return declined(ActivationCount::kCallFirstFrame);
+        if (!keepContext && t->thisObject != 0 && object_owner_feature(t->thisObject) != t->ownerFeature)
+            return declined(ActivationCount::kCallOtherApplication);
+        if (t->kernelMonitorDepth != 0 && kernel_monitor_calls_checked)
+            return declined(ActivationCount::kCallHoldingKernelMonitors);
+        if (!invoke_in_next_block<kCompact>(t, method, refArgs, primTop, returnPc)) return false;
+        load_activation(t, code, P, R);
+        return true;
+    }
+
+    FrameRecord* caller = t->frame();
+    if (caller == nullptr) return declined(ActivationCount::kCallFirstFrame);
+    const word_t context = t->ownerFeature;
+    if (!keepContext && t->thisObject != 0 && object_owner_feature(t->thisObject) != context)
+        return declined(ActivationCount::kCallOtherApplication);
+    // Calls made holding kernel monitors, when the rules word checks them.
+    if (t->kernelMonitorDepth != 0 && kernel_monitor_calls_checked)
+        return declined(ActivationCount::kCallHoldingKernelMonitors);
+    count_activation(ActivationCount::kInlineCall);
+
+    meter_activation(t->stackMeter.get(), t->currentBlock.get(),
+                     static_cast<std::int32_t>(primLow - byte_address(refTop)));
+    clear_reference_slots(clearFrom, refTop);
+    caller->savedContext = context;
+    auto* frame = reinterpret_cast<FrameRecord*>(frameBytes);
+    begin_activation(t, frame, caller_distance_flags(caller, frameBytes), caller_ref_delta(t->refWindow, refWindow),
+                     returnPc, method, context, refWindow, pc);
+    *code = to_ptr<const std::uint8_t>(pc);
+    *P = frame->prim();
+    *R = refWindow;
+    return true;
 }
 
 // Enters `method` with its kept reference arguments at `refArgs` and its
@@ -68,71 +132,69 @@ struct ActivationShape {
 [[gnu::always_inline]] inline bool try_fast_invoke(VMThread* t, word_t method, word_t* refArgs,
                                                    std::int32_t* primTop, word_t returnPc,
                                                    const std::uint8_t** code, std::int32_t** P, word_t** R) {
-    const ActivationShape s = activation_shape(method);
-    const std::uint32_t refRegs = s.refBase + s.refsAbove;
-    auto* ref = reinterpret_cast<std::uint8_t*>(refArgs);
-    auto* frameBytes = reinterpret_cast<std::uint8_t*>(primTop) - 4u * s.frameWords;
-    std::uint8_t* const primLow = frameBytes - 4u * s.primBelow;
-    std::uint8_t* const refHigh = ref + 4u * refRegs;
-    if (primLow < refHigh) return false;  // not in this block
-    FrameRecord* caller = t->frame();
-    if (caller == nullptr) return false;
-    const word_t context = t->ownerFeature;
-    if (!s.keepContext && t->thisObject != 0 && object_owner_feature(t->thisObject) != context) return false;
-    // Calls made holding kernel monitors, when the rules word checks them.
-    if (t->kernelMonitorDepth != 0 && kernel_monitor_calls_checked) return false;
-    JavaStackMeter* meter = t->stackMeter.get();
-    if (meter->block.get() != t->currentBlock.get()) return false;
+    const std::uint8_t* header = image::method_header_bytes(to_ptr<const void>(method));
+    if (!image::is_compact_header(header))
+        return fast_invoke_shaped<false>(t, header, method, refArgs, primTop, returnPc, code, P, R);
+    return fast_invoke_shaped<true>(t, header, method, refArgs, primTop, returnPc, code, P, R);
+}
 
-    const auto freeBytes = static_cast<std::int32_t>(primLow - refHigh);
-    if (freeBytes < meter->leastFree) meter->leastFree = freeBytes;
-    clear_reference_slots(refArgs + s.refArgs, refArgs + refRegs);
+// Makes `caller` (its header's counts `cs`, its reference window
+// `callerRef`) current again at `returnPc`, clearing the reference slots
+// from `lowest` up to the top of its window; the kernel's context, as the
+// callers of the inline return are all the kernel's.
+[[gnu::always_inline]] inline void resume_kernel_caller(VMThread* t, FrameRecord* caller, const ResumeShape& cs,
+                                                        word_t* callerRef, word_t returnPc, word_t* lowest) {
+    restore_receiver(t, cs.refBase, callerRef);
+    clear_reference_slots(lowest, callerRef + cs.refsAbove);
+    t->ownerFeature = 0;
+    resume_activation(t, caller, callerRef, returnPc);
+}
 
-    auto* frame = reinterpret_cast<FrameRecord*>(frameBytes);
-    word_t* const refWindow = refArgs + s.refBase;
-    frame->flags = static_cast<std::uint16_t>((reinterpret_cast<std::uint8_t*>(caller) - frameBytes) &
-                                              kFrameCallerDistanceMask);
-    frame->callerRefDelta = static_cast<std::int16_t>(to_ptr<std::uint8_t>(t->refWindow) -
-                                                      reinterpret_cast<std::uint8_t*>(refWindow));
-    frame->returnPc = returnPc;
-    frame->method = method;
-    frame->featureContext = context;
-    frame->savedContext = 0;
-    caller->savedContext = context;
+// The return of an activation that opened its block, into the older block.
+// One return in many: out of line, as the call into the next block.
+[[gnu::noinline]] inline bool return_to_older_block(VMThread* t, word_t* lowest) {
+    FrameRecord* frame = t->frame();
+    StackBlock* block = t->currentBlock.get();
+    StackBlock* older = block->link.get();
+    if ((frame->flags & kFrameFirst) != 0 || !has_saved_caller(older))
+        return declined(ActivationCount::kReturnThreadBottom);
+    FrameRecord* caller = saved_caller(older);
+    if (caller->savedContext != 0) return declined(ActivationCount::kReturnIntoApplication);
+    count_activation(ActivationCount::kInlineReturnAcross);
 
-    const word_t pc = method + s.codeOffset;
-    t->pc = pc;
-    t->currentFrame = to_word(frame);
-    t->refWindow = to_word(refWindow);
-    *code = to_ptr<const std::uint8_t>(pc);
-    *P = frame->prim();
-    *R = refWindow;
+    // The frame that opened the block ends at the block's end, which gives
+    // its primitive words without a second header to read.
+    const std::uint32_t primWords = (to_word(block->end()) - to_word(frame)) / 4 - image::kFrameRecordWords;
+    const bool returnsRef = image::header_returns_ref(image::method_header_bytes(to_ptr<const void>(frame->method)));
+    const ResumeShape cs = resume_shape(caller->method);
+    word_t* const refArgs = saved_ref_args(older);
+    return_result_across(returnsRef, primWords, block, refArgs, saved_prim_top(older), caller->prim() - cs.primBelow);
+    lowest = slot_in_older_block(block, refArgs, lowest);
+    t->currentBlock.set(older);
+    resume_kernel_caller(t, caller, cs, saved_ref_window(older), frame->returnPc, lowest);
     return true;
 }
 
 // Leaves the current activation, clearing the reference registers from
 // `lowest` up to the top of the caller's window. On success the caller's
-// pc, frame and window are current and in `code`, `P`, `R`; false (a
-// frame that opened its block, or a caller in an application's context)
-// leaves the thread untouched.
+// pc, frame and window are current and in `code`, `P`, `R`; false (the
+// thread's first frame, or a caller in an application's context) leaves
+// the thread untouched.
 [[gnu::always_inline]] inline bool try_fast_return(VMThread* t, word_t* lowest, const std::uint8_t** code,
                                                    std::int32_t** P, word_t** R) {
     FrameRecord* frame = t->frame();
-    const std::uint16_t flags = frame->flags;
-    if ((flags & kFrameNewBlock) != 0) return false;
-    auto* caller = reinterpret_cast<FrameRecord*>(reinterpret_cast<std::uint8_t*>(frame) +
-                                                  (flags & kFrameCallerDistanceMask));
-    if (caller->savedContext != 0) return false;
-    word_t* callerRef = reinterpret_cast<word_t*>(to_ptr<std::uint8_t>(t->refWindow) + frame->callerRefDelta);
-    const ActivationShape cs = activation_shape(caller->method);
-    if (cs.refBase > 0) t->thisObject = callerRef[-static_cast<std::int32_t>(cs.refBase)];
-    clear_reference_slots(lowest, callerRef + cs.refsAbove);
-    const word_t pc = frame->returnPc;
-    t->ownerFeature = 0;
-    t->pc = pc;
-    t->currentFrame = to_word(caller);
-    t->refWindow = to_word(callerRef);
-    *code = to_ptr<const std::uint8_t>(pc);
+    if ((frame->flags & kFrameNewBlock) != 0) [[unlikely]] {
+        if (!return_to_older_block(t, lowest)) return false;
+        load_activation(t, code, P, R);
+        return true;
+    }
+    FrameRecord* caller = caller_in_block(frame);
+    if (caller->savedContext != 0) return declined(ActivationCount::kReturnIntoApplication);
+    count_activation(ActivationCount::kInlineReturn);
+    word_t* const callerRef = caller_ref_window(frame, t->refWindow);
+    const word_t returnPc = frame->returnPc;
+    resume_kernel_caller(t, caller, resume_shape(caller->method), callerRef, returnPc, lowest);
+    *code = to_ptr<const std::uint8_t>(returnPc);
     *P = caller->prim();
     *R = callerRef;
     return true;

@@ -1,8 +1,6 @@
 #include "vm/core/engine/engine.h"
 
-#include <algorithm>
-#include <cstdio>
-#include <cstring>
+#include <cstdint>
 
 #include "vm/core/engine/allocation_entry_points.h"
 #include "vm/core/engine/execution_context.h"
@@ -13,7 +11,6 @@
 #include "vm/core/engine/monitoring_hooks.h"
 #include "vm/core/lifecycle/ostrevan.h"
 #include "vm/core/engine/runtime_prelude.h"
-#include "vm/core/lifecycle/feature_rules_check.h"
 #include "vm/core/threads/schedule_context.h"
 #include "vm/core/threads/thread_table.h"
 #include "vm/core/image/type_record.h"
@@ -25,53 +22,7 @@ namespace tarvelo {
 
 namespace {
 
-using image::MethodHeader;
-
 std::uint8_t* bytes_of(void* p) { return static_cast<std::uint8_t*>(p); }
-
-void raise_stack_overflow(VMThread* t, std::int32_t code) {
-    char text[12];
-    std::snprintf(text, sizeof text, "%d", static_cast<int>(code));
-    ExecutionContext::throwNew(t, types::stack_overflow(), text);
-}
-
-// The callee's application context, or false with the exception that
-// forbids the call pending.
-bool callee_context(VMThread* t, const MethodHeader& h, bool hadFrame, word_t* context) {
-    word_t current = t->ownerFeature;
-    *context = current;
-    if (h.keep_context) return true;
-    if (!hadFrame) {
-        *context = object_owner_feature(t->javaThread);
-        return true;
-    }
-    word_t owner = object_owner_feature(t->thisObject);
-    if (owner == 0 || owner == current) return true;
-    if (current == 0) {
-        *context = owner;
-        return true;
-    }
-    ExecutionContext::throwNew(t, types::illegal_access_error());
-    return false;
-}
-
-// The rule on calls into an installed application's code made while the
-// thread holds monitors of kernel objects: true when the call may go on
-// (allowed, or reported with the error printed and dropped), false with
-// "KF:E=M5" raised and unwound.
-bool kernel_monitor_call_passes(VMThread* t, word_t method) {
-    const word_t type = image::read_u32(to_ptr<const void>(method));
-    if (type == 0 || image::read_u32(to_ptr<const char>(type) + image::kTypeOwnerOffset) == 0) return true;
-    FeatureIsolation::throwKernelAccessError(t, kIsolationMonitor, 5);
-    if (kernel_monitor_call_rule() == KernelMonitorCallRule::kRefused) {
-        TulvarVMEngine::throwPendingException(t);
-        return false;
-    }
-    const word_t error = t->pendingException;
-    t->pendingException = 0;
-    if (error != 0) TulvarVMEngine::printUncaughtException(t, error, 1);
-    return true;
-}
 
 }  // namespace
 
@@ -136,7 +87,7 @@ bool TulvarVMEngine::initializeThread(VMThread* t) {
     JavaStackAllocator* alloc = java_stack_allocator();
     std::int32_t result = alloc->allocStackBlock(t, 0);
     if (result != kStackBlockTaken) {
-        raise_stack_overflow(t, result);
+        raiseStackOverflow(t, result);
         return false;
     }
     t->currentBlock = t->topBlock;
@@ -171,160 +122,6 @@ void TulvarVMEngine::clearFrame(VMThread* t) {
     t->currentFrame = 0;
     t->refWindow = 0;
     if (StackBlock* bottom = JavaStackAllocator::bottomBlock(t)) t->currentBlock.set(bottom);
-}
-
-// --- Activations ---------------------------------------------------------------------
-
-bool TulvarVMEngine::invokeMethod(VMThread* t, word_t method, word_t* refArgs, std::int32_t* primTop) {
-    // First, before anything is read from the frame: reporting the error
-    // allocates, and the arguments lie in the caller's registers, which the
-    // collector updates.
-    if (t->kernelMonitorDepth != 0 && kernel_monitor_calls_checked && !kernel_monitor_call_passes(t, method))
-        return false;
-    const MethodHeader h = method_header(method);
-    const std::uint32_t refTotal = 4u * (h.ref_base + h.refs_above);
-    const std::uint32_t primTotal = 4u * (h.frame_words + h.prim_below);
-    std::uint8_t* ref = bytes_of(refArgs);
-    std::uint8_t* top = bytes_of(primTop);
-    StackBlock* block = t->currentBlock.get();
-    FrameRecord* caller = t->frame();
-    const bool hadFrame = caller != nullptr;
-    bool newBlock = false;
-
-    if (top - primTotal < ref + refTotal) {
-        JavaStackAllocator* alloc = java_stack_allocator();
-        const std::uint32_t needed = refTotal + primTotal;
-        StackBlock* next = alloc->findStackBlock(t, needed);
-        if (next == nullptr) {
-            std::int32_t result = alloc->allocStackBlock(t, needed);
-            if (result != kStackBlockTaken) {
-                raise_stack_overflow(t, result);
-                throwPendingException(t);
-                return false;
-            }
-            next = t->topBlock.get();
-        }
-        block->savedFrame = static_cast<std::uint16_t>(hadFrame ? bytes_of(caller) - block->bytes() : 0);
-        block->savedRefWindow = static_cast<std::uint16_t>(hadFrame ? to_ptr<std::uint8_t>(t->refWindow) - block->bytes() : 0);
-        block->savedPrimTop = static_cast<std::uint16_t>((top - block->bytes()) / 4);
-        block->savedRefArgs = static_cast<std::uint16_t>((ref - block->bytes()) / 4);
-        const std::uint32_t primWords = h.prim_words();
-        std::memmove(next->firstRef(), ref, 4u * h.ref_args);
-        std::memmove(next->end() - 4u * primWords, top - 4u * primWords, 4u * primWords);
-        ref = bytes_of(next->firstRef());
-        top = next->end();
-        block = next;
-        newBlock = true;
-    }
-
-    // The method's own reference registers start out null.
-    auto* refs = reinterpret_cast<word_t*>(ref);
-    for (std::uint32_t i = h.ref_args, n = h.ref_base + h.refs_above; i < n; ++i) refs[i] = 0;
-
-    // The application context: it stays unless the receiver belongs to
-    // another application (or the thread starts its first frame).
-    word_t context = t->ownerFeature;
-    if (!h.keep_context && (!hadFrame || (t->thisObject != 0 && object_owner_feature(t->thisObject) != context))) {
-        if (!callee_context(t, h, hadFrame, &context)) {
-            throwPendingException(t);
-            return false;
-        }
-        if (context != 0 && !feature_is_started(context)) {
-            throw_dead_feature(t);
-            throwPendingException(t);
-            return false;
-        }
-        // Kernel code calling into an application hands it only its own
-        // objects and the kernel's.
-        if (t->ownerFeature == 0 && context != 0 && hadFrame) {
-            for (std::uint32_t i = 0; i < h.ref_args; ++i) {
-                if (const std::int32_t code = FeatureIsolation::checkArgumentOwner(context, refs[i]); code != 0) {
-                    FeatureIsolation::raiseKernelAccessError(t, kIsolationParameter, code);
-                    return false;
-                }
-            }
-        }
-    }
-
-    const std::int32_t freeBytes = static_cast<std::int32_t>((top - primTotal) - (ref + refTotal));
-    JavaStackMeter* meter = t->stackMeter.get();
-    if (meter->block.get() == block) {
-        if (freeBytes < meter->leastFree) meter->leastFree = freeBytes;
-    } else if (block->link.get() == meter->block.get()) {
-        meter->block.set(block);
-        meter->leastFree = freeBytes;
-    }
-
-    auto* frame = reinterpret_cast<FrameRecord*>(top - 4u * h.frame_words);
-    if (!hadFrame) {
-        frame->flags = kFrameNewBlock | kFrameFirst;
-        frame->callerRefDelta = 0;
-    } else if (newBlock) {
-        frame->flags = kFrameNewBlock;
-        frame->callerRefDelta = 0;
-    } else {
-        frame->flags = static_cast<std::uint16_t>((bytes_of(caller) - bytes_of(frame)) & kFrameCallerDistanceMask);
-        frame->callerRefDelta =
-            static_cast<std::int16_t>(to_ptr<std::uint8_t>(t->refWindow) - (ref + 4u * h.ref_base));
-    }
-    frame->returnPc = t->pc;
-    frame->method = method;
-    frame->featureContext = context;
-    frame->savedContext = 0;
-    if (hadFrame) caller->savedContext = t->ownerFeature;
-
-    t->ownerFeature = context;
-    t->pc = method + h.code_offset();
-    t->currentFrame = to_word(frame);
-    t->refWindow = to_word(ref + 4u * h.ref_base);
-    if (newBlock) t->currentBlock.set(block);
-    return true;
-}
-
-word_t* TulvarVMEngine::returnAcrossBlock(VMThread* t, std::uint32_t distance) {
-    FrameRecord* frame = t->frame();
-    StackBlock* block = t->currentBlock.get();
-    const MethodHeader h = method_header(frame->method);
-    StackBlock* older = block->link.get();
-    t->pc = frame->returnPc;
-    if (older == nullptr || older->savedFrame == 0) {
-        // The thread's first activation returned: no frame is left.
-        if (older != nullptr) t->currentBlock.set(older);
-        t->currentFrame = 0;
-        t->refWindow = 0;
-        return nullptr;
-    }
-    t->currentBlock.set(older);
-    auto* caller = reinterpret_cast<FrameRecord*>(older->bytes() + older->savedFrame);
-    auto* primTop = reinterpret_cast<std::int32_t*>(older->bytes() + 4u * older->savedPrimTop);
-    auto* refArgs = reinterpret_cast<word_t*>(older->bytes() + 4u * older->savedRefArgs);
-    if (h.returns_ref) {
-        refArgs[0] = block->firstRef()[0];
-    } else {
-        const MethodHeader ch = method_header(caller->method);
-        const std::int32_t* lowest = caller->prim() - ch.prim_below;
-        std::int64_t room = primTop - lowest;
-        std::int64_t n = std::min<std::int64_t>({2, h.prim_words(), room});
-        if (n > 0) {
-            std::memcpy(primTop - n, reinterpret_cast<std::int32_t*>(block->end()) - n, static_cast<std::size_t>(4 * n));
-        }
-    }
-    t->currentFrame = to_word(caller);
-    t->refWindow = to_word(older->bytes() + older->savedRefWindow);
-    return reinterpret_cast<word_t*>(bytes_of(refArgs) + 4u * h.ref_base - distance);
-}
-
-void TulvarVMEngine::nextWindows(VMThread* t, word_t** refArgs, std::int32_t** primTop) {
-    FrameRecord* frame = t->frame();
-    if (frame == nullptr) {
-        StackBlock* block = t->currentBlock.get();
-        *refArgs = block->firstRef();
-        *primTop = reinterpret_cast<std::int32_t*>(block->end());
-        return;
-    }
-    const MethodHeader h = method_header(frame->method);
-    *refArgs = to_ptr<word_t>(t->refWindow) + h.refs_above;
-    *primTop = frame->prim() - h.prim_below;
 }
 
 // --- Frame walks ---------------------------------------------------------------------

@@ -74,6 +74,9 @@ struct TulvarVMEngine {
     // current frame's registers, or at the bottom of the current block when
     // the thread has no frame.
     static void nextWindows(VMThread* t, word_t** refArgs, std::int32_t** primTop);
+    // Makes StackOverflowError pending, with the stack allocator's result
+    // (`code`) as its message.
+    static void raiseStackOverflow(VMThread* t, std::int32_t code);
 
     // --- Frame walks --------------------------------------------------------------
     // From `from` (the thread's current frame, windows, pc and block when null).
@@ -129,6 +132,14 @@ struct TulvarVMEngine {
     // InternalLimitsError pending whose message names `method` as traces do.
     static void throwMissingNative(VMThread* t, word_t method);
 };
+
+// The return sequence (invocation.cpp, beside invokeMethod): pops the
+// current activation of `t`, whose lowest reference slot still to be
+// cleared is `lowest`. false when an exception is pending instead (the
+// caller's application stopped); the thread record then holds the caller's
+// frame and pc. A return that leaves the thread without a frame puts its pc
+// at the thread-bottom instruction.
+bool LLOSTV_return_method(VMThread* t, word_t* lowest);
 
 // The method header of a method record's address.
 inline image::MethodHeader method_header(word_t method) { return image::decode_method_header(to_ptr<const void>(method)); }

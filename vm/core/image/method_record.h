@@ -60,29 +60,77 @@ struct MethodHeader {
 
     std::uint32_t code_offset() const { return compact ? kCompactCodeOffset : kFullCodeOffset; }
     std::uint32_t prim_words() const { return frame_words - kFrameRecordWords; }
+    // Bytes of an activation's reference registers and of its primitive
+    // registers with the frame record.
+    std::uint32_t ref_bytes() const { return 4u * (static_cast<std::uint32_t>(ref_base) + refs_above); }
+    std::uint32_t prim_bytes() const { return 4u * (static_cast<std::uint32_t>(frame_words) + prim_below); }
 };
+
+// The header bytes of the method record whose class word is at `method`.
+inline const std::uint8_t* method_header_bytes(const void* method) {
+    return static_cast<const std::uint8_t*>(method) + kMethodHeaderOffset;
+}
+
+inline bool is_compact_header(const std::uint8_t* header) { return (header[0] & kHeaderCompactBit) != 0; }
+
+// The counts of a header of each form, read from its bytes at `header`
+// (byte 0 first). The decoder below is built from them; the dispatch
+// loop's inline call, which branches on the form once, reads just the
+// counts it needs from them, in straight-line code for each form.
+template <bool kCompact>
+struct HeaderForm;
+
+template <>
+struct HeaderForm<true> {
+    static constexpr std::uint32_t kCodeOffset = kCompactCodeOffset;
+    static std::uint32_t ref_args(const std::uint8_t* header) { return header[0] & kCompactRefArgsMask; }
+    static std::uint32_t ref_base(const std::uint8_t* header) {
+        return ref_args(header) + ((header[0] & kCompactExtraRefBit) != 0 ? 1u : 0u);
+    }
+    static std::uint32_t frame_words(const std::uint8_t* header) {
+        return ((header[0] & kCompactPrimMask) >> kCompactPrimShift) + kFrameRecordWords;
+    }
+    static std::uint32_t refs_above(const std::uint8_t*) { return 0; }
+    static std::uint32_t prim_below(const std::uint8_t*) { return 0; }
+    static bool keep_context(const std::uint8_t*) { return false; }
+    static std::uint32_t handler_count(const std::uint8_t*) { return 0; }
+};
+
+template <>
+struct HeaderForm<false> {
+    static constexpr std::uint32_t kCodeOffset = kFullCodeOffset;
+    static std::uint32_t ref_args(const std::uint8_t* header) { return header[1] & kFullRefArgsMask; }
+    static std::uint32_t ref_base(const std::uint8_t* header) { return header[2]; }
+    static std::uint32_t frame_words(const std::uint8_t* header) { return header[3]; }
+    static std::uint32_t refs_above(const std::uint8_t* header) { return header[4]; }
+    static std::uint32_t prim_below(const std::uint8_t* header) { return header[5]; }
+    static bool keep_context(const std::uint8_t* header) { return (header[1] & kFullKeepContextBit) != 0; }
+    static std::uint32_t handler_count(const std::uint8_t* header) { return header[0] & kFullHandlerCountMask; }
+};
+
+inline bool header_returns_ref(const std::uint8_t* header) { return (header[0] & kHeaderReturnsRefBit) != 0; }
+
+// Decodes the header at `header`, which has the form `kCompact`.
+template <bool kCompact>
+inline MethodHeader decode_method_header_as(const std::uint8_t* header) {
+    using Form = HeaderForm<kCompact>;
+    MethodHeader h;
+    h.compact = kCompact;
+    h.returns_ref = header_returns_ref(header);
+    h.keep_context = Form::keep_context(header);
+    h.handler_count = static_cast<std::uint8_t>(Form::handler_count(header));
+    h.ref_args = static_cast<std::uint8_t>(Form::ref_args(header));
+    h.ref_base = static_cast<std::uint8_t>(Form::ref_base(header));
+    h.frame_words = static_cast<std::uint8_t>(Form::frame_words(header));
+    h.refs_above = static_cast<std::uint8_t>(Form::refs_above(header));
+    h.prim_below = static_cast<std::uint8_t>(Form::prim_below(header));
+    return h;
+}
 
 // Decodes the header of the method record whose class word is at `method`.
 inline MethodHeader decode_method_header(const void* method) {
-    const auto* m = static_cast<const std::uint8_t*>(method);
-    MethodHeader h;
-    const std::uint8_t b0 = m[kMethodHeaderOffset];
-    h.returns_ref = (b0 & kHeaderReturnsRefBit) != 0;
-    if (b0 & kHeaderCompactBit) {
-        h.compact = true;
-        h.ref_args = b0 & kCompactRefArgsMask;
-        h.ref_base = static_cast<std::uint8_t>(h.ref_args + ((b0 & kCompactExtraRefBit) ? 1 : 0));
-        h.frame_words = static_cast<std::uint8_t>(((b0 & kCompactPrimMask) >> kCompactPrimShift) + kFrameRecordWords);
-        return h;
-    }
-    h.handler_count = b0 & kFullHandlerCountMask;
-    h.keep_context = (m[kMethodHeaderOffset + 1] & kFullKeepContextBit) != 0;
-    h.ref_args = m[kMethodHeaderOffset + 1] & kFullRefArgsMask;
-    h.ref_base = m[kMethodHeaderOffset + 2];
-    h.frame_words = m[kMethodHeaderOffset + 3];
-    h.refs_above = m[kMethodHeaderOffset + 4];
-    h.prim_below = m[kMethodHeaderOffset + 5];
-    return h;
+    const std::uint8_t* header = method_header_bytes(method);
+    return is_compact_header(header) ? decode_method_header_as<true>(header) : decode_method_header_as<false>(header);
 }
 
 // Whether `h` can be stored as a one-byte header: no handlers, no reference

@@ -101,6 +101,22 @@ inline bool may_load(const VMThread* T, word_t value) {
     return owner == 0 || owner == T->ownerFeature;
 }
 
+// Whether the non-null `value` may be an element of the reference array
+// `a`. Most stores put an element of exactly the array's element type,
+// which needs no walk of the type hierarchy.
+inline bool may_store_element(word_t a, word_t value) {
+    return image::array_element(to_ptr<const void>(object_type(a))) == object_type(value) ||
+           VMJProcessor::arrayStoreCheck(a, value) != 0;
+}
+
+// The isolation code of storing the non-null `value` into `container` (0:
+// allowed). A kernel object may go anywhere, which settles most stores
+// without the full check.
+inline std::int32_t store_owner_code(VMThread* T, word_t container, word_t value) {
+    if (object_owner_feature(value) == 0) return 0;
+    return FeatureIsolation::checkArrayStoreOwner(T, container, value);
+}
+
 constexpr bool opcodes_in_order() {
     unsigned expected = 0;
 #define TARVELO_OPCODE(name, value, layout, length, kind) \
@@ -134,6 +150,11 @@ void interpretor(VMThread* thread) {
     // then completes with whatever the wrapper left, null included, instead
     // of entering the wrapper again without end.
     const std::uint8_t* initializedLoad = nullptr;
+    // The operands of the invocation and return tails (ops_control.inc).
+    word_t callee = 0;
+    word_t* calleeRefs = nullptr;
+    std::int32_t* calleeTop = nullptr;
+    word_t* returnLowest = nullptr;
 
 #define DISPATCH() goto* routines[*ip++]
 #define RESCHEDULE() (rescheduleRequested.load(std::memory_order_relaxed) == 1)

@@ -23,8 +23,6 @@ JavaStackAllocator* the_allocator = nullptr;
 
 }  // namespace
 
-std::uint8_t* StackBlock::end() { return bytes() + size; }
-
 JavaStackAllocator* java_stack_allocator() { return the_allocator; }
 
 JavaStackAllocator* JavaStackAllocator::create() {
@@ -83,9 +81,7 @@ std::int32_t JavaStackAllocator::allocStackBlock(VMThread* t, std::uint32_t need
 StackBlock* JavaStackAllocator::findStackBlock(VMThread* t, std::uint32_t needed) {
     StackBlock* current = t->currentBlock.get();
     if (needed > maxFrameBytes || current == nullptr) return nullptr;
-    for (StackBlock* b = t->topBlock.get(); b != nullptr && b != current; b = b->link.get())
-        if (b->link.get() == current) return b;
-    return nullptr;
+    return owned_block_above(t->topBlock.get(), current);
 }
 
 void JavaStackAllocator::releaseStack(VMThread* t) {

@@ -27,10 +27,22 @@ struct StackBlock {
     std::uint16_t savedRefArgs;  // word index of the caller's outgoing reference area
 
     std::uint8_t* bytes() { return reinterpret_cast<std::uint8_t*>(this); }
-    std::uint8_t* end();
+    std::uint8_t* end() { return bytes() + size; }
     word_t* firstRef() { return reinterpret_cast<word_t*>(bytes() + sizeof(StackBlock)); }
+    // Bytes a frame may take in the block.
+    std::uint32_t capacity() const { return size - static_cast<std::uint32_t>(sizeof(StackBlock)); }
 };
 static_assert(sizeof(StackBlock) == 16);
+
+// The block of a thread's chain (newest first, from `top`) just above
+// `block`, or null. Blocks stay with their thread after the frames in them
+// return, so a call depth that swings across a block border finds its next
+// block here.
+inline StackBlock* owned_block_above(StackBlock* top, const StackBlock* block) {
+    for (StackBlock* b = top; b != nullptr && b != block; b = b->link.get())
+        if (b->link.get() == block) return b;
+    return nullptr;
+}
 
 // Watches one block of a thread for the least free space seen in it (read
 // by the state dump).

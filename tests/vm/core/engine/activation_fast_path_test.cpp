@@ -1,7 +1,9 @@
 // The dispatch loop's inline invocation and return build exactly the frame
 // and thread state the engine's full path builds (same block bytes, same
-// thread words, same stack meter), for both header forms; and they decline
-// without writing anything in every case they leave to the engine.
+// thread words, same stack meter), for both header forms, in the caller's
+// block and across into the thread's next block, with the meter on the
+// caller's block, a deeper one or the one below; and they decline without
+// writing anything in every case they leave to the engine.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -11,7 +13,7 @@
 
 #include "vm/core/engine/activation_fast_path.h"
 #include "vm/core/engine/engine.h"
-#include "vm/core/interpreter/interpreter.h"
+#include "vm/core/lifecycle/feature_rules_check.h"
 #include "vm/core/threads/java_stack.h"
 #include "vm/core/threads/vm_thread.h"
 
@@ -23,35 +25,86 @@ using tarvelo::to_word;
 using tarvelo::word_t;
 
 constexpr std::uint32_t kBlock = 512;
+constexpr int kBlocks = 3;
 constexpr word_t kReturnPc = 0x10000123;
 constexpr word_t kCallerPc = 0x10000077;
+constexpr word_t kApplication = 0x20001000;
 
-alignas(8) std::uint8_t block_bytes[2][kBlock];
+alignas(8) std::uint8_t block_bytes[kBlocks][kBlock];
 alignas(4) std::uint8_t caller_method[12];
 alignas(4) std::uint8_t callee_method[12];
 alignas(8) std::uint32_t receiver_storage[4];
 alignas(tarvelo::VMThread) unsigned char thread_storage[sizeof(tarvelo::VMThread)];
 tarvelo::JavaStackMeter meter;
 
-// The caller: full header, one kept reference argument, one reference
-// register below the base, two above, two primitive words and four below
-// the record (its outgoing area).
-constexpr std::array<std::uint8_t, 6> kCallerHeader = {0x00, 0x01, 0x02, 0x07, 0x02, 0x04};
+using Header = std::array<std::uint8_t, 6>;  // bytes +4 .. +9 of a method
+
+// Where the caller stands: its frame at the end of block `block`, and how
+// many primitive registers it has below its frame record. It has one kept
+// reference argument and one register of its own below its reference base
+// (the block's first two slots) and two registers above it, r0 and r1; it
+// passes reference arguments from r1, and its outgoing primitive top lies
+// `room` words above its lowest register. With 8 registers below the
+// record every callee here fits in the block; with 111 (or 108 and one word
+// of room) none does (28 bytes between the two outgoing areas).
+struct Caller {
+    int block;
+    std::uint8_t primBelow;
+    int room = 4;
+};
+constexpr Caller kRoomy{0, 8};
+constexpr Caller kCramped{0, 111};
+constexpr Caller kCrampedOneWord{0, 108, 1};
 constexpr std::uint32_t kCallerFrameWords = 7;
+
+// Callee headers. A compact byte is 0x80 | returns a reference 0x40 | one
+// more reference register 0x20 | primitive words << 2 | kept references.
+const Header kCompactNoRefs = {0x80 | (3 << 2), 0, 0, 0, 0, 0};
+const Header kCompactRefs = {0x80 | 0x20 | (2 << 2) | 2, 0, 0, 0, 0, 0};
+const Header kCompactReturnsRef = {0x80 | 0x40 | (1 << 2) | 2, 0, 0, 0, 0, 0};
+const Header kFullAboveAndBelow = {0x00, 0x02, 0x03, 0x08, 0x02, 0x03};
+const Header kFullReturnsLong = {0x00, 0x00, 0x00, 0x07, 0x01, 0x02};  // two primitive words, no arguments
+const Header kFullKeepsContext = {0x00, 0x81, 0x01, 0x05, 0x00, 0x00};
+const Header kFullSmall = {0x00, 0x01, 0x01, 0x06, 0x01, 0x01};
+
+// The thread's blocks: it owns 0 .. top, runs in `current`, and its meter
+// watches `meterBlock` with `leastFree`.
+struct Stack {
+    int current;
+    int top;
+    int meterBlock;
+    std::int32_t leastFree;
+};
 
 struct CallCase {
     const char* what;
-    std::array<std::uint8_t, 6> header;  // bytes +4 .. +9 of the callee
-    std::int32_t leastFree;              // the meter before the call
-    bool ownReceiver;                    // a receiver owned by the kernel
+    Header callee;
+    Caller caller;
+    Stack stack;
+    bool ownReceiver;  // a receiver owned by the kernel
+    bool crosses;      // the callee goes to the next block
 };
 
 const CallCase kCalls[] = {
-    {"compact, no reference arguments", {0x80 | (3 << 2), 0, 0, 0, 0, 0}, 10000, false},
-    {"compact, kept and extra references", {0x80 | 0x20 | (2 << 2) | 2, 0, 0, 0, 0, 0}, 10000, true},
-    {"full, references above and primitives below", {0x00, 0x02, 0x03, 0x08, 0x02, 0x03}, 10000, true},
-    {"full, meter already lower", {0x00, 0x01, 0x01, 0x06, 0x01, 0x01}, 4, false},
-    {"full, keeps the context", {0x00, 0x81, 0x01, 0x05, 0x00, 0x00}, 10000, true},
+    // In the caller's block.
+    {"compact, no reference arguments", kCompactNoRefs, kRoomy, {0, 0, 0, 10000}, false, false},
+    {"compact, kept and extra references", kCompactRefs, kRoomy, {0, 0, 0, 10000}, true, false},
+    {"full, references above and primitives below", kFullAboveAndBelow, kRoomy, {0, 0, 0, 10000}, true, false},
+    {"full, meter already lower", kFullSmall, kRoomy, {0, 0, 0, 4}, false, false},
+    {"full, keeps the context", kFullKeepsContext, kRoomy, {0, 0, 0, 10000}, true, false},
+    {"meter on a deeper block stays", kFullSmall, kRoomy, {0, 2, 2, 40}, false, false},
+    {"meter on the block below moves up", kCompactRefs, {1, 8}, {1, 1, 0, 40}, false, false},
+    // Into the next block, which the thread owns already.
+    {"across, compact, no reference arguments", kCompactNoRefs, kCramped, {0, 1, 0, 10000}, false, true},
+    {"across, compact, kept and extra references", kCompactRefs, kCramped, {0, 1, 0, 10000}, true, true},
+    {"across, full, references above and primitives below", kFullAboveAndBelow, kCramped, {0, 1, 0, 10000}, true,
+     true},
+    {"across, returns a reference", kCompactReturnsRef, kCramped, {0, 1, 0, 10000}, true, true},
+    {"across, returns a long without arguments", kFullReturnsLong, kCramped, {0, 1, 0, 10000}, false, true},
+    {"across, a long into one word of room", kFullReturnsLong, kCrampedOneWord, {0, 1, 0, 10000}, false, true},
+    {"across, meter already on the next block", kFullSmall, kCramped, {0, 1, 1, 9}, false, true},
+    {"across, meter on a deeper block stays", kFullSmall, kCramped, {0, 2, 2, 9}, false, true},
+    {"across, next block below the newest", kFullAboveAndBelow, kCramped, {0, 2, 1, 10000}, true, true},
 };
 
 struct Snapshot {
@@ -67,36 +120,44 @@ struct Snapshot {
 class ActivationFastPath : public testing::Test {
 public:
     tarvelo::VMThread& thread = *reinterpret_cast<tarvelo::VMThread*>(thread_storage);
+    Caller at = kRoomy;
 
     static StackBlock* block(int i) { return reinterpret_cast<StackBlock*>(block_bytes[i]); }
-    static FrameRecord* caller() {
-        return reinterpret_cast<FrameRecord*>(block_bytes[0] + kBlock - 4 * kCallerFrameWords);
+    FrameRecord* caller() const {
+        return reinterpret_cast<FrameRecord*>(block_bytes[at.block] + kBlock - 4 * kCallerFrameWords);
     }
-    static word_t* refArgs() { return block(0)->firstRef() + 3; }  // the caller's r0
-    static std::int32_t* primTop() { return caller()->prim() - 4; }
+    word_t* refArgs() const { return block(at.block)->firstRef() + 3; }  // the caller's r1
+    std::int32_t* primTop() const { return caller()->prim() - at.primBelow + at.room; }
 
-    // A thread in its first frame at the end of block 0, every reference
-    // slot holding a mark so that clearing shows.
-    void prepare(const std::array<std::uint8_t, 6>& callee, std::int32_t leastFree, bool ownReceiver) {
+    // A thread whose caller stands as `c` says, over the blocks `s` gives,
+    // every reference slot holding a mark so that clearing shows.
+    void prepare(const Header& callee, const Caller& c, const Stack& s, bool ownReceiver) {
+        at = c;
         std::memset(block_bytes, 0, sizeof block_bytes);
-        for (std::uint32_t i = 0; i < 40; ++i) block(0)->firstRef()[i] = 0xAB000000u + i;
-        block(0)->size = kBlock;
-        block(1)->size = kBlock;
+        for (int b = 0; b < kBlocks; ++b) {
+            for (std::uint32_t i = 0; i < 40; ++i) block(b)->firstRef()[i] = 0xAB000000u + 0x100u * b + i;
+            if (b <= s.top) {
+                block(b)->size = kBlock;
+                block(b)->index = static_cast<std::uint16_t>(b);
+                block(b)->link.set(b > 0 ? block(b - 1) : nullptr);
+            }
+        }
+        const Header callerHeader = {0x00, 0x01, 0x02, kCallerFrameWords, 0x02, c.primBelow};
         std::memset(caller_method, 0, sizeof caller_method);
-        std::memcpy(caller_method + 4, kCallerHeader.data(), 6);
+        std::memcpy(caller_method + 4, callerHeader.data(), 6);
         std::memset(callee_method, 0, sizeof callee_method);
         std::memcpy(callee_method + 4, callee.data(), 6);
         std::memset(receiver_storage, 0, sizeof receiver_storage);
         new (thread_storage) tarvelo::VMThread{};
-        FrameRecord* c = caller();
-        c->flags = tarvelo::kFrameFirst | tarvelo::kFrameNewBlock;
-        c->method = to_word(caller_method);
-        thread.currentFrame = to_word(c);
-        thread.refWindow = to_word(block(0)->firstRef() + 1);
-        thread.currentBlock.set(block(0));
-        thread.topBlock.set(block(0));
-        meter.block.set(block(0));
-        meter.leastFree = leastFree;
+        FrameRecord* f = caller();
+        f->flags = tarvelo::kFrameFirst | tarvelo::kFrameNewBlock;
+        f->method = to_word(caller_method);
+        thread.currentFrame = to_word(f);
+        thread.refWindow = to_word(block(c.block)->firstRef() + 2);
+        thread.currentBlock.set(block(s.current));
+        thread.topBlock.set(block(s.top));
+        meter.block.set(block(s.meterBlock));
+        meter.leastFree = s.leastFree;
         thread.stackMeter.set(&meter);
         thread.pc = kReturnPc;
         thread.thisObject = ownReceiver ? to_word(&receiver_storage[0]) : 0;
@@ -116,12 +177,12 @@ public:
         return s;
     }
 
-    bool fastInvoke() {
+    bool fastInvoke(std::int32_t* top = nullptr) {
         const std::uint8_t* code = nullptr;
         std::int32_t* P = nullptr;
         word_t* R = nullptr;
-        const bool done = tarvelo::try_fast_invoke(&thread, to_word(callee_method), refArgs(), primTop(), kReturnPc,
-                                                   &code, &P, &R);
+        const bool done = tarvelo::try_fast_invoke(&thread, to_word(callee_method), refArgs(),
+                                                   top != nullptr ? top : primTop(), kReturnPc, &code, &P, &R);
         if (done) {
             EXPECT_EQ(to_word(code), thread.pc);
             EXPECT_EQ(to_word(P), thread.currentFrame);
@@ -141,72 +202,118 @@ public:
         }
         return done;
     }
-    // The lowest reference slot a return leaves: the callee's lowest.
-    word_t* calleeLowest() const { return refArgs(); }
+    // The callee's lowest reference slot, in whichever block it runs.
+    word_t* calleeLowest() const {
+        const std::uint32_t base = tarvelo::image::decode_method_header(callee_method).ref_base;
+        return tarvelo::to_ptr<word_t>(thread.refWindow) - base;
+    }
+    // The lowest slot its return leaves behind: one above a reference
+    // result, else its lowest.
+    word_t* returnLowest() const {
+        return calleeLowest() + (tarvelo::image::decode_method_header(callee_method).returns_ref ? 1 : 0);
+    }
+    // The callee leaves a result where its caller looks for one.
+    void calleeWritesResult() {
+        auto* frame = thread.frame();
+        const tarvelo::image::MethodHeader h = tarvelo::image::decode_method_header(callee_method);
+        for (std::uint32_t i = 0; i < h.prim_words(); ++i)
+            frame->prim()[h.frame_words - 1 - i] = static_cast<std::int32_t>(0x5E000000u + i);
+        if (h.returns_ref) calleeLowest()[0] = 0x7E57AB1Eu;
+    }
 };
 
 TEST_F(ActivationFastPath, CallAndReturnMatchTheEnginesPath) {
     for (const CallCase& c : kCalls) {
-        prepare(c.header, c.leastFree, c.ownReceiver);
+        prepare(c.callee, c.caller, c.stack, c.ownReceiver);
         ASSERT_TRUE(tarvelo::TulvarVMEngine::invokeMethod(&thread, to_word(callee_method), refArgs(), primTop()))
             << c.what;
+        EXPECT_EQ(thread.currentBlock.get() != block(c.stack.current), c.crosses) << c.what;
         const Snapshot slowCall = snapshot();
         thread.pc = kCallerPc;  // the callee ran a little
-        ASSERT_TRUE(tarvelo::LLOSTV_return_method(&thread, calleeLowest())) << c.what;
+        calleeWritesResult();
+        ASSERT_TRUE(tarvelo::LLOSTV_return_method(&thread, returnLowest())) << c.what;
         const Snapshot slowReturn = snapshot();
 
-        prepare(c.header, c.leastFree, c.ownReceiver);
+        prepare(c.callee, c.caller, c.stack, c.ownReceiver);
         ASSERT_TRUE(fastInvoke()) << c.what;
         EXPECT_TRUE(snapshot() == slowCall) << c.what;
         thread.pc = kCallerPc;
-        ASSERT_TRUE(fastReturn(calleeLowest())) << c.what;
+        calleeWritesResult();
+        ASSERT_TRUE(fastReturn(returnLowest())) << c.what;
         EXPECT_TRUE(snapshot() == slowReturn) << c.what;
         EXPECT_EQ(thread.pc, kReturnPc) << c.what;
     }
 }
 
 TEST_F(ActivationFastPath, DeclinesWithoutWritingWhatTheEngineMustDo) {
-    const std::array<std::uint8_t, 6> callee = {0x00, 0x01, 0x01, 0x06, 0x01, 0x01};
     struct Decline {
         const char* what;
+        Caller caller;
+        Stack stack;
         void (*arrange)(ActivationFastPath&);
-        bool noRoom;  // the arguments sit where the callee's frame would meet them
     };
     const Decline calls[] = {
-        {"receiver of an installed application",
+        {"receiver of an installed application", kRoomy, {0, 0, 0, 10000},
          [](ActivationFastPath& f) {
-             receiver_storage[1] = 0x20001000;  // owner word: an application
+             receiver_storage[1] = kApplication;  // owner word: an application
              f.thread.thisObject = to_word(&receiver_storage[0]);
-         },
-         false},
-        {"no room left in the block", [](ActivationFastPath&) {}, true},
-        {"meter watches another block", [](ActivationFastPath&) { meter.block.set(block(1)); }, false},
-        {"no frame yet", [](ActivationFastPath& f) { f.thread.currentFrame = 0; }, false},
+         }},
+        {"no room left and no next block", kCramped, {0, 0, 0, 10000}, [](ActivationFastPath&) {}},
+        {"no frame yet", kRoomy, {0, 0, 0, 10000}, [](ActivationFastPath& f) { f.thread.currentFrame = 0; }},
     };
     for (const Decline& d : calls) {
-        prepare(callee, 10000, false);
+        prepare(kFullSmall, d.caller, d.stack, false);
         d.arrange(*this);
         const Snapshot before = snapshot();
-        const std::uint8_t* code = nullptr;
-        std::int32_t* P = nullptr;
-        word_t* R = nullptr;
-        std::int32_t* top = d.noRoom ? reinterpret_cast<std::int32_t*>(refArgs() + 6) : primTop();
-        EXPECT_FALSE(
-            tarvelo::try_fast_invoke(&thread, to_word(callee_method), refArgs(), top, kReturnPc, &code, &P, &R))
-            << d.what;
+        EXPECT_FALSE(fastInvoke()) << d.what;
         EXPECT_TRUE(snapshot() == before) << d.what;
     }
 
-    // Returns: into a frame whose saved context is an application's, and
-    // from a frame that opened its block.
-    for (int kind = 0; kind < 2; ++kind) {
-        prepare(callee, 10000, false);
-        ASSERT_TRUE(fastInvoke());
-        if (kind == 0) caller()->savedContext = 0x20001000;
-        else thread.frame()->flags |= tarvelo::kFrameNewBlock;
+    // Calls made holding kernel monitors are the engine's when the rules
+    // check them, in the block and across; not otherwise.
+    const bool checked = tarvelo::kernel_monitor_calls_checked;
+    for (const bool check : {true, false}) {
+        for (const Caller& c : {kRoomy, kCramped}) {
+            prepare(kFullSmall, c, {0, 1, 0, 10000}, false);
+            thread.kernelMonitorDepth = 1;
+            tarvelo::kernel_monitor_calls_checked = check;
+            const Snapshot before = snapshot();
+            EXPECT_EQ(fastInvoke(), !check) << c.primBelow;
+            if (check) EXPECT_TRUE(snapshot() == before) << c.primBelow;
+        }
+    }
+    tarvelo::kernel_monitor_calls_checked = checked;
+
+    // A callee larger than a block holds is the engine's to refuse, even
+    // with a next block at hand.
+    prepare(Header{0x00, 0x00, 0x00, 0x7F, 0x00, 0x00}, kCramped, {0, 1, 0, 10000}, false);
+    const Snapshot beforeHuge = snapshot();
+    EXPECT_FALSE(fastInvoke());
+    EXPECT_TRUE(snapshot() == beforeHuge);
+
+    // Returns: into a frame whose saved context is an application's (in the
+    // same block and across), and from the thread's first frame.
+    struct ReturnDecline {
+        const char* what;
+        Caller caller;
+        Stack stack;
+        void (*arrange)(ActivationFastPath&);
+    };
+    const ReturnDecline returns[] = {
+        {"into an application's frame", kRoomy, {0, 0, 0, 10000},
+         [](ActivationFastPath& f) { f.caller()->savedContext = kApplication; }},
+        {"across into an application's frame", kCramped, {0, 1, 0, 10000},
+         [](ActivationFastPath& f) { f.caller()->savedContext = kApplication; }},
+        {"the thread's first frame", kRoomy, {0, 0, 0, 10000},
+         [](ActivationFastPath& f) { f.thread.frame()->flags |= tarvelo::kFrameFirst | tarvelo::kFrameNewBlock; }},
+    };
+    for (const ReturnDecline& r : returns) {
+        prepare(kFullSmall, r.caller, r.stack, false);
+        ASSERT_TRUE(fastInvoke()) << r.what;
+        r.arrange(*this);
         const Snapshot before = snapshot();
-        EXPECT_FALSE(fastReturn(calleeLowest())) << kind;
-        EXPECT_TRUE(snapshot() == before) << kind;
+        EXPECT_FALSE(fastReturn(returnLowest())) << r.what;
+        EXPECT_TRUE(snapshot() == before) << r.what;
     }
 }
 

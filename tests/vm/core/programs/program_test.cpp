@@ -147,6 +147,7 @@ const ProgramCase kPrograms[] = {
     {"uncaught_report", 0},
     {"instruction_checks", 0},
     {"monitoring_hooks", 0, false, true},
+    {"trace_events", 0},
     {"native_resources", 0, false, true},
     {"state_dump", 0, true, true},
     {"aot_interface", 0},
