@@ -19,6 +19,12 @@
 
 using namespace tarvelo::graphics;
 
+// 0 RAW, 1 BMP, 2 PNG, 3 font: anything else is a build mistake, not the
+// font loader.
+#if !defined(LOADER) || LOADER < 0 || LOADER > 3
+#error "LOADER must name one of the four loaders (0 to 3)"
+#endif
+
 namespace {
 
 SPictavoGraphicsContext g_display{};
@@ -78,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // engine writes.
     static const std::int32_t kFormats[] = {-1, kFormatRGB565, kFormatARGB1555, kFormatA8};
     result = decode_png(bytes, length, kFormats[data[size - 1] & 3], &image);
-#else
+#elif LOADER == 3
     if (font_is_valid(bytes, size)) {
         std::uint8_t font_data[12] = {};
         const std::uint32_t address = tarvelo::to_word(bytes);
