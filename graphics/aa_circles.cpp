@@ -35,21 +35,115 @@ bool ceil_at(float c, float v, std::int32_t* out) {
     return true;
 }
 
-// Index of the first of the n ellipses (a0 + sign k s, b0 + sign k s)
-// nearest to x along row dy; -1 when none crosses the row.
-std::int32_t nearest_ellipse(float x, float cx, float dy2, float a0, float b0, float sign, float s, std::int32_t n) {
-    std::int32_t best = -1;
-    float best_distance = 0;
-    for (std::int32_t k = 0; k < n; ++k) {
+// The family of n concentric ellipses (a0 + sign k s, b0 + sign k s) of
+// the fade bands, as seen along one row: position k of its crossing with
+// the row (NaN where the ellipse misses the row).
+struct EllipseFamily {
+    float cx, dy2, a0, b0, sign, s;
+    std::int64_t n;
+
+    float at(std::int64_t k) const {
         const float step = sign * static_cast<float>(k) * s;
         const float ex = ellipse_x(dy2, a0 + step, b0 + step);
-        if (std::isnan(ex)) continue;
-        const float distance = std::fabs(x - (cx + ex));
+        return std::isnan(ex) ? ex : cx + ex;
+    }
+
+    // Both axes stay non-negative over the family: then the crossings are
+    // monotone in k as the floats compute them (every operation rounds
+    // monotonically), growing with k for the outer band and shrinking for
+    // the inner one, and the ellipses that miss the row form a prefix
+    // (outer) or a suffix (inner).
+    bool monotone() const {
+        const float last = sign * static_cast<float>(n - 1) * s;
+        return a0 >= 0 && b0 >= 0 && a0 + last >= 0 && b0 + last >= 0;
+    }
+};
+
+// First k in [lo, hi] for which `holds` is true (false below it, true from
+// it on); hi + 1 when none. `guess` is where to start looking.
+template <typename Holds>
+std::int64_t first_true(std::int64_t lo, std::int64_t hi, std::int64_t guess, Holds holds) {
+    if (lo > hi) return hi + 1;
+    guess = std::clamp(guess, lo, hi);
+    // Gallop from the guess to a bracket [below, above], then bisect.
+    std::int64_t below = lo - 1, above = hi + 1;
+    if (holds(guess)) {
+        above = guess;
+        for (std::int64_t step = 1; above - step >= lo; step *= 2) {
+            if (!holds(above - step)) {
+                below = above - step;
+                break;
+            }
+            above -= step;
+        }
+    } else {
+        below = guess;
+        for (std::int64_t step = 1; below + step <= hi; step *= 2) {
+            if (holds(below + step)) {
+                above = below + step;
+                break;
+            }
+            below += step;
+        }
+    }
+    while (above - below > 1) {
+        const std::int64_t mid = below + (above - below) / 2;
+        if (holds(mid)) above = mid;
+        else below = mid;
+    }
+    return above;
+}
+
+// Index of the first of the family's ellipses nearest to x along the row
+// (|x - crossing| smallest, the lowest index on a tie); -1 when none crosses
+// the row. `hint` is the answer of a neighbouring pixel, to start from.
+//
+// The crossings are monotone (EllipseFamily::monotone), so the nearest one
+// lies at the first crossing at or past x or at the last one before it; the
+// distance, being monotone on each side of x too, can tie only between equal
+// crossings (taken at the first of them) or where rounding merges
+// distances, which the walk back over equal distances catches. The result
+// is the same index a scan of every ellipse finds.
+std::int64_t nearest_ellipse(float x, const EllipseFamily& e, std::int64_t hint) {
+    if (!e.monotone()) {
+        std::int64_t best = -1;
+        float best_distance = 0;
+        for (std::int64_t k = 0; k < e.n; ++k) {
+            const float v = e.at(k);
+            if (std::isnan(v)) continue;
+            const float distance = std::fabs(x - v);
+            if (best < 0 || distance < best_distance) {
+                best = k;
+                best_distance = distance;
+            }
+        }
+        return best;
+    }
+    // Crossings as a non-decreasing sequence w(k) = dir * at(k), over the
+    // ellipses that cross the row; x as dir * x (distances are unchanged).
+    const float dir = e.sign;
+    const float target = dir * x;
+    std::int64_t lo = 0, hi = e.n - 1;
+    if (dir > 0) lo = first_true(0, e.n - 1, hint, [&](std::int64_t k) { return !std::isnan(e.at(k)); });
+    else hi = first_true(0, e.n - 1, hint, [&](std::int64_t k) { return std::isnan(e.at(k)); }) - 1;
+    if (lo > hi) return -1;
+    auto w = [&](std::int64_t k) { return dir * e.at(k); };
+    const std::int64_t p = first_true(lo, hi, hint, [&](std::int64_t k) { return w(k) >= target; });
+    std::int64_t best = -1;
+    float best_distance = 0;
+    if (p > lo) {
+        const float below = w(p - 1);
+        best = first_true(lo, p - 1, p - 1, [&](std::int64_t k) { return w(k) >= below; });
+        best_distance = std::fabs(target - below);
+    }
+    if (p <= hi) {
+        const float distance = std::fabs(target - w(p));
         if (best < 0 || distance < best_distance) {
-            best = k;
+            best = p;
             best_distance = distance;
         }
     }
+    while (best > lo && std::fabs(target - w(best - 1)) == best_distance) --best;
     return best;
 }
 
@@ -113,46 +207,125 @@ void AntiAliasingDrawer::drawCircle(SPictavoGraphicsContext* gc, std::int32_t th
     }
 }
 
+namespace {
+
+// A coordinate for the span drawers, which clip: beyond the 32-bit range
+// lies outside any clip too.
+std::int32_t saturated(std::int64_t v) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
+}
+
+// At most two ascending ranges of integers: the union of [lo1, hi1] and
+// [lo2, hi2] within [first, last].
+struct Ranges {
+    std::int64_t first[2], last[2];
+    int count = 0;
+};
+
+Ranges union_within(std::int64_t lo1, std::int64_t hi1, std::int64_t lo2, std::int64_t hi2, std::int64_t first,
+                    std::int64_t last) {
+    lo1 = std::max(lo1, first), hi1 = std::min(hi1, last);
+    lo2 = std::max(lo2, first), hi2 = std::min(hi2, last);
+    Ranges r;
+    if (lo1 > hi1) lo1 = lo2, hi1 = hi2, lo2 = 1, hi2 = 0;
+    if (lo1 > hi1) return r;
+    if (lo2 > hi2) {
+        r.first[0] = lo1, r.last[0] = hi1, r.count = 1;
+        return r;
+    }
+    if (lo2 < lo1) std::swap(lo1, lo2), std::swap(hi1, hi2);
+    if (lo2 <= hi1 + 1) {
+        r.first[0] = lo1, r.last[0] = std::max(hi1, hi2), r.count = 1;
+        return r;
+    }
+    r.first[0] = lo1, r.last[0] = hi1, r.first[1] = lo2, r.last[1] = hi2, r.count = 2;
+    return r;
+}
+
+// The offsets i in [0, last] whose column c + i or mirrored column
+// c - even - i lies in [lo, hi] (the ellipse's drawers walk i upwards and
+// write both).
+Ranges mirrored_offsets(std::int64_t c, std::int64_t even, std::int64_t lo, std::int64_t hi, std::int64_t last) {
+    return union_within(lo - c, hi - c, c - even - hi, c - even - lo, 0, last);
+}
+
+// The last i of a walk from 0 that goes on while i <= limit (compared as a
+// double) and i <= axis (compared as a float, as the walk compares it).
+std::int64_t last_offset(double limit, float axis) {
+    auto goes_on = [&](std::int64_t i) {
+        return static_cast<double>(i) <= limit && static_cast<float>(i) <= axis;
+    };
+    std::int64_t i = static_cast<std::int64_t>(std::floor(std::min(limit, static_cast<double>(axis))));
+    while (goes_on(i + 1)) ++i;
+    while (i >= 0 && !goes_on(i)) --i;
+    return i;
+}
+
+template <typename Visit>
+void for_each_offset(const Ranges& o, Visit visit) {
+    for (int r = 0; r < o.count; ++r)
+        for (std::int64_t i = o.first[r]; i <= o.last[r]; ++i) visit(i);
+}
+
+}  // namespace
+
+// Only the columns and rows whose pixels, or their mirror images, lie in
+// the clip are walked (the same writes in the same order inside it), and a
+// band pixel's nearest ellipse is found by a search instead of a scan of
+// the family: full-screen ellipses with wide fades cost what their pixels
+// on the screen cost. Coordinates are 64-bit.
 void AntiAliasingDrawer::drawEllipse(SPictavoGraphicsContext* gc, std::int32_t thickness, std::int32_t fade,
                                      std::int32_t cx, std::int32_t cy, std::int32_t width, std::int32_t height) {
     AaPixels out(gc);
-    const std::int32_t a = width >> 1, b = height >> 1, ht = thickness >> 1, f = fade;
+    const std::int64_t a = width >> 1, b = height >> 1, ht = thickness >> 1, f = fade;
     const float ff = static_cast<float>(f);
     const float A = static_cast<float>(a + ht), B = static_cast<float>(b + ht);
-    const float ain = A - thickness + 1, bin = B - thickness + 1;
-    const std::int32_t w_even = (width & 1) == 0, h_even = (height & 1) == 0;
+    const float ain = A - static_cast<float>(thickness) + 1, bin = B - static_cast<float>(thickness) + 1;
+    const std::int64_t w_even = (width & 1) == 0, h_even = (height & 1) == 0;
     auto sq = [](std::int64_t v) { return static_cast<float>(v * v); };
+    const std::int64_t x_lo = out.clipX1(), x_hi = out.clipX2(), y_lo = out.clipY1(), y_hi = out.clipY2();
+    if (x_lo > x_hi || y_lo > y_hi) return;
 
     // Solid ring, by columns then by rows.
-    const double diagonal_x = 0.70710678118654757 * (a + f + 1 + ht);
-    for (std::int32_t i = 0; i <= diagonal_x && i <= A && A > 0; ++i) {
-        std::int32_t oc, ic = cy;
-        if (!ceil_at(static_cast<float>(cy), ellipse_x(sq(i), B, A), &oc)) continue;
-        if (i < ain && !ceil_at(static_cast<float>(cy), ellipse_x(sq(i), bin, ain), &ic)) ic = cy;
-        for (std::int32_t x : {cx + i, cx - w_even - i}) {
-            vline(gc, x, ic - h_even, oc - h_even);
-            vline(gc, x, 2 * cy - oc, 2 * cy - ic);
-        }
+    const double diagonal_x = 0.70710678118654757 * static_cast<double>(a + f + 1 + ht);
+    if (A > 0) {
+        const std::int64_t last = last_offset(diagonal_x, A);
+        for_each_offset(mirrored_offsets(cx, w_even, x_lo, x_hi, last), [&](std::int64_t i) {
+            std::int32_t oc, ic = cy;
+            if (!ceil_at(static_cast<float>(cy), ellipse_x(sq(i), B, A), &oc)) return;
+            if (static_cast<float>(i) < ain && !ceil_at(static_cast<float>(cy), ellipse_x(sq(i), bin, ain), &ic))
+                ic = cy;
+            for (std::int64_t x : {cx + i, cx - w_even - i}) {
+                const std::int32_t column = saturated(x);
+                vline(gc, column, saturated(ic - h_even), saturated(oc - h_even));
+                vline(gc, column, saturated(2 * std::int64_t{cy} - oc), saturated(2 * std::int64_t{cy} - ic));
+            }
+        });
     }
-    const double diagonal_y = 0.70710678118654757 * (b + f + 1 + ht);
-    for (std::int32_t j = 0; j <= diagonal_y && j <= B && B > 0; ++j) {
-        std::int32_t oc, ic = cx;
-        if (!ceil_at(static_cast<float>(cx), ellipse_x(sq(j), A, B), &oc)) continue;
-        if (j < bin && !ceil_at(static_cast<float>(cx), ellipse_x(sq(j), ain, bin), &ic)) ic = cx;
-        for (std::int32_t y : {cy + j, cy - h_even - j}) {
-            hline(gc, ic - w_even, oc - w_even, y);
-            hline(gc, 2 * cx - oc, 2 * cx - ic, y);
-        }
+    const double diagonal_y = 0.70710678118654757 * static_cast<double>(b + f + 1 + ht);
+    if (B > 0) {
+        const std::int64_t last = last_offset(diagonal_y, B);
+        for_each_offset(mirrored_offsets(cy, h_even, y_lo, y_hi, last), [&](std::int64_t j) {
+            std::int32_t oc, ic = cx;
+            if (!ceil_at(static_cast<float>(cx), ellipse_x(sq(j), A, B), &oc)) return;
+            if (static_cast<float>(j) < bin && !ceil_at(static_cast<float>(cx), ellipse_x(sq(j), ain, bin), &ic))
+                ic = cx;
+            for (std::int64_t y : {cy + j, cy - h_even - j}) {
+                const std::int32_t row = saturated(y);
+                hline(gc, saturated(ic - w_even), saturated(oc - w_even), row);
+                hline(gc, saturated(2 * std::int64_t{cx} - oc), saturated(2 * std::int64_t{cx} - ic), row);
+            }
+        });
     }
     if (f <= 0) return;
 
     // Fade bands: outer with at most 255 levels, inner with 2f^2.
-    const std::int32_t n_outer = std::min(2 * f * f, 255), n_inner = 2 * f * f;
+    const std::int64_t n_inner = 2 * f * f, n_outer = std::min<std::int64_t>(n_inner, 255);
     const float s_outer = ff / static_cast<float>(n_outer), s_inner = ff / static_cast<float>(n_inner);
-    auto write = [&](std::int32_t i, std::int32_t y, std::int32_t k, float s) {
+    auto write = [&](std::int64_t i, std::int64_t y, std::int64_t k, float s) {
         const std::int32_t reduction = std::abs(trunc_int(255 * std::fabs(static_cast<float>(k) * s / ff)));
         const auto opacity = static_cast<std::uint32_t>(255 - std::min(254, reduction));
-        const std::int32_t x = cx + i, mx = cx - w_even - i, my = 2 * cy - h_even - y;
+        const std::int64_t x = cx + i, mx = cx - w_even - i, my = 2 * std::int64_t{cy} - h_even - y;
         out.faded(x, y, opacity);
         if (my != y) out.faded(x, my, opacity);
         if (mx != x) {
@@ -160,32 +333,46 @@ void AntiAliasingDrawer::drawEllipse(SPictavoGraphicsContext* gc, std::int32_t t
             if (my != y) out.faded(mx, y, opacity);
         }
     };
-    for (std::int32_t i = 0; i <= a + ht + f + 1; ++i) {
-        const std::int32_t x = cx + i;
-        const float fx = static_cast<float>(x);
-        if (i <= A + ff) {
+    // Rows first..last of a column's band, only those whose row or mirrored
+    // row lies in the clip; the nearest ellipse moves little from one row to
+    // the next, so each search starts at the row before's answer.
+    const float fcx = static_cast<float>(cx);
+    auto band = [&](std::int64_t i, std::int64_t first, std::int64_t last, float a0, float b0, float sign, float s,
+                    std::int64_t n) {
+        const std::int64_t mirror = 2 * std::int64_t{cy} - h_even;
+        const float fx = static_cast<float>(cx + i);
+        std::int64_t hint = sign > 0 ? 0 : n - 1;
+        for_each_offset(union_within(y_lo, y_hi, mirror - y_hi, mirror - y_lo, first, last), [&](std::int64_t y) {
+            const EllipseFamily family{fcx, sq(y - cy), a0, b0, sign, s, n};
+            const std::int64_t k = nearest_ellipse(fx, family, hint);
+            if (k >= 0) hint = k;
+            write(i, y, k, s);
+        });
+    };
+    const std::int64_t last_column = a + ht + f + 1;
+    for_each_offset(mirrored_offsets(cx, w_even, x_lo, x_hi, last_column), [&](std::int64_t i) {
+        const float fi = static_cast<float>(i);
+        if (fi <= A + ff) {
             std::int32_t first = cy;
             const float last_v = ellipse_x(sq(i), B + ff, A + ff);
-            if (i < A && !ceil_at(static_cast<float>(cy), ellipse_x(sq(i), B, A), &first)) first = cy;
+            if (fi < A && !ceil_at(static_cast<float>(cy), ellipse_x(sq(i), B, A), &first)) first = cy;
             if (!std::isnan(last_v)) {
-                const std::int32_t last = trunc_int(cy + last_v) - h_even;
-                for (std::int32_t y = first; y <= last; ++y)
-                    write(i, y, nearest_ellipse(fx, static_cast<float>(cx), sq(y - cy), A, B, 1, s_outer, n_outer), s_outer);
+                const std::int64_t last = std::int64_t{trunc_int(static_cast<float>(cy) + last_v)} - h_even;
+                band(i, first, last, A, B, 1, s_outer, n_outer);
             }
         }
-        if (i <= ain) {
-            std::int32_t first = cy, last;
-            if (i < ain - ff) {
+        if (fi <= ain) {
+            std::int64_t first = cy;
+            std::int32_t last;
+            if (fi < ain - ff) {
                 const float v = ellipse_x(sq(i), bin - ff, ain - ff);
-                if (std::isnan(v)) continue;
-                first = trunc_int(cy + v);
+                if (std::isnan(v)) return;
+                first = trunc_int(static_cast<float>(cy) + v);
             }
-            if (!ceil_at(static_cast<float>(cy), ellipse_x(sq(i), bin, ain), &last)) continue;
-            last -= h_even;
-            for (std::int32_t y = first; y <= last; ++y)
-                write(i, y, nearest_ellipse(fx, static_cast<float>(cx), sq(y - cy), ain, bin, -1, s_inner, n_inner), s_inner);
+            if (!ceil_at(static_cast<float>(cy), ellipse_x(sq(i), bin, ain), &last)) return;
+            band(i, first, std::int64_t{last} - h_even, ain, bin, -1, s_inner, n_inner);
         }
-    }
+    });
 }
 
 }  // namespace tarvelo::graphics
