@@ -4,6 +4,7 @@
 // ellipses, measured along the row.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <utility>
 
 #include "graphics/aa_coverage.h"
@@ -15,8 +16,13 @@ namespace tarvelo::graphics {
 namespace {
 
 // x offset from the centre of the ellipse with semi-axes (a, b) at row
-// offset dy; NaN where the row misses it.
-float ellipse_x(float dy2, float a, float b) { return std::sqrt((1 - dy2 / (b * b)) * (a * a)); }
+// offset dy; NaN where the row misses it. (The square root of a negative
+// number would give NaN too, through the C library's error reporting, which
+// costs more than the rest of the drawing.)
+float ellipse_x(float dy2, float a, float b) {
+    const float q = (1 - dy2 / (b * b)) * (a * a);
+    return q >= 0 ? std::sqrt(q) : std::numeric_limits<float>::quiet_NaN();
+}
 
 void vline(SPictavoGraphicsContext* gc, std::int32_t x, std::int32_t y1, std::int32_t y2) {
     if (y1 > y2) std::swap(y1, y2);
@@ -60,12 +66,12 @@ struct EllipseFamily {
 };
 
 // First k in [lo, hi] for which `holds` is true (false below it, true from
-// it on); hi + 1 when none. `guess` is where to start looking.
+// it on); hi + 1 when none. `guess` is where to start looking: the search
+// gallops from it to a bracket, then bisects.
 template <typename Holds>
 std::int64_t first_true(std::int64_t lo, std::int64_t hi, std::int64_t guess, Holds holds) {
     if (lo > hi) return hi + 1;
     guess = std::clamp(guess, lo, hi);
-    // Gallop from the guess to a bracket [below, above], then bisect.
     std::int64_t below = lo - 1, above = hi + 1;
     if (holds(guess)) {
         above = guess;
@@ -96,15 +102,18 @@ std::int64_t first_true(std::int64_t lo, std::int64_t hi, std::int64_t guess, Ho
 
 // Index of the first of the family's ellipses nearest to x along the row
 // (|x - crossing| smallest, the lowest index on a tie); -1 when none crosses
-// the row. `hint` is the answer of a neighbouring pixel, to start from.
+// the row. `crossing` holds a guess of where the crossings pass x, to start
+// from, and is given back exact.
 //
-// The crossings are monotone (EllipseFamily::monotone), so the nearest one
-// lies at the first crossing at or past x or at the last one before it; the
-// distance, being monotone on each side of x too, can tie only between equal
-// crossings (taken at the first of them) or where rounding merges
-// distances, which the walk back over equal distances catches. The result
-// is the same index a scan of every ellipse finds.
-std::int64_t nearest_ellipse(float x, const EllipseFamily& e, std::int64_t hint) {
+// The crossings, read from the smallest ellipse to the largest, form a
+// non-decreasing sequence u(j) (EllipseFamily::monotone) whose misses (NaN)
+// come first. The nearest crossing is then the last one below x or the
+// first one at or past it; among equal crossings the lowest index is the
+// first of them for the outer band and the last for the inner one (whose
+// indices run from the largest ellipse); and where rounding makes two
+// distances equal the walk over equal distances finds the lowest index. The
+// result is the index a scan of every ellipse finds.
+std::int64_t nearest_ellipse(float x, const EllipseFamily& e, std::int64_t* crossing) {
     if (!e.monotone()) {
         std::int64_t best = -1;
         float best_distance = 0;
@@ -119,32 +128,52 @@ std::int64_t nearest_ellipse(float x, const EllipseFamily& e, std::int64_t hint)
         }
         return best;
     }
-    // Crossings as a non-decreasing sequence w(k) = dir * at(k), over the
-    // ellipses that cross the row; x as dir * x (distances are unchanged).
-    const float dir = e.sign;
-    const float target = dir * x;
-    std::int64_t lo = 0, hi = e.n - 1;
-    if (dir > 0) lo = first_true(0, e.n - 1, hint, [&](std::int64_t k) { return !std::isnan(e.at(k)); });
-    else hi = first_true(0, e.n - 1, hint, [&](std::int64_t k) { return std::isnan(e.at(k)); }) - 1;
-    if (lo > hi) return -1;
-    auto w = [&](std::int64_t k) { return dir * e.at(k); };
-    const std::int64_t p = first_true(lo, hi, hint, [&](std::int64_t k) { return w(k) >= target; });
-    std::int64_t best = -1;
-    float best_distance = 0;
-    if (p > lo) {
-        const float below = w(p - 1);
-        best = first_true(lo, p - 1, p - 1, [&](std::int64_t k) { return w(k) >= below; });
-        best_distance = std::fabs(target - below);
+    const bool outer = e.sign > 0;
+    const std::int64_t last = e.n - 1;
+    auto index = [&](std::int64_t j) { return outer ? j : last - j; };
+    // The last few crossings read are kept: the steps below revisit them.
+    struct Seen {
+        std::int64_t j = -1;
+        float v = 0;
+    } seen[4];
+    int next = 0;
+    auto u = [&](std::int64_t j) {
+        for (const Seen& s : seen)
+            if (s.j == j) return s.v;
+        const float v = e.at(index(j));
+        seen[next] = {j, v};
+        next = (next + 1) & 3;
+        return v;
+    };
+    auto distance = [&](std::int64_t j) { return std::fabs(x - u(j)); };
+    // The first crossing at or past x (a miss is below every x).
+    const std::int64_t p = first_true(0, last, *crossing, [&](std::int64_t j) { return u(j) >= x; });
+    *crossing = p;
+    const bool has_below = p > 0 && !std::isnan(u(p - 1)), has_above = p <= last;
+    if (!has_below && !has_above) return -1;
+    // The candidate of each side: the lowest index among its equal crossings.
+    std::int64_t below = p - 1, above = p;
+    if (has_below && outer && below > 0 && u(below - 1) == u(p - 1)) {
+        const float v = u(p - 1);
+        below = first_true(0, p - 1, p - 1, [&](std::int64_t j) { return u(j) >= v; });
     }
-    if (p <= hi) {
-        const float distance = std::fabs(target - w(p));
-        if (best < 0 || distance < best_distance) {
-            best = p;
-            best_distance = distance;
-        }
+    if (has_above && !outer && above < last && u(above + 1) == u(p)) {
+        const float v = u(p);
+        above = first_true(p, last, p, [&](std::int64_t j) { return u(j) > v; }) - 1;
     }
-    while (best > lo && std::fabs(target - w(best - 1)) == best_distance) --best;
-    return best;
+    std::int64_t best;
+    if (!has_below) best = above;
+    else if (!has_above) best = below;
+    else if (distance(below) != distance(above)) best = distance(below) < distance(above) ? below : above;
+    else best = outer ? below : above;  // the lower index
+    // Distances merged by rounding, towards lower indices.
+    const float best_distance = distance(best);
+    if (outer) {
+        while (best > 0 && !std::isnan(u(best - 1)) && distance(best - 1) == best_distance) --best;
+    } else {
+        while (best < last && distance(best + 1) == best_distance) ++best;
+    }
+    return index(best);
 }
 
 // The largest offset k in 0..limit whose squared distance, as the ring
@@ -341,11 +370,14 @@ void AntiAliasingDrawer::drawEllipse(SPictavoGraphicsContext* gc, std::int32_t t
                     std::int64_t n) {
         const std::int64_t mirror = 2 * std::int64_t{cy} - h_even;
         const float fx = static_cast<float>(cx + i);
-        std::int64_t hint = sign > 0 ? 0 : n - 1;
+        // The crossing moves smoothly from row to row: each search starts
+        // where the last two rows' crossings point.
+        std::int64_t previous = 0, before = 0;
         for_each_offset(union_within(y_lo, y_hi, mirror - y_hi, mirror - y_lo, first, last), [&](std::int64_t y) {
             const EllipseFamily family{fcx, sq(y - cy), a0, b0, sign, s, n};
-            const std::int64_t k = nearest_ellipse(fx, family, hint);
-            if (k >= 0) hint = k;
+            std::int64_t crossing = 2 * previous - before;
+            const std::int64_t k = nearest_ellipse(fx, family, &crossing);
+            if (k >= 0) before = previous, previous = crossing;
             write(i, y, k, s);
         });
     };
