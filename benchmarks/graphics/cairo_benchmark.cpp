@@ -365,6 +365,17 @@ BENCHMARK(BM_FullScreenFadedEllipse)->Arg(50)->Arg(150)->Unit(benchmark::kMillis
 BENCHMARK(BM_FarPolygons)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DeformedHugeImage)->Args({1029, 41988})->Args({1029, 2047})->Unit(benchmark::kMillisecond);
 
+// The 256 x 256 RGB565 image deformed onto most of the screen, for scale.
+void BM_DeformedImage(benchmark::State& state) {
+    static std::uint8_t work[4 * 96 + 20];
+    const std::int32_t corners[] = {40, 30, 700, 90, 650, 1250, 20, 1100};
+    for (auto _ : state) {
+        DW_DRAWING_SOFT_drawDeformedImage(&g_gc, &g_source, corners, work);
+        benchmark::DoNotOptimize(g_back);
+    }
+}
+BENCHMARK(BM_DeformedImage)->Unit(benchmark::kMillisecond);
+
 BENCHMARK(BM_CairoThickLines);
 BENCHMARK(BM_ThickLines);
 BENCHMARK(BM_CairoThickCircles);
