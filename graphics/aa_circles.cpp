@@ -34,10 +34,17 @@ void hline(SPictavoGraphicsContext* gc, std::int32_t x1, std::int32_t x2, std::i
     SoftDrawing::drawHLine(gc, x1, x2, y);
 }
 
+// trunc of a float as a 64-bit integer (NaN gives 0): the ellipse's rows
+// reach beyond the 32-bit range when its centre lies near an end of it.
+std::int64_t trunc64(float v) {
+    if (std::isnan(v)) return 0;
+    return static_cast<std::int64_t>(std::clamp(v, -9.2e18f, 9.2e18f));
+}
+
 // ceil(c + v) as an integer; false when v is not a number.
-bool ceil_at(float c, float v, std::int32_t* out) {
+bool ceil_at(float c, float v, std::int64_t* out) {
     if (std::isnan(v)) return false;
-    *out = trunc_int(std::ceil(c + v));
+    *out = trunc64(std::ceil(c + v));
     return true;
 }
 
@@ -195,7 +202,7 @@ std::int64_t largest_offset(std::int64_t dy, float bound, bool strict, std::int6
 }  // namespace
 
 void AntiAliasingDrawer::drawCircle(SPictavoGraphicsContext* gc, std::int32_t thickness, std::int32_t fade,
-                                    std::int32_t cx, std::int32_t cy, std::int32_t diameter) {
+                                    std::int64_t cx, std::int64_t cy, std::int32_t diameter) {
     AaPixels out(gc);
     const std::int32_t ri = diameter >> 1;
     const float r = static_cast<float>(ri), h = thickness * 0.5f, f = static_cast<float>(fade);
@@ -304,7 +311,7 @@ void for_each_offset(const Ranges& o, Visit visit) {
 // the family: full-screen ellipses with wide fades cost what their pixels
 // on the screen cost. Coordinates are 64-bit.
 void AntiAliasingDrawer::drawEllipse(SPictavoGraphicsContext* gc, std::int32_t thickness, std::int32_t fade,
-                                     std::int32_t cx, std::int32_t cy, std::int32_t width, std::int32_t height) {
+                                     std::int64_t cx, std::int64_t cy, std::int32_t width, std::int32_t height) {
     AaPixels out(gc);
     const std::int64_t a = width >> 1, b = height >> 1, ht = thickness >> 1, f = fade;
     const float ff = static_cast<float>(f);
@@ -320,14 +327,14 @@ void AntiAliasingDrawer::drawEllipse(SPictavoGraphicsContext* gc, std::int32_t t
     if (A > 0) {
         const std::int64_t last = last_offset(diagonal_x, A);
         for_each_offset(mirrored_offsets(cx, w_even, x_lo, x_hi, last), [&](std::int64_t i) {
-            std::int32_t oc, ic = cy;
+            std::int64_t oc, ic = cy;
             if (!ceil_at(static_cast<float>(cy), ellipse_x(sq(i), B, A), &oc)) return;
             if (static_cast<float>(i) < ain && !ceil_at(static_cast<float>(cy), ellipse_x(sq(i), bin, ain), &ic))
                 ic = cy;
             for (std::int64_t x : {cx + i, cx - w_even - i}) {
                 const std::int32_t column = saturated(x);
                 vline(gc, column, saturated(ic - h_even), saturated(oc - h_even));
-                vline(gc, column, saturated(2 * std::int64_t{cy} - oc), saturated(2 * std::int64_t{cy} - ic));
+                vline(gc, column, saturated(2 * cy - oc), saturated(2 * cy - ic));
             }
         });
     }
@@ -335,14 +342,14 @@ void AntiAliasingDrawer::drawEllipse(SPictavoGraphicsContext* gc, std::int32_t t
     if (B > 0) {
         const std::int64_t last = last_offset(diagonal_y, B);
         for_each_offset(mirrored_offsets(cy, h_even, y_lo, y_hi, last), [&](std::int64_t j) {
-            std::int32_t oc, ic = cx;
+            std::int64_t oc, ic = cx;
             if (!ceil_at(static_cast<float>(cx), ellipse_x(sq(j), A, B), &oc)) return;
             if (static_cast<float>(j) < bin && !ceil_at(static_cast<float>(cx), ellipse_x(sq(j), ain, bin), &ic))
                 ic = cx;
             for (std::int64_t y : {cy + j, cy - h_even - j}) {
                 const std::int32_t row = saturated(y);
                 hline(gc, saturated(ic - w_even), saturated(oc - w_even), row);
-                hline(gc, saturated(2 * std::int64_t{cx} - oc), saturated(2 * std::int64_t{cx} - ic), row);
+                hline(gc, saturated(2 * cx - oc), saturated(2 * cx - ic), row);
             }
         });
     }
@@ -354,7 +361,7 @@ void AntiAliasingDrawer::drawEllipse(SPictavoGraphicsContext* gc, std::int32_t t
     auto write = [&](std::int64_t i, std::int64_t y, std::int64_t k, float s) {
         const std::int32_t reduction = std::abs(trunc_int(255 * std::fabs(static_cast<float>(k) * s / ff)));
         const auto opacity = static_cast<std::uint32_t>(255 - std::min(254, reduction));
-        const std::int64_t x = cx + i, mx = cx - w_even - i, my = 2 * std::int64_t{cy} - h_even - y;
+        const std::int64_t x = cx + i, mx = cx - w_even - i, my = 2 * cy - h_even - y;
         out.faded(x, y, opacity);
         if (my != y) out.faded(x, my, opacity);
         if (mx != x) {
@@ -368,7 +375,7 @@ void AntiAliasingDrawer::drawEllipse(SPictavoGraphicsContext* gc, std::int32_t t
     const float fcx = static_cast<float>(cx);
     auto band = [&](std::int64_t i, std::int64_t first, std::int64_t last, float a0, float b0, float sign, float s,
                     std::int64_t n) {
-        const std::int64_t mirror = 2 * std::int64_t{cy} - h_even;
+        const std::int64_t mirror = 2 * cy - h_even;
         const float fx = static_cast<float>(cx + i);
         // The crossing moves smoothly from row to row: each search starts
         // where the last two rows' crossings point.
@@ -385,24 +392,24 @@ void AntiAliasingDrawer::drawEllipse(SPictavoGraphicsContext* gc, std::int32_t t
     for_each_offset(mirrored_offsets(cx, w_even, x_lo, x_hi, last_column), [&](std::int64_t i) {
         const float fi = static_cast<float>(i);
         if (fi <= A + ff) {
-            std::int32_t first = cy;
+            std::int64_t first = cy;
             const float last_v = ellipse_x(sq(i), B + ff, A + ff);
             if (fi < A && !ceil_at(static_cast<float>(cy), ellipse_x(sq(i), B, A), &first)) first = cy;
             if (!std::isnan(last_v)) {
-                const std::int64_t last = std::int64_t{trunc_int(static_cast<float>(cy) + last_v)} - h_even;
+                const std::int64_t last = trunc64(static_cast<float>(cy) + last_v) - h_even;
                 band(i, first, last, A, B, 1, s_outer, n_outer);
             }
         }
         if (fi <= ain) {
             std::int64_t first = cy;
-            std::int32_t last;
+            std::int64_t last;
             if (fi < ain - ff) {
                 const float v = ellipse_x(sq(i), bin - ff, ain - ff);
                 if (std::isnan(v)) return;
-                first = trunc_int(static_cast<float>(cy) + v);
+                first = trunc64(static_cast<float>(cy) + v);
             }
             if (!ceil_at(static_cast<float>(cy), ellipse_x(sq(i), bin, ain), &last)) return;
-            band(i, first, std::int64_t{last} - h_even, ain, bin, -1, s_inner, n_inner);
+            band(i, first, last - h_even, ain, bin, -1, s_inner, n_inner);
         }
     });
 }

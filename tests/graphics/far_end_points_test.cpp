@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "graphics/aliased_shapes.h"
+#include "graphics/drawing_entry_points.h"
 #include "graphics/shape_entry_points.h"
 #include "tests/graphics/test_port.h"
 
@@ -149,6 +150,50 @@ TEST(FarEndPoints, PolygonsSpanningTheWholeRange) {
     for (std::int32_t x = 0; x < 16; ++x) {
         EXPECT_EQ(shallow.at(x, 2), 0xFFFF) << x;
         EXPECT_EQ(shallow.at(x, 4), 0) << x;
+    }
+}
+
+TEST(FarEndPoints, RectanglesAndRegionsToTheEndsOfTheRange) {
+    // x2 - x1 + 1 of a rectangle over the whole range is 2^32: it must fill
+    // the canvas, not wrap to nothing.
+    Canvas all = white(16, 8);
+    UI_DRAWING_SOFT_fillRectangle(&all.gc, INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX);
+    Canvas corner = white(16, 8);
+    UI_DRAWING_SOFT_fillRectangle(&corner.gc, 13, 6, INT32_MAX, INT32_MAX);
+    for (std::int32_t y = 0; y < 8; ++y)
+        for (std::int32_t x = 0; x < 16; ++x) {
+            EXPECT_EQ(all.at(x, y), 0xFFFF) << x << "," << y;
+            EXPECT_EQ(corner.at(x, y), x >= 13 && y >= 6 ? 0xFFFF : 0) << x << "," << y;
+        }
+    // A rounded rectangle as wide as the range: its lines reach the canvas.
+    Canvas round = white(16, 8);
+    UI_DRAWING_SOFT_drawRoundedRectangle(&round.gc, 2, 1, INT32_MAX, INT32_MAX, 0, 0);
+    EXPECT_EQ(round.at(15, 1), 0xFFFF);
+    EXPECT_EQ(round.at(2, 7), 0xFFFF);
+    EXPECT_EQ(round.at(3, 2), 0);
+}
+
+TEST(FarEndPoints, CirclesAndEllipsesTwoBillionPixelsWide) {
+    // The left rim of a circle of diameter 2^31 - 1 through (3, 4) is a
+    // column on an 8-row canvas; the walk starts at the clip's columns.
+    Canvas rim = white(16, 8);
+    const std::int32_t r = INT32_MAX >> 1;
+    UI_DRAWING_SOFT_drawCircle(&rim.gc, 3, 4 - r, INT32_MAX);
+    for (std::int32_t y = 0; y < 8; ++y)
+        for (std::int32_t x = 0; x < 16; ++x) EXPECT_EQ(rim.at(x, y), x == 3 ? 0xFFFF : 0) << x << "," << y;
+    // The integer ellipse walk is exact up to 2^19 pixels an axis; beyond
+    // it, it would leave 64 bits, and nothing is drawn.
+    struct Case {
+        std::int32_t width;
+        bool drawn;
+    };
+    for (const Case c : {Case{524288, true}, Case{524290, false}, Case{INT32_MAX, false}}) {
+        Canvas e = white(16, 8);
+        UI_DRAWING_SOFT_drawEllipse(&e.gc, 3, -2, c.width, 13);  // the left end at (3, 4)
+        EXPECT_EQ(e.at(3, 4) == 0xFFFF, c.drawn) << c.width;
+        Canvas arc = white(16, 8);
+        UI_DRAWING_SOFT_drawEllipseArc(&arc.gc, 3, -2, c.width, 13, 90, 180);
+        EXPECT_EQ(arc.at(3, 4) == 0xFFFF, c.drawn) << c.width;
     }
 }
 
