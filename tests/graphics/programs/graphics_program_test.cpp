@@ -26,7 +26,7 @@ TEST_P(GraphicsProgram, PrintsWhatItDraws) {
     EXPECT_EQ(tarvelo::test::output_after_start(r.output), tarvelo::test::read_file(expected));
 }
 
-INSTANTIATE_TEST_SUITE_P(Programs, GraphicsProgram, testing::Values("drawing", "painting"));
+INSTANTIATE_TEST_SUITE_P(Programs, GraphicsProgram, testing::Values("drawing", "painting", "resources"));
 
 // The start-up allocation check switched on (a link-time value of the
 // program): the runtime heap's free bytes before and after the engine's
