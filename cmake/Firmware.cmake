@@ -11,14 +11,31 @@ list(APPEND TARVELO_FIRMWARE_LIBS tarvelo_port_drawing tarvelo_port_drawing_defa
 
 # Links the firmware libraries into `target`; the start-up code (`main`) is
 # added unless NO_STARTUP is given (unit tests bring their own `main`).
+#
+# The board's display port (port/display: display task, refresh strategy,
+# touch input, LEDs) goes in too, unless OWN_DISPLAY_PORT says that the
+# target's sources bring a display port of their own (the engine's tests do).
+# Its objects go straight into the executable: they replace the engine's
+# weak input and LED defaults, which an archive member never would. The
+# engine has no default for the display's own hooks, so an executable with
+# no display port at all fails to link rather than halting when the
+# application opens the display.
 function(tarvelo_link_firmware target)
-  cmake_parse_arguments(ARG "NO_STARTUP" "" "" ${ARGN})
+  cmake_parse_arguments(ARG "NO_STARTUP;OWN_DISPLAY_PORT" "" "" ${ARGN})
   if(NOT ARG_NO_STARTUP)
     target_sources(${target} PRIVATE $<TARGET_OBJECTS:tarvelo_startup>)
   endif()
   target_sources(${target} PRIVATE $<TARGET_OBJECTS:tarvelo_link_defaults>)
+  if(NOT ARG_OWN_DISPLAY_PORT)
+    target_sources(${target} PRIVATE $<TARGET_OBJECTS:tarvelo_display>)
+  endif()
   string(JOIN "," libs ${TARVELO_FIRMWARE_LIBS})
   target_link_libraries(${target} PRIVATE "$<LINK_GROUP:RESCAN,${libs}>" Threads::Threads)
+  if(NOT ARG_OWN_DISPLAY_PORT)
+    # The weak stand-ins of the GPU calls the display task makes, after
+    # everything that may define them.
+    target_link_libraries(${target} PRIVATE tarvelo_display_gpu_defaults)
+  endif()
 endfunction()
 
 # tarvelo_add_firmware(<name> IMAGE_ASM <image.S>): a firmware executable from
@@ -115,13 +132,14 @@ function(tarvelo_shared_objects out_var)
 endfunction()
 
 # tarvelo_add_image_firmware(<name> IMAGE <text file> [CONFIG <sym>=<value> ...]
-#                            [SOURCES <file> ...] [WEAK_EXTERNALS]
+#                            [SOURCES <file> ...] [WEAK_EXTERNALS] [OWN_DISPLAY_PORT]
 #                            [INCLUDE_DIRS <dir> ...] [DEPENDS <target or file> ...])
 # A firmware executable: the firmware libraries linked with one image. The
 # SOURCES are compiled once for every executable that names them, so they
-# take no definitions of their own executable.
+# take no definitions of their own executable. OWN_DISPLAY_PORT: the SOURCES
+# hold the display port instead of the board's (tarvelo_link_firmware).
 function(tarvelo_add_image_firmware name)
-  cmake_parse_arguments(ARG "WEAK_EXTERNALS" "IMAGE" "CONFIG;SOURCES;INCLUDE_DIRS;DEPENDS" ${ARGN})
+  cmake_parse_arguments(ARG "WEAK_EXTERNALS;OWN_DISPLAY_PORT" "IMAGE" "CONFIG;SOURCES;INCLUDE_DIRS;DEPENDS" ${ARGN})
   tarvelo_shared_objects(objects ${ARG_SOURCES})
   add_executable(${name} ${objects})
   set(extra)
@@ -130,15 +148,21 @@ function(tarvelo_add_image_firmware name)
   endif()
   tarvelo_add_image_object(${name} IMAGE ${ARG_IMAGE} CONFIG ${ARG_CONFIG} ${extra}
     INCLUDE_DIRS ${ARG_INCLUDE_DIRS} DEPENDS ${ARG_DEPENDS})
-  tarvelo_link_firmware(${name})
+  set(port)
+  if(ARG_OWN_DISPLAY_PORT)
+    set(port OWN_DISPLAY_PORT)
+  endif()
+  tarvelo_link_firmware(${name} ${port})
 endfunction()
 
 # tarvelo_export_package(): the build tree as a CMake package (TarveloConfig.cmake
 # next to the exported targets), so that another project can build firmware
-# executables of its own images. Exports the firmware libraries, the start-up
-# objects and the image linker, with every target of this project they link.
+# executables of its own images. Exports everything tarvelo_link_firmware
+# links (the firmware libraries, the start-up objects, the display port) and
+# the image linker, with every target of this project they link.
 function(tarvelo_export_package)
-  set(pending ${TARVELO_FIRMWARE_LIBS} tarvelo_startup tarvelo_link_defaults tarvelo-imagelink)
+  set(pending ${TARVELO_FIRMWARE_LIBS} tarvelo_startup tarvelo_link_defaults tarvelo_display
+              tarvelo_display_gpu_defaults tarvelo-imagelink)
   set(targets)
   while(pending)
     list(POP_FRONT pending t)

@@ -2,6 +2,7 @@
 // interpolation.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "graphics/aa_coverage.h"
@@ -63,6 +64,10 @@ void Rotation::draw(const SPictavoImage* image, SPictavoGraphicsContext* gc, std
     const bool spans = !mirror && region_x == 0 && region_y == 0 && std::max(std::llabs(min_x), std::llabs(max_x)) < kExact &&
                        std::max(std::llabs(min_y), std::llabs(max_y)) < kExact && std::llabs(ox) < kExact &&
                        std::llabs(oy) < kExact;
+    // An opaque RGB565 source at full alpha (the common case): the nearest
+    // pixel is stored as it is; the neighbours of a bilinear sample inside
+    // the image are read and interpolated straight from RGB565.
+    const bool direct = spans && sampler.copies_display_pixels();
     for (std::int64_t Y = min_y; Y <= max_y; ++Y) {
         const float fY = static_cast<float>(Y);
         const float ys = fY * s, yc = fY * c;
@@ -72,6 +77,42 @@ void Rotation::draw(const SPictavoImage* image, SPictavoGraphicsContext* gc, std
             // fx = X c - ys - ox in [-1, width), fy = X s + yc - oy in [-1, height).
             cut_to_affine_range(c, -static_cast<double>(ys) - static_cast<double>(ox), -2, width + 1, &first, &last);
             cut_to_affine_range(s, static_cast<double>(yc) - static_cast<double>(oy), -2, height + 1, &first, &last);
+        }
+        if (direct && nearest) {
+            // The nearest pixel stored as it is.
+            std::uint16_t* to = first <= last ? sampler.destination_row(static_cast<std::int32_t>(dy)) : nullptr;
+            for (std::int64_t X = first; X <= last; ++X) {
+                const float fX = static_cast<float>(X);
+                const std::int64_t sx = round_half_away(fX * c - ys) - ox;
+                const std::int64_t sy = round_half_away(fX * s + yc) - oy;
+                if (sampler.inside(sx, sy))
+                    to[rx + X] = sampler.source_row(static_cast<std::int32_t>(sy))[static_cast<std::int32_t>(sx)];
+            }
+            continue;
+        }
+        if (direct) {
+            std::uint16_t* to = first <= last ? sampler.destination_row(static_cast<std::int32_t>(dy)) : nullptr;
+            const float fox = static_cast<float>(ox), foy = static_cast<float>(oy);
+            const std::uint32_t stride = sampler.source_stride();
+            const std::int32_t w = sampler.width(), h = sampler.height();
+            for (std::int64_t X = first; X <= last; ++X) {
+                const float fX = static_cast<float>(X);
+                const float fx = fX * c - ys - fox, fy = fX * s + yc - foy;
+                const std::int32_t x0 = floor_int(fx), y0 = floor_int(fy);
+                if (x0 < 0 || y0 < 0 || x0 + 1 >= w || y0 + 1 >= h) {
+                    // At the image's edge: some neighbours read as transparent.
+                    if (x0 < -1 || x0 >= w || y0 < -1 || y0 >= h) continue;
+                    const std::uint32_t c00 = sampler.read(x0, y0), c10 = sampler.read(x0 + 1, y0);
+                    const std::uint32_t c01 = sampler.read(x0, y0 + 1), c11 = sampler.read(x0 + 1, y0 + 1);
+                    sampler.draw(rx + X, dy, bilerp(c00, c10, c01, c11, x0, y0, fx, fy));
+                    continue;
+                }
+                const std::uint16_t* p = sampler.source_row(y0) + x0;
+                const auto wx = static_cast<std::uint32_t>((fx - static_cast<float>(x0)) * 255);
+                const auto wy = static_cast<std::uint32_t>((fy - static_cast<float>(y0)) * 255);
+                to[rx + X] = bilerp_rgb565(p[0], p[1], p[stride], p[stride + 1], wx, wy);
+            }
+            continue;
         }
         for (std::int64_t X = first; X <= last; ++X) {
             const float fX = static_cast<float>(X);
@@ -89,7 +130,7 @@ void Rotation::draw(const SPictavoImage* image, SPictavoGraphicsContext* gc, std
             const float fy = fX * s + yc - static_cast<float>(oy) - static_cast<float>(region_y);
             if (mirror) fx = static_cast<float>(width) - fx - 1;
             fx -= static_cast<float>(region_x);
-            const std::int32_t x0 = trunc_int(std::floor(fx)), y0 = trunc_int(std::floor(fy));
+            const std::int32_t x0 = floor_int(fx), y0 = floor_int(fy);
             // All four neighbours outside the image read as transparent.
             if (x0 < -1 || x0 >= sampler.width() || y0 < -1 || y0 >= sampler.height()) continue;
             const std::uint32_t c00 = sampler.read(x0, y0), c10 = sampler.read(x0 + 1, y0);
@@ -149,6 +190,90 @@ private:
     int next_ = 0;
 };
 
+// Nearest pixels of an RGB565 source stored as they are (full alpha). A
+// destination row that reads the same source row as the row written before
+// it is a copy of that row, unless the source is the destination, whose
+// rows the drawing changes as it goes.
+void nearest_rgb565(const ImageSampler& sampler, const std::vector<Sample>& xs, const std::vector<Sample>& ys,
+                    std::int32_t dx0, std::int32_t dx1, std::int32_t dy0) {
+    const std::int32_t first = std::max(dx0, sampler.clip_x1()), last = std::min(dx1, sampler.clip_x2());
+    if (first > last) return;
+    const auto count = static_cast<std::size_t>(last - first + 1);
+    std::vector<std::int32_t> columns(count);
+    for (std::size_t i = 0; i < count; ++i) columns[i] = xs[static_cast<std::size_t>(first - dx0) + i].nearest;
+    const bool may_copy = !sampler.source_overlaps_destination();
+    const std::uint16_t* written = nullptr;
+    std::int32_t written_from = -1;
+    for (std::size_t j = 0; j < ys.size(); ++j) {
+        const std::int32_t y = dy0 + static_cast<std::int32_t>(j);
+        if (!sampler.clip_has_row(y)) continue;
+        const std::int32_t source_row = ys[j].nearest;
+        std::uint16_t* to = sampler.destination_row(y) + first;
+        if (may_copy && written != nullptr && source_row == written_from) {
+            std::memmove(to, written, 2 * count);
+        } else {
+            const std::uint16_t* from = sampler.source_row(source_row);
+            for (std::size_t i = 0; i < count; ++i) to[i] = from[columns[i]];
+            written_from = source_row;
+        }
+        written = to;
+    }
+}
+
+// Bilinear samples of an opaque RGB565 source at full alpha, straight to
+// RGB565. Each destination row first mixes its two source rows column by
+// column, (255 - wy) c_top + wy c_bottom per channel; a pixel then mixes
+// two such columns: (255 - wx) V_low + wx V_high, the same integer as
+// `bilerp_weighted` computes, divided by 255 * 255 once. False (nothing
+// drawn) when a weight lies outside 0..255, where the general interpolator
+// clamps, and when the source is the destination: the general path reads
+// each source row once into its cache, before the rows drawn change it.
+bool bilinear_rgb565(const ImageSampler& sampler, const std::vector<Sample>& xs, const std::vector<Sample>& ys,
+                     std::int32_t dx0, std::int32_t dx1, std::int32_t dy0) {
+    if (sampler.source_overlaps_destination()) return false;
+    const std::int32_t first = std::max(dx0, sampler.clip_x1()), last = std::min(dx1, sampler.clip_x2());
+    if (first > last) return true;
+    std::int32_t low = INT32_MAX, high = INT32_MIN;
+    for (std::int32_t x = first; x <= last; ++x) {
+        const Sample& sx = xs[static_cast<std::size_t>(x - dx0)];
+        if (sx.weight < 0 || sx.weight > 255) return false;
+        low = std::min(low, sx.low), high = std::max(high, sx.high);
+    }
+    for (const Sample& sy : ys)
+        if (sy.weight < 0 || sy.weight > 255) return false;
+    const auto span = static_cast<std::size_t>(high - low + 1);
+    std::vector<std::uint32_t> mixed(3 * span);
+    // Indexed by source column less `low`.
+    std::uint32_t* red = mixed.data();
+    std::uint32_t* green = red + span;
+    std::uint32_t* blue = green + span;
+    for (std::size_t j = 0; j < ys.size(); ++j) {
+        const std::int32_t y = dy0 + static_cast<std::int32_t>(j);
+        if (!sampler.clip_has_row(y)) continue;
+        const Sample& sy = ys[j];
+        const auto wy = static_cast<std::uint32_t>(sy.weight), ny = 255 - wy;
+        const std::uint16_t* top = sampler.source_row(sy.low);
+        const std::uint16_t* bottom = sampler.source_row(sy.high);
+        for (std::size_t c = 0; c < span; ++c) {
+            const std::uint32_t t = top[low + static_cast<std::int32_t>(c)], b = bottom[low + static_cast<std::int32_t>(c)];
+            red[c] = ny * ((t & 0xF800u) >> 8) + wy * ((b & 0xF800u) >> 8);
+            green[c] = ny * ((t & 0x07E0u) >> 3) + wy * ((b & 0x07E0u) >> 3);
+            blue[c] = ny * ((t & 0x001Fu) << 3) + wy * ((b & 0x001Fu) << 3);
+        }
+        std::uint16_t* to = sampler.destination_row(y);
+        for (std::int32_t x = first; x <= last; ++x) {
+            const Sample& sx = xs[static_cast<std::size_t>(x - dx0)];
+            const auto wx = static_cast<std::uint32_t>(sx.weight), nx = 255 - wx;
+            const auto l = static_cast<std::size_t>(sx.low - low), h = static_cast<std::size_t>(sx.high - low);
+            const std::uint32_t r = (nx * red[l] + wx * red[h]) / 65025;
+            const std::uint32_t g = (nx * green[l] + wx * green[h]) / 65025;
+            const std::uint32_t b = (nx * blue[l] + wx * blue[h]) / 65025;
+            to[x] = static_cast<std::uint16_t>((r >> 3) << 11 | (g >> 2) << 5 | b >> 3);
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 void Scale::draw(const SPictavoImage* image, std::int32_t sx0, std::int32_t sy0, std::int32_t sx1, std::int32_t sy1,
@@ -164,18 +289,17 @@ void Scale::draw(const SPictavoImage* image, std::int32_t sx0, std::int32_t sy0,
     const std::vector<Sample> xs = samples(static_cast<float>(mirror ? sx1 : sx0), mirror ? -step_x : step_x,
                                            columns, sx0, sx1, sampler.width());
     const std::vector<Sample> ys = samples(static_cast<float>(sy0), step_y, rows, sy0, sy1, sampler.height());
+    if (sampler.copies_display_pixels()) {
+        if (nearest) {
+            nearest_rgb565(sampler, xs, ys, dx0, dx1, dy0);
+            return;
+        }
+        if (bilinear_rgb565(sampler, xs, ys, dx0, dx1, dy0)) return;
+    }
     RowCache cache(sampler);
     for (std::int32_t j = 0; j < rows; ++j) {
         const Sample& sy = ys[static_cast<std::size_t>(j)];
         const std::int32_t y = dy0 + j;
-        if (nearest && sampler.copies_display_pixels()) {
-            if (!sampler.clip_has_row(y)) continue;
-            const std::uint16_t* from = sampler.source_row(sy.nearest);
-            std::uint16_t* to = sampler.destination_row(y);
-            const std::int32_t first = std::max(dx0, sampler.clip_x1()), last = std::min(dx1, sampler.clip_x2());
-            for (std::int32_t x = first; x <= last; ++x) to[x] = from[xs[static_cast<std::size_t>(x - dx0)].nearest];
-            continue;
-        }
         if (nearest) {
             const std::uint32_t* row = cache.row(sy.nearest);
             for (std::int32_t i = 0; i < columns; ++i) sampler.draw(dx0 + i, y, row[xs[static_cast<std::size_t>(i)].nearest]);

@@ -12,12 +12,22 @@ bool ImageSampler::prepare(const SPictavoImage* image, SPictavoGraphicsContext* 
     if (!prepare_source(image, gc->foreground_color, &source_)) return false;
     pixels_ = reinterpret_cast<std::uint16_t*>(image_pixels(&gc->image));
     stride_ = gc->image.memory_width;
+    destination_height_ = gc->image.height;
     alpha_ = std::min<std::uint32_t>(alpha, 255);
     width_ = image->width;
     height_ = image->height;
     x1_ = gc->clip_x1, y1_ = gc->clip_y1, x2_ = gc->clip_x2, y2_ = gc->clip_y2;
     rgb565_ = source_.format == kFormatRGB565;
     return true;
+}
+
+bool ImageSampler::source_overlaps_destination() const {
+    const auto source = reinterpret_cast<std::uintptr_t>(source_.pixels);
+    const auto destination = reinterpret_cast<std::uintptr_t>(pixels_);
+    const std::uintptr_t source_end = source + 2 * std::uintptr_t{source_.memory_width} * static_cast<std::uint32_t>(height_);
+    const std::uintptr_t destination_end =
+        destination + 2 * std::uintptr_t{stride_} * static_cast<std::uint32_t>(destination_height_);
+    return source < destination_end && destination < source_end;
 }
 
 void ImageSampler::read_row(std::int32_t y, std::uint32_t* out) const {

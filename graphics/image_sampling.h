@@ -2,6 +2,7 @@
 // the transformed-image drawers, and the bilinear interpolator.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 #include "graphics/aa_coverage.h"
@@ -40,6 +41,10 @@ public:
     // converting back gives the same 16 bits.
     bool copies_display_pixels() const { return rgb565_ && alpha_ == 255; }
     const std::uint16_t* source_row(std::int32_t y) const { return rgb565_row(y); }
+    std::uint32_t source_stride() const { return source_.memory_width; }
+    // True when the rows of an RGB565 source share bytes with the
+    // destination's rows.
+    bool source_overlaps_destination() const;
     // Row y of the destination and the clip's columns.
     std::uint16_t* destination_row(std::int32_t y) const { return pixels_ + static_cast<std::size_t>(y) * stride_; }
     std::int32_t clip_x1() const { return x1_; }
@@ -56,6 +61,7 @@ private:
     bool rgb565_ = false;
     std::uint16_t* pixels_ = nullptr;
     std::uint32_t stride_ = 0;
+    std::int32_t destination_height_ = 0;
     std::uint32_t alpha_ = 255;
     std::int32_t width_ = 0, height_ = 0;
     std::int32_t x1_ = 0, y1_ = 0, x2_ = -1, y2_ = -1;
@@ -88,5 +94,35 @@ inline std::uint32_t bilerp_weighted(std::uint32_t c00, std::uint32_t c10, std::
 }
 // The weight of a sample position f above its base pixel f0.
 inline std::int64_t bilerp_weight(float f, std::int32_t f0) { return trunc_int((f - static_cast<float>(f0)) * 255); }
+
+// Four RGB565 neighbours (opaque) with weights in 0..255, straight to
+// RGB565: the same 16 bits as converting them to ARGB8888, `bilerp_weighted`
+// and converting back.
+inline std::uint16_t bilerp_rgb565(std::uint32_t p00, std::uint32_t p10, std::uint32_t p01, std::uint32_t p11,
+                                   std::uint32_t wx, std::uint32_t wy) {
+    const std::uint32_t nx = 255 - wx, ny = 255 - wy;
+    auto mix = [nx, ny, wx, wy](std::uint32_t c00, std::uint32_t c10, std::uint32_t c01, std::uint32_t c11) {
+        return (ny * (c00 * nx + c10 * wx) + wy * (c01 * nx + c11 * wx)) / 65025;
+    };
+    // Each channel widened to 8 bits as the ARGB8888 conversion does.
+    auto red = [](std::uint32_t p) { return (p & 0xF800u) >> 8; };
+    auto green = [](std::uint32_t p) { return (p & 0x07E0u) >> 3; };
+    auto blue = [](std::uint32_t p) { return (p & 0x001Fu) << 3; };
+    const std::uint32_t r = mix(red(p00), red(p10), red(p01), red(p11));
+    const std::uint32_t g = mix(green(p00), green(p10), green(p01), green(p11));
+    const std::uint32_t b = mix(blue(p00), blue(p10), blue(p01), blue(p11));
+    return static_cast<std::uint16_t>((r >> 3) << 11 | (g >> 2) << 5 | b >> 3);
+}
+
+// floor of a float as an int; NaN gives 0 and values beyond the int range
+// saturate, as `trunc_int(std::floor(v))`, without a library call for the
+// values inside.
+inline std::int32_t floor_int(float v) {
+    if (v > -2147483520.0f && v < 2147483520.0f) {
+        const auto t = static_cast<std::int32_t>(v);
+        return static_cast<float>(t) > v ? t - 1 : t;
+    }
+    return trunc_int(std::floor(v));
+}
 
 }  // namespace tarvelo::graphics

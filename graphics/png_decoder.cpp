@@ -1,10 +1,11 @@
-// PNG files: signature, IHDR, the chunk walk with CRC-32, IDAT gathered and
-// inflated in one call by zlib, the five filters, Adam7, sample conversion
+// PNG files: signature, IHDR, the chunk walk with CRC-32, the IDAT chunks
+// inflated by zlib a row at a time, the five filters, Adam7, sample conversion
 // and tRNS. All work memory comes from the image heap and is freed on every
 // path; the image is created only after the header has been checked.
 #include <zlib.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -133,16 +134,25 @@ inline std::uint8_t paeth(std::int32_t a, std::int32_t b, std::int32_t c) {
 }
 
 // The Paeth filter over whole pixels of BPP bytes: the bytes of one pixel
-// are independent, so they are computed side by side.
+// are independent, so they are computed side by side, each channel's left
+// and upper-left neighbours kept in registers (the loop over the channels
+// unrolled). Each predictor is the one `paeth` picks.
 template <std::uint32_t BPP>
 void unpaeth_pixels(std::uint8_t* row, const std::uint8_t* prior, std::uint64_t bytes) {
     std::int32_t left[BPP], upper_left[BPP];
+#pragma GCC unroll 4
     for (std::uint32_t k = 0; k < BPP; ++k) left[k] = row[k], upper_left[k] = prior[k];
     std::uint64_t i = BPP;
     for (; i + BPP <= bytes; i += BPP) {
+#pragma GCC unroll 4
         for (std::uint32_t k = 0; k < BPP; ++k) {
-            const std::int32_t up = prior[i + k];
-            const std::uint8_t v = static_cast<std::uint8_t>(row[i + k] + paeth(left[k], up, upper_left[k]));
+            const std::int32_t up = prior[i + k], a = left[k], c = upper_left[k];
+            const std::int32_t p = up - c, q = a - c;
+            std::int32_t best = std::abs(p), predictor = a;
+            const std::int32_t pb = std::abs(q), pc = std::abs(p + q);
+            if (pb < best) best = pb, predictor = up;
+            if (pc < best) predictor = c;
+            const std::uint8_t v = static_cast<std::uint8_t>(row[i + k] + predictor);
             row[i + k] = v;
             left[k] = v;
             upper_left[k] = up;
@@ -205,7 +215,15 @@ void store_row(Png& png, const std::uint8_t* row, std::uint32_t pw, const Pass& 
         const std::size_t step = 4 * std::size_t{pass.dx};
         if (png.colour_type == 6) {
             for (std::uint32_t x = 0; x < pw; ++x, row += 4, out += step) {
-                const std::uint32_t c = static_cast<std::uint32_t>(row[3]) << 24 | row[0] << 16 | row[1] << 8 | row[2];
+                std::uint32_t c;
+                if constexpr (std::endian::native == std::endian::little) {
+                    // R, G, B, A in memory: one word, red and blue swapped.
+                    std::uint32_t w;
+                    std::memcpy(&w, row, 4);
+                    c = (w & 0xFF00FF00u) | (w & 0xFFu) << 16 | (w >> 16 & 0xFFu);
+                } else {
+                    c = static_cast<std::uint32_t>(row[3]) << 24 | row[0] << 16 | row[1] << 8 | row[2];
+                }
                 all &= c;
                 std::memcpy(out, &c, 4);
             }
@@ -232,27 +250,80 @@ voidpf heap_alloc(voidpf, uInt items, uInt size) {
 }
 void heap_free(voidpf, voidpf p) { ImageHeap::free(p); }
 
-// One zlib stream (window 15) into exactly `out_size` bytes: 0, -2 out of
-// memory, -3 anything else.
-std::int32_t inflate_all(const std::uint8_t* in, std::uint64_t in_size, std::uint8_t* out, std::uint64_t out_size) {
-    z_stream z{};
-    z.zalloc = heap_alloc;
-    z.zfree = heap_free;
-    if (in_size > 0xFFFFFFFFu || out_size > 0xFFFFFFFFu) return kErrNotRaw;
-    const int init = inflateInit2(&z, 15);
-    if (init == Z_MEM_ERROR) return kErrOutOfMemory;
-    if (init != Z_OK) return kErrNotRaw;
-    z.next_in = const_cast<std::uint8_t*>(in);
-    z.avail_in = static_cast<uInt>(in_size);
-    z.next_out = out;
-    z.avail_out = static_cast<uInt>(out_size);
-    const int result = inflate(&z, Z_FINISH);
-    const bool complete = z.avail_out == 0;
-    inflateEnd(&z);
-    if (result == Z_MEM_ERROR) return kErrOutOfMemory;
-    // The stream must end and fill the whole unfiltered image.
-    return result == Z_STREAM_END && complete ? 0 : kErrNotRaw;
-}
+// The zlib stream (window 15) of the IDAT chunks, read straight from the
+// file chunk after chunk and inflated a row at a time, so that the rows are
+// unfiltered while they are in the cache and no copy of the whole stream
+// or of all its rows is made. The stream must give exactly the bytes asked
+// and end there: fill() and finish() return 0, -2 out of memory, or -3
+// anything else.
+class RowInflater {
+public:
+    RowInflater(const std::uint8_t* data, const std::uint32_t* chunks, std::uint32_t count)
+        : data_(data), chunks_(chunks), count_(count) {
+        z_.zalloc = heap_alloc;
+        z_.zfree = heap_free;
+    }
+    RowInflater(const RowInflater&) = delete;
+    RowInflater& operator=(const RowInflater&) = delete;
+    ~RowInflater() {
+        if (started_) inflateEnd(&z_);
+    }
+    std::int32_t start() {
+        const int init = inflateInit2(&z_, 15);
+        if (init == Z_MEM_ERROR) return kErrOutOfMemory;
+        if (init != Z_OK) return kErrNotRaw;
+        started_ = true;
+        return 0;
+    }
+    // The next `size` bytes into `out`.
+    std::int32_t fill(std::uint8_t* out, std::uint32_t size) {
+        if (ended_) return kErrNotRaw;
+        z_.next_out = out;
+        z_.avail_out = size;
+        while (z_.avail_out > 0) {
+            const int result = step();
+            if (result == Z_STREAM_END) {
+                ended_ = true;
+                return z_.avail_out == 0 ? 0 : kErrNotRaw;
+            }
+            if (result != Z_OK) return result == Z_MEM_ERROR ? kErrOutOfMemory : kErrNotRaw;
+        }
+        return 0;
+    }
+    // After the last row: the stream ends without another byte.
+    std::int32_t finish() {
+        std::uint8_t spare;
+        while (!ended_) {
+            z_.next_out = &spare;
+            z_.avail_out = 1;
+            const int result = step();
+            if (z_.avail_out == 0) return kErrNotRaw;
+            if (result == Z_STREAM_END) ended_ = true;
+            else if (result != Z_OK) return result == Z_MEM_ERROR ? kErrOutOfMemory : kErrNotRaw;
+        }
+        return 0;
+    }
+
+private:
+    // One inflate call with the next chunks' bytes as input when the last
+    // ones are used up; Z_BUF_ERROR (no progress) once there are none left.
+    int step() {
+        while (z_.avail_in == 0 && next_ < count_) {
+            z_.next_in = const_cast<std::uint8_t*>(data_ + chunks_[2 * next_]);
+            z_.avail_in = chunks_[2 * next_ + 1];
+            ++next_;
+        }
+        return inflate(&z_, Z_NO_FLUSH);
+    }
+
+    z_stream z_{};
+    const std::uint8_t* data_;
+    const std::uint32_t* chunks_;
+    std::uint32_t count_;
+    std::uint32_t next_ = 0;
+    bool started_ = false;
+    bool ended_ = false;
+};
 
 std::uint32_t pass_size(std::uint32_t size, std::uint32_t start, std::uint32_t step) {
     return size > start ? (size - start + step - 1) / step : 0;
@@ -261,10 +332,9 @@ std::uint32_t pass_size(std::uint32_t size, std::uint32_t start, std::uint32_t s
 // Chunks and pixels after a checked IHDR: 0, -2 or -3. The image exists.
 std::int32_t decode_body(Png& png, const std::uint8_t* data, std::uint32_t length, SPictavoImage* image,
                          std::int32_t target) {
-    HeapBuffer list_buffer, palette_buffer, compressed, output;
+    HeapBuffer list_buffer, palette_buffer, rows_buffer;
     std::uint32_t list_capacity = 10, list_count = 0;
     if (!list_buffer.allocate(8 * list_capacity)) return kErrOutOfMemory;
-    std::uint64_t total = 0;
     bool ended = false;
     std::uint64_t at = kMinimumLength;
     while (!ended) {
@@ -313,7 +383,6 @@ std::int32_t decode_body(Png& png, const std::uint8_t* data, std::uint32_t lengt
             list[2 * list_count] = static_cast<std::uint32_t>(at + 8);
             list[2 * list_count + 1] = static_cast<std::uint32_t>(size);
             ++list_count;
-            total += size;
         } else if (std::memcmp(type, "IEND", 4) == 0) {
             ended = true;
         }
@@ -322,45 +391,45 @@ std::int32_t decode_body(Png& png, const std::uint8_t* data, std::uint32_t lengt
     // A palette image needs its palette.
     if (png.colour_type == 3 && png.palette == nullptr) return kErrNotRaw;
 
-    if (!compressed.allocate(total)) return kErrOutOfMemory;
-    const auto* list = reinterpret_cast<const std::uint32_t*>(list_buffer.get());
-    std::uint64_t filled = 0;
-    for (std::uint32_t i = 0; i < list_count; ++i) {
-        std::memcpy(compressed.get() + filled, data + list[2 * i], list[2 * i + 1]);
-        filled += list[2 * i + 1];
-    }
-    list_buffer.reset();
     const Pass* passes = png.interlaced ? kAdam7 : &kWhole;
     const int pass_count = png.interlaced ? 7 : 1;
-    std::uint64_t expected = 0;
-    for (int p = 0; p < pass_count; ++p) {
-        const std::uint32_t pw = pass_size(png.width, passes[p].x0, passes[p].dx);
-        const std::uint32_t ph = pass_size(png.height, passes[p].y0, passes[p].dy);
-        if (pw != 0 && ph != 0) expected += ph * (1 + png.rowBytes(pw));
-    }
-    if (!output.allocate(expected)) return kErrOutOfMemory;
-    const std::int32_t inflated = inflate_all(compressed.get(), total, output.get(), expected);
-    if (inflated != 0) return inflated;
-    compressed.reset();
+    RowInflater stream(data, reinterpret_cast<const std::uint32_t*>(list_buffer.get()), list_count);
+    if (const std::int32_t started = stream.start(); started != 0) return started;
+    // Rows are inflated a block of about 32 KB at a time (zlib's fast loop
+    // stops short of the end of each output buffer), unfiltered while in
+    // the cache; the block's last row is kept in slot 0 as the next
+    // block's prior row. Slots are as wide as the widest pass's rows with
+    // their filter byte.
+    const std::uint64_t widest = 1 + png.rowBytes(png.width);
+    const std::uint64_t block_rows = std::max<std::uint64_t>(1, 32768 / widest);
+    if (!rows_buffer.allocate((1 + block_rows) * widest)) return kErrOutOfMemory;
 
     const std::uint32_t bpp = std::max<std::uint32_t>(1, png.samples * png.depth / 8);
     std::uint8_t* pixels = image_pixels(image);
-    std::uint8_t* row = output.get();
     for (int p = 0; p < pass_count; ++p) {
         const Pass& pass = passes[p];
         const std::uint32_t pw = pass_size(png.width, pass.x0, pass.dx);
         const std::uint32_t ph = pass_size(png.height, pass.y0, pass.dy);
         if (pw == 0 || ph == 0) continue;
-        const std::uint64_t bytes = png.rowBytes(pw);
+        const std::uint64_t bytes = png.rowBytes(pw), stride = 1 + bytes;
         const std::uint8_t* prior = nullptr;
-        for (std::uint32_t y = 0; y < ph; ++y) {
-            if (!unfilter(row[0], row + 1, prior, bytes, bpp)) return kErrNotRaw;
-            store_row(png, row + 1, pw, pass, y, target, image, pixels);
-            prior = row + 1;
-            row += 1 + bytes;
+        for (std::uint32_t y = 0; y < ph;) {
+            const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(block_rows, ph - y));
+            std::uint8_t* row = rows_buffer.get() + widest;
+            if (const std::int32_t filled = stream.fill(row, static_cast<std::uint32_t>(n * stride)); filled != 0)
+                return filled;
+            for (std::uint32_t k = 0; k < n; ++k, ++y, row += stride) {
+                if (!unfilter(row[0], row + 1, prior, bytes, bpp)) return kErrNotRaw;
+                store_row(png, row + 1, pw, pass, y, target, image, pixels);
+                prior = row + 1;
+            }
+            if (y < ph) {
+                std::memcpy(rows_buffer.get(), row - stride, stride);
+                prior = rows_buffer.get() + 1;
+            }
         }
     }
-    return 0;
+    return stream.finish();
 }
 
 }  // namespace

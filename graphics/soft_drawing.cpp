@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "graphics/blend.h"
+#include "graphics/blend_rows.h"
 #include "graphics/display_config.h"
 #include "graphics/llui_display.h"
 #include "graphics/pixel_formats.h"
@@ -86,24 +87,13 @@ inline void put(std::uint16_t* d, std::uint32_t p, std::uint32_t alpha) {
 }
 
 // Whole rows of an ARGB8888 source (the common translucent image) with a
-// global alpha: the blend inlined, the same values as `put`.
+// global alpha: the same values as `put`.
 void blend_argb8888_rows(const std::uint8_t* src, std::uint32_t src_stride, std::int32_t x, std::int32_t y,
                          std::int32_t w, std::int32_t h, const Canvas& dst, std::int32_t dx, std::int32_t dy,
                          std::uint32_t alpha) {
     for (std::int32_t j = 0; j < h; ++j) {
-        const auto* s = reinterpret_cast<const std::uint32_t*>(src) + static_cast<std::size_t>(y + j) * src_stride + x;
-        std::uint16_t* d = dst.row(dy + j) + dx;
-        for (std::int32_t i = 0; i < w; ++i) {
-            const std::uint32_t p = s[i];
-            if ((p >> 24) == 0) continue;
-            const std::uint32_t a = alpha == 255 ? p >> 24 : alpha * (p >> 24) / 255;
-            if (a == 255) {
-                d[i] = argb_to_rgb565(p);
-                continue;
-            }
-            d[i] = argb_to_rgb565(blend_channels(a, (p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF,
-                                                 rgb565_to_argb(d[i])));
-        }
+        const std::uint8_t* s = src + 4 * (static_cast<std::size_t>(y + j) * src_stride + static_cast<std::uint32_t>(x));
+        blend_argb8888_over_rgb565(dst.row(dy + j) + dx, s, w, alpha);
     }
 }
 

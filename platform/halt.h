@@ -14,13 +14,19 @@ extern "C" {
 enum { TARVELO_EXIT_HALTED = 249 };
 
 // Flushes stdout and ends the process at once with _exit(status): no
-// destructors, no atexit handlers, other threads stop where they are.
+// destructors, no atexit handlers, other threads stop where they are (after
+// the hooks of platform_before_halt, in the order they were given).
 #ifdef __cplusplus
 [[noreturn]]
 #else
 _Noreturn
 #endif
 void platform_halt(int status);
+
+// A function platform_halt runs first: host output still on its way (up to
+// four; false when there is no room). It runs on the halting thread, which
+// may hold the simulated CPU: it must not wait for a task or an interrupt.
+int platform_before_halt(void (*hook)(void));
 
 #ifdef __cplusplus
 }

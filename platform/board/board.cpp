@@ -52,8 +52,10 @@ void NVIC_SetPriority(int irq, std::uint32_t priority) {
     if (irq >= 0 && irq < 256) nvic_priority[irq] = priority;
 }
 
+std::uint32_t NVIC_GetPriority(int irq) { return irq >= 0 && irq < 256 ? nvic_priority[irq] : 0; }
+
 void NVIC_EnableMask(std::uint32_t iser_index, std::uint32_t mask) {
-    if (iser_index == 4) set_bits(kNvicIser4, mask);
+    if (iser_index < 8) set_bits(kNvicIser0 + 4 * iser_index, mask);
 }
 
 void GPIO_PinWrite(std::uint32_t gpio, std::uint32_t pin, std::uint8_t level) {

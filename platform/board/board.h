@@ -21,6 +21,7 @@ void BOARD_InitModuleClock(void);
 void BOARD_InitEnetPins(void);
 void IOMUXC_SelectENETClock(void);
 void NVIC_SetPriority(int irq, std::uint32_t priority);
+std::uint32_t NVIC_GetPriority(int irq);
 void NVIC_EnableMask(std::uint32_t iser_index, std::uint32_t mask);
 void GPIO_PinWrite(std::uint32_t gpio, std::uint32_t pin, std::uint8_t level);
 void SDK_DelayAtLeastUs(std::uint32_t delay_us, std::uint32_t core_clock_hz);

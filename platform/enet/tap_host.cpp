@@ -44,40 +44,52 @@ std::size_t ring_head = 0;  // oldest
 std::size_t ring_count = 0;
 std::atomic<std::uint32_t> dropped_frames{0};
 
+// Takes the frames the device has, as many as the ring has room for, with
+// one wake-up, and reports them once: a burst costs one interrupt. The
+// interrupt is raised only when a frame went into an empty ring: otherwise
+// the firmware has one coming or is still taking frames, and it empties the
+// ring before it waits again.
 void reader() {
-    static Frame incoming;
     for (;;) {
         pollfd p{tap_fd, POLLIN, 0};
         if (::poll(&p, 1, -1) < 0) {
             if (errno == EINTR) continue;
             return;
         }
-        const ssize_t n = ::read(tap_fd, incoming.data, sizeof incoming.data);
-        if (n <= 0) {
-            if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-            // The interface went away (EBADFD/EIO): wait and try again.
-            ::usleep(100000);
-            continue;
-        }
-        {
-            std::lock_guard<std::mutex> g(ring_lock);
+        bool raise = false;
+        for (;;) {
+            std::unique_lock<std::mutex> g(ring_lock);
             if (ring_count == kRingFrames) {
-                dropped_frames.fetch_add(1);
-                continue;
+                // Full: one frame waiting in the device is dropped, as the
+                // controller drops what its descriptors cannot hold.
+                g.unlock();
+                static std::uint8_t discard[kMaxFrame];
+                if (::read(tap_fd, discard, sizeof discard) > 0) dropped_frames.fetch_add(1);
+                break;
             }
+            // The frame is read straight into the ring's free slot; the
+            // firmware side only touches the slots before it.
             Frame& f = ring[(ring_head + ring_count) % kRingFrames];
+            g.unlock();
+            const ssize_t n = ::read(tap_fd, f.data, sizeof f.data);
+            if (n <= 0) {
+                if (n < 0 && (errno == EINTR || errno == EAGAIN)) break;
+                // The interface went away (EBADFD/EIO): wait and try again.
+                ::usleep(100000);
+                break;
+            }
+            g.lock();
             f.length = static_cast<std::size_t>(n);
-            std::memcpy(f.data, incoming.data, f.length);
-            ++ring_count;
+            if (ring_count++ == 0) raise = true;
         }
-        if (notify != nullptr) notify();
+        if (raise && notify != nullptr) notify();
     }
 }
 
 void open_once() {
     const char* wanted = std::getenv("TARVELO_TAP");
     if (wanted == nullptr || wanted[0] == '\0') return;
-    const int fd = ::open("/dev/net/tun", O_RDWR | O_CLOEXEC);
+    const int fd = ::open("/dev/net/tun", O_RDWR | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         std::fprintf(stderr, "TAP: cannot open /dev/net/tun: %s\n", std::strerror(errno));
         return;

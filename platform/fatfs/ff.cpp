@@ -2,7 +2,7 @@
 // What applications can see follows the card: names compared without case
 // in code page 850 and stored with their case, a result code for each
 // failure, positions past the end of a file opened for writing extend it,
-// at most FF_FS_LOCK files and directories open at once, a card that fills
+// at most FF_FS_LOCK files and as many directories open at once, a card that fills
 // up. Host names are UTF-8; names that code page 850 cannot spell are not
 // seen.
 #include "platform/fatfs/ff.h"
@@ -97,7 +97,12 @@ struct Lock {
     unsigned count;
 };
 constexpr unsigned kWriter = 0x100;
-Lock locks[FF_FS_LOCK];
+// Files take the first FF_FS_LOCK entries, directories the others, so open
+// files never keep a directory from being listed (nor the other way round).
+enum class Kind { kFile, kDirectory };
+Lock locks[2 * FF_FS_LOCK];
+
+Lock* entries_of(Kind kind) { return kind == Kind::kFile ? locks : locks + FF_FS_LOCK; }
 
 std::uint64_t clusters_of(std::uint64_t bytes) {
     return (bytes + card::kClusterBytes - 1) / card::kClusterBytes * card::kClusterBytes;
@@ -338,25 +343,27 @@ Lock* lock_of(const struct stat& st) {
     return nullptr;
 }
 
-// Takes a lock entry for an object opened for reading or writing.
-FRESULT take_lock(const struct stat& st, bool write, BYTE& index) {
+// Takes a lock entry of its kind for an object opened for reading or
+// writing.
+FRESULT take_lock(const struct stat& st, bool write, Kind kind, BYTE& index) {
     if (Lock* l = lock_of(st)) {
         if (write || l->count == kWriter) return FR_LOCKED;
         ++l->count;
         index = static_cast<BYTE>(l - locks + 1);
         return FR_OK;
     }
-    for (Lock& l : locks)
-        if (l.count == 0) {
-            l = Lock{st.st_dev, st.st_ino, write ? kWriter : 1u};
-            index = static_cast<BYTE>(&l - locks + 1);
+    Lock* entries = entries_of(kind);
+    for (Lock* l = entries; l != entries + FF_FS_LOCK; ++l)
+        if (l->count == 0) {
+            *l = Lock{st.st_dev, st.st_ino, write ? kWriter : 1u};
+            index = static_cast<BYTE>(l - locks + 1);
             return FR_OK;
         }
     return FR_TOO_MANY_OPEN_FILES;
 }
 
 void release_lock(BYTE index) {
-    if (index == 0 || index > FF_FS_LOCK) return;
+    if (index == 0 || index > 2 * FF_FS_LOCK) return;
     Lock& l = locks[index - 1];
     if (l.count == kWriter || l.count <= 1)
         l = Lock{};
@@ -364,9 +371,10 @@ void release_lock(BYTE index) {
         --l.count;
 }
 
-bool lock_free_slot() {
-    for (const Lock& l : locks)
-        if (l.count == 0) return true;
+bool lock_free_slot(Kind kind) {
+    const Lock* entries = entries_of(kind);
+    for (const Lock* l = entries; l != entries + FF_FS_LOCK; ++l)
+        if (l->count == 0) return true;
     return false;
 }
 
@@ -469,9 +477,9 @@ FRESULT f_open(FIL* fp, const TCHAR* path, BYTE mode) {
     }
     if (place.exists) {
         BYTE index = 0;
-        if (FRESULT r = take_lock(place.st, write, index); r != FR_OK) return r;
+        if (FRESULT r = take_lock(place.st, write, Kind::kFile, index); r != FR_OK) return r;
         fp->obj.lock = index;
-    } else if (!lock_free_slot()) {
+    } else if (!lock_free_slot(Kind::kFile)) {
         return FR_TOO_MANY_OPEN_FILES;
     }
     int flags = O_CLOEXEC | (write ? O_RDWR : O_RDONLY);
@@ -486,7 +494,7 @@ FRESULT f_open(FIL* fp, const TCHAR* path, BYTE mode) {
     fstat(fd, &st);
     if (!place.exists) {
         BYTE index = 0;
-        take_lock(st, write, index);
+        take_lock(st, write, Kind::kFile, index);
         fp->obj.lock = index;
     }
     FSIZE_t size = static_cast<FSIZE_t>(std::min<off_t>(st.st_size, 0xFFFFFFFF));
@@ -697,7 +705,7 @@ FRESULT f_opendir(DIR* dp, const TCHAR* path) {
     if (FRESULT r = find(path, place, &fs); r != FR_OK) return r == FR_NO_FILE ? FR_NO_PATH : r;
     if (!place.exists || !S_ISDIR(place.st.st_mode)) return FR_NO_PATH;
     BYTE index = 0;
-    if (FRESULT r = take_lock(place.st, false, index); r != FR_OK) return r;
+    if (FRESULT r = take_lock(place.st, false, Kind::kDirectory, index); r != FR_OK) return r;
     const int fd = place.root ? ::dup(place.parent)
                               : openat(place.parent, place.host.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {

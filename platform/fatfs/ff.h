@@ -22,7 +22,8 @@ typedef DWORD FSIZE_t;
 
 /* Longest long name in characters (bytes of code page 850), without NUL. */
 #define FF_MAX_LFN 255
-/* Open files and directories at once, on all volumes together. */
+/* Files open at once, and as many directories besides, on all volumes
+   together: each kind has entries of its own. */
 #define FF_FS_LOCK 2
 /* Logical drives 0 to FF_VOLUMES - 1; the SD card is drive 2. */
 #define FF_VOLUMES 3

@@ -1,5 +1,6 @@
 #include "platform/fbdev/fbdev.h"
 
+#include <atomic>
 #include <cstring>
 
 #include "platform/address.h"
@@ -26,6 +27,7 @@ struct Observer {
 // critical section is the interrupt mask.
 Observer g_observers[kMaxObservers];
 fbdev_t* g_device = nullptr;
+std::atomic<FrameQueuedHook> g_frame_queued_hook{nullptr};
 std::uint32_t g_frames = 0;
 TickType_t g_last_switch = 0;
 
@@ -83,6 +85,8 @@ void remove_frame_observer(FrameObserver observer, void* context) {
         if (o.fn == observer && o.context == context) o = {};
     taskEXIT_CRITICAL();
 }
+
+void set_frame_queued_hook(FrameQueuedHook hook) { g_frame_queued_hook = hook; }
 
 PanelState panel_state() {
     taskENTER_CRITICAL();
@@ -163,6 +167,7 @@ void FBDEV_SetFrameBuffer(fbdev_t* fbdev, void* frameBuffer, std::uint32_t) {
         taskEXIT_CRITICAL();
         return;
     }
+    if (const FrameQueuedHook hook = g_frame_queued_hook.load(); hook != nullptr) hook();
     xSemaphoreTake(fbdev->framePending, portMAX_DELAY);
     taskENTER_CRITICAL();
     fbdev->queued = frameBuffer;

@@ -102,6 +102,13 @@ using FrameObserver = void (*)(void* context, const std::uint16_t* pixels, std::
 bool add_frame_observer(FrameObserver observer, void* context);
 void remove_frame_observer(FrameObserver observer, void* context);
 
+// Called by the task that hands the running device a buffer to show,
+// before it is queued: one call for each frame the observers will see, so
+// that an observer can make room for it beforehand (the vsync interrupt
+// then neither allocates nor waits). Null for none.
+using FrameQueuedHook = void (*)();
+void set_frame_queued_hook(FrameQueuedHook hook);
+
 // What the panel shows (tests, frame output).
 struct PanelState {
     const void* shown;

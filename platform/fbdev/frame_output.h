@@ -30,10 +30,25 @@ struct FrameOutputOptions {
 // From the environment: TARVELO_FRAMES=<folder> and TARVELO_WINDOW=1.
 FrameOutputOptions frame_output_options_from_environment();
 
-// Starts the outputs for the device's frames (once; later calls add
-// nothing). The window, if asked for but not available, is reported and
-// skipped.
+// Starts the outputs for the device's frames (each once; later calls add
+// nothing). The PNG folder is created with its parents. Frames go to PNG
+// files from a copy made at the vsync, encoded on a host thread of its own,
+// so that the firmware's tasks and interrupts never wait for the encoding
+// (unless the encoder falls 16 frames behind: the task that queues the next
+// frame then waits for it). The window, if asked for but not available, is
+// reported and skipped.
 void start_frame_output(const FrameOutputOptions& options);
+
+// Waits until every frame shown so far has been written (also done before
+// the process halts).
+void finish_frame_output();
+// Stops the PNG output: the frames shown so far are written, no later one
+// (tests).
+void stop_frame_output();
+// How a frame becomes a file (write_png unless a test replaces it).
+using FrameFileWriter = bool (*)(const std::string& path, const std::uint16_t* pixels, std::uint32_t width,
+                                 std::uint32_t height, std::uint32_t stride_pixels);
+void set_frame_file_writer(FrameFileWriter writer);
 
 // Whether a window was compiled in; whether one is open.
 bool window_available();

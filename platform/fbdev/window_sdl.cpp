@@ -1,5 +1,6 @@
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -31,16 +32,17 @@ void fitted_size(std::uint32_t w, std::uint32_t h, int* out_w, int* out_h) {
     *out_h = static_cast<int>(h * s);
 }
 
-// Window coordinates to panel coordinates, clamped to the panel.
+// Window coordinates to panel coordinates (a drag beyond the window's edge
+// goes beyond the panel's; the touch controller keeps it on the panel).
 void to_panel(SDL_Window* window, int wx, int wy, std::int32_t* x, std::int32_t* y) {
     int ww = 1, wh = 1;
     SDL_GetWindowSize(window, &ww, &wh);
-    std::int64_t px = static_cast<std::int64_t>(wx) * g_width / (ww > 0 ? ww : 1);
-    std::int64_t py = static_cast<std::int64_t>(wy) * g_height / (wh > 0 ? wh : 1);
-    px = px < 0 ? 0 : (px >= g_width ? g_width - 1 : px);
-    py = py < 0 ? 0 : (py >= g_height ? g_height - 1 : py);
-    *x = static_cast<std::int32_t>(px);
-    *y = static_cast<std::int32_t>(py);
+    const auto scale = [](int v, int window_size, std::uint32_t panel_size) {
+        const std::int64_t p = static_cast<std::int64_t>(v) * panel_size / (window_size > 0 ? window_size : 1);
+        return static_cast<std::int32_t>(std::clamp<std::int64_t>(p, -1, panel_size));
+    };
+    *x = scale(wx, ww, g_width);
+    *y = scale(wy, wh, g_height);
 }
 
 void run_window(std::promise<bool>* opened) {

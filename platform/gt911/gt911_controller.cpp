@@ -1,11 +1,13 @@
 #include "platform/gt911/gt911_controller.h"
 
-#include <cstdio>
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
 
+#include "platform/board/debug_console.h"
 #include "platform/fbdev/frame_buffers.h"
 #include "platform/gt911/fast_gpio.h"
 #include "sim_interrupt.h"
@@ -29,6 +31,7 @@ std::size_t g_next_edge = 0;       // next scripted sample whose edge is due
 std::size_t g_consumed_errors = 0;  // scripted errors already reported
 Finger g_live;
 bool g_live_used = false;
+TickType_t g_live_tick = 0;  // tick of the last live report
 bool g_error_pending = false;
 TimerHandle_t g_edge_timer = nullptr;
 // Script times count from the controller's start.
@@ -104,17 +107,35 @@ bool script_given() {
     return given;
 }
 
+bool script_end(TickType_t* tick) {
+    taskENTER_CRITICAL();
+    const bool given = !g_script.empty();
+    if (given) *tick = g_base + g_script.back().tick;
+    taskEXIT_CRITICAL();
+    return given;
+}
+
 bool load_script_from_environment() {
     const char* path = std::getenv("TARVELO_TOUCH_SCRIPT");
     if (path == nullptr || *path == '\0') return true;
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    std::vector<Sample> samples;
     std::string error;
-    if (!in) error = "cannot read the file";
+    std::stringstream text;
+    // A directory opens as a stream that reads nothing: only a file is a
+    // script.
+    struct stat st {};
+    if (::stat(path, &st) != 0) {
+        error = "cannot read the file";
+    } else if (!S_ISREG(st.st_mode)) {
+        error = "not a file";
+    } else {
+        std::ifstream in(path);
+        text << in.rdbuf();
+        if (!in) error = "cannot read the file";
+    }
+    std::vector<Sample> samples;
     if (!error.empty() || !parse_touch_script(text.str(), &samples, &error)) {
-        std::printf("touch script %s: %s; no scripted touches\n", path, error.c_str());
+        // On the console, in order with the rest of the firmware's output.
+        DbgConsole_Printf("touch script %s: %s; no scripted touches\n", path, error.c_str());
         return false;
     }
     use_script(std::move(samples));
@@ -122,13 +143,26 @@ bool load_script_from_environment() {
 }
 
 void set_live_touch(bool touched, std::int32_t x, std::int32_t y) {
+    // The controller reports points of its panel only (the event word keeps
+    // 12 bits of each coordinate): a pointer beyond an edge touches the edge.
+    const auto clamp = [](std::int32_t v, std::uint32_t size) {
+        return v < 0 ? 0 : (v >= static_cast<std::int32_t>(size) ? static_cast<std::int32_t>(size) - 1 : v);
+    };
     // Called by the window's host thread, which is no task: it takes the
     // CPU as an interrupt would.
     vSimInterruptEnter();
-    g_live = {touched, x, y};
+    g_live = {touched, clamp(x, fbdev::kPanelWidth), clamp(y, fbdev::kPanelHeight)};
     g_live_used = true;
+    g_live_tick = xTaskGetTickCountFromISR();
     vSimInterruptExit();
     if (touched) gpio2_input_edge(kIntPin, true);
+}
+
+LiveTouch live_touch() {
+    taskENTER_CRITICAL();
+    const LiveTouch t{g_live_used, g_live.touched, g_live_tick};
+    taskEXIT_CRITICAL();
+    return t;
 }
 
 void inject_bus_error() {
@@ -152,6 +186,7 @@ void reset_controller() {
     g_consumed_errors = 0;
     g_live = {};
     g_live_used = false;
+    g_live_tick = 0;
     g_error_pending = false;
     g_edge_timer = nullptr;  // timers die with the scheduler
     g_base = 0;

@@ -30,8 +30,17 @@ void use_script(std::vector<Sample> samples);
 bool load_script_from_environment();
 // Whether a script with samples plays.
 bool script_given();
-// Live input (the window's mouse); a touch also pulses the line.
+// The RTOS tick of the script's last sample; false without a script.
+bool script_end(TickType_t* tick);
+// Live input (the window's mouse), clamped to the panel; a touch also
+// pulses the line.
 void set_live_touch(bool touched, std::int32_t x, std::int32_t y);
+struct LiveTouch {
+    bool used;                // live input has been reported
+    bool touched;             // the finger is down now
+    TickType_t last_report;   // RTOS tick of the last report
+};
+LiveTouch live_touch();
 // The controller's next bus transfer fails.
 void inject_bus_error();
 // Starts pulsing the line for the scripted samples (at controller start-up,

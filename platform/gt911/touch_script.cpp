@@ -2,17 +2,24 @@
 
 #include <sstream>
 
+#include "platform/fbdev/frame_buffers.h"
+
 namespace tarvelo::gt911 {
 
 namespace {
 
 constexpr std::uint32_t kMsPerTick = 5;
 
-bool coordinate(std::istringstream& in, std::int32_t* v) {
+enum class Coordinate { Ok, Missing, OffPanel };
+
+// A coordinate on the panel: below `size`. The event word keeps 12 bits of
+// each, so a coordinate off the panel would land somewhere on it.
+Coordinate coordinate(std::istringstream& in, std::uint32_t size, std::int32_t* v) {
     long long value = -1;
-    if (!(in >> value) || value < 0 || value > 65535) return false;
+    if (!(in >> value)) return Coordinate::Missing;
+    if (value < 0 || value >= size) return Coordinate::OffPanel;
     *v = static_cast<std::int32_t>(value);
-    return true;
+    return Coordinate::Ok;
 }
 
 }  // namespace
@@ -44,7 +51,14 @@ bool parse_touch_script(const std::string& text, std::vector<Sample>* samples, s
         bool ok = true;
         if (word == "press" || word == "move") {
             s.kind = word == "press" ? SampleKind::Press : SampleKind::Move;
-            ok = coordinate(in, &s.x) && coordinate(in, &s.y);
+            Coordinate c = coordinate(in, fbdev::kPanelWidth, &s.x);
+            if (c == Coordinate::Ok) c = coordinate(in, fbdev::kPanelHeight, &s.y);
+            if (c == Coordinate::OffPanel) {
+                *error = "line " + std::to_string(number) + ": the point is off the " +
+                         std::to_string(fbdev::kPanelWidth) + " x " + std::to_string(fbdev::kPanelHeight) + " panel";
+                return false;
+            }
+            ok = c == Coordinate::Ok;
         } else if (word == "release") {
             s.kind = SampleKind::Release;
         } else if (word == "error") {

@@ -25,7 +25,8 @@ struct Sample {
 };
 
 // Parses a script; false with `error` naming the line when it is malformed
-// (times going back, unknown words, coordinates outside 0..65535).
+// (times going back, unknown words, coordinates off the panel: x outside
+// 0..719 or y outside 0..1279).
 bool parse_touch_script(const std::string& text, std::vector<Sample>* samples, std::string* error);
 
 }  // namespace tarvelo::gt911

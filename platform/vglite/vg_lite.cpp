@@ -64,9 +64,12 @@ public:
     }
 
     void submit(std::vector<Command> batch, bool rasterise) {
+        // The interrupt that will end the batch: time waits for it.
+        const bool announced = delivery.load() == Delivery::Rtos;
+        if (announced) vSimAnnounceInterrupt();
         std::lock_guard<std::mutex> lock(mutex_);
         if (!thread_.joinable()) thread_ = std::thread([this] { run(); });
-        batches_.push_back(Batch{std::move(batch), rasterise});
+        batches_.push_back(Batch{std::move(batch), rasterise, announced});
         ++busy_;
         cv_.notify_all();
     }
@@ -80,6 +83,7 @@ private:
     struct Batch {
         std::vector<Command> commands;
         bool rasterise;
+        bool announced;
     };
 
     void run() {
@@ -91,7 +95,7 @@ private:
             batches_.pop_front();
             lock.unlock();
             execute(batch.commands, batch.rasterise);
-            complete();
+            complete(batch.announced);
             lock.lock();
             --busy_;
             idle_cv_.notify_all();
@@ -105,9 +109,12 @@ public:
     }
 
     // One completion interrupt for one flush, after its pixels.
-    static void complete() {
+    static void complete(bool announced = false) {
         raised.fetch_add(1, std::memory_order_relaxed);
-        if (delivery.load() == Delivery::Rtos) vSimRaiseInterrupt([](void*) { GPU2D_IRQHandler(); }, nullptr);
+        const SimIsr_t isr =
+            delivery.load() == Delivery::Rtos ? static_cast<SimIsr_t>([](void*) { GPU2D_IRQHandler(); }) : nullptr;
+        if (announced) vSimRaiseAnnouncedInterrupt(isr, nullptr);
+        else if (isr != nullptr) vSimRaiseInterrupt(isr, nullptr);
     }
 
 private:

@@ -1,14 +1,28 @@
 #include "port/display/refresh_strategy.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "graphics/llui_display.h"
-#include "platform/address.h"
+#include "port/display/drawing/ui_trace.h"
 
 namespace tarvelo::display {
 
 namespace {
+
+using port::drawing::ui_trace_event;
+
+// The strategy's trace events (UI+N).
+enum TraceEvent : std::int32_t {
+    kTraceNewRegion = 10,      // a drawing region: x1, y1, x2, y2
+    kTraceFlushOne = 11,       // a flush restoring one rectangle: id, buffer, x1, y1, x2, y2
+    kTraceFlushMany = 12,      // a flush: id, buffer, rectangle count
+    kTraceAddRegion = 13,      // a rectangle added to a list: x1, y1, x2, y2
+    kTraceRemoveRegion = 14,   // a rectangle about to be drawn over: x1, y1, x2, y2
+    kTraceRestoreRegion = 15,  // a piece restored: x1, y1, x2, y2
+    kTraceListFull = 16,       // a list collapsed to the whole screen
+};
+
+void trace_rect(TraceEvent event, const ui_rect_t& r) { ui_trace_event(event, r.x1, r.y1, r.x2, r.y2); }
 
 constexpr ui_rect_t kEmpty{1, 1, 0, 0};
 
@@ -32,14 +46,16 @@ bool same(const ui_rect_t& a, const ui_rect_t& b) {
 
 void add_to_list(DirtyRegionList& list, const SPictavoGraphicsContext* gc, const ui_rect_t& region) {
     if (list.count > 0 && UI_RECT_contains_rect(&list.regions[list.count - 1], &region)) return;
+    ui_rect_t added = region;
     if (list.count == kDirtyRegionCapacity) {
         // No room for another rectangle: the next restore copies the whole
         // screen instead.
+        ui_trace_event(kTraceListFull);
         list.count = 0;
-        list.regions[list.count++] = full_screen(gc);
-        return;
+        added = full_screen(gc);
     }
-    list.regions[list.count++] = region;
+    trace_rect(kTraceAddRegion, added);
+    list.regions[list.count++] = added;
 }
 
 void add_drawing_region(const SPictavoGraphicsContext* gc, const ui_rect_t& region) {
@@ -52,6 +68,7 @@ void add_drawing_region(const SPictavoGraphicsContext* gc, const ui_rect_t& regi
 std::int32_t restore_sub_rects(SPictavoGraphicsContext* gc, const SPictavoImage* front) {
     for (ui_rect_t& piece : state.diff) {
         if (UI_RECT_is_empty(&piece)) continue;
+        trace_rect(kTraceRestoreRegion, piece);
         const std::int32_t status = UI_DISPLAY_BRS_restore(gc, front, &piece);
         empty_rect(&piece);
         if (status != 0) return status;
@@ -111,29 +128,6 @@ std::uint32_t UI_RECT_subtract(ui_rect_t out[4], const ui_rect_t* r, const ui_re
     return 1;
 }
 
-std::int32_t UI_DISPLAY_BRS_restore(SPictavoGraphicsContext* destination, const SPictavoImage* source,
-                                    const ui_rect_t* r) {
-    const std::uint16_t width = static_cast<std::uint16_t>(r->x2 + 1 - r->x1);
-    const std::uint16_t height = static_cast<std::uint16_t>(r->y2 + 1 - r->y1);
-    // The panel's buffers are 16 bits per pixel: whole bytes, plain copies.
-    const std::uint32_t bpp = LLUI_DISPLAY_getImageBPP(source);
-    const std::uint32_t stride = LLUI_DISPLAY_getStrideInBytes(&destination->image);
-    auto* dst = to_ptr<std::uint8_t>(LLUI_DISPLAY_getBufferAddress(&destination->image));
-    const auto* src = to_ptr<const std::uint8_t>(LLUI_DISPLAY_getBufferAddress(source));
-    if (r->x1 == 0 && width == source->width) {
-        const std::size_t offset = static_cast<std::size_t>(r->y1) * stride;
-        std::memcpy(dst + offset, src + offset, static_cast<std::size_t>(height) * stride);
-        return 0;
-    }
-    const std::size_t row_bytes = static_cast<std::size_t>(width) * bpp / 8;
-    const std::size_t x_offset = static_cast<std::size_t>(r->x1) * bpp / 8;
-    for (std::int32_t y = r->y1; y <= r->y2; ++y) {
-        const std::size_t offset = static_cast<std::size_t>(y) * stride + x_offset;
-        std::memcpy(dst + offset, src + offset, row_bytes);
-    }
-    return 0;
-}
-
 std::int32_t LLUI_DISPLAY_IMPL_newDrawingRegion(SPictavoGraphicsContext* gc, std::int32_t x1, std::int32_t y1,
                                                 std::int32_t x2, std::int32_t y2, bool drawing_now) {
     const ui_rect_t region = rect(x1, y1, x2, y2);
@@ -141,10 +135,13 @@ std::int32_t LLUI_DISPLAY_IMPL_newDrawingRegion(SPictavoGraphicsContext* gc, std
         // Regions about to be drawn over entirely need no restore.
         for (DirtyRegionList& list : state.lists)
             for (std::uint32_t i = 0; i < list.count; ++i)
-                if (!UI_RECT_is_empty(&list.regions[i]) && UI_RECT_contains_rect(&region, &list.regions[i]))
+                if (!UI_RECT_is_empty(&list.regions[i]) && UI_RECT_contains_rect(&region, &list.regions[i])) {
+                    trace_rect(kTraceRemoveRegion, list.regions[i]);
                     empty_rect(&list.regions[i]);
+                }
         return 0;
     }
+    trace_rect(kTraceNewRegion, region);
     if (state.backbuffer_ready) {
         add_drawing_region(gc, region);
         return 0;
@@ -185,6 +182,13 @@ std::int32_t LLUI_DISPLAY_IMPL_newDrawingRegion(SPictavoGraphicsContext* gc, std
 
 std::int32_t LLUI_DISPLAY_IMPL_refresh(SPictavoGraphicsContext* gc, std::uint8_t flush_identifier) {
     const DirtyRegionList& list = state.lists[state.index_to_restore];
+    const auto buffer = static_cast<std::int32_t>(LLUI_DISPLAY_getBufferAddress(&gc->image));
+    if (list.count == 1) {
+        const ui_rect_t& r = list.regions[0];
+        ui_trace_event(kTraceFlushOne, flush_identifier, buffer, r.x1, r.y1, r.x2, r.y2);
+    } else {
+        ui_trace_event(kTraceFlushMany, flush_identifier, buffer, static_cast<std::int32_t>(list.count));
+    }
     LLUI_DISPLAY_IMPL_flush(gc, flush_identifier, list.regions, list.count);
     state.backbuffer_ready = false;
     return 0;

@@ -13,6 +13,7 @@
 
 #include "graphics/image_types.h"
 #include "port/display/display_task.h"
+#include "port/display/region_restore.h"
 
 extern "C" {
 
@@ -28,10 +29,6 @@ bool UI_RECT_is_empty(const ui_rect_t* r);
 // r minus region: four rectangles into `out`; the number that may be
 // non-empty (0, 1 or 4).
 std::uint32_t UI_RECT_subtract(ui_rect_t out[4], const ui_rect_t* r, const ui_rect_t* region);
-// Copies `rect` from `source` to the same place of `destination`; the
-// drawing status (0: done).
-std::int32_t UI_DISPLAY_BRS_restore(SPictavoGraphicsContext* destination, const SPictavoImage* source,
-                                    const ui_rect_t* rect);
 
 }  // extern "C"
 

@@ -11,8 +11,11 @@ namespace {
 // The touch task's alone.
 std::uint8_t touch_pressed = 0;
 std::uint8_t touch_moved = 0;
-std::int16_t previous_touch_x = 0;
-std::int16_t previous_touch_y = 0;
+// As wide as the controller's coordinates: a 16-bit signed copy would turn
+// x = 40000 into -25536, and a finger held still there would move at every
+// poll.
+std::int32_t previous_touch_x = 0;
+std::int32_t previous_touch_y = 0;
 
 constexpr std::uint8_t kPointerGenerator = 0;
 
@@ -50,8 +53,8 @@ void TOUCH_HELPER_pressed(std::int32_t x, std::int32_t y) {
         // A refused press is not remembered: the next position is again a
         // press.
         if (EVENT_GENERATOR_touch_pressed(x, y) == 0) {
-            previous_touch_x = static_cast<std::int16_t>(x);
-            previous_touch_y = static_cast<std::int16_t>(y);
+            previous_touch_x = x;
+            previous_touch_y = y;
             touch_pressed = 1;
             touch_moved = 0;
         }
@@ -61,8 +64,8 @@ void TOUCH_HELPER_pressed(std::int32_t x, std::int32_t y) {
     const std::int32_t dy = std::abs(y - previous_touch_y);
     const std::int32_t threshold = touch_moved == 0 ? kFirstMoveThreshold : kMoveThreshold;
     if (dx < threshold && dy < threshold) return;
-    previous_touch_x = static_cast<std::int16_t>(x);
-    previous_touch_y = static_cast<std::int16_t>(y);
+    previous_touch_x = x;
+    previous_touch_y = y;
     touch_moved = 1;
     (void)EVENT_GENERATOR_touch_moved(x, y);
 }

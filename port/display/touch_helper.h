@@ -26,8 +26,8 @@ inline constexpr std::int32_t kMoveThreshold = 3;
 struct TouchFilterState {
     bool pressed;
     bool moved;
-    std::int16_t previous_x;
-    std::int16_t previous_y;
+    std::int32_t previous_x;
+    std::int32_t previous_y;
 };
 TouchFilterState touch_filter_state();
 void reset_touch_filter();

@@ -15,7 +15,9 @@ extern "C" {
 #include "lwip/dhcp.h"
 #include "lwip/netif.h"
 #include "lwip/netifapi.h"
+#include "lwip/priv/tcp_priv.h"
 #include "lwip/tcpip.h"
+#include "lwip/udp.h"
 }
 
 namespace {
@@ -24,6 +26,12 @@ constexpr configSTACK_DEPTH_TYPE kDhcpStackWords = 450;
 constexpr UBaseType_t kDhcpPriority = 8;
 constexpr TickType_t kDhcpPeriod = 50;  // ticks: 250 ms
 constexpr std::uint8_t kDhcpMaxTries = 4;
+// After a failed attempt the client starts again after a pause that doubles
+// with each failure in a row: a device that came up before its DHCP server
+// gets an address once the server is there, without flooding a network
+// that has none.
+constexpr TickType_t kDhcpFirstPause = pdMS_TO_TICKS(5000);
+constexpr TickType_t kDhcpLongestPause = pdMS_TO_TICKS(320000);
 constexpr std::uint32_t kPhyIntGpio = 0x4013C000;
 constexpr std::uint32_t kPhyIntPin = 13;
 
@@ -42,19 +50,53 @@ status_t enet1_mdio_read(std::uint8_t phyAddr, std::uint8_t regAddr, std::uint16
     return ENET_MDIORead(ENET_1G, phyAddr, regAddr, data);
 }
 
-// Clears the interface's address, netmask and gateway on the "tcp/ip"
-// thread (or under its lock), never beside it.
-void clear_address() {
-    (void)netifapi_netif_set_addr(&g_netif1, IP4_ADDR_ANY4, IP4_ADDR_ANY4, IP4_ADDR_ANY4);
+// The address the interface had when its fields were last cleared, until
+// an address is bound again. "tcp/ip" thread or its lock.
+ip4_addr_t g_address_before_clear;
+
+// Clears the interface's address, netmask and gateway, on the "tcp/ip"
+// thread or under its lock. Only the fields: lwIP's netif_set_addr would
+// abort every TCP connection of the old address, and a cable out for a few
+// seconds, or the client starting again, must not cost the connections
+// when the same address comes back. Until then no segment is routed
+// (retransmissions wait) and none is taken in.
+void clear_address_fields(struct netif* netif) {
+    if (!ip4_addr_isany_val(*netif_ip4_addr(netif))) g_address_before_clear = *netif_ip4_addr(netif);
+    ip4_addr_set_zero(ip_2_ip4(&netif->ip_addr));
+    ip4_addr_set_zero(ip_2_ip4(&netif->netmask));
+    ip4_addr_set_zero(ip_2_ip4(&netif->gw));
+}
+
+// An address is bound again (under the "tcp/ip" lock): when it is not the
+// one cleared, the connections of the old one can never be answered and
+// end as netif_set_addr would have ended them.
+void address_bound(struct netif* netif) {
+    if (!ip4_addr_isany_val(g_address_before_clear) && !ip4_addr_cmp(&g_address_before_clear, netif_ip4_addr(netif))) {
+        ip_addr_t old;
+        ip_addr_copy_from_ip4(old, g_address_before_clear);
+        tcp_netif_ip_addr_changed(&old, netif_ip_addr4(netif));
+        udp_netif_ip_addr_changed(&old, netif_ip_addr4(netif));
+    }
+    ip4_addr_set_zero(&g_address_before_clear);
 }
 
 void dhcp_thread(void* arg) {
     auto* netif = static_cast<struct netif*>(arg);
+    // Failures in a row, and when the next attempt starts after the last.
+    unsigned failures = 0;
+    TickType_t failed_at = 0;
+    TickType_t pause = 0;
+    bool retrying = false;
     for (;;) {
         if (g_dhcp_sleeping.load() == 1) vTaskSuspend(nullptr);
         switch (g_dhcp_state.load()) {
             case kDhcpStartRequested:
-                clear_address();
+                // A start the link asked for begins with the shortest pause.
+                if (!retrying) failures = 0;
+                retrying = false;
+                LOCK_TCPIP_CORE();
+                clear_address_fields(netif);
+                UNLOCK_TCPIP_CORE();
                 (void)netifapi_dhcp_start(netif);
                 g_dhcp_state.store(kDhcpWaiting);
                 break;
@@ -63,17 +105,30 @@ void dhcp_thread(void* arg) {
                 const bool bound = !ip4_addr_isany_val(*netif_ip4_addr(netif));
                 const struct dhcp* d = netif_dhcp_data(netif);
                 const bool exhausted = !bound && d != nullptr && d->tries > kDhcpMaxTries;
+                if (bound) address_bound(netif);
                 UNLOCK_TCPIP_CORE();
                 if (bound) {
+                    failures = 0;
                     g_dhcp_state.store(kDhcpBound);
                     g_dhcp_sleeping.store(1);
                 } else if (exhausted) {
                     g_dhcp_state.store(kDhcpFailed);
                     (void)netifapi_dhcp_stop(netif);
-                    g_dhcp_sleeping.store(1);
+                    pause = failures >= 6 ? kDhcpLongestPause : kDhcpFirstPause << failures;
+                    if (pause > kDhcpLongestPause) pause = kDhcpLongestPause;
+                    ++failures;
+                    failed_at = xTaskGetTickCount();
                 }
                 break;
             }
+            case kDhcpFailed:
+                // The same client starts again (a link change meanwhile
+                // leaves this state and takes over).
+                if (xTaskGetTickCount() - failed_at >= pause) {
+                    std::uint8_t expected = kDhcpFailed;
+                    retrying = g_dhcp_state.compare_exchange_strong(expected, kDhcpStartRequested);
+                }
+                break;
             default:
                 break;
         }
@@ -87,10 +142,10 @@ void netif_link_status_callback(struct netif* netif, netif_nsc_reason_t reason, 
     if (args->link_changed.state == 0) {
         g_dhcp_state.store(kDhcpLinkDown);
         netif_set_down(netif);
-        netif_set_addr(netif, IP4_ADDR_ANY4, IP4_ADDR_ANY4, IP4_ADDR_ANY4);
+        clear_address_fields(netif);
     } else {
         g_dhcp_state.store(kDhcpStartRequested);
-        netif_set_addr(netif, IP4_ADDR_ANY4, IP4_ADDR_ANY4, IP4_ADDR_ANY4);
+        clear_address_fields(netif);
         g_dhcp_sleeping.store(0);
         if (g_dhcp_task_handle != nullptr) vTaskResume(g_dhcp_task_handle);
         netif_set_up(netif);

@@ -47,6 +47,22 @@ int LLNET_SSL_utils_mbedtls_recv(void* context, unsigned char* buffer, std::size
     return failure(errno, kWantRead, kReceiveFailed);
 }
 
+bool LLNET_SSL_utils_mbedtls_flights_begin(void* context) {
+    const std::int32_t socket = static_cast<tarvelo::tls::BioContext*>(context)->socket;
+    int on = 0;
+    socklen_t size = sizeof on;
+    if (socket < 0 || lwip_getsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, &size) != 0 || on != 0) return false;
+    on = 1;
+    return lwip_setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) == 0;
+}
+
+void LLNET_SSL_utils_mbedtls_flights_end(void* context, bool began) {
+    if (!began) return;
+    const int off = 0;
+    (void)lwip_setsockopt(static_cast<tarvelo::tls::BioContext*>(context)->socket, IPPROTO_TCP, TCP_NODELAY, &off,
+                          sizeof off);
+}
+
 int LLNET_SSL_utils_mbedtls_send(void* context, const unsigned char* data, std::size_t length) {
     const std::int32_t socket = static_cast<tarvelo::tls::BioContext*>(context)->socket;
     if (socket < 0) return kInvalidContext;

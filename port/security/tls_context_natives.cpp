@@ -1,6 +1,7 @@
 // TLS configurations: protocol version and role, trust store, own
 // certificate chain and private key, certificate profile and the verify
 // callback that trusts a peer chain containing a trust-store certificate.
+#include <mbedtls/ecp.h>
 #include <mbedtls/pk.h>
 
 #include <cstring>
@@ -25,6 +26,35 @@ constexpr std::int32_t kMaxProtocol = 3;
 constexpr std::uint32_t kAllowedDigests = 0x1FC;
 constexpr std::uint32_t kAllowedAny = 0x0FFFFFFF;
 constexpr std::uint32_t kMinimumRsaBits = 1024;
+
+// The curves offered for the key exchange, in the order of preference a
+// client of today sends (a server that follows the client's order takes the
+// first it has): x25519, then P-256, then every other curve the library
+// has, in its own order. The library's default list starts with P-521,
+// whose key exchange costs several times as much for no gain a peer asks
+// for. Built once; the configurations keep a pointer to it.
+const mbedtls_ecp_group_id* offered_curves() {
+    static mbedtls_ecp_group_id list[MBEDTLS_ECP_DP_MAX + 1];
+    static bool built = false;
+    if (!built) {
+        constexpr mbedtls_ecp_group_id preferred[] = {MBEDTLS_ECP_DP_CURVE25519, MBEDTLS_ECP_DP_SECP256R1};
+        const auto is_preferred = [&](mbedtls_ecp_group_id id) {
+            for (const mbedtls_ecp_group_id p : preferred)
+                if (p == id) return true;
+            return false;
+        };
+        const mbedtls_ecp_group_id* available = mbedtls_ecp_grp_id_list();
+        std::size_t n = 0;
+        for (const mbedtls_ecp_group_id p : preferred)
+            for (const mbedtls_ecp_group_id* id = available; *id != MBEDTLS_ECP_DP_NONE; ++id)
+                if (*id == p) list[n++] = p;
+        for (const mbedtls_ecp_group_id* id = available; *id != MBEDTLS_ECP_DP_NONE && n < MBEDTLS_ECP_DP_MAX; ++id)
+            if (!is_preferred(*id)) list[n++] = *id;
+        list[n] = MBEDTLS_ECP_DP_NONE;
+        built = true;
+    }
+    return list;
+}
 
 TlsConfiguration* configuration_of(std::int32_t handle) {
     return tarvelo::to_ptr<TlsConfiguration>(static_cast<tarvelo::word_t>(handle));
@@ -193,6 +223,7 @@ std::int32_t Java_com_olun_support_net_ssl_natives_SSLContextSupportNatives_crea
     mbedtls_ssl_conf_min_version(&c->conf, MBEDTLS_SSL_MAJOR_VERSION_3, protocol);
     mbedtls_ssl_conf_max_version(&c->conf, MBEDTLS_SSL_MAJOR_VERSION_3, protocol);
     mbedtls_ssl_conf_rng(&c->conf, LLNET_SSL_utils_mbedtls_random, nullptr);
+    mbedtls_ssl_conf_curves(&c->conf, offered_curves());
     mbedtls_ssl_conf_authmode(&c->conf, MBEDTLS_SSL_VERIFY_UNSET);
     c->profile.allowed_mds = kAllowedDigests;
     c->profile.allowed_pks = kAllowedAny;

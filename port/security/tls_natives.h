@@ -76,6 +76,13 @@ std::int64_t LLNET_SSL_utils_mbedtls_update_next_bio_timeout(std::int64_t start,
                                                              std::int32_t* outElapsed);
 // The TLS generator (seeded by `initialize`; refuses output before that).
 int LLNET_SSL_utils_mbedtls_random(void* generator, unsigned char* output, std::size_t length);
+// Around a handshake step: the socket sends each record at once (TCP_NODELAY)
+// unless the application chose that already; `begin` answers whether it
+// changed the option, which `end` then restores. A flight's last record
+// would otherwise wait for the acknowledgement of the ones before it
+// (Nagle), which a peer delays by up to 40 ms or more, on every handshake.
+bool LLNET_SSL_utils_mbedtls_flights_begin(void* context);
+void LLNET_SSL_utils_mbedtls_flights_end(void* context, bool began);
 // BIO callbacks over lwIP; the context is the session's socket record.
 int LLNET_SSL_utils_mbedtls_recv(void* context, unsigned char* buffer, std::size_t length);
 int LLNET_SSL_utils_mbedtls_send(void* context, const unsigned char* data, std::size_t length);

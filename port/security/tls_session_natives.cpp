@@ -85,6 +85,11 @@ TlsSession* begin_transfer(std::int32_t session, const std::int8_t* buffer, std:
     return s;
 }
 
+// True when the connection ended with part of a record received: the
+// library keeps the bytes of a record being assembled counted in `in_left`
+// and clears it once the whole record is in.
+bool record_cut_short(const TlsSession* s) { return s->ssl.in_left > 0; }
+
 }  // namespace
 
 extern "C" {
@@ -140,7 +145,9 @@ std::int32_t LLNET_SSL_SOCKET_initialHandShake(std::int32_t session, std::int32_
     if (s == nullptr) return 0;
     std::int64_t deadline = deadline_of(start, elapsed, timeout);
     begin_call(s);
+    const bool flights = LLNET_SSL_utils_mbedtls_flights_begin(s->bio);
     const int r = mbedtls_ssl_handshake(&s->ssl);
+    LLNET_SSL_utils_mbedtls_flights_end(s->bio, flights);
     if (r == 0) return 0;
     deadline = LLNET_SSL_utils_mbedtls_update_next_bio_timeout(start, deadline, timeout, elapsed, &elapsed);
     LLNET_SSL_utils_mbedtls_handle_IO_error(s, r, true, socket, deadline,
@@ -164,10 +171,14 @@ std::int32_t LLNET_SSL_SOCKET_read(std::int32_t session, std::int32_t socket, st
     TlsSession* s = begin_transfer(session, buffer, offset, length);
     if (s == nullptr) return 0;
     std::int64_t deadline = deadline_of(start, elapsed, timeout);
-    const int r = mbedtls_ssl_read(&s->ssl, reinterpret_cast<unsigned char*>(buffer + offset), static_cast<std::size_t>(length));
+    int r = mbedtls_ssl_read(&s->ssl, reinterpret_cast<unsigned char*>(buffer + offset), static_cast<std::size_t>(length));
+    // The library answers 0 for any end of the connection. An end inside a
+    // record lost the rest of the stream: that is the truncation TLS exists
+    // to detect, so it fails the read.
+    if (r == 0 && record_cut_short(s)) r = MBEDTLS_ERR_SSL_CONN_EOF;
     if (r >= 0) return r;
-    // The peer's close_notify, or the connection ended without one.
-    if (r == MBEDTLS_ERR_SSL_PEER_CLOSE_NOTIFY || r == MBEDTLS_ERR_SSL_CONN_EOF) return 0;
+    // The peer's close_notify (or the end between records, above).
+    if (r == MBEDTLS_ERR_SSL_PEER_CLOSE_NOTIFY) return 0;
     deadline = LLNET_SSL_utils_mbedtls_update_next_bio_timeout(start, deadline, timeout, elapsed, &elapsed);
     LLNET_SSL_utils_mbedtls_handle_IO_error(s, r, false, socket, deadline,
                                             reinterpret_cast<void*>(LLNET_SSL_SOCKET_read_callback), elapsed);

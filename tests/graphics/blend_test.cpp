@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <vector>
+
+#include "graphics/blend_rows.h"
 #include "graphics/pixel_formats.h"
 #include "tests/graphics/test_port.h"
 
@@ -28,6 +32,40 @@ TEST(Blend, ChannelsAreTheIntegerFormula) {
                 ASSERT_EQ(got & 0xFF, ((c ^ 0x5A) * a + (d ^ 0x33) * (255 - a)) / 255);
                 ASSERT_EQ(got >> 24, 0xFFu);
             }
+}
+
+// Rows of ARGB8888 over RGB565, vector loop and scalar loop alike, against
+// the per-pixel formula at every global alpha: every source alpha, runs of
+// eight transparent and eight opaque pixels (the vector loop's shortcuts),
+// a remainder shorter than a vector step, and a source at an odd address.
+TEST(Blend, ImageRowsGiveThePixelFormulaAtEveryAlpha) {
+    constexpr std::int32_t kCount = 256 + 16 + 16 + 7;
+    std::uint32_t seed = 7;
+    auto random = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 8; };
+    std::vector<std::uint32_t> source(kCount);
+    std::vector<std::uint16_t> destination(kCount);
+    std::vector<std::uint8_t> bytes(4 * kCount + 1);
+    for (std::uint32_t alpha = 0; alpha < 256; ++alpha) {
+        for (std::int32_t i = 0; i < kCount; ++i) {
+            const std::uint32_t a = i < 256 ? static_cast<std::uint32_t>(i) * 97 % 256 : i < 272 ? (i < 264 ? 0 : 255) : random() & 0xFF;
+            source[i] = a << 24 | (random() & 0xFFFFFF);
+            destination[i] = static_cast<std::uint16_t>(random());
+        }
+        std::memcpy(bytes.data() + 1, source.data(), 4 * kCount);
+        for (auto* blend_row : {&blend_argb8888_over_rgb565, &blend_argb8888_over_rgb565_scalar}) {
+            std::vector<std::uint16_t> got = destination;
+            blend_row(got.data(), bytes.data() + 1, kCount, alpha);
+            for (std::int32_t i = 0; i < kCount; ++i) {
+                const std::uint32_t p = source[i];
+                std::uint16_t want = destination[i];
+                if (p >> 24 != 0)
+                    want = alpha == 255 && p >> 24 == 255 ? argb_to_rgb565(p)
+                                                          : argb_to_rgb565(blend(p, rgb565_to_argb(want), alpha));
+                ASSERT_EQ(got[i], want) << "alpha " << alpha << " pixel " << i << " " << std::hex << p << " over "
+                                        << destination[i] << (blend_row == &blend_argb8888_over_rgb565 ? "" : " scalar");
+            }
+        }
+    }
 }
 
 TEST(Blend, FixedBackgroundTableHasEightSteps) {

@@ -485,6 +485,34 @@ TEST_F(ImageDecodersTest, PngEdgeCases) {
     LLUI_DISPLAY_closeOffScreen(&image);
 }
 
+// The rows are inflated and unfiltered a block at a time: a PNG decodes
+// with not much more free heap than its image takes, where its whole
+// compressed stream and all its inflated rows would not fit beside it. The
+// rows span several blocks, interlaced or not.
+TEST_F(ImageDecodersTest, PngNeedsLittleHeapBesideItsImage) {
+    for (bool interlaced : {false, true}) {
+        const Bytes file = make_png({200, 100, 8, 6, interlaced, {}, {}});
+        std::uint32_t w = 0, h = 0;
+        const std::vector<std::uint32_t> expected = libpng_argb(file, &w, &h);
+        ASSERT_EQ(expected.size(), 200u * 100u);
+        const std::uint32_t before = ImageHeap::freeBytes();
+        void* filler = ImageHeap::allocate(before - (200 * 100 * 4 + 110000));
+        ASSERT_NE(filler, nullptr);
+        SPictavoImage image{};
+        ASSERT_EQ(decode_png(file.data(), static_cast<std::uint32_t>(file.size()), -1, &image), 0) << interlaced;
+        for (std::uint32_t y = 0; y < h; ++y)
+            for (std::uint32_t x = 0; x < w; ++x) {
+                // libpng clears the colour of transparent pixels.
+                const std::uint32_t got = pixel(image, static_cast<std::int32_t>(x), static_cast<std::int32_t>(y));
+                const std::uint32_t e = expected[y * w + x];
+                ASSERT_EQ(got >> 24 == 0 ? 0 : got, e >> 24 == 0 ? 0 : e) << interlaced << " at " << x << "," << y;
+            }
+        LLUI_DISPLAY_closeOffScreen(&image);
+        ImageHeap::free(filler);
+        EXPECT_EQ(ImageHeap::freeBytes(), before);
+    }
+}
+
 TEST_F(ImageDecodersTest, PngAsRgb565LeavesOnlyTheImage) {
     const std::uint32_t before = ImageHeap::freeBytes();
     const Bytes file = make_png({6, 5, 8, 6, false, {}, {}});

@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
 #include "graphics/aliased_shapes.h"
+#include "graphics/image_sampling.h"
 #include "graphics/new_images.h"
 #include "tests/graphics/test_port.h"
 
@@ -58,6 +60,39 @@ TEST(Rotation, QuarterTurnAboutTheTopLeftCorner) {
     DW_DRAWING_SOFT_drawRotatedImageNearestNeighbor(&dst.gc, &src.gc.image, 3, 4, 3, 4, 90, 255);
     // The first row becomes the leftmost column, read from the bottom up.
     EXPECT_EQ(picture(dst), "........\n........\n...36...\n...25...\n...14...\n........\n");
+}
+
+// The direct RGB565 interpolation of opaque sources against the general
+// one between the two conversions, at every pair of weights.
+TEST(Bilinear, RGB565NeighboursGiveTheGeneralInterpolation) {
+    std::uint32_t seed = 3;
+    auto random = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 8 & 0xFFFF; };
+    for (std::uint32_t wx = 0; wx < 256; ++wx)
+        for (std::uint32_t wy = 0; wy < 256; ++wy) {
+            const std::uint32_t p[4] = {random(), random(), wx == wy ? 0xFFFFu : random(), wx == 0 ? 0u : random()};
+            const std::uint32_t general = bilerp_weighted(rgb565_to_argb(p[0]), rgb565_to_argb(p[1]), rgb565_to_argb(p[2]),
+                                                          rgb565_to_argb(p[3]), wx, wy);
+            ASSERT_EQ(bilerp_rgb565(p[0], p[1], p[2], p[3], wx, wy), argb_to_rgb565(general)) << wx << " " << wy;
+        }
+}
+
+// floor without the library call: the same int everywhere, saturated ends
+// and NaN included.
+TEST(Bilinear, FloorIntIsTheSaturatedFloor) {
+    const float values[] = {0.0f, -0.0f, 0.5f, -0.5f, 1.0f, -1.0f, -1.25f, 1e-30f, -1e-30f, 123456.7f, -123456.7f,
+                            8388607.5f, -8388607.5f, 2147483520.0f, -2147483520.0f, 2147483648.0f, -2147483648.0f,
+                            2147483392.0f, -2147483392.0f, 1e30f, -1e30f, INFINITY, -INFINITY, NAN};
+    for (float v : values) EXPECT_EQ(floor_int(v), trunc_int(std::floor(v))) << v;
+}
+
+// Drawn one row down onto itself, bilinear: each source row is read before
+// the rows drawn overwrite it, so the picture moves down whole.
+TEST(Scale, BilinearOntoItselfReadsRowsBeforeTheyAreOverwritten) {
+    Canvas c(3, 4);
+    number(c);
+    SPictavoImage self = c.gc.image;
+    DW_DRAWING_SOFT_drawScaledImageBilinear(&c.gc, &self, 0, 1, 1, 1, 255);
+    EXPECT_EQ(picture(c), "123\n123\n456\n789\n");
 }
 
 TEST(Scale, FactorOneIsTheIdentityAndOnePixelReadsTheFirstColumn) {

@@ -44,13 +44,22 @@ bring_up_tap() {
 }
 
 # start_dhcp_server NETMASK [DNSMASQ OPTION...]: dnsmasq on tap0 leasing the
-# firmware its one address, 192.0.2.50, in the background (its pid in $pids).
+# firmware its one address, 192.0.2.50, in the background (its pid in $pids),
+# after $dhcp_delay seconds when that is set. The pid is the server's own
+# from the start, so stopping it never leaves a server behind.
 start_dhcp_server() {
   local netmask=$1
   shift
-  dnsmasq --keep-in-foreground --conf-file=/dev/null --user=root --no-resolv --no-hosts \
-    --bind-interfaces --interface=tap0 --except-interface=lo --listen-address=192.0.2.1 \
-    --dhcp-range="192.0.2.50,192.0.2.50,$netmask,1h" "$@" \
-    --dhcp-leasefile="$work/leases" --pid-file="$work/dnsmasq.pid" 2>"$work/dnsmasq.log" &
+  (
+    if [ -n "${dhcp_delay:-}" ]; then
+      trap 'kill $! 2>/dev/null; exit' TERM
+      sleep "$dhcp_delay" &
+      wait $!
+    fi
+    exec dnsmasq --keep-in-foreground --conf-file=/dev/null --user=root --no-resolv --no-hosts \
+      --bind-interfaces --interface=tap0 --except-interface=lo --listen-address=192.0.2.1 \
+      --dhcp-range="192.0.2.50,192.0.2.50,$netmask,1h" "$@" \
+      --dhcp-leasefile="$work/leases" --pid-file="$work/dnsmasq.pid" 2>"$work/dnsmasq.log"
+  ) &
   pids+=($!)
 }

@@ -19,6 +19,59 @@ std::string hex(std::uint32_t v) {
     return b;
 }
 
+// A map is one entry a line, its name last. From version 2 on, a name is
+// written with the backslash and every byte outside printable ASCII
+// escaped (\\ and \xHH), so that a string constant holding a newline stays
+// on its entry's line; version 1 wrote names as they were.
+constexpr int kMapVersion = 2;
+
+std::string escape_name(const std::string& name) {
+    std::string out;
+    for (const char c : name) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b == '\\') {
+            out += "\\\\";
+        } else if (b < 0x20 || b >= 0x7F) {
+            char e[5];
+            std::snprintf(e, sizeof e, "\\x%02x", b);
+            out += e;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+int hex_digit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// False on an escape that escape_name does not write.
+bool unescape_name(const std::string& text, std::string& name) {
+    name.clear();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            name += text[i];
+            continue;
+        }
+        if (i + 1 < text.size() && text[i + 1] == '\\') {
+            name += '\\';
+            ++i;
+            continue;
+        }
+        if (i + 3 >= text.size() || text[i + 1] != 'x') return false;
+        const int hi = hex_digit(text[i + 2]);
+        const int lo = hex_digit(text[i + 3]);
+        if (hi < 0 || lo < 0) return false;
+        name += static_cast<char>(hi * 16 + lo);
+        i += 3;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string write_assembler(const LinkedImage& img, const std::string& source_name) {
@@ -105,13 +158,15 @@ std::string write_assembler(const LinkedImage& img, const std::string& source_na
 
 std::string write_map(const LinkedImage& img) {
     std::ostringstream s;
-    s << "tarvelo-image-map 1\n";
+    s << "tarvelo-image-map " << kMapVersion << "\n";
     s << "size " << hex(static_cast<std::uint32_t>(img.bytes.size())) << "\n";
-    for (const ImageLabel& l : img.labels) s << "label " << hex(l.offset) << " " << l.name << "\n";
+    for (const ImageLabel& l : img.labels) s << "label " << hex(l.offset) << " " << escape_name(l.name) << "\n";
     for (const MethodSpan& m : img.methods)
-        s << "method " << hex(m.record) << " " << hex(m.method) << " " << hex(m.code) << " " << hex(m.code_end) << " " << m.name << "\n";
-    for (const MapEntry& e : img.map) s << "item " << hex(e.offset) << " " << hex(e.size) << " " << e.kind << " " << e.name << "\n";
-    for (const std::string& e : img.externals) s << "external " << e << "\n";
+        s << "method " << hex(m.record) << " " << hex(m.method) << " " << hex(m.code) << " " << hex(m.code_end) << " "
+          << escape_name(m.name) << "\n";
+    for (const MapEntry& e : img.map)
+        s << "item " << hex(e.offset) << " " << hex(e.size) << " " << escape_name(e.kind) << " " << escape_name(e.name) << "\n";
+    for (const std::string& e : img.externals) s << "external " << escape_name(e) << "\n";
     return s.str();
 }
 
@@ -137,6 +192,7 @@ bool read_map(const std::string& text, LinkedImage& img, std::string* why) {
     // carries no bytes, so nothing is allocated for it.
     bool have_size = false;
     std::uint64_t size = 0;
+    bool escaped = true;
     auto inside = [&](std::uint64_t offset, std::uint64_t length) { return offset <= size && length <= size - offset; };
     while (std::getline(in, line)) {
         ++n;
@@ -144,14 +200,22 @@ bool read_map(const std::string& text, LinkedImage& img, std::string* why) {
         std::istringstream ls(line);
         std::string kind;
         ls >> kind;
-        auto rest = [&] {
+        // The name that ends the entry, or false when its escapes are bad.
+        auto rest = [&](std::string& name) {
             std::string r;
             std::getline(ls, r);
             if (!r.empty() && r[0] == ' ') r.erase(0, 1);
-            return r;
+            if (!escaped) {
+                name = r;
+                return true;
+            }
+            return unescape_name(r, name);
         };
         if (n == 1) {
             if (kind != "tarvelo-image-map") return bad("not an image map");
+            std::string version;
+            ls >> version;
+            escaped = version != "1";
             continue;
         }
         if (kind == "size") {
@@ -171,7 +235,7 @@ bool read_map(const std::string& text, LinkedImage& img, std::string* why) {
             ImageLabel l;
             if (!num(off, l.offset)) return bad("bad label");
             if (!inside(l.offset, 0)) return bad("label beyond the image's size");
-            l.name = rest();
+            if (!rest(l.name)) return bad("bad escape in a name");
             img.labels.push_back(l);
         } else if (kind == "method") {
             std::string a, b, c, d;
@@ -180,7 +244,7 @@ bool read_map(const std::string& text, LinkedImage& img, std::string* why) {
             if (!num(a, m.record) || !num(b, m.method) || !num(c, m.code) || !num(d, m.code_end)) return bad("bad method");
             if (!(m.record <= m.method && m.method <= m.code && m.code <= m.code_end) || !inside(m.code_end, 0))
                 return bad("method beyond the image's size or out of order");
-            m.name = rest();
+            if (!rest(m.name)) return bad("bad escape in a name");
             img.methods.push_back(m);
         } else if (kind == "item") {
             std::string a, b;
@@ -188,10 +252,14 @@ bool read_map(const std::string& text, LinkedImage& img, std::string* why) {
             ls >> a >> b >> e.kind;
             if (!num(a, e.offset) || !num(b, e.size)) return bad("bad item");
             if (!inside(e.offset, e.size)) return bad("item beyond the image's size");
-            e.name = rest();
+            std::string kindText = e.kind;
+            if (escaped && !unescape_name(kindText, e.kind)) return bad("bad escape in a name");
+            if (!rest(e.name)) return bad("bad escape in a name");
             img.map.push_back(e);
         } else if (kind == "external") {
-            img.externals.push_back(rest());
+            std::string e;
+            if (!rest(e)) return bad("bad escape in a name");
+            img.externals.push_back(e);
         } else {
             return bad("unknown entry '" + kind + "'");
         }

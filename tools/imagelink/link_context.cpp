@@ -108,7 +108,8 @@ Field* LinkContext::field_ref(const std::string& text, const Type* context, cons
     fail(where, "unknown field '" + name + "' in " + t->name);
 }
 
-Method* LinkContext::method_ref(const std::string& text, const Type* context, const SourceLocation& where) {
+Method* LinkContext::method_ref(const std::string& text, const Type* context, const SourceLocation& where,
+                                std::optional<bool> want_static) {
     std::string owner, name, desc;
     split_member(text, owner, name, desc);
     const Type* t = owner.empty() ? context : find_type(owner);
@@ -117,12 +118,21 @@ Method* LinkContext::method_ref(const std::string& text, const Type* context, co
     auto search = [&](const Type* s) -> Method* {
         Method* found = nullptr;
         for (const auto& m : s->methods) {
-            if (m->name != name) continue;
+            if (m->name != name || (want_static && m->is_static != *want_static)) continue;
             if (!d.empty()) {
                 if (m->descriptor() == d) return m.get();
                 continue;
             }
-            if (found) fail(where, "'" + name + "' is overloaded in " + s->name + "; give its descriptor");
+            if (found) {
+                // A class's constructors: without a descriptor, the one
+                // without parameters, so that adding a constructor to a class
+                // leaves the images that call its default one as they were.
+                if (name == "<init>") {
+                    for (const auto& c : s->methods)
+                        if (c->name == name && c->params.empty()) return c.get();
+                }
+                fail(where, "'" + name + "' is overloaded in " + s->name + "; give its descriptor");
+            }
             found = m.get();
         }
         return found;
@@ -132,6 +142,9 @@ Method* LinkContext::method_ref(const std::string& text, const Type* context, co
     if (t->is_interface() || t->is_abstract)
         for (const Type* i : t->all_interfaces)
             if (Method* m = search(i)) return m;
+    // None of the kind wanted: the one of the other kind, which the caller
+    // then refuses by name.
+    if (want_static) return method_ref(text, context, where);
     fail(where, "unknown method '" + name + (d.empty() ? "" : d) + "' in " + t->name);
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -39,7 +40,12 @@ public:
     // Members by reference text: "pkg.C.f", "pkg.C.m(II)V", "pkg.C.m"
     // (unique name), or a bare member of `context`.
     Field* field_ref(const std::string& text, const Type* context, const SourceLocation& where);
-    Method* method_ref(const std::string& text, const Type* context, const SourceLocation& where);
+    // A method by name (with its descriptor when the name is overloaded).
+    // With `want_static`, only static (true) or only instance (false)
+    // methods are considered first, so that a call names a static method
+    // and an instance method of the same name without a descriptor.
+    Method* method_ref(const std::string& text, const Type* context, const SourceLocation& where,
+                       std::optional<bool> want_static = std::nullopt);
     // The image's main method (`.main`).
     Method* main_method();
 

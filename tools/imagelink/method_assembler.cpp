@@ -5,7 +5,10 @@
 #include <cstring>
 #include <limits>
 #include <map>
+#include <optional>
+#include <utility>
 
+#include "tools/imagelink/text_lexer.h"
 #include "tools/imagelink/text_parser.h"
 #include "vm/core/bytecode/opcodes.h"
 
@@ -152,6 +155,9 @@ private:
     std::vector<Item> items_;
     std::vector<std::uint32_t> label_addr_;
     bool calls_ = false;
+    // A string just loaded by `const_ref` and its register (the instruction
+    // before the one being assembled): the name a Constants call takes.
+    std::optional<std::pair<int, std::u16string>> loaded_string_, string_before_;
     int prim_min_ = 0;
     int ref_min_ = 0, ref_max_ = -1;
     SourceLocation cur_;
@@ -265,7 +271,9 @@ private:
         if (o.kind == Operand::Kind::Word) return ctx_.type_or_fail(o.text, o.where);
         error("expected a type, found '" + describe(o) + "'");
     }
-    Method* method_operand(const Operand& o) {
+    // `want_static`: a call instruction's kind, which picks between a static
+    // and an instance method of the same name.
+    Method* method_operand(const Operand& o, std::optional<bool> want_static = std::nullopt) {
         cur_ = o.where;
         if ((o.kind == Operand::Kind::Keyed && o.keyword == "method") || o.kind == Operand::Kind::Word) {
             if (o.text == "$main") {
@@ -273,7 +281,7 @@ private:
                 if (!mm) fail(ctx_.program.whole_image(), "the image names no main method (.main)");
                 return mm;
             }
-            return ctx_.method_ref(o.text, m_.owner, o.where);
+            return ctx_.method_ref(o.text, m_.owner, o.where, want_static);
         }
         error("expected a method, found '" + describe(o) + "'");
     }
@@ -405,6 +413,7 @@ private:
 
     void line_to_items(const CodeLine& l) {
         cur_ = l.where;
+        string_before_ = std::exchange(loaded_string_, std::nullopt);
         if (l.kind == CodeLine::Kind::Label) {
             const int id = label_id(l.name, l.where);
             if (label_item_[id] >= 0) error("label '" + l.name + "' defined twice");
@@ -435,7 +444,12 @@ private:
         if (n == "move_ref") { expect_count(l, 2); return move_ref(ref(l.operands[0]), ref(l.operands[1])); }
         if (n == "const") { expect_count(l, 2); return const32(prim(l.operands[0]), l.operands[1]); }
         if (n == "const64") { expect_count(l, 2); return const64(prim(l.operands[0], 2), l.operands[1]); }
-        if (n == "const_ref") { expect_count(l, 2); return const_ref(ref(l.operands[0]), l.operands[1]); }
+        if (n == "const_ref") {
+            expect_count(l, 2);
+            const int d = ref(l.operands[0]);
+            if (l.operands[1].kind == Operand::Kind::String) loaded_string_.emplace(d, l.operands[1].chars);
+            return const_ref(d, l.operands[1]);
+        }
         if (n == "goto") { expect_count(l, 1); return branch(Cond{CondKind::Always}, label(l.operands[0])); }
         if (auto c = z_cond(n)) return branch_z(l, *c);
         if (auto c = icmp_cond(n)) {
@@ -894,7 +908,7 @@ private:
         const std::string& n = l.name;
         const bool this_form = n.compare(0, 5, "this_") == 0;
         expect_count(l, 1, this_form ? 1 : 3);
-        Method* callee = method_operand(l.operands[0]);
+        Method* callee = method_operand(l.operands[0], n == "invokestatic");
         int p = 0, r = 0;
         if (l.operands.size() >= 2) p = prim_base(l.operands[1]);
         if (l.operands.size() == 3) r = ref_base(l.operands[2]);
@@ -904,6 +918,7 @@ private:
         const bool wants_static = n == "invokestatic";
         if (wants_static != callee->is_static) error(callee->display_name() + (callee->is_static ? " is static" : " is not static"));
         if (callee->native == NativeKind::Inline && n == "invokestatic") return inline_call(callee, p, r);
+        if (callee->native == NativeKind::Constant && n == "invokestatic") return constant_call(callee, p, r);
         use_call_area(callee, p, r);
         calls_ = true;
         Arg w;
@@ -938,6 +953,78 @@ private:
         if (callee->owner == ctx_.object_type()) return single(OPinvokevirtual_obj, {R(p), R(r), R(slot)});
         if (p == 0 && r == 0 && slot <= 255) return single(OPinvokevirtual_0, {R(slot)});
         single(OPinvokevirtual, {R(p), R(r), R(slot)});
+    }
+    // The value of a link-time constant in place of a call of a Constants
+    // native: loaded where the call's result would be (p-1, the pair from
+    // p-2, or r), the name read from the `const_ref` just before the call.
+    void constant_call(const Method* callee, int p, int r) {
+        if (!string_before_ || string_before_->first != r)
+            error(callee->display_name() + " takes its constant's name as a string loaded into r" + std::to_string(r) +
+                  " by the instruction just before the call");
+        const std::string name = utf16_to_utf8(string_before_->second);
+        const auto found = ctx_.program.constants.find(string_before_->second);
+        if (found == ctx_.program.constants.end()) error("no constant named \"" + name + "\" (declare it with .constant)");
+        const Operand& v = found->second.value;
+        auto refuse = [&](const std::string& what) -> void {
+            error("constant \"" + name + "\" (" + found->second.where.file + ":" +
+                  std::to_string(found->second.where.line) + ") is not " + what);
+        };
+        const bool integral = v.kind == Operand::Kind::Integer || v.kind == Operand::Kind::Char;
+        Operand o;
+        o.where = cur_;
+        const JavaType& t = callee->ret;
+        if (t.is_ref()) {
+            const bool isString = t == class_type("java.lang.String");
+            if (isString ? v.kind != Operand::Kind::String : v.kind != Operand::Kind::Keyed || v.keyword != "class")
+                refuse(isString ? "a string" : "a class (write class pkg.Name)");
+            use_ref(r);
+            o = v;
+            o.where = cur_;
+            return const_ref(r, o);
+        }
+        auto integer_in = [&](std::int64_t lo, std::int64_t hi, const std::string& what) {
+            if (!integral || v.long_suffix || v.value < lo || v.value > hi) refuse(what);
+            o.kind = Operand::Kind::Integer;
+            o.value = v.value;
+        };
+        switch (t.base) {
+            case BaseKind::Boolean:
+                if (v.kind == Operand::Kind::Word && (v.text == "true" || v.text == "false")) {
+                    o.kind = Operand::Kind::Integer;
+                    o.value = v.text == "true" ? 1 : 0;
+                } else {
+                    integer_in(0, 1, "a boolean (true or false)");
+                }
+                break;
+            case BaseKind::Byte: integer_in(-128, 127, "a byte"); break;
+            case BaseKind::Short: integer_in(-32768, 32767, "a short"); break;
+            case BaseKind::Char: integer_in(0, 0xFFFF, "a char"); break;
+            case BaseKind::Int: integer_in(std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max(), "an int"); break;
+            case BaseKind::Long:
+                if (!integral) refuse("a long");
+                o.kind = Operand::Kind::Integer;
+                o.value = v.value;
+                break;
+            case BaseKind::Float:
+            case BaseKind::Double: {
+                const bool single = t.base == BaseKind::Float;
+                if (v.kind == Operand::Kind::Floating) {
+                    o.fvalue = single ? static_cast<double>(static_cast<float>(v.fvalue)) : v.fvalue;
+                } else if (integral && !v.long_suffix) {
+                    o.fvalue = single ? static_cast<double>(static_cast<float>(v.value)) : static_cast<double>(v.value);
+                } else {
+                    refuse(single ? "a float" : "a double");
+                }
+                o.kind = Operand::Kind::Floating;
+                o.single = single;
+                break;
+            }
+            default: refuse("of a constant's type");
+        }
+        const int words = t.prim_words();
+        use_prim(p - words, words);
+        if (words == 2) return const64(p - 2, o);
+        const32(p - 1, o);
     }
     int prim_base(const Operand& o) {
         cur_ = o.where;
@@ -1028,7 +1115,7 @@ private:
     // --- native method bodies
     void native_body() {
         cur_ = m_.where;
-        if (m_.native == NativeKind::Vm) {
+        if (m_.native == NativeKind::Vm || m_.native == NativeKind::Constant) {
             Arg w;
             w.has_ref = true;
             w.ref = symbol_ref(m_.native_symbol);

@@ -61,7 +61,10 @@ struct Handler {
     SourceLocation where;
 };
 
-enum class NativeKind : std::uint8_t { None, Sni, Vm, Inline };
+// Constant: a natives-pool method whose every call the linker replaces by
+// the value of the link-time constant its String argument names (the call's
+// reference base must be loaded with that name just before the call).
+enum class NativeKind : std::uint8_t { None, Sni, Vm, Inline, Constant };
 
 // A 32-bit word of the image that holds the address of something the
 // layout places later, or of a symbol the system linker resolves.
@@ -247,9 +250,17 @@ struct Property {
     SourceLocation where;
 };
 
+// A link-time constant (`.constant "name" VALUE`): what the calls of the
+// Constants natives with that name become.
+struct Constant {
+    Operand value;
+    SourceLocation where;
+};
+
 struct Program {
     std::vector<std::unique_ptr<Type>> types;
     std::vector<Property> properties;
+    std::map<std::u16string, Constant> constants;
     std::vector<std::u16string> strings;  // interned strings declared explicitly
     std::vector<Immutable> immutables;
     std::vector<Resource> resources;

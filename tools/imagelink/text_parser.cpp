@@ -264,6 +264,15 @@ private:
             program_.properties.push_back(std::move(p));
             return expect_eol();
         }
+        if (d == ".constant") {
+            const std::u16string name = string_literal("the constant's name");
+            Constant c;
+            c.where = at;
+            c.value = operand();
+            if (!program_.constants.emplace(name, std::move(c)).second)
+                fail(at, "constant \"" + utf16_to_utf8(name) + "\" declared twice");
+            return expect_eol();
+        }
         if (d == ".string") {
             program_.strings.push_back(string_literal("the string"));
             return expect_eol();
@@ -567,10 +576,11 @@ private:
         }
         expect_punct(')');
         if (!at_eol()) {
-            const std::string kind = word("a native binding (sni, vm or inline)");
+            const std::string kind = word("a native binding (sni, vm, inline or constant)");
             if (kind == "sni") m->native = NativeKind::Sni;
             else if (kind == "vm") m->native = NativeKind::Vm;
             else if (kind == "inline") m->native = NativeKind::Inline;
+            else if (kind == "constant") m->native = NativeKind::Constant;
             else fail(at, "unknown native binding '" + kind + "'");
             m->native_symbol = word("the native function's symbol");
             if (accept_word("io")) {
@@ -579,7 +589,13 @@ private:
             }
         }
         expect_eol();
-        if (native_word && m->native == NativeKind::None) fail(at, "a native method needs a binding: sni, vm or inline");
+        if (native_word && m->native == NativeKind::None)
+            fail(at, "a native method needs a binding: sni, vm, inline or constant");
+        if (m->native == NativeKind::Constant &&
+            (!m->is_static || m->params.size() != 1 || m->params[0].type != class_type("java.lang.String") ||
+             m->ret.is_void() ||
+             (m->ret.is_ref() && m->ret != class_type("java.lang.String") && m->ret != class_type("java.lang.Class"))))
+            fail(at, "a constant native is static, takes the constant's name (a String) and returns a primitive, a String or a Class");
         if (t.is_interface() && !m->is_static && !m->is_initializer()) m->is_abstract = true;
         if (m->is_abstract && m->native != NativeKind::None) fail(at, "an abstract method cannot be native");
         if (m->is_initializer() && (!m->is_static || !m->params.empty() || !m->ret.is_void()))

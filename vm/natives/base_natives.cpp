@@ -1,4 +1,5 @@
-// Natives of the base library yq.zum: time and byte arrays.
+// Natives of the base library yq.zum: time, byte arrays and the link-time
+// constants.
 #include <cstring>
 
 #include "vm/core/port/os_port.h"
@@ -58,5 +59,23 @@ void VMNative_yq_zum_ByteArray_set(VMThread* t) {
     if (checkedRange(t, bytes, offset, length))
         std::memset(java::array_data<std::uint8_t>(bytes) + offset, value & 0xFF, static_cast<std::size_t>(length));
 }
+
+// Constants.getBoolean ... getClass: the image linker puts each constant's
+// value in place of every call, so a linked image never reaches these. One
+// that is reached anyway (code not made by the linker) gets no value it
+// could mistake for the constant.
+#define TARVELO_CONSTANT_NATIVE(kind) \
+    void VMNative_yq_zum_Constants_get##kind(VMThread* t) { throwType(t, VMType::_java_Ljava_lang_IllegalStateException); }
+TARVELO_CONSTANT_NATIVE(Boolean)
+TARVELO_CONSTANT_NATIVE(Byte)
+TARVELO_CONSTANT_NATIVE(Char)
+TARVELO_CONSTANT_NATIVE(Short)
+TARVELO_CONSTANT_NATIVE(Int)
+TARVELO_CONSTANT_NATIVE(Long)
+TARVELO_CONSTANT_NATIVE(Float)
+TARVELO_CONSTANT_NATIVE(Double)
+TARVELO_CONSTANT_NATIVE(String)
+TARVELO_CONSTANT_NATIVE(Class)
+#undef TARVELO_CONSTANT_NATIVE
 
 }  // extern "C"

@@ -12,4 +12,11 @@ std::int32_t LLEXT_RES_getBaseAddress(std::int32_t handle);
 std::int32_t LLEXT_RES_read(std::int32_t handle, void* buffer, std::int32_t* size);
 std::int32_t LLEXT_RES_available(std::int32_t handle);
 std::int32_t LLEXT_RES_seek(std::int32_t handle, std::int64_t offset);
+
+// The natives of com.olun.vm.support.io.ExternalResourceStream: the port's
+// answers passed through.
+std::int32_t Java_com_olun_vm_support_io_ExternalResourceStream_read(std::int32_t handle, std::int8_t* buffer,
+                                                                     std::int32_t* size);
+std::int32_t Java_com_olun_vm_support_io_ExternalResourceStream_available(std::int32_t handle);
+std::int32_t Java_com_olun_vm_support_io_ExternalResourceStream_seek(std::int32_t handle, std::int64_t offset);
 }

@@ -11,6 +11,7 @@
 #include "vm/core/lifecycle/shared_buffer.h"
 #include "vm/core/image/type_tests.h"
 #include "vm/core/image/type_record.h"
+#include "vm/core/engine/ram_control.h"
 #include "vm/core/engine/shared_interface_proxies.h"
 #include "vm/core/engine/engine.h"
 #include "vm/core/engine/execution_context.h"
@@ -119,6 +120,7 @@ void VMNative_com_olun_kf_KernelNatives_setStarted(VMThread* t) {
     st->liveThreads = 0;
     featureObjectByte(feature, feature_object::kStopCause) = 0;
     featureObjectByte(feature, feature_object::kTransition) = kTransitionNone;
+    RamControl::add(record);
 }
 
 // static int getState(Feature f)

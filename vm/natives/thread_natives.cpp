@@ -1,6 +1,7 @@
 // Natives of java.lang.Thread and Object.notify: start, priority,
 // interruption, state, the thread table and monitor ownership.
 #include "vm/core/engine/engine.h"
+#include "vm/core/engine/feature_context.h"
 #include "vm/core/engine/monitoring_hooks.h"
 #include "vm/core/lifecycle/vm_runtime.h"
 #include "vm/core/threads/kernel_thread_scheduler.h"
@@ -92,8 +93,10 @@ void VMNative_java_lang_Thread_activeCount(VMThread* t) {
     returnInt(t, table != nullptr ? static_cast<std::int32_t>(table->count) : 0);
 }
 
-// static int Thread.enumerate(Thread[] threads): the live threads, from
-// the last slot of the table to the first, until the array is full.
+// static int Thread.enumerate(Thread[] threads): the live threads as the
+// caller's application sees them (another application's thread by its
+// kernel-owned second Thread object), from the last slot of the table to
+// the first, until the array is full.
 void VMNative_java_lang_Thread_enumerate(VMThread* t) {
     const word_t array = ref(t, 0);
     if (array == 0) return throwNull(t);
@@ -103,7 +106,8 @@ void VMNative_java_lang_Thread_enumerate(VMThread* t) {
     for (std::uint32_t i = table != nullptr ? table->length : 0; i-- > 0 && n < capacity;) {
         VMThread* record = table->at(i);
         if (record == nullptr || record->javaThread == 0) continue;
-        java::array_data<word_t>(array)[n++] = record->javaThread;
+        const word_t seen = FeatureIsolation::contextOwnerOf(record, t->ownerFeature);
+        if (seen != 0) java::array_data<word_t>(array)[n++] = seen;
     }
     returnInt(t, n);
 }

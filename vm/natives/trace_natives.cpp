@@ -1,10 +1,10 @@
-// The trace natives of yq.trace.Tracer through the trace-hook table, the
-// interned-string enumeration of System, and the external-resource port
-// without resources.
+// The trace natives of yq.trace.Tracer through the trace-hook table, and
+// the interned-string enumeration of System.
 #include "vm/core/engine/monitoring_hooks.h"
 #include "vm/core/threads/vm_thread.h"
-#include "vm/natives/external_resources.h"
 #include "vm/natives/native_support.h"
+#include "vm/natives/trace_hooks.h"
+#include "vm/natives/trace_natives.h"
 
 using namespace tarvelo;
 using namespace tarvelo::natives;
@@ -13,68 +13,73 @@ using namespace tarvelo::natives;
 
 extern "C" {
 
-// The stubs that leave tracing off: each call costs one indirect call.
-std::int32_t LLTRACE_default_stub(std::int32_t first, ...) { return first; }
-std::int32_t LLTRACE_is_started_stub(void) { return 0; }
-std::int32_t LLTRACE_declare_event_group_stub(std::int32_t, ...) { return 0; }
-
-}  // extern "C"
-
-namespace {
-
-using TraceHook = std::int32_t (*)(std::int32_t, ...);
-
-// The trace-hook table, in word order: start, stop, is-started,
-// declare-group, record-event with 0 to 10 values (words 4 to 14),
-// record-end, record-end with a value. A trace implementation is installed
-// by pointing its words at real functions. The is-started word is
-// Tracer.isTraceStarted itself (monitoring_hooks.cpp), which the monitoring
-// hooks ask before every report.
-enum TraceWord { kStart = 0, kStop = 1, kDeclareGroup = 3, kRecordVoid = 4, kRecordEnd = 15, kRecordEndU32 = 16 };
-constexpr int kTraceWords = 17;
-
-TraceHook trace_hooks[kTraceWords] = {
-    LLTRACE_default_stub, LLTRACE_default_stub, nullptr /* is-started: see isTraceStarted */,
-    LLTRACE_declare_event_group_stub, LLTRACE_default_stub, LLTRACE_default_stub, LLTRACE_default_stub,
-    LLTRACE_default_stub, LLTRACE_default_stub, LLTRACE_default_stub, LLTRACE_default_stub,
-    LLTRACE_default_stub, LLTRACE_default_stub, LLTRACE_default_stub, LLTRACE_default_stub,
-    LLTRACE_default_stub, LLTRACE_default_stub,
-};
-
-}  // namespace
-
-extern "C" {
-
-std::int32_t Java_yq_trace_Tracer_startTrace() { return trace_hooks[kStart](0); }
-std::int32_t Java_yq_trace_Tracer_stopTrace() { return trace_hooks[kStop](0); }
+std::int32_t Java_yq_trace_Tracer_startTrace() { return LLTRACE_start_ptr(0); }
+std::int32_t Java_yq_trace_Tracer_stopTrace() { return LLTRACE_stop_ptr(0); }
+// The trace gate of the virtual machine too: the monitoring hooks ask it
+// before every report.
+std::uint8_t Java_yq_trace_Tracer_isTraceStarted() { return LLTRACE_is_started_ptr() != 0 ? 1 : 0; }
 std::int32_t Java_yq_trace_Tracer_registerGroup(std::int32_t count, void* name) {
-    return trace_hooks[kDeclareGroup](count, name);
+    return LLTRACE_declare_event_group_ptr(count, name);
 }
 std::int32_t Java_yq_trace_Tracer_recordEventNative__II(std::int32_t g, std::int32_t e) {
-    return trace_hooks[kRecordVoid](g, e);
+    return LLTRACE_record_event_void_ptr(g, e);
 }
 std::int32_t Java_yq_trace_Tracer_recordEventNative__III(std::int32_t g, std::int32_t e, std::int32_t v1) {
-    return trace_hooks[kRecordVoid + 1](g, e, v1);
+    return LLTRACE_record_event_u32_ptr(g, e, v1);
 }
 std::int32_t Java_yq_trace_Tracer_recordEventNative__IIII(std::int32_t g, std::int32_t e, std::int32_t v1,
                                                            std::int32_t v2) {
-    return trace_hooks[kRecordVoid + 2](g, e, v1, v2);
+    return LLTRACE_record_event_u32x2_ptr(g, e, v1, v2);
+}
+// Events with 3 to 10 values: each form passes every argument on unchanged.
+std::int32_t Java_yq_trace_Tracer_recordEventNative__IIIII(std::int32_t g, std::int32_t e, std::int32_t v1,
+                                                            std::int32_t v2, std::int32_t v3) {
+    return LLTRACE_record_event_u32x3_ptr(g, e, v1, v2, v3);
+}
+std::int32_t Java_yq_trace_Tracer_recordEventNative__IIIIII(std::int32_t g, std::int32_t e, std::int32_t v1,
+                                                             std::int32_t v2, std::int32_t v3, std::int32_t v4) {
+    return LLTRACE_record_event_u32x4_ptr(g, e, v1, v2, v3, v4);
+}
+std::int32_t Java_yq_trace_Tracer_recordEventNative__IIIIIII(std::int32_t g, std::int32_t e, std::int32_t v1,
+                                                              std::int32_t v2, std::int32_t v3, std::int32_t v4,
+                                                              std::int32_t v5) {
+    return LLTRACE_record_event_u32x5_ptr(g, e, v1, v2, v3, v4, v5);
+}
+std::int32_t Java_yq_trace_Tracer_recordEventNative__IIIIIIII(std::int32_t g, std::int32_t e, std::int32_t v1,
+                                                               std::int32_t v2, std::int32_t v3, std::int32_t v4,
+                                                               std::int32_t v5, std::int32_t v6) {
+    return LLTRACE_record_event_u32x6_ptr(g, e, v1, v2, v3, v4, v5, v6);
+}
+std::int32_t Java_yq_trace_Tracer_recordEventNative__IIIIIIIII(std::int32_t g, std::int32_t e, std::int32_t v1,
+                                                                std::int32_t v2, std::int32_t v3, std::int32_t v4,
+                                                                std::int32_t v5, std::int32_t v6, std::int32_t v7) {
+    return LLTRACE_record_event_u32x7_ptr(g, e, v1, v2, v3, v4, v5, v6, v7);
+}
+std::int32_t Java_yq_trace_Tracer_recordEventNative__IIIIIIIIII(std::int32_t g, std::int32_t e, std::int32_t v1,
+                                                                 std::int32_t v2, std::int32_t v3, std::int32_t v4,
+                                                                 std::int32_t v5, std::int32_t v6, std::int32_t v7,
+                                                                 std::int32_t v8) {
+    return LLTRACE_record_event_u32x8_ptr(g, e, v1, v2, v3, v4, v5, v6, v7, v8);
+}
+std::int32_t Java_yq_trace_Tracer_recordEventNative__IIIIIIIIIII(std::int32_t g, std::int32_t e, std::int32_t v1,
+                                                                  std::int32_t v2, std::int32_t v3, std::int32_t v4,
+                                                                  std::int32_t v5, std::int32_t v6, std::int32_t v7,
+                                                                  std::int32_t v8, std::int32_t v9) {
+    return LLTRACE_record_event_u32x9_ptr(g, e, v1, v2, v3, v4, v5, v6, v7, v8, v9);
+}
+std::int32_t Java_yq_trace_Tracer_recordEventNative__IIIIIIIIIIII(std::int32_t g, std::int32_t e, std::int32_t v1,
+                                                                   std::int32_t v2, std::int32_t v3, std::int32_t v4,
+                                                                   std::int32_t v5, std::int32_t v6, std::int32_t v7,
+                                                                   std::int32_t v8, std::int32_t v9,
+                                                                   std::int32_t v10) {
+    return LLTRACE_record_event_u32x10_ptr(g, e, v1, v2, v3, v4, v5, v6, v7, v8, v9, v10);
 }
 std::int32_t Java_yq_trace_Tracer_recordEventEndNative__II(std::int32_t g, std::int32_t e) {
-    return trace_hooks[kRecordEnd](g, e);
+    return LLTRACE_record_event_end_ptr(g, e);
 }
 std::int32_t Java_yq_trace_Tracer_recordEventEndNative__III(std::int32_t g, std::int32_t e, std::int32_t v1) {
-    return trace_hooks[kRecordEndU32](g, e, v1);
+    return LLTRACE_record_event_end_u32_ptr(g, e, v1);
 }
-
-// --- External resources: none in this build --------------------------------------------------
-
-std::int32_t LLEXT_RES_open(const char*) { return -1; }
-std::int32_t LLEXT_RES_close(std::int32_t) { return -1; }
-std::int32_t LLEXT_RES_getBaseAddress(std::int32_t) { return -1; }
-std::int32_t LLEXT_RES_read(std::int32_t, void*, std::int32_t*) { return -2; }
-std::int32_t LLEXT_RES_available(std::int32_t) { return -1; }
-std::int32_t LLEXT_RES_seek(std::int32_t, std::int64_t) { return -1; }
 
 }  // extern "C"
 

@@ -35,6 +35,15 @@ typedef void (*SimIsr_t)(void* pvArg);
  * scheduler ends. */
 void vSimRaiseInterrupt(SimIsr_t pxIsr, void* pvArg);
 
+/* A host thread that stands for a device at work (the GPU) announces the
+ * interrupt that will end the work, then raises it with
+ * vSimRaiseAnnouncedInterrupt (pxIsr null: the work ends without one).
+ * While an announced interrupt is not raised, the fast and virtual clocks
+ * do not jump: what the interrupt does happens before the next deadline,
+ * however long the host takes for the work. */
+void vSimAnnounceInterrupt(void);
+void vSimRaiseAnnouncedInterrupt(SimIsr_t pxIsr, void* pvArg);
+
 /* Brackets for a host thread (not a task) that acts as an interrupt itself:
  * Enter waits until interrupts are unmasked and takes the CPU; Exit makes
  * any switch that portYIELD_FROM_ISR asked for. They nest. */

@@ -19,24 +19,37 @@ thread_local constinit ThreadContext self{};
 void preempt_point();
 
 void region_enter() {
-    ++self.region;
+    self.region.store(self.region.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
     std::atomic_signal_fence(std::memory_order_seq_cst);
 }
 
+namespace {
+
+// A switch asked for while the region was up: by the signal handler
+// (`pending`) or by a thread that saw the region and sent no signal.
+bool switch_asked() {
+    return self.pending || (self.host != nullptr && self.host->switch_requested.load(std::memory_order_relaxed));
+}
+
+}  // namespace
+
 void region_exit() {
     std::atomic_signal_fence(std::memory_order_seq_cst);
-    --self.region;
-    std::atomic_signal_fence(std::memory_order_seq_cst);
+    self.region.store(self.region.load(std::memory_order_relaxed) - 1, std::memory_order_relaxed);
+    // Pairs with request_switch: either this thread sees the request made
+    // while its region was up, or the requester sees the region down and
+    // signals.
+    std::atomic_thread_fence(std::memory_order_seq_cst);
     // A request that came while the region was up is honoured now. One that
     // comes after the decrement is handled by the signal handler itself.
-    while (self.region == 0 && self.pending) {
-        self.region = 1;
+    while (self.region.load(std::memory_order_relaxed) == 0 && switch_asked()) {
+        self.region.store(1, std::memory_order_relaxed);
         std::atomic_signal_fence(std::memory_order_seq_cst);
         self.pending = 0;
         preempt_point();
         std::atomic_signal_fence(std::memory_order_seq_cst);
-        self.region = 0;
-        std::atomic_signal_fence(std::memory_order_seq_cst);
+        self.region.store(0, std::memory_order_relaxed);
+        std::atomic_thread_fence(std::memory_order_seq_cst);
     }
 }
 

@@ -7,6 +7,12 @@
 // exit point with siglongjmp, from a kernel call or from the signal
 // handler, and marks its slot exited for the idle task or
 // vTaskStartScheduler to join.
+#include <sched.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
 #include "kernel.h"
 #include "sim_interrupt.h"
 
@@ -28,6 +34,7 @@ void* task_thread_main(void* arg) {
         self.host = host;
         self.task = task;
         self.region = 1;
+        host->context.store(&self, std::memory_order_release);
         sigset_t set;
         sigemptyset(&set);
         sigaddset(&set, TARVELO_PREEMPT_SIGNAL);
@@ -55,6 +62,9 @@ HostThread* acquire_host_thread() {
             if (h.state.load(std::memory_order_acquire) == kSlotFree) {
                 h.state.store(kSlotUsed, std::memory_order_relaxed);
                 h.killed = false;
+                // Until its thread runs, a switch request signals it.
+                h.context.store(nullptr, std::memory_order_relaxed);
+                h.switch_requested.store(false, std::memory_order_relaxed);
                 sem_init(&h.wake, 0, 0);
                 lock_give();
                 region_exit();
@@ -73,10 +83,51 @@ void release_host_thread(HostThread* host) {
     host->state.store(kSlotFree, std::memory_order_release);
 }
 
+namespace {
+
+// The host CPU chosen by TARVELO_HOST_CPU for every thread of the kernel:
+// a CPU number, or "auto" for the one the first caller runs on. Decided
+// once; -1 when unset (the host schedules the threads freely).
+int host_cpu() {
+    static const int cpu = [] {
+        const char* env = std::getenv("TARVELO_HOST_CPU");
+        if (env == nullptr || env[0] == '\0') return -1;
+        if (std::strcmp(env, "auto") == 0) return sched_getcpu();
+        char* end = nullptr;
+        const long n = std::strtol(env, &end, 10);
+        cpu_set_t allowed;
+        CPU_ZERO(&allowed);
+        (void)sched_getaffinity(0, sizeof allowed, &allowed);
+        if (*end != '\0' || n < 0 || n >= CPU_SETSIZE || !CPU_ISSET(static_cast<int>(n), &allowed)) {
+            std::fprintf(stderr, "TARVELO_HOST_CPU=%s: expected auto or a CPU this process may use; not pinned\n", env);
+            return -1;
+        }
+        return static_cast<int>(n);
+    }();
+    return cpu;
+}
+
+}  // namespace
+
+void pin_to_host_cpu() {
+    const int cpu = host_cpu();
+    if (cpu < 0) return;
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(cpu, &set);
+    (void)pthread_setaffinity_np(pthread_self(), sizeof set, &set);
+}
+
 bool spawn_task_thread(HostThread* host) {
     pthread_attr_t attr;
     pthread_attr_init(&attr);
     pthread_attr_setstacksize(&attr, kHostStackBytes);
+    if (const int cpu = host_cpu(); cpu >= 0) {
+        cpu_set_t set;
+        CPU_ZERO(&set);
+        CPU_SET(cpu, &set);
+        pthread_attr_setaffinity_np(&attr, sizeof set, &set);
+    }
     // The new thread inherits a mask with the preemption signal blocked.
     sigset_t set, old;
     sigemptyset(&set);

@@ -29,6 +29,16 @@ bool stopping = false;
 bool thread_running = false;
 // Raised and not yet finished; read by the idle task under the CPU lock.
 std::atomic<int> outstanding{0};
+// Announced and not yet raised.
+std::atomic<int> announced{0};
+
+// One announcement fewer (never below none: a device may end work it
+// announced to a scheduler that has ended since).
+void end_announcement() {
+    int n = announced.load(std::memory_order_relaxed);
+    while (n > 0 && !announced.compare_exchange_weak(n, n - 1, std::memory_order_relaxed)) {
+    }
+}
 pthread_t interrupt_thread;
 
 void* interrupt_thread_main(void*) {
@@ -101,7 +111,7 @@ void stop_interrupt_thread() {
 }
 
 bool interrupts_outstanding() {
-    return outstanding.load(std::memory_order_relaxed) > 0 ||
+    return outstanding.load(std::memory_order_relaxed) > 0 || announced.load(std::memory_order_relaxed) > 0 ||
            kernel.interrupts_waiting.load(std::memory_order_relaxed) > 0;
 }
 
@@ -110,6 +120,7 @@ void reset_interrupts() {
     queue_head = 0;
     queue_count = 0;
     outstanding.store(0, std::memory_order_relaxed);
+    announced.store(0, std::memory_order_relaxed);
     stopping = false;
     pthread_mutex_unlock(&queue_lock);
 }
@@ -118,25 +129,41 @@ void reset_interrupts() {
 
 using namespace tarvelo::rtos;
 
-extern "C" void vSimRaiseInterrupt(SimIsr_t pxIsr, void* pvArg) {
-    if (pxIsr == nullptr) return;
+namespace {
+
+// Queues pxIsr for the interrupt thread; an announced one stops being
+// announced once it is queued (before it can run and wake the idle task,
+// which then sees it as raised).
+void raise_request(SimIsr_t pxIsr, void* pvArg, bool was_announced) {
     // A task must not be switched out while it holds the queue's lock.
     region_enter();
     pthread_mutex_lock(&queue_lock);
-    while (queue_count == kQueueLength && !stopping) {
+    while (pxIsr != nullptr && queue_count == kQueueLength && !stopping) {
         // The interrupt thread cannot wait for itself to make room.
         configASSERT(!(thread_running && pthread_equal(pthread_self(), interrupt_thread)));
         pthread_cond_wait(&queue_cv, &queue_lock);
     }
-    if (!stopping) {
+    if (pxIsr != nullptr && !stopping) {
         queue[(queue_head + queue_count) % kQueueLength] = Request{pxIsr, pvArg};
         ++queue_count;
         outstanding.fetch_add(1, std::memory_order_relaxed);
         pthread_cond_broadcast(&queue_cv);
     }
+    if (was_announced) end_announcement();
     pthread_mutex_unlock(&queue_lock);
     region_exit();
 }
+
+}  // namespace
+
+extern "C" void vSimRaiseInterrupt(SimIsr_t pxIsr, void* pvArg) {
+    if (pxIsr == nullptr) return;
+    raise_request(pxIsr, pvArg, false);
+}
+
+extern "C" void vSimAnnounceInterrupt(void) { announced.fetch_add(1, std::memory_order_relaxed); }
+
+extern "C" void vSimRaiseAnnouncedInterrupt(SimIsr_t pxIsr, void* pvArg) { raise_request(pxIsr, pvArg, true); }
 
 extern "C" void vSimInterruptEnter(void) { interrupt_enter(); }
 

@@ -43,6 +43,8 @@ enum HostThreadState : int { kSlotFree = 0, kSlotUsed, kSlotExited, kSlotJoining
 constexpr std::uint64_t kForever = UINT64_MAX;
 constexpr std::uint32_t kTaskMagic = 0x7A5CB10Cu;
 
+struct ThreadContext;
+
 // The host side of a task: its thread and the semaphore it waits on. Kept
 // in a static pool apart from the control block, because the thread of a
 // deleted task still runs for a moment after its control block is freed.
@@ -53,6 +55,12 @@ struct HostThread {
     std::atomic<int> state;
     bool killed;            // the task was deleted or the scheduler ends (CPU lock)
     tskTaskControlBlock* task;  // set before the thread starts; stale once killed
+    // The thread's own context once it runs (null before), through which a
+    // switch request sees whether the thread is inside a region.
+    std::atomic<ThreadContext*> context;
+    // A switch asked of the running task while it was inside a region: its
+    // region's end makes it, without a signal.
+    std::atomic<bool> switch_requested;
 };
 
 }  // namespace tarvelo::rtos
@@ -122,7 +130,9 @@ struct Kernel {
 struct ThreadContext {
     Tcb* task;          // the task this thread runs, or null
     HostThread* host;
-    int region;         // no asynchronous switch while above zero
+    // No asynchronous switch while above zero. Written by its own thread
+    // only; read by a thread asking for a switch.
+    std::atomic<int> region;
     int lock_depth;     // nesting of the CPU lock held by this thread
     int isr_depth;      // nesting of interrupt context
     volatile sig_atomic_t pending;  // a preemption request came inside a region
@@ -205,6 +215,10 @@ void stop_tick_thread();
 HostThread* acquire_host_thread();
 bool spawn_task_thread(HostThread* host);
 void release_host_thread(HostThread* host);
+// Pins the calling thread to the host CPU TARVELO_HOST_CPU chose (nothing
+// when unset); task threads are pinned when spawned, and threads created
+// by pinned threads inherit it.
+void pin_to_host_cpu();
 // Joins the threads of deleted tasks that have ended.
 void reap_host_threads();
 void join_all_host_threads();

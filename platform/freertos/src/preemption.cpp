@@ -17,6 +17,8 @@ namespace tarvelo::rtos {
 void preempt_point() {
     Tcb* me = self.task;
     if (me == nullptr) return;
+    // Taken: whatever asked is looked at now, under the lock.
+    self.host->switch_requested.store(false, std::memory_order_relaxed);
     lock_take();
     if (self.host->killed) exit_thread();
     if (kernel.state == SchedulerState::Running && kernel.current == me && kernel.suspend_depth == 0 &&
@@ -63,7 +65,16 @@ void request_switch() {
         self.pending = 1;
         return;
     }
-    pthread_kill(running->host->thread, TARVELO_PREEMPT_SIGNAL);
+    // A task inside a region (a kernel call, a critical section, a host call
+    // kept from switching) would only note a signal for its region's end:
+    // it is told without one, which saves the signal and the interrupted
+    // system call. Only a task running plain code needs the signal.
+    HostThread* host = running->host;
+    host->switch_requested.store(true, std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_seq_cst);
+    const ThreadContext* context = host->context.load(std::memory_order_acquire);
+    if (context != nullptr && context->region.load(std::memory_order_relaxed) > 0) return;
+    pthread_kill(host->thread, TARVELO_PREEMPT_SIGNAL);
 }
 
 void kick_idle() {

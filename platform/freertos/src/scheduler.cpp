@@ -65,6 +65,7 @@ void reschedule(Tcb* me) {
 
 void exit_thread() {
     HostThread* host = self.host;
+    host->context.store(nullptr, std::memory_order_release);
     self.lock_depth = 0;
     self.region = 0;
     self.isr_depth = 0;
@@ -191,6 +192,8 @@ using namespace tarvelo::rtos;
 
 extern "C" void vTaskStartScheduler(void) {
     if (kernel.state != SchedulerState::NotStarted || self.task != nullptr) return;
+    // The interrupt and tick threads started below inherit it.
+    pin_to_host_cpu();
     install_preempt_handler();
     block_preempt_signal();
     SimClockMode_t clock = resolve_clock_mode();

@@ -94,8 +94,11 @@ std::int32_t ellipse_ring(UI_DRAWING_VGLITE_draw_path_t callback, SPictavoGraphi
     vg_lite_matrix_t matrix;
     centred_half_pixels(&matrix, x + static_cast<float>(outer_w) / 2.0f, y + static_cast<float>(outer_h) / 2.0f);
     vg_lite_path_t* path = use_path(kEllipseRingSize);
-    std::int32_t built = UI_DRAWING_VGLITE_PATH_compute_ellipse(path, 0, outer_w, outer_h, false);
-    if (built >= 0) built = UI_DRAWING_VGLITE_PATH_compute_ellipse(path, built, inner_w, inner_h, true);
+    // A ring without room inside is a filled ellipse (a contour of radius
+    // zero or less would cut a hole instead).
+    const bool hole = inner_w > 0 && inner_h > 0;
+    std::int32_t built = UI_DRAWING_VGLITE_PATH_compute_ellipse(path, 0, outer_w, outer_h, !hole);
+    if (built >= 0 && hole) built = UI_DRAWING_VGLITE_PATH_compute_ellipse(path, built, inner_w, inner_h, true);
     return finish(callback, gc, built, VG_LITE_FILL_EVEN_ODD, &matrix);
 }
 
@@ -275,6 +278,9 @@ std::int32_t UI_DRAWING_VGLITE_PROCESS_drawThickLine(UI_DRAWING_VGLITE_draw_path
 std::int32_t UI_DRAWING_VGLITE_PROCESS_drawThickCircle(UI_DRAWING_VGLITE_draw_path_t callback,
                                                        SPictavoGraphicsContext* gc, std::int32_t x, std::int32_t y,
                                                        std::int32_t diameter, std::int32_t thickness) {
+    // As the software ring: at most as thick as the circle is wide, which
+    // leaves no hole.
+    thickness = std::min(thickness, diameter);
     return ellipse_ring(callback, gc, diameter + thickness, diameter + thickness,
                         static_cast<float>(x) - half(thickness), static_cast<float>(y) - half(thickness),
                         diameter - thickness, diameter - thickness);
@@ -284,6 +290,7 @@ std::int32_t UI_DRAWING_VGLITE_PROCESS_drawThickEllipse(UI_DRAWING_VGLITE_draw_p
                                                         SPictavoGraphicsContext* gc, std::int32_t x, std::int32_t y,
                                                         std::int32_t width, std::int32_t height,
                                                         std::int32_t thickness) {
+    thickness = std::min({thickness, width, height});
     return ellipse_ring(callback, gc, width + thickness, height + thickness, static_cast<float>(x) - half(thickness),
                         static_cast<float>(y) - half(thickness), width - thickness, height - thickness);
 }
@@ -430,8 +437,16 @@ std::int32_t UI_DRAWING_VGLITE_PROCESS_drawFlippedImage(UI_DRAWING_VGLITE_blit_r
             break;
     }
     matrix_translate(&matrix, -half(width), -half(height));
-    vg_lite_rectangle_t rect = {static_cast<std::uint32_t>(region_x), static_cast<std::uint32_t>(region_y),
-                                static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height)};
+    // Only the part of the region inside the image is read, in the place
+    // the whole region gives it (the software drawer skips the pixels
+    // outside the image the same way).
+    const std::int64_t left = std::max<std::int64_t>(region_x, 0), top = std::max<std::int64_t>(region_y, 0);
+    const std::int64_t right = std::min<std::int64_t>(std::int64_t{region_x} + width, image->width);
+    const std::int64_t bottom = std::min<std::int64_t>(std::int64_t{region_y} + height, image->height);
+    if (left >= right || top >= bottom) return 0;
+    matrix_translate(&matrix, static_cast<float>(left - region_x), static_cast<float>(top - region_y));
+    vg_lite_rectangle_t rect = {static_cast<std::uint32_t>(left), static_cast<std::uint32_t>(top),
+                                static_cast<std::uint32_t>(right - left), static_cast<std::uint32_t>(bottom - top)};
     return callback(gc, &source_buffer, rect, &matrix, VG_LITE_BLEND_SRC_OVER,
                     UI_VGLITE_get_vglite_color(gc, image, alpha), kBilinear);
 }

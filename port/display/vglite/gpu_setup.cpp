@@ -8,6 +8,8 @@
 #include "graphics/image_heap.h"
 #include "graphics/llui_display.h"
 #include "platform/address.h"
+#include "platform/board/board.h"
+#include "platform/board/registers.h"
 #include "platform/halt.h"
 #include "vm/core/port/os_port.h"
 
@@ -75,9 +77,17 @@ void UI_VGLITE_IMPL_error(bool fatal, const char* format, ...) {
     if (fatal) platform_halt(TARVELO_EXIT_HALTED);
 }
 
-// GPU clock root from multiplexer input 7 divided by 2, its gate on, and the
-// GPU interrupt (60) at priority 3: nothing to program on the host.
-void BOARD_InitVGliteClock(void) {}
+// GPU clock root from multiplexer input 7 divided by 2, its gate on (once the
+// gate reports it), and the GPU interrupt at priority 3 of 16, enabled.
+void BOARD_InitVGliteClock(void) {
+    sim_registers::write(sim_registers::kCcmGpu2dRoot, tarvelo::gpu::kGpuClockRootControl);
+    sim_registers::set_bits(sim_registers::kCcmGpu2dGate, 1u);
+    while ((sim_registers::read(sim_registers::kCcmGpu2dGateStatus) & 1u) == 0) {
+    }
+    using tarvelo::gpu::GPU2D_IRQn;
+    NVIC_SetPriority(GPU2D_IRQn, tarvelo::gpu::kGpuInterruptPriority);
+    NVIC_EnableMask(GPU2D_IRQn / 32, 1u << (GPU2D_IRQn % 32));
+}
 
 std::int32_t BOARD_PrepareVGLiteController(void) {
     BOARD_InitVGliteClock();

@@ -65,6 +65,12 @@ extern std::atomic<std::uint8_t> vg_lite_irq_operation;
 
 namespace tarvelo::gpu {
 
+// The GPU's interrupt, its priority register value (3 of 16) and the root
+// control value of its clock (multiplexer input 7, divided by 2).
+inline constexpr int GPU2D_IRQn = 60;
+inline constexpr std::uint32_t kGpuInterruptPriority = 0x30;
+inline constexpr std::uint32_t kGpuClockRootControl = 0x701;
+
 inline constexpr std::uint8_t kIrqNothing = 0;
 inline constexpr std::uint8_t kIrqReleaseWaiter = 1;
 inline constexpr std::uint8_t kIrqEndDrawing = 2;

@@ -167,28 +167,40 @@ TEST_F(CardTest, SeekingPastTheEndExtendsOnlyForWriting) {
     EXPECT_EQ(fs::file_size(dir + "/grow"), 12u);
 }
 
-TEST_F(CardTest, TwoObjectsOpenAtOnce) {
+TEST_F(CardTest, TwoFilesAndTwoDirectoriesOpenAtOnce) {
     FIL a, b, c;
-    DIR d;
+    DIR d, e, g;
+    ASSERT_EQ(f_mkdir("2:/sub"), FR_OK);
+    ASSERT_EQ(f_mkdir("2:/other"), FR_OK);
     ASSERT_EQ(f_open(&a, "2:/a", FA_CREATE_ALWAYS | FA_WRITE), FR_OK);
+    ASSERT_EQ(f_open(&b, "2:/b", FA_CREATE_ALWAYS | FA_WRITE), FR_OK);
+    // Two files open leave both directory entries free, and the other way round.
     ASSERT_EQ(f_opendir(&d, "2:/"), FR_OK);
-    EXPECT_EQ(f_open(&b, "2:/b", FA_CREATE_ALWAYS | FA_WRITE), FR_TOO_MANY_OPEN_FILES);
-    EXPECT_FALSE(fs::exists(dir + "/b"));  // nothing created
+    ASSERT_EQ(f_opendir(&e, "2:/sub"), FR_OK);
+    EXPECT_EQ(f_open(&c, "2:/c", FA_CREATE_ALWAYS | FA_WRITE), FR_TOO_MANY_OPEN_FILES);
+    EXPECT_FALSE(fs::exists(dir + "/c"));  // nothing created
+    EXPECT_EQ(f_opendir(&g, "2:/other"), FR_TOO_MANY_OPEN_FILES);
+    ASSERT_EQ(f_opendir(&g, "2:/SUB"), FR_OK);  // readers share an entry
+    ASSERT_EQ(f_closedir(&g), FR_OK);
     EXPECT_EQ(f_unlink("2:/a"), FR_LOCKED);
     EXPECT_EQ(f_rename("2:/a", "2:/c"), FR_LOCKED);
+    EXPECT_EQ(f_unlink("2:/sub"), FR_LOCKED);
     EXPECT_EQ(f_open(&c, "2:/A", FA_READ), FR_LOCKED);  // open for writing
-    ASSERT_EQ(f_closedir(&d), FR_OK);
-    ASSERT_EQ(f_open(&b, "2:/b", FA_CREATE_ALWAYS | FA_WRITE), FR_OK);
-    EXPECT_EQ(f_opendir(&d, "2:/"), FR_TOO_MANY_OPEN_FILES);
-    ASSERT_EQ(f_close(&a), FR_OK);
+    ASSERT_EQ(f_closedir(&e), FR_OK);
+    ASSERT_EQ(f_opendir(&g, "2:/other"), FR_OK);
     ASSERT_EQ(f_close(&b), FR_OK);
+    ASSERT_EQ(f_open(&c, "2:/c", FA_CREATE_ALWAYS | FA_WRITE), FR_OK);
+    ASSERT_EQ(f_close(&a), FR_OK);
+    ASSERT_EQ(f_close(&c), FR_OK);
+    ASSERT_EQ(f_closedir(&d), FR_OK);
+    ASSERT_EQ(f_closedir(&g), FR_OK);
     // Readers share one entry.
     ASSERT_EQ(f_open(&a, "2:/a", FA_READ), FR_OK);
     ASSERT_EQ(f_open(&b, "2:/a", FA_READ), FR_OK);
-    ASSERT_EQ(f_opendir(&d, "2:/"), FR_OK);
-    EXPECT_EQ(f_closedir(&d), FR_OK);
+    ASSERT_EQ(f_open(&c, "2:/b", FA_READ), FR_OK);
     EXPECT_EQ(f_close(&a), FR_OK);
     EXPECT_EQ(f_close(&b), FR_OK);
+    EXPECT_EQ(f_close(&c), FR_OK);
 }
 
 TEST_F(CardTest, AFullCardGivesShortWrites) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -194,4 +195,35 @@ TEST_F(InterruptTest, InterruptsRunOneAtATimeInOrder) {
         1);
     EXPECT_EQ(overlaps.load(), 0);
     for (int i = 0; i < 50; ++i) EXPECT_EQ(order[i], i);
+}
+
+// A device's interrupt announced before its work: time does not jump past
+// it however long the host takes for the work, so the interrupt happens
+// before the next deadline (here the task's own one-tick delay).
+TEST_F(InterruptTest, TimeWaitsForAnAnnouncedInterrupt) {
+    static std::atomic<bool> raised{false};
+    static TickType_t before = 0, after = 0;
+    static std::atomic<TickType_t> isr_tick{0};
+    static std::thread device;
+    run_scenario(
+        [] {
+            raised = false;
+            before = xTaskGetTickCount();
+            vSimAnnounceInterrupt();
+            device = std::thread([] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(30));
+                vSimRaiseAnnouncedInterrupt(
+                    [](void*) {
+                        isr_tick = xTaskGetTickCountFromISR();
+                        raised = true;
+                    },
+                    nullptr);
+            });
+            while (!raised) vTaskDelay(1);
+            after = xTaskGetTickCount();
+        },
+        1);
+    device.join();
+    EXPECT_EQ(isr_tick.load(), before);
+    EXPECT_EQ(after, before + 1);
 }

@@ -11,6 +11,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -141,6 +142,39 @@ TEST(DefaultFirmware, ShowsTheScreenProgramsFrames) {
     EXPECT_EQ(tarvelo::test::output_after_start(r.output),
               "Hello from Tarvelo\nvendor: Tarvelo\nTarvelo END (exit code = 0)\n");
     EXPECT_EQ(compare_frames(frames, source + "/screen.golden", false), 4u);
+}
+
+// A script is played whole however late its first touch: the default
+// firmware shows the first screen, the dot of the press and the swap of the
+// release, and then stops.
+TEST(DefaultFirmware, PlaysAScriptWhoseFirstTouchIsLate) {
+    const std::string script = PROGRAM_DIR "/late.touch";
+    std::ofstream(script) << "1500 press 360 800\n1600 release\n";
+    const std::string frames = std::string(PROGRAM_DIR) + "/late.frames";
+    auto r = run_with_frames(FIRMWARE, frames, script);
+    EXPECT_EQ(r.exit_status, 0) << r.output;
+    EXPECT_EQ(tarvelo::test::output_after_start(r.output),
+              "Hello from Tarvelo\nvendor: Tarvelo\nTarvelo END (exit code = 0)\n");
+    std::uint32_t shown = 0;
+    while (std::filesystem::exists(tarvelo::fbdev::frame_file_name(frames, shown + 1))) ++shown;
+    EXPECT_EQ(shown, 3u);
+}
+
+// A malformed touch script is reported on the console in order with the
+// rest of the firmware's output (not after its last line), and the
+// firmware runs without scripted touches.
+TEST(DefaultFirmware, ReportsABadTouchScriptInOrder) {
+    const std::string script = PROGRAM_DIR "/off-panel.touch";
+    std::ofstream(script) << "100 press 1 2\n200 press 4456 800\n";
+    auto r = tarvelo::test::run_process(FIRMWARE, {}, {"TARVELO_CLOCK=virtual", "TARVELO_TOUCH_SCRIPT=" + script});
+    EXPECT_EQ(r.exit_status, 0) << r.output;
+    const std::vector<std::string> lines = tarvelo::test::lines_of(r.output);
+    const std::string report =
+        "touch script " + script + ": line 2: the point is off the 720 x 1280 panel; no scripted touches";
+    const auto at = std::find(lines.begin(), lines.end(), report);
+    const auto end = std::find(lines.begin(), lines.end(), "Tarvelo END (exit code = 0)");
+    ASSERT_NE(at, lines.end()) << r.output;
+    EXPECT_LT(at, end) << r.output;
 }
 
 std::size_t count_of(const std::string& text, const std::string& what) {

@@ -1,12 +1,18 @@
 // The frame-buffer device on its own: which geometries it takes, the LIFO
 // order of its free buffers, a buffer set before it runs, and the switch at
-// the vsync that gives the previous buffer back.
+// the vsync that gives the previous buffer back; the PNG frames it shows.
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
 
 #include "FreeRTOS.h"
 #include "platform/address.h"
 #include "platform/fbdev/fbdev.h"
 #include "platform/fbdev/frame_buffers.h"
+#include "platform/fbdev/frame_output.h"
 #include "port/display/display_window.h"
 #include "task.h"
 #include "tests/support/task_harness.h"
@@ -82,6 +88,78 @@ TEST(FrameBufferDevice, FreeBuffersComeLastInFirstOutAndReturnAtTheSwitch) {
         EXPECT_EQ(fbdev::panel_state().frames, 1u);
         FBDEV_Close(&dev);
     });
+}
+
+// What the frame writer was given, and where it ran.
+struct WrittenFrame {
+    std::string path;
+    std::uint16_t first_pixel;
+    bool in_interrupt;
+};
+std::vector<WrittenFrame>& written() {
+    static std::vector<WrittenFrame> w;
+    return w;
+}
+
+bool record_frame(const std::string& path, const std::uint16_t* pixels, std::uint32_t, std::uint32_t,
+                  std::uint32_t) {
+    written().push_back({path, pixels[0], xPortIsInsideInterrupt() == pdTRUE});
+    return true;
+}
+
+// Shows `colours` in turn on a running device with PNG frames going to
+// `folder`, each frame's buffer painted over right after its switch; every
+// frame is written once the output is finished.
+void show_frames(const std::string& folder, const std::vector<std::uint16_t>& colours) {
+    tarvelo::test::run_in_task([&] {
+        fbdev_t dev;
+        ASSERT_EQ(FBDEV_Open(&dev, &g_dc, 0), kFBDEV_Success);
+        fbdev_fb_info_t info = panel_info();
+        ASSERT_EQ(FBDEV_SetFrameBufferInfo(&dev, &info), kFBDEV_Success);
+        void* shown = FBDEV_GetFrameBuffer(&dev, kFBDEV_WaitForever);
+        FBDEV_SetFrameBuffer(&dev, shown, 0);
+        FBDEV_Enable(&dev);
+        fbdev::start_frame_output({folder, false});
+        for (std::uint16_t colour : colours) {
+            auto* next = static_cast<std::uint16_t*>(FBDEV_GetFrameBuffer(&dev, kFBDEV_WaitForever));
+            std::fill(next, next + fbdev::kPanelWidth * fbdev::kPanelHeight, colour);
+            FBDEV_SetFrameBuffer(&dev, next, 0);
+            // Until the switch, then painted over at once: the file keeps the
+            // frame as it was shown.
+            const std::uint32_t frames = fbdev::panel_state().frames;
+            while (fbdev::panel_state().frames == frames) vTaskDelay(1);
+            std::fill(next, next + fbdev::kPanelWidth * fbdev::kPanelHeight, 0xDEAD);
+        }
+        fbdev::finish_frame_output();
+        fbdev::stop_frame_output();
+        FBDEV_Close(&dev);
+    });
+}
+
+// The frames shown are encoded from copies on a host thread of their own,
+// never inside the vsync interrupt (where every task would wait for them).
+TEST(FrameOutput, FramesAreWrittenFromACopyOutsideTheInterrupt) {
+    written().clear();
+    fbdev::set_frame_file_writer(record_frame);
+    const std::string folder = testing::TempDir() + "frames-copied";
+    show_frames(folder, {0x1111, 0x2222, 0x3333});
+    fbdev::set_frame_file_writer(nullptr);
+    ASSERT_EQ(written().size(), 3u);
+    for (std::uint32_t i = 0; i < 3; ++i) {
+        const WrittenFrame& w = written()[i];
+        EXPECT_EQ(w.path, fbdev::frame_file_name(folder, i + 1));
+        EXPECT_EQ(w.first_pixel, 0x1111 * (i + 1));
+        EXPECT_FALSE(w.in_interrupt) << i;
+    }
+}
+
+// The folder of the frames is made with every missing parent.
+TEST(FrameOutput, MakesTheWholePathOfItsFolder) {
+    const std::string root = testing::TempDir() + "frames-path";
+    std::filesystem::remove_all(root);
+    const std::string folder = root + "/a/b/c";
+    show_frames(folder, {0x07E0});
+    EXPECT_TRUE(std::filesystem::is_regular_file(fbdev::frame_file_name(folder, 1)));
 }
 
 }  // namespace

@@ -15,6 +15,8 @@
 #include "task.h"
 #include "tests/port/display/display_fixture.h"
 #include "tests/support/task_harness.h"
+#include "sim_interrupt.h"
+#include "tests/support/trace_recorder.h"
 
 static bool operator==(const ui_rect_t& a, const ui_rect_t& b) {
     return a.x1 == b.x1 && a.y1 == b.y1 && a.x2 == b.x2 && a.y2 == b.y2;
@@ -238,6 +240,91 @@ TEST(RefreshStrategy, BackBufferThatIsTheFrontCopiesNothing) {
         EXPECT_EQ(after.index_to_restore, before.index_to_restore);
         EXPECT_EQ(in_use(after.lists[before.index_to_restore]),
                   (std::vector<ui_rect_t>{r1, r2, r3}));
+    });
+}
+
+// The trace events recorded while a TraceRecorder lives, as "UI+N v1 v2
+// ...", the flush identifier (the first value of UI+11 and UI+12) left out.
+class TraceRecorder {
+public:
+    TraceRecorder() {
+        events().clear();
+        tarvelo::test::set_trace_sink(record);
+    }
+    ~TraceRecorder() { tarvelo::test::set_trace_sink(nullptr); }
+    // The events since the last call.
+    static std::vector<std::string> take() {
+        std::vector<std::string> out;
+        for (const tarvelo::test::TraceEvent& e : events()) {
+            std::string text = "UI+" + std::to_string(e.event);
+            for (std::int32_t i = (e.event == 11 || e.event == 12) ? 1 : 0; i < e.count; ++i)
+                text += " " + std::to_string(e.values[i]);
+            EXPECT_EQ(e.group, 0);
+            out.push_back(text);
+        }
+        events().clear();
+        return out;
+    }
+
+private:
+    static std::vector<tarvelo::test::TraceEvent>& events() {
+        static std::vector<tarvelo::test::TraceEvent> e;
+        return e;
+    }
+    static std::int32_t record(const tarvelo::test::TraceEvent& e) {
+        vSimNoPreemptEnter();
+        events().push_back(e);
+        vSimNoPreemptExit();
+        return e.group;
+    }
+};
+
+using Trace = std::vector<std::string>;
+
+// The strategy's seven trace events, recorded through the trace natives
+// with a recorder in the trace-hook table.
+TEST(RefreshStrategy, TraceEvents) {
+    tarvelo::test::run_in_task([] {
+        SPictavoGraphicsContext gc;
+        ASSERT_EQ(start_display(&gc), 0);
+        TraceRecorder recorder;
+        const auto address = [](std::uint32_t index) {
+            return std::to_string(static_cast<std::int32_t>(to_word(buffer(index))));
+        };
+
+        // Frame 1: a region (UI+10), added to both lists (UI+13); a flush of
+        // one rectangle to restore (UI+11).
+        draw_rect(&gc, {0, 0, 99, 99}, 1);
+        EXPECT_EQ(TraceRecorder::take(), (Trace{"UI+10 0 0 99 99", "UI+13 0 0 99 99", "UI+13 0 0 99 99"}));
+        flush(&gc);
+        EXPECT_EQ(TraceRecorder::take(), (Trace{"UI+11 " + address(0) + " 0 0 99 99"}));
+        wait_for_panel();
+
+        // Frame 2: the restore of the rectangle less the new region (UI+15:
+        // the piece above it), then a flush of two rectangles (UI+12).
+        draw_rect(&gc, {0, 50, 99, 149}, 2);
+        EXPECT_EQ(TraceRecorder::take(),
+                  (Trace{"UI+10 0 50 99 149", "UI+15 0 0 99 49", "UI+13 0 50 99 149", "UI+13 0 50 99 149"}));
+        flush(&gc);
+        EXPECT_EQ(TraceRecorder::take(), (Trace{"UI+12 " + address(1) + " 2"}));
+        wait_for_panel();
+
+        // A region about to be drawn over entirely (drawing-now false):
+        // UI+14 for each rectangle it covers, list 0 then list 1.
+        LLUI_DISPLAY_IMPL_newDrawingRegion(&gc, 0, 0, 99, 149, false);
+        EXPECT_EQ(TraceRecorder::take(), (Trace{"UI+14 0 50 99 149", "UI+14 0 0 99 99", "UI+14 0 50 99 149"}));
+
+        // The ninth rectangle of a first frame: each list collapses to the
+        // whole screen (UI+16, then UI+13 of the whole screen).
+        ASSERT_EQ(start_display(&gc), 0);
+        for (std::int16_t i = 0; i < 9; ++i)
+            draw_rect(&gc, {static_cast<std::int16_t>(200 + 10 * i), 200, static_cast<std::int16_t>(205 + 10 * i),
+                            205},
+                      3);
+        const Trace trace = TraceRecorder::take();
+        const Trace last(trace.end() - 5, trace.end());
+        EXPECT_EQ(last, (Trace{"UI+10 280 200 285 205", "UI+16", "UI+13 0 0 719 1279", "UI+16",
+                               "UI+13 0 0 719 1279"}));
     });
 }
 

@@ -3,6 +3,10 @@
 // ring, the exact event words; the script's syntax; the LED hooks.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
 #include <vector>
 
 #include "FreeRTOS.h"
@@ -147,31 +151,86 @@ TEST(Touch, PressRefusedByAFullRingIsPostedAgainAtTheNextPoll) {
     EXPECT_EQ(events, (std::vector<std::uint32_t>{kPress, xy(104, 100), kRelease, 0}));
 }
 
+TEST(Touch, FingerHeldStillBeyondX32767PostsNoMove) {
+    // The controller's coordinates are 16-bit unsigned: the filter keeps
+    // the previous point as wide, so a finger that does not move is not a
+    // move at every poll.
+    std::vector<std::uint32_t> words;
+    tarvelo::test::run_in_task([&] {
+        reset_touch_input();
+        reset_touch_filter();
+        for (int poll = 0; poll < 4; ++poll) TOUCH_HELPER_pressed(40000, 60000);
+        TOUCH_HELPER_released();
+        drain(&words);
+    });
+    ASSERT_EQ(words.size(), 4u);
+    EXPECT_EQ(words[0], kPress);
+    EXPECT_EQ(words[2], kRelease);
+}
+
+// The point the controller reports after live input at (x, y).
+std::pair<int, int> live_point(std::int32_t x, std::int32_t y) {
+    std::pair<int, int> point{-1, -1};
+    tarvelo::test::run_in_task([&] {
+        reset_touch_input();
+        // The window's mouse reports from a host thread of its own.
+        std::atomic<bool> reported{false};
+        std::thread mouse([&] {
+            tarvelo::gt911::set_live_touch(true, x, y);
+            reported = true;
+        });
+        while (!reported) vTaskDelay(1);
+        mouse.join();
+        std::uint8_t p[8] = {};
+        ASSERT_TRUE(tarvelo::gt911::controller_read(tarvelo::gt911::kRegPoint1, p, sizeof p));
+        point = {p[1] | p[2] << 8, p[3] | p[4] << 8};
+    });
+    return point;
+}
+
+TEST(Touch, LiveInputIsClampedToThePanel) {
+    const struct {
+        std::int32_t x, y;
+        std::pair<int, int> reported;
+    } cases[] = {
+        {360, 800, {360, 800}}, {719, 1279, {719, 1279}}, {4456, 800, {719, 800}},
+        {-5, 2000, {0, 1279}},  {720, -1, {719, 0}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(live_point(c.x, c.y), c.reported) << c.x << ", " << c.y;
+}
+
 TEST(TouchScript, Syntax) {
     struct Case {
         const char* text;
-        bool ok;
+        int error_line;  // 0: accepted
         std::vector<Sample> samples;
     };
     const Case cases[] = {
-        {"", true, {}},
-        {"# a comment\n\n100 press 1 2\n105 move 3 4 # moved\n110 release\n115 error\n", true,
+        {"", 0, {}},
+        {"# a comment\n\n100 press 1 2\n105 move 3 4 # moved\n110 release\n115 error\n", 0,
          {{20, SampleKind::Press, 1, 2}, {21, SampleKind::Move, 3, 4}, {22, SampleKind::Release, 0, 0},
           {23, SampleKind::Error, 0, 0}}},
-        {"100 press 1\n", false, {}},
-        {"100 press 1 2 3\n", false, {}},
-        {"100 tap 1 2\n", false, {}},
-        {"200 release\n100 release\n", false, {}},
-        {"-5 release\n", false, {}},
-        {"100 press -1 2\n", false, {}},
-        {"100 press 65536 2\n", false, {}},
-        {"press 1 2\n", false, {}},
+        {"100 press 0 0\n105 move 719 1279\n", 0, {{20, SampleKind::Press, 0, 0}, {21, SampleKind::Move, 719, 1279}}},
+        {"100 press 1\n", 1, {}},
+        {"100 press 1 2 3\n", 1, {}},
+        {"100 tap 1 2\n", 1, {}},
+        {"200 release\n100 release\n", 2, {}},
+        {"-5 release\n", 1, {}},
+        {"100 press -1 2\n", 1, {}},
+        {"100 press 65536 2\n", 1, {}},
+        {"press 1 2\n", 1, {}},
+        // Off the 720 x 1280 panel (the event word keeps 12 bits: 4456
+        // would land at 360).
+        {"100 press 1 2\n200 press 4456 800\n", 2, {}},
+        {"100 press 720 0\n", 1, {}},
+        {"100 press 0 1280\n", 1, {}},
+        {"100 press 1 2\n105 move 360 4096\n", 2, {}},
     };
     for (const Case& c : cases) {
         std::vector<Sample> samples;
         std::string error;
-        EXPECT_EQ(tarvelo::gt911::parse_touch_script(c.text, &samples, &error), c.ok) << c.text;
-        if (c.ok) {
+        EXPECT_EQ(tarvelo::gt911::parse_touch_script(c.text, &samples, &error), c.error_line == 0) << c.text;
+        if (c.error_line == 0) {
             ASSERT_EQ(samples.size(), c.samples.size()) << c.text;
             for (std::size_t i = 0; i < samples.size(); ++i) {
                 EXPECT_EQ(samples[i].tick, c.samples[i].tick);
@@ -180,9 +239,24 @@ TEST(TouchScript, Syntax) {
                 EXPECT_EQ(samples[i].y, c.samples[i].y);
             }
         } else {
-            EXPECT_NE(error.find("line"), std::string::npos) << c.text;
+            EXPECT_EQ(error.rfind("line " + std::to_string(c.error_line) + ":", 0), 0u) << c.text << ": " << error;
         }
     }
+}
+
+TEST(TouchScript, ADirectoryIsNoScript) {
+    const std::string folder = testing::TempDir() + "touch-script-folder";
+    std::filesystem::create_directories(folder);
+    ::setenv("TARVELO_TOUCH_SCRIPT", folder.c_str(), 1);
+    bool loaded = true, given = true;
+    tarvelo::test::run_in_task([&] {
+        tarvelo::gt911::reset_controller();
+        loaded = tarvelo::gt911::load_script_from_environment();
+        given = tarvelo::gt911::script_given();
+    });
+    ::unsetenv("TARVELO_TOUCH_SCRIPT");
+    EXPECT_FALSE(loaded);
+    EXPECT_FALSE(given);
 }
 
 TEST(Leds, NoneAndIntensityIsNotImplemented) {

@@ -7,8 +7,16 @@
 # a connection to the firmware's port 8080. Only documentation addresses
 # are used and nothing leaves the namespace. The console after
 # "Tarvelo START" must match the expected file.
-#   run_network_program.sh <firmware> <expected> [--no-dhcp-server | --no-cable]
-# --no-cable runs the firmware without a TAP device and needs no namespace.
+#   run_network_program.sh <firmware> <expected> [MODE]
+# Modes:
+#   --no-cable         the firmware without a TAP device (needs no namespace)
+#   --late-dhcp-server the DHCP server starts 40 s after the firmware; once
+#                      the client has failed and started again by itself,
+#                      the cable is taken out and put back
+#   --link-drop        a peer on 7004 sends 4 MiB (pausing at half) and keeps
+#                      what the firmware echoes; when the firmware reports
+#                      "halfway" the cable is out for 3 s while the peer goes
+#                      on; the echo must equal what was sent
 # Exit 77 (skipped) when namespaces, dnsmasq or socat are not available.
 set -u
 firmware=$1
@@ -32,10 +40,23 @@ fi
 enter_network_namespace unshare ip dnsmasq socat -- "$@"
 start_scratch
 bring_up_tap 25
-if [ "$mode" != --no-dhcp-server ]; then
+serve_dhcp() {
   start_dhcp_server 255.255.255.128 \
     --dhcp-option=option:router,192.0.2.1 --dhcp-option=option:dns-server,192.0.2.1 \
     --address=/peer.test/192.0.2.1 --local=/test/
+}
+if [ "$mode" = --late-dhcp-server ]; then dhcp_delay=40 serve_dhcp; else serve_dhcp; fi
+if [ "$mode" = --link-drop ]; then
+  seq 1 700000 | head -c 4194304 >"$work/sent"
+  cat >"$work/echo_peer.sh" <<EOF
+{ head -c 2097152 "$work/sent"
+  while [ ! -e "$work/dropped" ]; do sleep 0.05; done
+  tail -c +2097153 "$work/sent"; } &
+cat >"$work/echoed"
+wait
+EOF
+  socat TCP-LISTEN:7004,bind=192.0.2.1,reuseaddr EXEC:"bash $work/echo_peer.sh" 2>/dev/null &
+  pids+=($!)
 fi
 socat TCP-LISTEN:7001,bind=192.0.2.1,fork,reuseaddr PIPE 2>/dev/null &
 pids+=($!)
@@ -53,15 +74,26 @@ pids+=($!)
 
 TARVELO_TAP=tap0 TARVELO_GC_STRESS=1 TARVELO_HEAP_VERIFY=1 timeout 150 "$firmware" >"$work/out" 2>"$work/err" &
 firmware_pid=$!
-if [ "$mode" = --no-dhcp-server ]; then
-  # Once the client has given up, unplug and replug the cable.
+if [ "$mode" = --late-dhcp-server ]; then
+  # Once the client has given up and started again, unplug and replug.
   for _ in $(seq 1500); do
-    grep -q '^failed$' "$work/out" && break
+    grep -q '^started again$' "$work/out" && break
     kill -0 "$firmware_pid" 2>/dev/null || break
     sleep 0.1
   done
   ip link set tap0 down
   sleep 1
+  ip link set tap0 up
+fi
+if [ "$mode" = --link-drop ]; then
+  for _ in $(seq 600); do
+    grep -q '^halfway$' "$work/out" && break
+    kill -0 "$firmware_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  ip link set tap0 down
+  touch "$work/dropped"
+  sleep 3
   ip link set tap0 up
 fi
 wait "$firmware_pid"
@@ -74,5 +106,9 @@ fi
 if [ "$status" -ne 0 ]; then
   echo "firmware exit status $status"; cat "$work/err"
   exit 1
+fi
+if [ "$mode" = --link-drop ]; then
+  for _ in $(seq 50); do [ "$(stat -c %s "$work/echoed" 2>/dev/null)" = 4194304 ] && break; sleep 0.1; done
+  cmp "$work/sent" "$work/echoed" || { echo "the echo differs from what was sent"; exit 1; }
 fi
 exit 0

@@ -31,6 +31,8 @@ void LLNET_SSL_utils_mbedtls_on_bio_start(void) { bio_moved = false; }
 bool LLNET_SSL_utils_mbedtls_bio_moved_data(void) { return bio_moved; }
 int LLNET_SSL_utils_mbedtls_recv(void*, unsigned char*, std::size_t) { return MBEDTLS_ERR_SSL_WANT_READ; }
 int LLNET_SSL_utils_mbedtls_send(void*, const unsigned char*, std::size_t) { return MBEDTLS_ERR_SSL_WANT_WRITE; }
+bool LLNET_SSL_utils_mbedtls_flights_begin(void*) { return false; }
+void LLNET_SSL_utils_mbedtls_flights_end(void*, bool) {}
 std::int32_t async_select(std::int32_t, std::int32_t, std::int64_t, void*, void*) {
     ++parked;
     return 0;

@@ -1,6 +1,7 @@
 // Names for the "@...@" addresses of traces, and the listing of a method.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "tests/tools/imagelink/link_helpers.h"
@@ -19,17 +20,20 @@ std::string hex(std::uint32_t v) {
     return b;
 }
 
-class Traces : public ::testing::Test {
-protected:
-    void SetUp() override {
-        linked_ = link(R"(
+// A class with one method, test.T.twice(I)I.
+const char* const kTwice = R"(
 .class test.T
     .method static int twice(int x)
         iadd x, x, x
         return
     .end
 .end
-)");
+)";
+
+class Traces : public ::testing::Test {
+protected:
+    void SetUp() override {
+        linked_ = link(kTwice);
         // The symboliser reads the map, as it would from a file.
         std::string why;
         ASSERT_TRUE(read_map(write_map(linked_->image), map_, &why)) << why;
@@ -78,6 +82,75 @@ TEST_F(Traces, ListingNamesOperands) {
     EXPECT_NE(text.find("\"hello\""), std::string::npos) << text;
     EXPECT_NE(text.find("OPreturn_0"), std::string::npos) << text;
     EXPECT_NE(text.find("compact header"), std::string::npos) << text;
+}
+
+// Every byte value in a name, newlines included, comes back from the map as
+// it was written, and each entry keeps to its own line.
+TEST(ImageMaps, NamesWithEveryByteValueRoundTrip) {
+    std::string every;
+    for (int b = 0; b < 256; ++b) every += static_cast<char>(b);
+    LinkedImage image;
+    image.bytes.resize(64);
+    image.labels.push_back({"label " + every, 4, true});
+    image.methods.push_back({8, 8, 12, 16, "method " + every});
+    image.map.push_back({16, 8, "string", "\"" + every + "\""});
+    image.externals.push_back("external " + every);
+    const std::string text = write_map(image);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 6) << text;
+    LinkedImage back;
+    std::string why;
+    ASSERT_TRUE(read_map(text, back, &why)) << why;
+    ASSERT_EQ(back.labels.size(), 1u);
+    ASSERT_EQ(back.methods.size(), 1u);
+    ASSERT_EQ(back.map.size(), 1u);
+    ASSERT_EQ(back.externals.size(), 1u);
+    EXPECT_EQ(back.labels[0].name, image.labels[0].name);
+    EXPECT_EQ(back.methods[0].name, image.methods[0].name);
+    EXPECT_EQ(back.map[0].kind, "string");
+    EXPECT_EQ(back.map[0].name, image.map[0].name);
+    EXPECT_EQ(back.externals[0], image.externals[0]);
+}
+
+// A linked image whose interned strings hold line breaks and every char
+// from 1 to 0xFF: its map is read back, and the symboliser still names its
+// methods.
+TEST(ImageMaps, LinkedStringsWithLineBreaksKeepTheMapReadable) {
+    std::string chars;
+    for (int c = 1; c < 256; ++c) {
+        char e[8];
+        std::snprintf(e, sizeof e, "\\x%02x", c);
+        chars += e;
+    }
+    auto linked = link(".string \"two\\nlines\"\n.string \"" + chars + "\"\n" + kTwice);
+    LinkedImage map;
+    std::string why;
+    ASSERT_TRUE(read_map(write_map(linked->image), map, &why)) << why;
+    bool found = false;
+    for (const MapEntry& e : map.map) found |= e.kind == "string" && e.name == "\"two\nlines\"";
+    EXPECT_TRUE(found);
+    const MethodSpan& m = linked->method("test.T.twice(I)I");
+    EXPECT_EQ(Symbolizer(map, kVerifyBase).line("@M:" + hex(m.method) + ":" + hex(m.code) + "@"),
+              "test.T.twice(I)I (test.T.twice(I)I+0x0)");
+}
+
+// Maps of the first version carry their names unescaped.
+TEST(ImageMaps, FirstVersionNamesAreReadAsTheyAre) {
+    LinkedImage back;
+    std::string why;
+    ASSERT_TRUE(read_map("tarvelo-image-map 1\nsize 0x10\nlabel 0x4 a\\x41\\\\b\n", back, &why)) << why;
+    ASSERT_EQ(back.labels.size(), 1u);
+    EXPECT_EQ(back.labels[0].name, "a\\x41\\\\b");
+}
+
+// A version-2 name with an escape the writer never makes is refused.
+TEST(ImageMaps, BadEscapesAreRefused) {
+    for (const char* name : {"a\\q", "a\\x4", "a\\xg1", "trailing\\"}) {
+        LinkedImage back;
+        std::string why;
+        EXPECT_FALSE(read_map(std::string("tarvelo-image-map 2\nsize 0x10\nlabel 0x4 ") + name + "\n", back, &why))
+            << name;
+        EXPECT_NE(why.find("line 3: bad escape"), std::string::npos) << why;
+    }
 }
 
 }  // namespace

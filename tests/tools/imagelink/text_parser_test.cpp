@@ -69,6 +69,28 @@ TEST(TextParser, MalformedSourcesNameTheirLine) {
         {"<<<.extend int[]\n.end\n", "no class or interface"},
         {".class test.X\n    .method static void f()\n        return\n    .end\n.end\n.extend test.X\n<<<    .method static void f()\n        return\n    .end\n.end\n",
          "declared twice"},
+        // Link-time constants and the calls the linker replaces by them.
+        {".constant \"k\" 1\n<<<.constant \"k\" 2\n", "constant \"k\" declared twice"},
+        {".class test.X\n<<<    .method static native int get(int k) constant VMNative_get\n    .end\n.end\n",
+         "a constant native is static, takes the constant's name"},
+        {".class test.X\n    .method static int f()\n        const_ref r0, \"nope\"\n<<<        invokestatic yq.zum.Constants.getInt, p0, r0\n"
+         "        move p5, p-1\n        return\n    .end\n.end\n",
+         "no constant named \"nope\""},
+        {".constant \"k\" 1\n.class test.X\n    .method static int f()\n        const_ref r1, \"k\"\n<<<        invokestatic yq.zum.Constants.getInt, p0, r0\n"
+         "        move p5, p-1\n        return\n    .end\n.end\n",
+         "takes its constant's name as a string loaded into r0"},
+        {".constant \"k\" 1\n.class test.X\n    .method static int f()\n        const_ref r0, \"k\"\n    there:\n"
+         "<<<        invokestatic yq.zum.Constants.getInt, p0, r0\n        move p5, p-1\n        return\n    .end\n.end\n",
+         "by the instruction just before the call"},
+        {".constant \"k\" 300\n.class test.X\n    .method static int f()\n        const_ref r0, \"k\"\n<<<        invokestatic yq.zum.Constants.getByte, p0, r0\n"
+         "        move p5, p-1\n        return\n    .end\n.end\n",
+         "is not a byte"},
+        {".constant \"k\" 1\n.class test.X\n    .method static void f()\n        const_ref r0, \"k\"\n<<<        invokestatic yq.zum.Constants.getString, p0, r0\n"
+         "        return\n    .end\n.end\n",
+         "is not a string"},
+        {".constant \"k\" \"text\"\n.class test.X\n    .method static void f()\n        const_ref r0, \"k\"\n<<<        invokestatic yq.zum.Constants.getLong, p0, r0\n"
+         "        return\n    .end\n.end\n",
+         "is not a long"},
     };
     for (const Case& c : cases) {
         const auto [text, line] = marked(c.body);

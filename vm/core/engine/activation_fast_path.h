@@ -14,6 +14,7 @@
 #include "vm/core/engine/feature_context.h"
 #include "vm/core/engine/frame_record.h"
 #include "vm/core/image/method_record.h"
+#include "vm/core/lifecycle/feature_rules_check.h"
 #include "vm/core/threads/java_stack.h"
 #include "vm/core/threads/vm_thread.h"
 
@@ -78,6 +79,8 @@ struct ActivationShape {
     if (caller == nullptr) return false;
     const word_t context = t->ownerFeature;
     if (!s.keepContext && t->thisObject != 0 && object_owner_feature(t->thisObject) != context) return false;
+    // Calls made holding kernel monitors, when the rules word checks them.
+    if (t->kernelMonitorDepth != 0 && kernel_monitor_calls_checked) return false;
     JavaStackMeter* meter = t->stackMeter.get();
     if (meter->block.get() != t->currentBlock.get()) return false;
 

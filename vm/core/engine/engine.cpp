@@ -13,6 +13,7 @@
 #include "vm/core/engine/monitoring_hooks.h"
 #include "vm/core/lifecycle/ostrevan.h"
 #include "vm/core/engine/runtime_prelude.h"
+#include "vm/core/lifecycle/feature_rules_check.h"
 #include "vm/core/threads/schedule_context.h"
 #include "vm/core/threads/thread_table.h"
 #include "vm/core/image/type_record.h"
@@ -54,6 +55,24 @@ bool callee_context(VMThread* t, const MethodHeader& h, bool hadFrame, word_t* c
     return false;
 }
 
+// The rule on calls into an installed application's code made while the
+// thread holds monitors of kernel objects: true when the call may go on
+// (allowed, or reported with the error printed and dropped), false with
+// "KF:E=M5" raised and unwound.
+bool kernel_monitor_call_passes(VMThread* t, word_t method) {
+    const word_t type = image::read_u32(to_ptr<const void>(method));
+    if (type == 0 || image::read_u32(to_ptr<const char>(type) + image::kTypeOwnerOffset) == 0) return true;
+    FeatureIsolation::throwKernelAccessError(t, kIsolationMonitor, 5);
+    if (kernel_monitor_call_rule() == KernelMonitorCallRule::kRefused) {
+        TulvarVMEngine::throwPendingException(t);
+        return false;
+    }
+    const word_t error = t->pendingException;
+    t->pendingException = 0;
+    if (error != 0) TulvarVMEngine::printUncaughtException(t, error, 1);
+    return true;
+}
+
 }  // namespace
 
 // --- Threads -----------------------------------------------------------------------
@@ -86,12 +105,22 @@ bool TulvarVMEngine::bindThread(VMThread* t, word_t threadObject) {
     t->prev.set(nullptr);
     t->objectAllocator = function_word(allocation_entry_points().object);
     t->arrayAllocator = function_word(allocation_entry_points().array);
+    t->featureThreadObject = 0;
     t->threadId = make_thread_id(next_unique_number(), t->slot());
     if (!table->addThread(t)) return false;
+    const std::uint32_t unboundId = java::thread_id(threadObject);
+    linkThreadObject(t, threadObject);
+    // In the table with its Thread object, the record is a root of the
+    // collector while the second Thread object is allocated.
+    if (!FeatureIsolation::newFeatureThreadObject(t)) {
+        java::thread_id(t->javaThread) = unboundId;
+        table->removeThread(t);
+        t->javaThread = 0;
+        return false;
+    }
     ++threads_started;
     if (table->count > peak_threads) peak_threads = table->count;
-    linkThreadObject(t, threadObject);
-    std::int32_t priority = java::thread_priority(threadObject);
+    std::int32_t priority = java::thread_priority(t->javaThread);
     if (priority < 1 || priority > 10) priority = 5;
     t->basePriority = static_cast<std::int8_t>(priority);
     t->effectivePriority = static_cast<std::int8_t>(priority);
@@ -121,6 +150,8 @@ bool TulvarVMEngine::initializeThread(VMThread* t) {
 
 void TulvarVMEngine::releaseThread(VMThread* t) {
     if (t->javaThread != 0) java::thread_id(t->javaThread) = static_cast<std::uint32_t>(java::kThreadIdEnded);
+    if (t->featureThreadObject != 0)
+        java::thread_id(t->featureThreadObject) = static_cast<std::uint32_t>(java::kThreadIdEnded);
     java_stack_allocator()->releaseStack(t);
     if (ThreadTable* table = thread_table()) table->removeThread(t);
     t->currentFrame = 0;
@@ -145,6 +176,11 @@ void TulvarVMEngine::clearFrame(VMThread* t) {
 // --- Activations ---------------------------------------------------------------------
 
 bool TulvarVMEngine::invokeMethod(VMThread* t, word_t method, word_t* refArgs, std::int32_t* primTop) {
+    // First, before anything is read from the frame: reporting the error
+    // allocates, and the arguments lie in the caller's registers, which the
+    // collector updates.
+    if (t->kernelMonitorDepth != 0 && kernel_monitor_calls_checked && !kernel_monitor_call_passes(t, method))
+        return false;
     const MethodHeader h = method_header(method);
     const std::uint32_t refTotal = 4u * (h.ref_base + h.refs_above);
     const std::uint32_t primTotal = 4u * (h.frame_words + h.prim_below);

@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "vm/core/engine/allocation_entry_points.h"
 #include "vm/core/engine/engine.h"
 #include "vm/core/engine/execution_context.h"
+#include "vm/core/engine/java_objects.h"
 #include "vm/core/engine/runtime_prelude.h"
 #include "vm/core/image/image_symbols.h"
 #include "vm/core/lifecycle/link_config.h"
+#include "vm/core/threads/kernel_thread_scheduler.h"
 #include "vm/core/threads/vm_thread.h"
 #include "vm/memory/feature_record.h"
 #include "vm/memory/heap_set.h"
@@ -165,6 +168,31 @@ void FeatureIsolation::decrementThreadCount(word_t threadObject) {
 bool FeatureIsolation::isThreadLimitReached(word_t threadObject) {
     const word_t f = object_owner_feature(threadObject);
     return f != 0 && static_cast<std::int64_t>(featureRuntimeState(f)->liveThreads) >= link_config::feature_max_threads();
+}
+
+bool FeatureIsolation::newFeatureThreadObject(VMThread* record) {
+    record->featureThreadObject = 0;
+    const word_t feature = object_owner_feature(record->javaThread);
+    if (feature == 0) return true;
+    VMThread* current = current_thread();
+    if (!feature_is_started(feature)) {
+        if (current != nullptr) ExecutionContext::throwNew(current, types::dead_feature());
+        return false;
+    }
+    // The kernel's object: allocated with the creating thread's
+    // application context switched off.
+    const word_t saved = current != nullptr ? current->ownerFeature : 0;
+    if (current != nullptr) current->ownerFeature = 0;
+    const word_t object = allocation_entry_points().object(vm_type(VMType::_java_Ljava_lang_Thread));
+    if (current != nullptr) current->ownerFeature = saved;
+    if (object == 0) return false;
+    // Named "main", with the id and the priority (the two words after the
+    // owner word) of the application's Thread, which may have moved.
+    java::thread_name(object) = to_word(_java_main_thread_name);
+    java::thread_id(object) = java::thread_id(record->javaThread);
+    java::set_thread_priority(object, java::thread_priority(record->javaThread));
+    record->featureThreadObject = object;
+    return true;
 }
 
 word_t FeatureIsolation::contextOwnerOf(const VMThread* t, word_t feature) {

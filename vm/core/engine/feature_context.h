@@ -68,6 +68,13 @@ struct FeatureIsolation {
     // thread's own, unless that belongs to another application, then the
     // thread's kernel-owned second Thread object.
     static word_t contextOwnerOf(const VMThread* t, word_t feature);
+    // Gives a thread record whose Thread object belongs to an application
+    // its second, kernel-owned Thread object (none for a kernel Thread);
+    // false, with the exception pending on the current thread, when that
+    // application is no longer started or the object cannot be allocated.
+    // The allocation may move objects: the record's Thread object is read
+    // again from the record.
+    static bool newFeatureThreadObject(VMThread* record);
     // Makes the isolation error ("KF:E=" kind letter, code) pending.
     static void throwKernelAccessError(VMThread* t, std::int32_t kind, std::int32_t code);
     // Raises the isolation error and unwinds to its handler.

@@ -5,7 +5,9 @@
 #include "vm/core/engine/engine.h"
 #include "vm/core/engine/feature_context.h"
 #include "vm/core/engine/frame_record.h"
+#include "vm/core/engine/java_objects.h"
 #include "vm/core/engine/native_resources.h"
+#include "vm/core/engine/ram_control.h"
 #include "vm/core/image/method_record.h"
 #include "vm/core/lifecycle/ostrevan.h"
 #include "vm/core/lifecycle/vm_error.h"
@@ -97,8 +99,13 @@ void release_monitors(VMThread* t, word_t record) {
 
 void kill_thread(VMThread* t, word_t record, word_t placeholder) {
     if (t->ownerFeature == record) {
-        if (t->state == kThreadWaiting && t->interruptibleWait != 0) {
+        // Every wait ends, interruptible or not; a native's suspension
+        // ends without its callback, which belonged to the application's
+        // call.
+        if (t->state == kThreadWaiting) {
             t->interruptStatus = 2;
+            t->suspendCallback = 0;
+            t->suspendArgument = 0;
             kernel_scheduler()->wakeThread(t);
         }
         if ((t->flags & kFlagScopedResource) != 0) {
@@ -108,8 +115,12 @@ void kill_thread(VMThread* t, word_t record, word_t placeholder) {
             run_close_hook(close, resource);
         }
     }
-    if (object_owner_feature(t->javaThread) == record && t->featureThreadObject != 0)
+    // The thread goes on as the kernel's: the application's Thread object no
+    // longer names it (so that joining it does not wait for ever).
+    if (object_owner_feature(t->javaThread) == record && t->featureThreadObject != 0) {
+        java::thread_id(t->javaThread) = static_cast<std::uint32_t>(java::kThreadIdEnded);
         t->javaThread = t->featureThreadObject;
+    }
     if (t->state == kThreadMonitorQueued && t->ownerFeature == record &&
         is_feature_or_kernel(monitor_stack::awaited(t), record))
         drop_monitor_queue(t);
@@ -174,6 +185,7 @@ void FeatureManager::killFeature(word_t record, FeatureStopCause cause) {
         featureObjectByte(feature, feature_object::kTransition) = kTransitionKilled;
     }
     queueStoppedFeature(record);
+    RamControl::remove(record);
     storeU64(st->allocatedBytes, 0);
 }
 

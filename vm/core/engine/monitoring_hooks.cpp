@@ -1,15 +1,5 @@
 #include "vm/core/engine/monitoring_hooks.h"
 
-#include <atomic>
-
-#include "vm/core/lifecycle/link_config.h"
-
-namespace {
-
-std::atomic<bool> trace_on{false};
-
-}  // namespace
-
 // The table itself is defined in monitoring_hook_table.cpp: seen from here
 // its entries are only declared, so every call reads the entry the link
 // chose instead of being bound to the default at compile time.
@@ -42,9 +32,6 @@ std::int32_t OSTV_MONITOR_on_thread_added_to_context(std::int32_t threadId, std:
     return OSTV_MONITOR_on_thread_added_to_context_ptr(threadId, contextId);
 }
 
-// The trace natives define the gate when they are linked.
-__attribute__((weak)) std::uint8_t Java_yq_trace_Tracer_isTraceStarted(void) { return trace_on.load() ? 1 : 0; }
-
 __attribute__((weak)) void LLOSTV_on_Runtime_gc_start(void) {}
 __attribute__((weak)) void LLOSTV_on_Runtime_gc_done(void) {}
 __attribute__((weak)) void LLOSTV_on_OutOfMemoryError_thrown(void) {}
@@ -53,12 +40,9 @@ __attribute__((weak)) void LLOSTV_on_GC_MarkStackOverflow_reached(void) {}
 
 namespace tarvelo {
 
-void set_trace_started(bool on) { trace_on.store(on); }
-
 void initialize_monitoring() {
     // The flag given to a monitor: false in this configuration.
     OSTV_MONITOR_initialize(0);
-    set_trace_started(link_config::vmtrace_enabled() != 0 && link_config::vmtrace_auto_start() != 0);
 }
 
 }  // namespace tarvelo

@@ -65,7 +65,8 @@ std::int32_t OSTV_MONITOR_on_quota_reached(std::int32_t contextId);
 std::int32_t OSTV_MONITOR_on_quantum_counters_reset(void);
 std::int32_t OSTV_MONITOR_on_thread_added_to_context(std::int32_t threadId, std::int32_t contextId);
 
-// The trace component's answer to "is tracing started" (the trace gate).
+// The trace component's answer to "is tracing started" (the trace gate):
+// the is-started entry of the trace-hook table (vm/natives/trace_hooks.h).
 std::uint8_t Java_yq_trace_Tracer_isTraceStarted(void);
 
 // Port hooks, empty in this port.
@@ -83,12 +84,8 @@ inline bool trace_started() { return Java_yq_trace_Tracer_isTraceStarted() != 0;
 // the default hook an event does nothing, traced or not.
 bool allocation_monitor_linked();
 
-// Starts or stops tracing for the gate's default answer (the trace natives
-// take this over when they exist).
-void set_trace_started(bool on);
-
-// Called once at virtual-machine creation: reports initialisation and sets
-// the gate from the configuration (tracing enabled and started at start-up).
+// Called once at virtual-machine creation: reports initialisation to the
+// monitor.
 void initialize_monitoring();
 
 }  // namespace tarvelo

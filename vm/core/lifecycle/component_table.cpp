@@ -2,6 +2,7 @@
 // virtual call is an index into these tables.
 #include "vm/core/engine/feature_manager.h"
 #include "vm/core/engine/native_resources.h"
+#include "vm/core/engine/ram_control.h"
 #include "vm/core/lifecycle/feature_rules_check.h"
 #include "vm/core/image/image_directory.h"
 #include "vm/core/threads/kernel_thread_scheduler.h"
@@ -28,7 +29,7 @@ const ComponentOps kOps[kComponentIdCount] = {
     /*  1 main heap */ {M::initializeMainHeap, M::startMainHeap, nullptr},
     /*  2 immortal heap */ {M::initializeImmortalHeap, M::startImmortalHeap, nullptr},
     /*  3 KernelFeatureComponent */ {KernelFeatureComponent::initialize, KernelFeatureComponent::start, nullptr},
-    /*  4 */ {},
+    /*  4 RamControl */ {RamControl::initialize, RamControl::start, nullptr},
     /*  5 reference tracker */ {nullptr, M::startReferenceTracker, nullptr},
     /*  6 KernelMonitorManager */ {KernelMonitorManager::initialize, KernelMonitorManager::start, nullptr},
     /*  7 FeatureImageDirectory */ {FeatureImageDirectory::initializeComponent,

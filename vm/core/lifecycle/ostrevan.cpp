@@ -1,6 +1,7 @@
 #include "vm/core/lifecycle/ostrevan.h"
 
 #include "vm/core/engine/feature_manager.h"
+#include "vm/core/engine/ram_control.h"
 
 #include "platform/address.h"
 #include "vm/core/image/image_access.h"
@@ -77,6 +78,7 @@ void Ostrevan::createComponents() {
     rulesCheck = FeatureRulesCheck::create();
     addComponent(rulesCheck);
     addComponent(KernelFeatureComponent::create());
+    if (RamControl* ramControl = RamControl::createIfEnabled()) addComponent(ramControl);
 }
 
 void Ostrevan::createVM() {

@@ -13,6 +13,7 @@ enum ComponentId : std::uint32_t {
     kMainHeap = 1,
     kImmortalHeap = 2,
     kKernelFeatureComponent = 3,
+    kRamControl = 4,
     kReferenceTracker = 5,
     kKernelMonitorManager = 6,
     kFeatureImageDirectory = 7,

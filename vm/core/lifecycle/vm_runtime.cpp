@@ -105,6 +105,8 @@ std::int32_t GreenThreadVMRuntime::startThread(word_t threadObject) {
     if (FeatureIsolation::isThreadLimitReached(threadObject)) return -1;
     VMThread* t = thread_pool()->bindThread(threadObject);
     if (t == nullptr) return -1;
+    // Binding may have allocated: the Thread object as it lies now.
+    threadObject = t->javaThread;
     VMThread* starter = current_thread();
     const word_t wanted = ScheduleControl::wantedContextFor(starter, threadObject);
     t->wantedContext = wanted;
@@ -169,7 +171,8 @@ VMThread* GreenThreadVMRuntime::findThreadById(word_t threadObject) {
     ThreadTable* table = thread_table();
     if (table == nullptr) return nullptr;
     VMThread* t = table->findThread(static_cast<std::uint32_t>(id));
-    return t != nullptr && t->javaThread == threadObject ? t : nullptr;
+    // Either of its Thread objects: its own, or the one an application sees.
+    return t != nullptr && (t->javaThread == threadObject || t->featureThreadObject == threadObject) ? t : nullptr;
 }
 
 extern "C" {

@@ -251,29 +251,49 @@ TEST_F(GpuDrawer, BandedCopyStopsAtADriverError) {
 
 // --- flipped images --------------------------------------------------------------
 
-// Each flip of a region away from the image's corner lands on the pixels the
-// software drawer writes.
+// Each flip of a region lands on the pixels the software drawer writes: a
+// region inside the image away from its corner, and regions partly outside
+// it (the part inside is drawn, in the place the whole region gives it).
 TEST_F(GpuDrawer, FlippedRegionsMatchTheSoftwareDrawer) {
     if (!vglite::can_rasterise()) GTEST_SKIP() << "no rasteriser";
     vglite::set_rasterise(true);
     vglite::set_completion(vglite::Completion::Immediate);
-    for (std::int32_t flip = 0; flip <= 7; ++flip) {
-        GpuCanvas src(9, 9), gpu(24, 24), soft(24, 24);
-        src.number();
-        const std::int32_t status = UI_DRAWING_drawFlippedImage_0(&gpu.gc, &src.gc.image, 2, 3, 5, 3, 6, 7, flip, 200);
-        vglite::wait_idle();
-        EXPECT_EQ(status, 1) << flip;
-        DW_DRAWING_SOFT_drawFlippedImage(&soft.gc, &src.gc.image, 2, 3, 5, 3, 6, 7, flip, 200);
-        std::int32_t far = 0;
-        for (std::int32_t y = 0; y < 24; ++y)
-            for (std::int32_t x = 0; x < 24; ++x) {
-                const std::uint16_t a = gpu.at(x, y), b = soft.at(x, y);
-                const std::int32_t dr = std::abs((a >> 11) - (b >> 11)),
-                                   dg = std::abs(((a >> 5) & 63) - ((b >> 5) & 63)), db = std::abs((a & 31) - (b & 31));
-                far += (dr > 1 || dg > 2 || db > 1) ? 1 : 0;
-            }
-        EXPECT_EQ(far, 0) << "flip " << flip;
+    const struct {
+        std::int32_t x, y, w, h;
+    } regions[] = {{2, 3, 5, 3}, {-2, -1, 5, 4}, {6, 7, 5, 4}, {-3, 2, 14, 3}, {4, -6, 3, 9}};
+    for (const auto& r : regions) {
+        for (std::int32_t flip = 0; flip <= 7; ++flip) {
+            GpuCanvas src(9, 9), gpu(24, 24), soft(24, 24);
+            src.number();
+            const std::int32_t status =
+                UI_DRAWING_drawFlippedImage_0(&gpu.gc, &src.gc.image, r.x, r.y, r.w, r.h, 6, 7, flip, 200);
+            vglite::wait_idle();
+            EXPECT_EQ(status, 1) << flip;
+            DW_DRAWING_SOFT_drawFlippedImage(&soft.gc, &src.gc.image, r.x, r.y, r.w, r.h, 6, 7, flip, 200);
+            std::int32_t far = 0, drawn = 0;
+            for (std::int32_t y = 0; y < 24; ++y)
+                for (std::int32_t x = 0; x < 24; ++x) {
+                    const std::uint16_t a = gpu.at(x, y), b = soft.at(x, y);
+                    const std::int32_t dr = std::abs((a >> 11) - (b >> 11)),
+                                       dg = std::abs(((a >> 5) & 63) - ((b >> 5) & 63)),
+                                       db = std::abs((a & 31) - (b & 31));
+                    far += (dr > 1 || dg > 2 || db > 1) ? 1 : 0;
+                    drawn += b != 0 ? 1 : 0;
+                }
+            EXPECT_EQ(far, 0) << "region " << r.x << ", " << r.y << ", " << r.w << ", " << r.h << " flip " << flip;
+            EXPECT_GT(drawn, 0);
+        }
     }
+}
+
+// A region entirely outside the image draws nothing, on the GPU as in
+// software.
+TEST_F(GpuDrawer, FlippedRegionOutsideTheImageIssuesNothing) {
+    GpuCanvas src(9, 9), dst(24, 24);
+    for (std::int32_t flip : {0, 1, 5})
+        EXPECT_EQ(UI_DRAWING_drawFlippedImage_0(&dst.gc, &src.gc.image, 9, 0, 4, 4, 0, 0, flip, 100), 0);
+    EXPECT_EQ(UI_DRAWING_drawFlippedImage_0(&dst.gc, &src.gc.image, -4, 2, 4, 4, 0, 0, 3, 100), 0);
+    EXPECT_TRUE(drawings().empty());
 }
 
 TEST_F(GpuDrawer, FlipCodeOutOfRangeDrawsNothing) {
@@ -328,6 +348,53 @@ TEST_F(GpuDrawer, FilledShapeAreas) {
     const double annulus = M_PI * (23.0 * 23 - 17.0 * 17);
     EXPECT_NEAR(area(ring), annulus, annulus * 0.02);
     EXPECT_EQ(ring.at(30, 30), 0);
+}
+
+// Rings as thick as or thicker than the shape is wide: the GPU draws what
+// the software ring draws (the thickness clamped to the size: a disc, no
+// hole). The two rasterise edges differently (the GPU anti-aliases, the
+// software ring of fade 0 measures from a pixel's corner), so pixels are
+// compared away from the software ring's edges, and the areas within one
+// pixel along the outer edge.
+TEST_F(GpuDrawer, ThickRingsWiderThanTheirShapeMatchTheSoftwareDrawer) {
+    if (!vglite::can_rasterise()) GTEST_SKIP() << "no rasteriser";
+    vglite::set_rasterise(true);
+    vglite::set_completion(vglite::Completion::Immediate);
+    const struct {
+        std::int32_t w, h, t;  // w == h: a circle
+    } cases[] = {{24, 24, 6}, {10, 10, 30}, {16, 16, 16}, {16, 16, 17}, {12, 8, 20}, {20, 12, 12}, {8, 14, 9}};
+    constexpr std::int32_t kSize = 64, kAt = 16;  // canvases hold 64 x 64 pixels
+    const auto coverage = [](std::uint16_t p) { return ((p >> 5) & 63) / 63.0; };
+    for (const auto& c : cases) {
+        GpuCanvas gpu(kSize, kSize), soft(kSize, kSize);
+        gpu.gc.foreground_color = soft.gc.foreground_color = 0xFF00FF00;
+        if (c.w == c.h) {
+            UI_DRAWING_drawThickCircle_0(&gpu.gc, kAt, kAt, c.w, c.t);
+            DW_DRAWING_SOFT_drawThickFadedCircle(&soft.gc, kAt, kAt, c.w, c.t, 0);
+        } else {
+            UI_DRAWING_drawThickEllipse_0(&gpu.gc, kAt, kAt, c.w, c.h, c.t);
+            DW_DRAWING_SOFT_drawThickFadedEllipse(&soft.gc, kAt, kAt, c.w, c.h, c.t, 0);
+        }
+        vglite::wait_idle();
+        std::int32_t different = 0;
+        double gpu_area = 0, soft_area = 0;
+        for (std::int32_t y = 1; y < kSize - 1; ++y)
+            for (std::int32_t x = 1; x < kSize - 1; ++x) {
+                const double g = coverage(gpu.at(x, y)), s = coverage(soft.at(x, y));
+                gpu_area += g;
+                soft_area += s;
+                bool edge = false;
+                for (std::int32_t dy = -1; dy <= 1; ++dy)
+                    for (std::int32_t dx = -1; dx <= 1; ++dx) edge |= soft.at(x + dx, y + dy) != soft.at(x, y);
+                different += !edge && std::abs(g - s) > 0.5 ? 1 : 0;
+            }
+        EXPECT_EQ(different, 0) << c.w << " x " << c.h << " thickness " << c.t;
+        const double t = std::min({c.t, c.w, c.h});
+        EXPECT_NEAR(gpu_area, soft_area, M_PI * (c.w + c.h + 2 * t) / 2) << c.w << " x " << c.h << " thickness " << c.t;
+        // The centre is drawn exactly when the ring leaves no hole.
+        const bool hole = c.t < std::min(c.w, c.h);
+        EXPECT_EQ(coverage(gpu.at(kAt + c.w / 2, kAt + c.h / 2)) > 0.5, !hole) << c.w << " x " << c.h;
+    }
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include "FreeRTOS.h"
 #include "semphr.h"
 #include "graphics/new_images.h"
+#include "platform/board/board.h"
+#include "platform/board/registers.h"
 #include "port/display/vglite/gpu_drawer.h"
 #include "tests/port/display/vglite/gpu_fixture.h"
 #include "tests/support/task_harness.h"
@@ -191,6 +193,17 @@ TEST_F(GpuSetup, InitialiseStartsTheDriverOnce) {
     UI_VGLITE_initialize();  // already done: the driver is not asked again
     EXPECT_TRUE(vglite::initialised());
     vglite::fail_next_call(VG_LITE_SUCCESS);
+}
+
+// Preparing the controller programs the GPU's clock root, switches its gate
+// on and enables its interrupt at priority 3 in the board's registers.
+TEST_F(GpuSetup, PreparingTheControllerProgramsTheClockAndTheInterrupt) {
+    EXPECT_EQ(BOARD_PrepareVGLiteController(), 0);
+    EXPECT_EQ(sim_registers::read(sim_registers::kCcmGpu2dRoot), 0x701u);
+    EXPECT_EQ(sim_registers::read(sim_registers::kCcmGpu2dGate) & 1u, 1u);
+    EXPECT_EQ(sim_registers::read(sim_registers::kCcmGpu2dGateStatus) & 1u, 1u);
+    EXPECT_EQ(NVIC_GetPriority(60), 0x30u);
+    EXPECT_EQ(sim_registers::read(sim_registers::kNvicIser0 + 4) & (1u << 28), 1u << 28);
 }
 
 }  // namespace

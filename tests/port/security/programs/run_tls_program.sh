@@ -13,16 +13,20 @@
 #   4435 accepts and never answers (a stalled handshake)
 #   4436 reads the first bytes of the handshake and closes
 #   4437 serves files over TLS 1.2 (a large download)
+#   4440 TLS 1.2 as 4431, with P-521 as its only key-exchange curve
+#   4438 relays 4431 and closes without close_notify in the middle of the
+#        second record of data; 4439 the same after the second record
 # and a client that connects to the firmware's TLS server on 8443, sends
 # 65,536 bytes and must get the same bytes back. Only documentation
 # addresses are used and nothing leaves the namespace. The firmware reads
 # the certificate files from TARVELO_TLS_FILES; its console after
 # "Tarvelo START" must match the expected file.
-#   run_tls_program.sh <firmware> <expected>
+#   run_tls_program.sh <firmware> <expected> <record-cutting relay>
 # Exit 77 (skipped) when namespaces, dnsmasq, socat or openssl are missing.
 set -u
 firmware=$(realpath "$1")
 expected=$(realpath "$2")
+relay=$(realpath "$3")
 
 . "$(dirname "$0")/../../../support/network_namespace.sh"
 enter_network_namespace unshare ip dnsmasq socat openssl -- "$@"
@@ -85,12 +89,17 @@ serve 4431 peer.pem peer.key -cert_chain "$files/inter.pem" -tls1_2
 serve 4432 rsapeer.pem rsapeer.key -tls1_1 -cipher 'DEFAULT:@SECLEVEL=0'
 serve 4433 expired.pem expired.key -tls1_2
 serve 4434 wrongname.pem wrongname.key -tls1_2
+serve 4440 peer.pem peer.key -cert_chain "$files/inter.pem" -tls1_2 -curves secp521r1
 socat TCP-LISTEN:4435,bind=192.0.2.1,fork,reuseaddr SYSTEM:'sleep 30' 2>/dev/null &
 pids+=($!)
 socat TCP-LISTEN:4436,bind=192.0.2.1,fork,reuseaddr SYSTEM:'head -c 5 >/dev/null' 2>/dev/null &
 pids+=($!)
 (cd www && exec openssl s_server -quiet -accept 192.0.2.1:4437 -cert ../peer.pem -key ../peer.key \
   -cert_chain "$files/inter.pem" -tls1_2 -WWW >"$work/s_server.4437.log" 2>&1 </dev/null) &
+pids+=($!)
+"$relay" 192.0.2.1 4438 192.0.2.1 4431 1 half 2>/dev/null &
+pids+=($!)
+"$relay" 192.0.2.1 4439 192.0.2.1 4431 2 boundary 2>/dev/null &
 pids+=($!)
 # The firmware's server: connect once it listens, send, take the answer.
 (

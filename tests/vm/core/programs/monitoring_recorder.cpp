@@ -1,11 +1,13 @@
 // A monitor for the monitoring-hooks program: its table entries replace the
-// default ones and count the calls of the gated hooks; natives start and
+// default ones and count the calls of the gated hooks; its trace-hook
+// table's is-started entry answers the trace gate, and natives start and
 // stop tracing and print what was called.
 #include <cstdint>
 
 #include "platform/board/debug_console.h"
 #include "vm/core/engine/monitoring_hooks.h"
 #include "vm/core/threads/vm_thread.h"
+#include "vm/natives/trace_hooks.h"
 
 namespace {
 
@@ -46,6 +48,10 @@ std::int32_t on_idle(std::int32_t unused) {
     ++calls[kIdle];
     return unused;
 }
+// Tracing runs from the start of the firmware until the program stops it.
+bool tracing = true;
+std::int32_t is_started() { return tracing ? 1 : 0; }
+
 std::int32_t on_context(std::int32_t id, std::int32_t) {
     ++calls[kContext];
     return id;
@@ -63,9 +69,10 @@ OSTV_MONITOR_on_gc_fn* const OSTV_MONITOR_on_gc_start_ptr = on_gc_start;
 OSTV_MONITOR_on_gc_fn* const OSTV_MONITOR_on_gc_stop_ptr = on_gc_stop;
 OSTV_MONITOR_on_idle_fn* const OSTV_MONITOR_on_idle_ptr = on_idle;
 OSTV_MONITOR_on_thread_added_fn* const OSTV_MONITOR_on_thread_added_to_context_ptr = on_context;
+LLTRACE_is_started_fn* const LLTRACE_is_started_ptr = is_started;
 
-void VMNative_app_Trace_start(tarvelo::VMThread*) { tarvelo::set_trace_started(true); }
-void VMNative_app_Trace_stop(tarvelo::VMThread*) { tarvelo::set_trace_started(false); }
+void VMNative_app_Trace_start(tarvelo::VMThread*) { tracing = true; }
+void VMNative_app_Trace_stop(tarvelo::VMThread*) { tracing = false; }
 
 void VMNative_app_Trace_report(tarvelo::VMThread*) {
     bool any = false;
