@@ -93,28 +93,28 @@ struct Point {
 // The columns of one row worth testing against a ring: [first, last] less
 // the hole [hole_first, hole_last] (empty when hole_first > hole_last).
 struct RowSpan {
-    std::int32_t first, last, hole_first, hole_last;
+    std::int64_t first, last, hole_first, hole_last;
 };
 
-// Cuts row `vy` (distance from the centre m_x's row) of the box [x0, x1] to
-// the columns whose squared distance can lie in [in, out): columns left out
-// are farther from both limits than the float rounding of the per-pixel
-// test could reach (a margin of two pixels plus a relative one), so the
-// pixels tested are the same as over the whole box.
-RowSpan ring_row_span(float m_x, float vy, float in, float out, std::int32_t x0, std::int32_t x1) {
+// Cuts row `vy` (distance from the centre m_x's row) of the columns
+// [x0, x1] to those whose squared distance can lie in [in, out): the float
+// test computes the squared distance within a few parts in 10^7, so a column
+// whose distance squared lies beyond out (1 + 10^-6), or within
+// in (1 - 10^-6), fails it whatever the rounding (the two pixels more cover
+// the rounding of the distance itself). The pixels tested are the same as
+// over the whole row.
+RowSpan ring_row_span(float m_x, float vy, float in, float out, std::int64_t x0, std::int64_t x1) {
     const double vy2 = static_cast<double>(vy) * vy;
-    const double out_margin = 2 + static_cast<double>(out) * 1e-6;
-    const double in_margin = 2 + static_cast<double>(in) * 1e-6;
+    const double out_limit = static_cast<double>(out) * (1 + 1e-6), in_limit = static_cast<double>(in) * (1 - 1e-6);
     RowSpan span{x0, x1, x1 + 1, x1};
-    if (vy2 > static_cast<double>(out) * (1 + 1e-6) + 4) return RowSpan{x0, x0 - 1, x1 + 1, x1};  // no column
-    const double reach = std::sqrt(std::max(0.0, static_cast<double>(out) - vy2)) + out_margin;
-    span.first = static_cast<std::int32_t>(std::max<double>(x0, std::floor(m_x - reach)));
-    span.last = static_cast<std::int32_t>(std::min<double>(x1, std::ceil(m_x + reach)));
-    const double hole = std::sqrt(std::max(0.0, static_cast<double>(in) - vy2)) - in_margin;
+    if (vy2 > out_limit) return RowSpan{x0, x0 - 1, x1 + 1, x1};  // no column
+    const double reach = std::sqrt(out_limit - vy2) + 2;
+    span.first = static_cast<std::int64_t>(std::max<double>(static_cast<double>(x0), std::floor(m_x - reach)));
+    span.last = static_cast<std::int64_t>(std::min<double>(static_cast<double>(x1), std::ceil(m_x + reach)));
+    const double hole = std::sqrt(std::max(0.0, in_limit - vy2)) - 2;
     if (hole > 0) {
-        span.hole_first = static_cast<std::int32_t>(std::ceil(m_x - hole));
-        span.hole_last = static_cast<std::int32_t>(std::floor(m_x + hole));
-        span.hole_first = std::max(span.hole_first, span.first);
+        span.hole_first = std::max(static_cast<std::int64_t>(std::ceil(m_x - hole)), span.first);
+        span.hole_last = std::min(static_cast<std::int64_t>(std::floor(m_x + hole)), span.last);
         if (span.hole_first > span.hole_last) span.hole_first = x1 + 1, span.hole_last = x1;
     }
     return span;
@@ -124,8 +124,13 @@ void draw_cap(AaPixels& out, std::int32_t cap, bool is_start, Point p, Point m, 
     if (cap == kCapNone || (cap == kCapPerpendicular && f <= 0)) return;
     const float r = f + h;
     const float c = std::cos(theta), s = std::sin(theta);
-    for (std::int32_t x = trunc_int(std::floor(p.x - r)); x <= trunc_int(std::floor(p.x + r)); ++x) {
-        for (std::int32_t y = trunc_int(std::floor(p.y - r)); y <= trunc_int(std::floor(p.y + r)); ++y) {
+    // The cap's box, only where it meets the clip (nothing outside is drawn).
+    const std::int64_t x_first = std::max<std::int64_t>(trunc_int(std::floor(p.x - r)), out.clipX1());
+    const std::int64_t x_last = std::min<std::int64_t>(trunc_int(std::floor(p.x + r)), out.clipX2());
+    const std::int64_t y_first = std::max<std::int64_t>(trunc_int(std::floor(p.y - r)), out.clipY1());
+    const std::int64_t y_last = std::min<std::int64_t>(trunc_int(std::floor(p.y + r)), out.clipY2());
+    for (std::int64_t x = x_first; x <= x_last; ++x) {
+        for (std::int64_t y = y_first; y <= y_last; ++y) {
             const float fx = static_cast<float>(x), fy = static_cast<float>(y);
             const float side = (p.x - m.x) * (fy - m.y) - (p.y - m.y) * (fx - m.x);
             if (is_start ? !(side > kSideTolerance) : !(side < kSideTolerance)) continue;
@@ -178,14 +183,18 @@ void AntiAliasingDrawer::drawCircleArc(SPictavoGraphicsContext* gc, std::int32_t
         return side_s <= side_e ? after_start && before_end : after_start || before_end;
     };
     if (!(outer > 0)) return;
-    const std::int32_t x0 = trunc_int(std::floor(m.x - outer)) - 1, x1 = trunc_int(std::ceil(m.x + outer)) + 1;
-    const std::int32_t y0 = trunc_int(std::floor(m.y - outer)) - 1, y1 = trunc_int(std::ceil(m.y + outer)) + 1;
+    // The ring's box, only where it meets the clip: rows and columns outside
+    // it would draw nothing.
+    const std::int64_t x0 = std::max<std::int64_t>(std::int64_t{trunc_int(std::floor(m.x - outer))} - 1, out.clipX1());
+    const std::int64_t x1 = std::min<std::int64_t>(std::int64_t{trunc_int(std::ceil(m.x + outer))} + 1, out.clipX2());
+    const std::int64_t y0 = std::max<std::int64_t>(std::int64_t{trunc_int(std::floor(m.y - outer))} - 1, out.clipY1());
+    const std::int64_t y1 = std::min<std::int64_t>(std::int64_t{trunc_int(std::ceil(m.y + outer))} + 1, out.clipY2());
     // Row spans need coordinates that floats hold exactly.
     const bool spans_usable = std::fabs(m.x) < 4194304.0f && std::fabs(m.y) < 4194304.0f && outer < 4194304.0f;
-    for (std::int32_t y = y0; y <= y1; ++y) {
+    for (std::int64_t y = y0; y <= y1; ++y) {
         RowSpan span{x0, x1, x1 + 1, x1};
         if (spans_usable) span = ring_row_span(m.x, static_cast<float>(y) - m.y, in, out_limit, x0, x1);
-        for (std::int32_t x = span.first; x <= span.last; ++x) {
+        for (std::int64_t x = span.first; x <= span.last; ++x) {
             if (x == span.hole_first) {
                 x = span.hole_last;
                 continue;

@@ -24,7 +24,8 @@ struct Line {
     float slope, intercept, angle;
     float q1x, q1y, q2x, q2y, q3x, q3y, q4x, q4y;
     float half_thickness, cap_ox, cap_oy;
-    std::int32_t x1, y1, x2, y2, outer, fade, thickness, start_cap, end_cap;
+    std::int32_t x1, y1, x2, y2, fade, thickness, start_cap, end_cap;
+    std::int64_t outer;  // fade + thickness / 2: may exceed 32 bits
     std::int32_t rx, ry;
     std::int64_t rw, rh;  // may exceed 32 bits
 
@@ -32,7 +33,7 @@ struct Line {
                 std::int32_t cap_a, std::int32_t cap_b) {
         x1 = ax, y1 = ay, x2 = bx, y2 = by;
         fade = f, thickness = t, start_cap = cap_a, end_cap = cap_b;
-        outer = f + (t >> 1);
+        outer = std::int64_t{f} + (t >> 1);
         // Differences in 64 bits: end points a full 32-bit range apart.
         slope = static_cast<float>(std::int64_t{by} - ay) / static_cast<float>(std::int64_t{bx} - ax);
         intercept = std::fma(-slope, static_cast<float>(ax), static_cast<float>(ay));
@@ -130,7 +131,7 @@ void straight(AaPixels& out, bool swap_axes, std::int32_t x1, std::int32_t x2, s
             float d;
             if (x < x1) d = cap_distance(start_cap, x1, x, y);
             else if (x > x2) d = cap_distance(end_cap, x2, x, y);
-            else d = static_cast<float>(std::abs(y - y1));
+            else d = static_cast<float>(std::llabs(std::int64_t{y} - y1));
             if (swap_axes) cover(out, y, x, d, h, r, f);
             else cover(out, x, y, d, h, r, f);
         }
@@ -179,7 +180,8 @@ void AntiAliasingDrawer::drawLine(SPictavoGraphicsContext* gc, std::int32_t thic
     line.update(x1, y1, x2, y2, fade, thickness, start_cap, end_cap);
     line.computeBoundingRect();
     const std::int32_t band =
-        round_half_away((std::fabs(static_cast<float>(thickness + 2 * fade) / std::cos(line.angle)) + 2) * 0.5f);
+        round_half_away((std::fabs(static_cast<float>(std::int64_t{thickness} + 2 * std::int64_t{fade}) /
+                                   std::cos(line.angle)) + 2) * 0.5f);
     const std::int64_t ymin = static_cast<std::int64_t>(line.ry) - thickness - fade;
     const std::int64_t ymax = static_cast<std::int64_t>(line.ry) + line.rh + thickness + fade;
     const std::int64_t xfirst = trunc_int(static_cast<float>(line.rx) - r);

@@ -16,10 +16,11 @@ struct AntiAliasingDrawer {
     static void drawLine(SPictavoGraphicsContext* gc, std::int32_t thickness, std::int32_t fade, std::int32_t x1,
                          std::int32_t y1, std::int32_t x2, std::int32_t y2, std::int32_t start_cap,
                          std::int32_t end_cap);
-    static void drawCircle(SPictavoGraphicsContext* gc, std::int32_t thickness, std::int32_t fade, std::int32_t cx,
-                           std::int32_t cy, std::int32_t diameter);
-    static void drawEllipse(SPictavoGraphicsContext* gc, std::int32_t thickness, std::int32_t fade, std::int32_t cx,
-                            std::int32_t cy, std::int32_t width, std::int32_t height);
+    // Centres are 64-bit: x + d/2 may leave the 32-bit range.
+    static void drawCircle(SPictavoGraphicsContext* gc, std::int32_t thickness, std::int32_t fade, std::int64_t cx,
+                           std::int64_t cy, std::int32_t diameter);
+    static void drawEllipse(SPictavoGraphicsContext* gc, std::int32_t thickness, std::int32_t fade, std::int64_t cx,
+                            std::int64_t cy, std::int32_t width, std::int32_t height);
     // Angles in degrees in [0, 360), counter-clockwise from start to end.
     static void drawCircleArc(SPictavoGraphicsContext* gc, std::int32_t thickness, std::int32_t fade,
                               std::int32_t end_cap, std::int32_t start_cap, float cx, float cy, float radius,

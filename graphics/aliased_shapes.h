@@ -28,13 +28,15 @@ struct AliasingDrawer {
     // Both end points included.
     static void drawLine(SPictavoGraphicsContext* gc, std::int32_t x1, std::int32_t y1, std::int32_t x2,
                          std::int32_t y2);
-    // Centre (x + d/2, y + d/2) of the bounding square at (x, y).
-    static void drawCircle(SPictavoGraphicsContext* gc, std::int32_t cx, std::int32_t cy, std::int32_t diameter);
-    static void drawEllipse(SPictavoGraphicsContext* gc, std::int32_t cx, std::int32_t cy, std::int32_t width,
+    // Centre (x + d/2, y + d/2) of the bounding square at (x, y) (64-bit:
+    // x + d/2 may leave the 32-bit range).
+    static void drawCircle(SPictavoGraphicsContext* gc, std::int64_t cx, std::int64_t cy, std::int32_t diameter);
+    // Ellipses and arcs with an axis beyond 2^19 pixels are not drawn.
+    static void drawEllipse(SPictavoGraphicsContext* gc, std::int64_t cx, std::int64_t cy, std::int32_t width,
                             std::int32_t height);
     // Note the order of the angles: end first. Clears the context's
     // clip-disabled flag.
-    static void drawArc(SPictavoGraphicsContext* gc, std::int32_t cx, std::int32_t cy, float end, float start,
+    static void drawArc(SPictavoGraphicsContext* gc, std::int64_t cx, std::int64_t cy, float end, float start,
                         std::int32_t width, std::int32_t height);
 };
 

@@ -14,8 +14,10 @@ namespace tarvelo::graphics {
 
 namespace {
 
-// [0, 360): the float remainder keeps the dividend's sign.
+// [0, 360): the float remainder keeps the dividend's sign. An angle that is
+// not a number (an infinite one included, whose remainder is none) is 0.
 float normalise_degrees(float angle) {
+    if (!std::isfinite(angle)) return 0;
     float r = std::fmod(angle, 360.0f);
     if (r < 0) r += 360.0f;
     return r;
@@ -72,8 +74,12 @@ void SArcData::init(std::int32_t width, std::int32_t height, std::int32_t cap_a,
     start_angle = normalise_degrees(start);
 }
 
-void AliasingDrawer::drawArc(SPictavoGraphicsContext* gc, std::int32_t cx, std::int32_t cy, float e, float s,
+void AliasingDrawer::drawArc(SPictavoGraphicsContext* gc, std::int64_t cx, std::int64_t cy, float e, float s,
                              std::int32_t width, std::int32_t height) {
+    if (!EllipseWalk::walkable(width, height)) {
+        gc->image.flags &= static_cast<std::uint8_t>(~kImageClipDisabled);
+        return;
+    }
     const std::int32_t hw = width >> 1, hh = height >> 1;
     const double er = static_cast<double>(e) * std::numbers::pi / 180, sr = static_cast<double>(s) * std::numbers::pi / 180;
     const auto ex = static_cast<std::int32_t>(rt::Math::cos(er) * hw);
@@ -81,11 +87,9 @@ void AliasingDrawer::drawArc(SPictavoGraphicsContext* gc, std::int32_t cx, std::
     const auto ey = static_cast<std::int32_t>(-rt::Math::sin(er) * hh);
     const auto sy = static_cast<std::int32_t>(hh * -rt::Math::sin(sr));
 
-    const std::int32_t top = cy - hh, bottom = top + height - 1;
-    if (std::max<std::int16_t>(gc->clip_y1, static_cast<std::int16_t>(top)) >
-        std::min<std::int16_t>(gc->clip_y2, static_cast<std::int16_t>(bottom)))
-        return;
+    const std::int64_t top = cy - hh, bottom = top + height - 1;
     gc->image.flags &= static_cast<std::uint8_t>(~kImageClipDisabled);
+    if (std::max<std::int64_t>(gc->clip_y1, top) > std::min<std::int64_t>(gc->clip_y2, bottom)) return;
 
     const bool wraps = e - s < 0;
     QuadrantRule rules[4];
@@ -111,7 +115,7 @@ void AliasingDrawer::drawArc(SPictavoGraphicsContext* gc, std::int32_t cx, std::
     auto put = [&](Quadrant q, std::int64_t x, std::int64_t y) {
         if (keep(q, x, y)) out.put(x, y);
     };
-    const std::int64_t x0 = static_cast<std::int64_t>(cx) - hw;
+    const std::int64_t x0 = cx - hw;
     EllipseWalk walk(x0, x0 + width - 1, width, top, height);
     do {
         put(kLowerRight, walk.x1, walk.row0);

@@ -6,6 +6,7 @@
 #include "graphics/display_config.h"
 #include "graphics/event_queue.h"
 #include "graphics/image_heap.h"
+#include "graphics/new_images.h"
 #include "graphics/vm_binding.h"
 
 namespace tarvelo::graphics {
@@ -96,8 +97,10 @@ bool DisplaySystem::start(SPictavoGraphicsContext* gc, std::uint32_t size, std::
     std::memset(&g_state.init_data, 0, sizeof g_state.init_data);
     LLUI_DISPLAY_IMPL_initialize(&g_state.init_data);
     LLUI_DISPLAY_SInitData& d = g_state.init_data;
+    // The display's context has a clip like any image drawn into.
+    constexpr auto kMaxDisplaySize = static_cast<std::uint32_t>(kMaxDrawableSize);
     const bool invalid = d.binary_semaphore_0 == nullptr || d.binary_semaphore_1 == nullptr ||
-                         d.lcd_buffer_address == 0 || d.lcd_width > 65535 || d.lcd_height > 65535 ||
+                         d.lcd_buffer_address == 0 || d.lcd_width > kMaxDisplaySize || d.lcd_height > kMaxDisplaySize ||
                          d.memory_width > 65535 || d.memory_height > 65535 ||
                          (d.memory_width != 0 && d.memory_width < d.lcd_width) ||
                          (d.memory_height != 0 && d.memory_height < d.lcd_height);

@@ -13,6 +13,13 @@ struct EllipseWalk {
     std::int64_t x0, x1, row0, row1;
     std::int64_t dx, dy, error, a8, b8;
 
+    // The walk's terms reach about 12 max(a, b)^3: beyond 2^19 on an axis
+    // they could leave 64 bits, so larger ellipses are not walked (nor drawn).
+    static constexpr std::int64_t kLargestAxis = std::int64_t{1} << 19;
+    static bool walkable(std::int64_t a, std::int64_t height) {
+        return std::llabs(a) <= kLargestAxis && std::llabs(height - 1) <= kLargestAxis;
+    }
+
     // Columns x0..x1 (swapped and widened by a when reversed), horizontal
     // axis term a, rows from `top` for `height` rows.
     EllipseWalk(std::int64_t left, std::int64_t right, std::int64_t a, std::int64_t top, std::int64_t height)

@@ -1,5 +1,6 @@
 // The engine's start: the display context becomes the descriptor of the
 // display's back buffer, and the image heap is created.
+#include "graphics/allocation_check.h"
 #include "graphics/display_config.h"
 #include "graphics/display_system.h"
 #include "graphics/engine_start.h"
@@ -29,7 +30,9 @@ void Engine::resetForTests() {
 
 using namespace tarvelo::graphics;
 
-extern "C" std::int32_t LLUI_DISPLAY_initialize(SPictavoGraphicsContext* gc, std::uint32_t size) {
+namespace {
+
+std::int32_t start_engine(SPictavoGraphicsContext* gc, std::uint32_t size) {
     if (g_started) return kErrAlreadyStarted;
     if (size < sizeof(SPictavoGraphicsContext)) return kErrOutOfMemory;
     const LLUI_DISPLAY_SInitData& d = display_state().init_data;
@@ -44,4 +47,16 @@ extern "C" std::int32_t LLUI_DISPLAY_initialize(SPictavoGraphicsContext* gc, std
     g_colour_display = display_to_argb(argb_to_display(0xFF000000u)) != display_to_argb(argb_to_display(0));
     g_started = true;
     return 0;
+}
+
+}  // namespace
+
+// The start between the two halves of the allocation check (which measure
+// the virtual machine's runtime heap; the engine keeps its state in static
+// storage, so they find it untouched).
+extern "C" std::int32_t LLUI_DISPLAY_initialize(SPictavoGraphicsContext* gc, std::uint32_t size) {
+    const AllocationCheck check;
+    const std::int32_t result = start_engine(gc, size);
+    check.finish();
+    return result;
 }

@@ -108,10 +108,15 @@ struct Text {
     SPictavoGraphicsContext* gc;
     std::int32_t* context;
 
+    // The renderable-string context is an int array of the application:
+    // an offset found there is used only when it is the glyph's (a wrong one
+    // would read outside the font); the check costs the range walk the
+    // context spares, not the drawing-log bit of a missing glyph.
     std::uint32_t lookup(std::uint32_t c, std::int32_t unit) const {
-        if (context != nullptr && context[unit] != -1) return static_cast<std::uint32_t>(context[unit]);
         std::uint32_t offset;
-        if (!font.find(c, &offset) && gc != nullptr) gc->drawing_log |= kLogMissingGlyph;
+        const bool found = font.find(c, &offset);
+        if (context != nullptr && context[unit] == static_cast<std::int32_t>(offset)) return offset;
+        if (!found && gc != nullptr) gc->drawing_log |= kLogMissingGlyph;
         if (context != nullptr) context[unit] = static_cast<std::int32_t>(offset);
         return offset;
     }
@@ -187,8 +192,8 @@ void draw_text(SPictavoGraphicsContext* gc, const Font& font, std::int32_t x0, s
     if (x0 > gc->clip_x2 || y > gc->clip_y2 || static_cast<std::int64_t>(y) + font.height() <= gc->clip_y1) return;
     if (width > 0 && static_cast<std::int64_t>(x0) + width <= gc->clip_x1) return;
     const std::int64_t e = gc->ellipsis_width;
-    const bool ellipsis = e != 0 && x0 - 1 + e < static_cast<std::int64_t>(x0) - 1 + width;
-    const std::int64_t limit = x0 - 1 + e;
+    const bool ellipsis = e != 0 && e < width;
+    const std::int64_t limit = static_cast<std::int64_t>(x0) - 1 + e;
     AaPixels out(gc);
     const ShapePixels dots(gc);
     Text text{font, gc, context};
@@ -265,7 +270,7 @@ void draw_scaled_text(SPictavoGraphicsContext* gc, const Font& font, std::int32_
     if (y + static_cast<std::int64_t>(trunc_int(static_cast<float>(font.height()) * fy)) <= gc->clip_y1) return;
     const std::int64_t e = gc->ellipsis_width;
     const bool ellipsis = e != 0 && e < scaled;
-    const std::int64_t limit = x0 - 1 + e;
+    const std::int64_t limit = static_cast<std::int64_t>(x0) - 1 + e;
     AaPixels out(gc);
     const ShapePixels dots(gc);
     Text text{font, gc, context};
@@ -276,7 +281,7 @@ void draw_scaled_text(SPictavoGraphicsContext* gc, const Font& font, std::int32_
         float advance;
         if (c == 32 || c == 9) {
             advance = static_cast<float>((c == 9 ? font.tabFactor() : 1) * font.spaceWidth()) * fx;
-            if (ellipsis && limit < trunc_int(pen) + trunc_int(advance) + 6)
+            if (ellipsis && limit < std::int64_t{trunc_int(pen)} + trunc_int(advance) + 6)
                 return draw_ellipsis(dots, gc, trunc_int(pen), y + font.baseline() - 1);
             pen += advance;
             continue;
@@ -290,7 +295,7 @@ void draw_scaled_text(SPictavoGraphicsContext* gc, const Font& font, std::int32_
             shift = (m - advance) / 2;
             advance = 0;
         }
-        if (ellipsis && limit < trunc_int(pen) + trunc_int(advance) + 6)
+        if (ellipsis && limit < std::int64_t{trunc_int(pen)} + trunc_int(advance) + 6)
             return draw_ellipsis(dots, gc, trunc_int(pen), y + font.baseline() - 1);
         draw_scaled_glyph(out, font, g, trunc_int(pen + shift + fx * static_cast<float>(g.x_offset)),
                           trunc_int(static_cast<float>(y) + fy * static_cast<float>(g.y_offset)), fx, fy, gc);
@@ -313,8 +318,13 @@ void rotate_char(SPictavoGraphicsContext* gc, const Font& font, std::uint32_t c,
     const std::uint32_t depth = font.depth();
     bitmap.format = static_cast<std::int8_t>(depth == 1 ? kFormatF1 : depth == 2 ? kFormatF2 : depth == 4 ? kFormatF4 : kFormatF8);
     bitmap.flags = kImageBareBuffer;
-    Rotation::draw(&bitmap, gc, x + g.x_offset, y + g.y_offset, rx, ry, angle, nearest, alpha, false, g.width, g.height,
-                   0, 0);
+    // A glyph placed beyond the 32-bit range lies as far from the centre of
+    // its rotation, so outside the clip: saturating its place changes nothing.
+    auto saturated = [](std::int64_t v) {
+        return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
+    };
+    Rotation::draw(&bitmap, gc, saturated(std::int64_t{x} + g.x_offset), saturated(std::int64_t{y} + g.y_offset), rx,
+                   ry, angle, nearest, alpha, false, g.width, g.height, 0, 0);
 }
 
 Font font_of(const std::uint8_t* font_data) {

@@ -6,6 +6,13 @@
 // bits corner spans or image sizes of 2048 and more overflow. Corners
 // outside +-32767 are not drawn (the polygon filler takes 32-bit points and
 // the clip is 16-bit).
+//
+// The trapezoid drawer walks destination pixels, only those of the clip.
+// The cell-by-cell drawer costs a few operations a source pixel and a fill
+// for each cell that meets the clip; it takes images below 2048 pixels on
+// each side (the range of the 20-bit fixed point), so that a run-length
+// image of a few bytes that declares 65535 x 65535 pixels cannot keep it
+// busy for minutes.
 #include <algorithm>
 #include <cstdlib>
 
@@ -22,6 +29,7 @@ namespace {
 constexpr int kFraction = 20;
 constexpr std::int64_t kOne = std::int64_t{1} << kFraction;
 constexpr std::int32_t kCornerLimit = 32767;
+constexpr std::int64_t kDeformedSizeLimit = 2048;  // exclusive
 
 bool corners_in_range(const std::int32_t* c) {
     for (int i = 0; i < 8; ++i)
@@ -96,7 +104,13 @@ std::int32_t Trapezoid::draw(const SPictavoImage* image, SPictavoGraphicsContext
 
 void Deform::draw(const SPictavoImage* image, SPictavoGraphicsContext* gc, const std::int32_t* p, void* work) {
     const std::int64_t w = image->width, h = image->height;
-    if (w <= 0 || h <= 0 || !corners_in_range(p)) return;
+    if (w <= 0 || h <= 0 || w >= kDeformedSizeLimit || h >= kDeformedSizeLimit || !corners_in_range(p)) return;
+    const std::int64_t clip_x1 = gc->clip_x1, clip_y1 = gc->clip_y1, clip_x2 = gc->clip_x2, clip_y2 = gc->clip_y2;
+    // Whether the box of points (pixels) meets the clip: a cell or a row of
+    // cells outside it fills nothing there.
+    auto meets_clip = [&](std::initializer_list<std::int64_t> xs, std::initializer_list<std::int64_t> ys) {
+        return std::max(xs) >= clip_x1 && std::min(xs) <= clip_x2 && std::max(ys) >= clip_y1 && std::min(ys) <= clip_y2;
+    };
     const std::int64_t x0 = p[0], y0 = p[1], x1 = p[2], y1 = p[3], x2 = p[4], y2 = p[5], x3 = p[6], y3 = p[7];
     const std::uint32_t saved = gc->foreground_color;
     PixelSource source;
@@ -111,9 +125,17 @@ void Deform::draw(const SPictavoImage* image, SPictavoGraphicsContext* gc, const
         std::int64_t ux = top_x, uy = top_y;
         const std::int64_t upper_x = width_x / w, upper_y = width_y / w;
         std::int64_t ur_x = pixel_of(ux), ur_y = pixel_of(uy), lr_x = pixel_of(px), lr_y = pixel_of(py);
-        for (std::int64_t c = w - 1; c >= 0; --c) {
+        // The row's cells lie between its two lines, whose ends bound them.
+        const bool row_meets_clip =
+            meets_clip({ur_x, lr_x, pixel_of(ux - w * upper_x), pixel_of(px - w * lower_x)},
+                       {ur_y, lr_y, pixel_of(uy - w * upper_y), pixel_of(py - w * lower_y)});
+        for (std::int64_t c = row_meets_clip ? w - 1 : -1; c >= 0; --c) {
             px -= lower_x, py -= lower_y;
             ux -= upper_x, uy -= upper_y;
+            if (!meets_clip({pixel_of(ux), ur_x, lr_x, pixel_of(px)}, {pixel_of(uy), ur_y, lr_y, pixel_of(py)})) {
+                ur_x = pixel_of(ux), ur_y = pixel_of(uy), lr_x = pixel_of(px), lr_y = pixel_of(py);
+                continue;
+            }
             const std::int32_t cell[8] = {
                 static_cast<std::int32_t>(pixel_of(ux)), static_cast<std::int32_t>(pixel_of(uy)),
                 static_cast<std::int32_t>(ur_x),         static_cast<std::int32_t>(ur_y),

@@ -31,10 +31,13 @@ void cut_to_affine_range(double a, double b, double lo, double hi, std::int64_t*
 void Rotation::draw(const SPictavoImage* image, SPictavoGraphicsContext* gc, std::int32_t x, std::int32_t y,
                     std::int32_t rx, std::int32_t ry, float angle, bool nearest, std::int32_t alpha, bool mirror,
                     std::int32_t width, std::int32_t height, std::int32_t region_x, std::int32_t region_y) {
+    // An angle that is not a number, or whose radians are not (an infinite
+    // one, or one near the largest float), turns nothing.
+    const float theta = angle * 3.1415927f / 180;
+    if (!std::isfinite(theta)) return;
     ImageSampler sampler;
     if (!sampler.prepare(image, gc, static_cast<std::uint32_t>(std::max(alpha, 0)))) return;
     if (width <= 0 || height <= 0) return;
-    const float theta = angle * 3.1415927f / 180;
     const float c = std::cos(theta), s = std::sin(theta);
     const std::int64_t ox = static_cast<std::int64_t>(x) - rx, oy = static_cast<std::int64_t>(y) - ry;
     std::int64_t min_x = INT64_MAX, max_x = INT64_MIN, min_y = INT64_MAX, max_y = INT64_MIN;

@@ -59,6 +59,9 @@ std::int32_t NewImages::open(std::int32_t width, std::int32_t height, std::int32
     // Sizes that the 16-bit descriptor cannot hold are refused before any
     // arithmetic.
     if (width < 1 || height < 1 || width > 65535 || height > 65535) return kErrOutOfMemory;
+    // An image drawn into has a clip of signed 16-bit corners: beyond 32767
+    // pixels its clip would wrap and every drawing into it do nothing.
+    if (is_mutable && (width > kMaxDrawableSize || height > kMaxDrawableSize)) return kErrOutOfMemory;
     if (format == 0) format = kDisplayFormat;
     if (!is_known_format(format) || is_rle_format(format)) return kErrOutOfMemory;
     std::int32_t drawer = 0;
@@ -148,9 +151,13 @@ std::int32_t NewImages::convertInPlace(SPictavoImage* image, std::int32_t format
     const SPictavoImage source = *image;
     SPictavoImage converted{};
     const std::int32_t result = convert(&source, 0, 0, source.width, source.height, format, &converted, false);
-    if (result != 0) return result;
     SPictavoImage old = source;
     if ((old.flags & kImageHeapOwned) && !(old.flags & kImageClosed)) dispose(&old);
+    if (result != 0) {
+        // The caller gets an error and no image: nothing may stay behind.
+        image->flags |= kImageClosed;
+        return result;
+    }
     register_image_block(to_ptr(converted.data), false);
     *image = converted;
     return 0;

@@ -8,12 +8,17 @@
 
 namespace tarvelo::graphics {
 
+// The largest width or height of an image that can be drawn into (its
+// clip corners are signed 16-bit).
+inline constexpr std::int32_t kMaxDrawableSize = 32767;
+
 struct NewImages {
     // Creates a width x height image of `format` (0: the display format) in
     // the image heap; a mutable one becomes a graphics context (`image` must
     // then hold 36 bytes). 0, -1 (custom format without port data), -2 (no
     // memory, or a size that cannot exist), -7 (no drawer). The block is
     // registered as a native resource; the descriptor is untouched on error.
+    // A mutable image wider or higher than kMaxDrawableSize gives -2.
     static std::int32_t open(std::int32_t width, std::int32_t height, std::int32_t format, bool is_mutable,
                              SPictavoImage* image, bool register_block = true);
     // A new non-mutable image of `format` holding region (x, y, w, h) of
@@ -26,7 +31,8 @@ struct NewImages {
     // Replaces `image` by its conversion to `format` (nothing when it has that
     // format already). The source's block, when it owns one, is disposed of
     // before the converted image is registered, so one native call registers
-    // one resource: the image the application keeps.
+    // one resource: the image the application keeps. A refused conversion
+    // disposes of the source too and leaves `image` closed.
     static std::int32_t convertInPlace(SPictavoImage* image, std::int32_t format);
     // Frees an image's heap block and unregisters it (close without the
     // closed flag).

@@ -76,6 +76,12 @@ std::uint64_t data_size(std::int32_t code, std::uint32_t width, std::uint32_t he
     return std::max<std::uint64_t>(packed, m) * height;
 }
 
+std::uint32_t pixel_alignment(std::int32_t code) {
+    if (is_rle_format(code)) return 1;
+    const std::uint32_t bpp = bits_per_pixel(code);
+    return bpp == 16 || bpp == 32 ? bpp / 8 : 1;
+}
+
 std::uint32_t stride_to_bytes(std::uint32_t bpp, std::uint32_t v) { return bpp <= 8 ? v : v * bpp / 8; }
 std::uint32_t stride_to_pixels(std::uint32_t bpp, std::uint32_t v) {
     if (bpp == 0) return v;

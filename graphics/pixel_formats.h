@@ -42,6 +42,10 @@ std::uint32_t default_memory_width(std::int32_t code, std::uint32_t width);
 // their memory width in bytes, so a stride wider than the default keeps
 // every row inside the data. 0 for run-length and custom formats.
 std::uint64_t data_size(std::int32_t code, std::uint32_t width, std::uint32_t height, std::uint32_t memory_width);
+// The alignment the pixels of `format` need: 16- and 32-bit pixels are
+// read and written as whole loads and stores, so their address is a
+// multiple of their size; every other format is read byte by byte (1).
+std::uint32_t pixel_alignment(std::int32_t code);
 // Stride conversions with `bpp` bits per pixel; a format without a size
 // (bpp 0, the custom formats) keeps the value as it is.
 std::uint32_t stride_to_bytes(std::uint32_t bpp, std::uint32_t value);

@@ -39,18 +39,22 @@ bool rle_fits(std::int32_t format, const std::uint8_t* p, std::uint64_t size, st
     return true;
 }
 
-// The header at `h` with `size` bytes from its first byte: a known format,
-// a whole header, a memory width that holds a row, and the palette, pixels
-// or run-length stream inside the bytes.
-bool header_fits(const std::uint8_t* h, std::uint64_t size) {
+// The header at `h` with `size` bytes from its first byte, to be used at an
+// address congruent to `address` modulo 4: a known format, a whole header, a
+// memory width that holds a row, the palette, pixels or run-length stream
+// inside the bytes, the port's buffer inside them too, and both at an
+// address the format's pixels can be read at.
+bool header_fits(const std::uint8_t* h, std::uint64_t size, std::uint32_t address) {
     if (size < 12) return false;
     RawHeader header{};
     std::memcpy(&header, h, std::min<std::uint64_t>(size, sizeof header));
     const std::int32_t format = header.format;
     if (!is_known_format(format)) return false;
     const std::uint32_t header_bytes = header_size(format);
-    if (size < header_bytes || header.pixel_offset < header_bytes) return false;
-    if (is_custom_format(format)) return header.pixel_offset <= size;
+    if (size < header_bytes || header.pixel_offset < header_bytes || header.buffer_offset < header_bytes) return false;
+    if (is_custom_format(format)) return header.pixel_offset <= size && header.buffer_offset <= size;
+    const std::uint32_t unit = pixel_alignment(format);
+    if ((address + header.pixel_offset) % unit != 0 || (address + header.buffer_offset) % unit != 0) return false;
     const std::uint32_t bpp = bits_per_pixel(format);
     if (std::uint64_t{header.memory_width} * (bpp >= 8 ? 1 : 8) < std::uint64_t{header.width} * (bpp >= 8 ? 1 : bpp))
         return false;
@@ -60,10 +64,12 @@ bool header_fits(const std::uint8_t* h, std::uint64_t size) {
         palette = std::uint64_t{header.palette_count_minus_1 + 1u} * header.palette_entry_size;
     }
     const std::uint64_t start = std::uint64_t{header.pixel_offset} + palette;
-    if (start > size) return false;
+    if (start > size || header.buffer_offset > size) return false;
     if (is_rle_format(format))
         return rle_fits(format, h + start, size - start, std::uint64_t{header.memory_width} * header.height);
-    return data_size(format, header.width, header.height, header.memory_width) <= size - start;
+    // The port reads the buffer with the image's geometry (a GPU blit).
+    const std::uint64_t pixels = data_size(format, header.width, header.height, header.memory_width);
+    return pixels <= size - start && palette + pixels <= size - header.buffer_offset;
 }
 
 }  // namespace
@@ -72,7 +78,9 @@ std::int32_t load_raw_image(const std::uint8_t* data, std::uint32_t length, bool
                             SPictavoImage* image) {
     if (length < kMinimumLength || std::memcmp(data, kSignature, 7) != 0 || data[7] != 1) return kErrNotRaw;
     const std::uint64_t size = length - kSignatureSize;
-    if (!header_fits(data + kSignatureSize, size)) return kErrNotRaw;
+    // A copy lies at the start of a heap block (a multiple of 4).
+    const std::uint32_t address = copy ? 0 : to_word(data + kSignatureSize);
+    if (!header_fits(data + kSignatureSize, size, address)) return kErrNotRaw;
     const std::uint8_t* header = data + kSignatureSize;
     std::uint8_t flags = owned ? kImageHeapOwned : 0;
     if (copy) {

@@ -5,6 +5,7 @@
 #include "graphics/shape_entry_points.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "graphics/aa_shapes.h"
 #include "graphics/aliased_shapes.h"
@@ -18,6 +19,12 @@ using tarvelo::graphics::SArcData;
 using tarvelo::graphics::SoftDrawing;
 
 namespace {
+
+// A value for the drawers that take 32 bits and clip: beyond the range lies
+// outside any clip.
+std::int32_t saturated(std::int64_t v) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
+}
 
 // A triangle or quadrilateral whose points share one x or one y is a line;
 // an axis-aligned quadrilateral is a rectangle. False when the polygon
@@ -72,18 +79,20 @@ std::int32_t UI_DRAWING_SOFT_drawLine(SPictavoGraphicsContext* gc, std::int32_t 
 std::int32_t UI_DRAWING_SOFT_drawRoundedRectangle(SPictavoGraphicsContext* gc, std::int32_t x, std::int32_t y,
                                                   std::int32_t width, std::int32_t height, std::int32_t corner_width,
                                                   std::int32_t corner_height) {
-    std::int32_t a = std::min((width - 1) / 2, corner_width >> 1);
-    std::int32_t b = std::min((height - 1) / 2, corner_height >> 1);
+    // 64-bit corners; the lines, which clip, take them saturated.
+    std::int64_t a = std::min<std::int64_t>((std::int64_t{width} - 1) / 2, corner_width >> 1);
+    std::int64_t b = std::min<std::int64_t>((std::int64_t{height} - 1) / 2, corner_height >> 1);
     if (a <= 0 || b <= 0) a = b = 0;
-    const std::int32_t r = x + width - 1, s = y + height - 1;
-    AliasingDrawer::drawArc(gc, x + a, y + b, 180, 90, 2 * a, 2 * b);
-    AliasingDrawer::drawArc(gc, r - a + 1, y + b, 90, 0, 2 * a, 2 * b);
-    AliasingDrawer::drawArc(gc, x + a, s - b + 1, 270, 180, 2 * a, 2 * b);
-    AliasingDrawer::drawArc(gc, r - a + 1, s - b + 1, 0, 270, 2 * a, 2 * b);
-    SoftDrawing::drawHLine(gc, x + a, r - a, y);
-    SoftDrawing::drawHLine(gc, x + a, r - a, s);
-    SoftDrawing::drawVLine(gc, x, y + b, s - b);
-    SoftDrawing::drawVLine(gc, r, y + b, s - b);
+    const std::int64_t r = std::int64_t{x} + width - 1, s = std::int64_t{y} + height - 1;
+    const auto w = static_cast<std::int32_t>(2 * a), h = static_cast<std::int32_t>(2 * b);
+    AliasingDrawer::drawArc(gc, x + a, y + b, 180, 90, w, h);
+    AliasingDrawer::drawArc(gc, r - a + 1, y + b, 90, 0, w, h);
+    AliasingDrawer::drawArc(gc, x + a, s - b + 1, 270, 180, w, h);
+    AliasingDrawer::drawArc(gc, r - a + 1, s - b + 1, 0, 270, w, h);
+    SoftDrawing::drawHLine(gc, saturated(x + a), saturated(r - a), y);
+    SoftDrawing::drawHLine(gc, saturated(x + a), saturated(r - a), saturated(s));
+    SoftDrawing::drawVLine(gc, x, saturated(y + b), saturated(s - b));
+    SoftDrawing::drawVLine(gc, saturated(r), saturated(y + b), saturated(s - b));
     return 0;
 }
 
@@ -92,7 +101,8 @@ std::int32_t UI_DRAWING_SOFT_drawEllipseArc(SPictavoGraphicsContext* gc, std::in
                                             float arc_angle) {
     SArcData arc{};
     arc.init(width, height, 0, 0, start_angle, arc_angle);
-    AliasingDrawer::drawArc(gc, x + arc.half_width, y + arc.half_height, arc.end_angle, arc.start_angle, width, height);
+    AliasingDrawer::drawArc(gc, std::int64_t{x} + arc.half_width, std::int64_t{y} + arc.half_height, arc.end_angle,
+                            arc.start_angle, width, height);
     return 0;
 }
 
@@ -103,13 +113,13 @@ std::int32_t UI_DRAWING_SOFT_drawCircleArc(SPictavoGraphicsContext* gc, std::int
 
 std::int32_t UI_DRAWING_SOFT_drawCircle(SPictavoGraphicsContext* gc, std::int32_t x, std::int32_t y,
                                         std::int32_t diameter) {
-    AliasingDrawer::drawCircle(gc, x + (diameter >> 1), y + (diameter >> 1), diameter);
+    AliasingDrawer::drawCircle(gc, std::int64_t{x} + (diameter >> 1), std::int64_t{y} + (diameter >> 1), diameter);
     return 0;
 }
 
 std::int32_t UI_DRAWING_SOFT_drawEllipse(SPictavoGraphicsContext* gc, std::int32_t x, std::int32_t y,
                                          std::int32_t width, std::int32_t height) {
-    AliasingDrawer::drawEllipse(gc, x + (width >> 1), y + (height >> 1), width, height);
+    AliasingDrawer::drawEllipse(gc, std::int64_t{x} + (width >> 1), std::int64_t{y} + (height >> 1), width, height);
     return 0;
 }
 
@@ -154,10 +164,11 @@ std::int32_t DW_DRAWING_SOFT_drawThickFadedLine(SPictavoGraphicsContext* gc, std
 
 std::int32_t DW_DRAWING_SOFT_drawThickFadedCircle(SPictavoGraphicsContext* gc, std::int32_t x, std::int32_t y,
                                                   std::int32_t diameter, std::int32_t thickness, std::int32_t fade) {
-    const std::int32_t r = diameter >> 1;
-    const std::int32_t t = std::min(std::max(thickness, 0), 2 * r);
-    const std::int32_t f = std::max(0, std::min(fade, r - (t + 1) / 2));
-    AntiAliasingDrawer::drawCircle(gc, t, f, x + r, y + r, diameter);
+    const std::int64_t r = diameter >> 1;
+    const std::int64_t t = std::min<std::int64_t>(std::max(thickness, 0), 2 * r);
+    const std::int64_t f = std::max<std::int64_t>(0, std::min<std::int64_t>(fade, r - (t + 1) / 2));
+    AntiAliasingDrawer::drawCircle(gc, static_cast<std::int32_t>(t), static_cast<std::int32_t>(f), x + r, y + r,
+                                   diameter);
     return 0;
 }
 
@@ -167,20 +178,23 @@ std::int32_t DW_DRAWING_SOFT_drawThickFadedCircleArc(SPictavoGraphicsContext* gc
                                                      std::int32_t start_cap, std::int32_t end_cap) {
     SArcData arc{};
     arc.init(diameter, diameter, start_cap, end_cap, start_angle, arc_angle);
-    const std::int32_t t = std::min(std::max(thickness, 0), diameter);
-    const std::int32_t f = std::max(0, std::min(fade, (diameter + 1 - t) >> 1));
+    const std::int64_t t = std::min(std::max(thickness, 0), diameter);
+    const std::int64_t f = std::max<std::int64_t>(0, std::min<std::int64_t>(fade, (std::int64_t{diameter} + 1 - t) >> 1));
     const float half = static_cast<float>(diameter) / 2.0f;
-    AntiAliasingDrawer::drawCircleArc(gc, t, f, arc.end_cap, arc.start_cap, static_cast<float>(x) + half,
-                                      static_cast<float>(y) + half, half, arc.end_angle, arc.start_angle);
+    AntiAliasingDrawer::drawCircleArc(gc, static_cast<std::int32_t>(t), static_cast<std::int32_t>(f), arc.end_cap,
+                                      arc.start_cap, static_cast<float>(x) + half, static_cast<float>(y) + half, half,
+                                      arc.end_angle, arc.start_angle);
     return 0;
 }
 
 std::int32_t DW_DRAWING_SOFT_drawThickFadedEllipse(SPictavoGraphicsContext* gc, std::int32_t x, std::int32_t y,
                                                    std::int32_t width, std::int32_t height, std::int32_t thickness,
                                                    std::int32_t fade) {
-    const std::int32_t t = std::min({std::max(thickness, 0), height, width});
-    const std::int32_t f = std::max(0, std::min(fade, std::min(width >> 1, height >> 1) - (t + 1) / 2));
-    AntiAliasingDrawer::drawEllipse(gc, t, f, x + (width >> 1), y + (height >> 1), width, height);
+    const std::int64_t t = std::min({std::max(thickness, 0), height, width});
+    const std::int64_t f =
+        std::max<std::int64_t>(0, std::min<std::int64_t>(fade, std::min(width >> 1, height >> 1) - (t + 1) / 2));
+    AntiAliasingDrawer::drawEllipse(gc, static_cast<std::int32_t>(t), static_cast<std::int32_t>(f),
+                                    std::int64_t{x} + (width >> 1), std::int64_t{y} + (height >> 1), width, height);
     return 0;
 }
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
+#include <limits>
 
 #include "graphics/blend.h"
 #include "graphics/blend_rows.h"
@@ -104,18 +105,24 @@ bool opaque_display_format(const SPictavoImage* image) {
            (image->format == 0 || image->format == kDisplayFormat);
 }
 
-// Bounds a region axis to [0, size) moving its partner (the destination)
-// by the same amount.
-void bound_axis(std::int32_t size, std::int32_t* position, std::int32_t* length, std::int32_t* partner) {
-    if (*position < 0) {
-        *length += *position;
-        *partner -= *position;
-        *position = 0;
-    }
-    if (static_cast<std::int64_t>(*position) + *length > size) *length = size - *position;
-}
-
 }  // namespace
+
+void SoftDrawing::boundAxis(std::int32_t size, std::int32_t& position, std::int32_t& length, std::int32_t& partner) {
+    std::int64_t p = position, l = length, q = partner;
+    if (p < 0) {
+        l += p;
+        q -= p;
+        p = 0;
+    }
+    if (p + l > size) l = size - p;
+    auto saturate = [](std::int64_t v) {
+        return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
+                                                                  std::numeric_limits<std::int32_t>::max()));
+    };
+    position = saturate(p);
+    length = saturate(l);
+    partner = saturate(q);
+}
 
 void SoftDrawing::drawPixel(SPictavoGraphicsContext* gc, std::int32_t x, std::int32_t y) {
     if (!LLUI_DISPLAY_isPixelInClip(gc, x, y)) return;
@@ -147,11 +154,12 @@ void SoftDrawing::drawVLine(SPictavoGraphicsContext* gc, std::int32_t x, std::in
 void SoftDrawing::fillRect(SPictavoGraphicsContext* gc, std::int32_t x1, std::int32_t y1, std::int32_t x2,
                            std::int32_t y2) {
     if (clip_enabled(gc)) {
-        std::int32_t w = x2 - x1 + 1, h = y2 - y1 + 1;
-        std::int32_t sx = 0, sy = 0;
-        if (!cropRegion(gc, &sx, &sy, &w, &h, &x1, &y1, 0)) return;
-        x2 = x1 + w - 1;
-        y2 = y1 + h - 1;
+        // The crop of an untransformed region: the rectangle meets the clip
+        // (without forming x2 - x1 + 1, which overflows at the range's ends).
+        x1 = std::max<std::int32_t>(x1, gc->clip_x1);
+        y1 = std::max<std::int32_t>(y1, gc->clip_y1);
+        x2 = std::min<std::int32_t>(x2, gc->clip_x2);
+        y2 = std::min<std::int32_t>(y2, gc->clip_y2);
     }
     if (x1 > x2 || y1 > y2) return;
     const Canvas canvas(&gc->image);
@@ -207,6 +215,9 @@ bool SoftDrawing::cropRegion(const SPictavoGraphicsContext* gc, std::int32_t* x,
         if (t == 5 || t == 7) sx += c;
     }
     if (dw < 1 || dh < 1) return false;
+    // A source origin moved beyond the 32-bit range lies past any image.
+    const auto fits = [](std::int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; };
+    if (!fits(sx) || !fits(sy)) return false;
     *x = static_cast<std::int32_t>(sx);
     *y = static_cast<std::int32_t>(sy);
     *dx = static_cast<std::int32_t>(px);
@@ -225,17 +236,18 @@ void SoftDrawing::drawRegion(const SPictavoImage* image, std::int32_t x, std::in
     if (w < 1 || h < 1) return;
     const bool same = image->data == gc->image.data;
     if (same) {
-        t = ((dy > y && dy < y + h) || (dy == y && dx > x && dx < x + w)) ? kTransformOverlap : kTransformCopy;
+        const std::int64_t bottom = std::int64_t{y} + h, right = std::int64_t{x} + w;
+        t = ((dy > y && dy < bottom) || (dy == y && dx > x && dx < right)) ? kTransformOverlap : kTransformCopy;
     }
     const Canvas dst(&gc->image);
     const bool straight = t == 0 || t == kTransformCopy || t == kTransformOverlap;
     if (straight) {
         // Untransformed: the source region bounded to the image, the
         // destination moved with it (no pixel outside the source is read).
-        bound_axis(image->width, &x, &w, &dx);
-        bound_axis(image->height, &y, &h, &dy);
-        bound_axis(gc->image.width, &dx, &w, &x);
-        bound_axis(gc->image.height, &dy, &h, &y);
+        boundAxis(image->width, x, w, dx);
+        boundAxis(image->height, y, h, dy);
+        boundAxis(gc->image.width, dx, w, x);
+        boundAxis(gc->image.height, dy, h, y);
         if (w < 1 || h < 1) return;
         if (alpha == 255 && opaque_display_format(image)) {
             const Canvas src(image);
@@ -265,15 +277,17 @@ void SoftDrawing::drawRegion(const SPictavoImage* image, std::int32_t x, std::in
                 put(dst.row(dy + j) + dx + i, read_pixel(source, x + i, y + j), a);
         return;
     }
+    // The cropped source origin may lie anywhere in the 32-bit range.
     for (std::int32_t j = 0; j < h; ++j) {
-        const std::int32_t sy = y + j;
+        const std::int64_t sy = std::int64_t{y} + j;
         if (sy < 0 || sy >= image->height) continue;
         for (std::int32_t i = 0; i < w; ++i) {
-            const std::int32_t sx = x + i;
+            const std::int64_t sx = std::int64_t{x} + i;
             if (sx < 0 || sx >= image->width) continue;
             std::int32_t ox, oy;
             transform(t, i, j, w, h, &ox, &oy);
-            put(dst.row(dy + oy) + dx + ox, read_pixel(source, sx, sy), a);
+            put(dst.row(dy + oy) + dx + ox,
+                read_pixel(source, static_cast<std::int32_t>(sx), static_cast<std::int32_t>(sy)), a);
         }
     }
 }
@@ -282,10 +296,10 @@ void SoftDrawing::copyImage(SPictavoGraphicsContext* gc, const SPictavoImage* im
                             std::int32_t w, std::int32_t h, std::int32_t dx, std::int32_t dy) {
     const bool same = image->data == gc->image.data;
     if (same && x == dx && y == dy) return;
-    bound_axis(image->width, &x, &w, &dx);
-    bound_axis(image->height, &y, &h, &dy);
-    bound_axis(gc->image.width, &dx, &w, &x);
-    bound_axis(gc->image.height, &dy, &h, &y);
+    boundAxis(image->width, x, w, dx);
+    boundAxis(image->height, y, h, dy);
+    boundAxis(gc->image.width, dx, w, x);
+    boundAxis(gc->image.height, dy, h, y);
     if (w < 1 || h < 1) return;
     const Canvas src(image);
     const Canvas dst(&gc->image);

@@ -31,6 +31,11 @@ struct SoftDrawing {
                            std::int32_t h, SPictavoGraphicsContext* gc, std::int32_t dx, std::int32_t dy,
                            std::int32_t alpha, std::int32_t transformation, bool crop);
     // 16-bit copy, safe when source and destination overlap.
+    // One axis of the image-drawing bounding rule: a negative position
+    // shortens the length and moves the partner (the position on the other
+    // image) by as much; a length beyond `size` is cut there. Computed in 64
+    // bits and saturated to the 32-bit range.
+    static void boundAxis(std::int32_t size, std::int32_t& position, std::int32_t& length, std::int32_t& partner);
     static void copyImage(SPictavoGraphicsContext* gc, const SPictavoImage* image, std::int32_t x, std::int32_t y,
                           std::int32_t w, std::int32_t h, std::int32_t dx, std::int32_t dy);
 };

@@ -304,6 +304,78 @@ void BM_LibpngDecode(benchmark::State& state) {
     }
 }
 
+// ---- drawings an application can make costly ------------------------------
+// Shapes and images far larger than the screen: each costs what its pixels
+// on the 720 x 1280 screen cost (a few milliseconds at most), not what its
+// whole size would.
+
+// A thick faded arc of diameter `range(0)` whose ring crosses the middle of
+// the screen (fade 2: drawer 0 leaves it to the software).
+void BM_HugeFadedArc(benchmark::State& state) {
+    const auto d = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        DW_DRAWING_SOFT_drawThickFadedCircleArc(&g_gc, kWidth / 2 - d, kHeight / 2 - d / 2, d, -30.0f, 60.0f, 8, 2,
+                                                1, 1);
+        benchmark::DoNotOptimize(g_back);
+    }
+}
+
+// A full-screen thick ellipse with a fade of `range(0)`.
+void BM_FullScreenFadedEllipse(benchmark::State& state) {
+    const auto fade = static_cast<std::int32_t>(state.range(0));
+    for (auto _ : state) {
+        DW_DRAWING_SOFT_drawThickFadedEllipse(&g_gc, 0, 0, kWidth, kHeight, 8, fade);
+        benchmark::DoNotOptimize(g_back);
+    }
+}
+
+// Polygons with vertices two billion pixels away: one across the screen, one
+// wholly below it.
+void BM_FarPolygons(benchmark::State& state) {
+    static std::uint8_t work[4 * 96 + 20];
+    const std::int32_t across[] = {-2000000000, -2000000000, 2000000000, -1999999993, 300, 2000000000};
+    const std::int32_t below[] = {-2000000000, 5000, 2000000000, 5007, 300, 2000000000};
+    for (auto _ : state) {
+        DW_DRAWING_SOFT_fillPolygon(&g_gc, across, 6, work);
+        DW_DRAWING_SOFT_fillPolygon(&g_gc, below, 6, work);
+        benchmark::DoNotOptimize(g_back);
+    }
+}
+
+// A run-length image of `range(0)` x `range(1)` pixels (a few groups, then
+// the terminator: every later pixel transparent), deformed onto most of the
+// screen.
+void BM_DeformedHugeImage(benchmark::State& state) {
+    const auto w = static_cast<std::uint32_t>(state.range(0)), h = static_cast<std::uint32_t>(state.range(1));
+    alignas(64) static std::uint8_t raw[64];
+    // A8RLE: 5000 opaque pixels, 3000 of opacity 0x80, then the end.
+    const std::uint8_t groups[] = {0x88, 0x93, 0xB8, 0x0B, 0x80, 0x00, 0x00, 0x00};
+    std::memcpy(raw + 12, groups, sizeof groups);
+    const SPictavoImage image = NewImages::describe(raw, 23, w, h, w, 0, 12);
+    static std::uint8_t work[4 * 96 + 20];
+    const std::int32_t corners[] = {40, 30, 700, 90, 650, 1250, 20, 1100};
+    for (auto _ : state) {
+        DW_DRAWING_SOFT_drawDeformedImage(&g_gc, &image, corners, work);
+        benchmark::DoNotOptimize(g_back);
+    }
+}
+
+BENCHMARK(BM_HugeFadedArc)->Arg(100000)->Arg(300000)->Arg(3000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FullScreenFadedEllipse)->Arg(50)->Arg(150)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FarPolygons)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DeformedHugeImage)->Args({1029, 41988})->Args({1029, 2047})->Unit(benchmark::kMillisecond);
+
+// The 256 x 256 RGB565 image deformed onto most of the screen, for scale.
+void BM_DeformedImage(benchmark::State& state) {
+    static std::uint8_t work[4 * 96 + 20];
+    const std::int32_t corners[] = {40, 30, 700, 90, 650, 1250, 20, 1100};
+    for (auto _ : state) {
+        DW_DRAWING_SOFT_drawDeformedImage(&g_gc, &g_source, corners, work);
+        benchmark::DoNotOptimize(g_back);
+    }
+}
+BENCHMARK(BM_DeformedImage)->Unit(benchmark::kMillisecond);
+
 BENCHMARK(BM_CairoThickLines);
 BENCHMARK(BM_ThickLines);
 BENCHMARK(BM_CairoThickCircles);

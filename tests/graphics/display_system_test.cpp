@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include "graphics/allocation_check.h"
 #include "graphics/drawing_entry_points.h"
 #include "graphics/engine_start.h"
 #include "graphics/event_queue.h"
 #include "graphics/llui_display.h"
 #include "graphics/new_images.h"
 #include "tests/graphics/test_port.h"
+#include "tests/support/isolated_run.h"
 
 extern "C" std::int32_t Java_yq_pictavo_display_NSystemDisplay_addEndOfFlushEvent(std::int32_t event);
 
@@ -193,6 +195,33 @@ TEST_F(DisplayTest, AnImageDrawingMakesOthersWait) {
     LLUI_DISPLAY_notifyAsynchronousDrawingEnd(true);
     EXPECT_EQ(port().resumed.size(), 2u);
     EXPECT_TRUE(LLUI_DISPLAY_requestDrawing(&image, kNative));
+}
+
+TEST(AllocationCheck, WarnsWhenTheStartTakesMoreThanExpected) {
+    // The figures after the start (the program test switches the check on
+    // for a real start); a start that took 600 bytes of the runtime heap,
+    // 460 beyond the decoders' 140, exceeds an expected 416.
+    struct Case {
+        std::int64_t before, after;
+        const char* output;
+    };
+    static const Case cases[] = {
+        {5000, 5000, "2:\t5000\n3:\t0\n4:\t-140\n"},
+        {5000, 4444, "2:\t4444\n3:\t556\n4:\t416\n"},
+        {5000, 4400,
+         "2:\t4400\n3:\t600\n4:\t460\n"
+         "[WARNING] Display allocation: expected allocation is smaller than real allocation!!\n"
+         "expected:\t416\nreal:\t460\n"},
+    };
+    for (const Case& c : cases) {
+        static const Case* current;
+        current = &c;
+        auto r = tarvelo::test::run_isolated([] {
+            AllocationCheck::reportAfter(current->before, current->after, 416);
+            return 0;
+        });
+        EXPECT_EQ(r.output, c.output);
+    }
 }
 
 }  // namespace

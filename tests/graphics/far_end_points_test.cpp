@@ -6,8 +6,11 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <random>
 #include <vector>
 
+#include "graphics/aliased_shapes.h"
+#include "graphics/drawing_entry_points.h"
 #include "graphics/shape_entry_points.h"
 #include "tests/graphics/test_port.h"
 
@@ -98,6 +101,100 @@ TEST(FarEndPoints, ThickLinesDrawTheirVisiblePart) {
     Canvas point = white(16, 8);
     DW_DRAWING_SOFT_drawThickFadedPoint(&point.gc, 8, 4, 2000000000, 3);
     for (std::int32_t x = 0; x < 16; ++x) EXPECT_EQ(point.at(x, 7), 0xFFFF) << x;
+}
+
+TEST(FarEndPoints, PolygonsDrawTheSamePixelsInsideAnyClip) {
+    // Random polygons drawn whole and inside a random clip: the rows the
+    // clip leaves out are not walked, and the rows inside are the same.
+    std::mt19937 random(27);
+    std::vector<std::uint8_t> work(Polygon::workSize(9));
+    for (int round = 0; round < 2000; ++round) {
+        const std::int32_t n = 3 + static_cast<std::int32_t>(random() % 7);
+        std::vector<std::int32_t> points(2 * static_cast<std::size_t>(n));
+        for (std::int32_t& v : points) v = static_cast<std::int32_t>(random() % 100) - 20;
+        Canvas whole = white(64, 64), clipped = white(64, 64);
+        const auto x1 = static_cast<std::int16_t>(random() % 64), y1 = static_cast<std::int16_t>(random() % 64);
+        clipped.gc.clip_x1 = x1;
+        clipped.gc.clip_y1 = y1;
+        clipped.gc.clip_x2 = static_cast<std::int16_t>(x1 + random() % static_cast<std::uint32_t>(64 - x1));
+        clipped.gc.clip_y2 = static_cast<std::int16_t>(y1 + random() % static_cast<std::uint32_t>(64 - y1));
+        DW_DRAWING_SOFT_fillPolygon(&whole.gc, points.data(), 2 * n, work.data());
+        DW_DRAWING_SOFT_fillPolygon(&clipped.gc, points.data(), 2 * n, work.data());
+        for (std::int32_t y = 0; y < 64; ++y)
+            for (std::int32_t x = 0; x < 64; ++x) {
+                const bool inside = x >= clipped.gc.clip_x1 && x <= clipped.gc.clip_x2 && y >= clipped.gc.clip_y1 &&
+                                    y <= clipped.gc.clip_y2;
+                ASSERT_EQ(clipped.at(x, y), inside ? whole.at(x, y) : 0) << "round " << round << " " << x << "," << y;
+            }
+    }
+}
+
+TEST(FarEndPoints, PolygonsSpanningTheWholeRange) {
+    // Sides of 2^32 rows and pixels: the diagonal y = x of a triangle two
+    // billion pixels wide is exact, and the canvas is filled on its side.
+    std::vector<std::uint8_t> work(Polygon::workSize(4));
+    Canvas half = white(16, 8);
+    const std::int32_t triangle[] = {-1000000000, -1000000000, 1000000000, 1000000000, 1000000000, -1000000000};
+    DW_DRAWING_SOFT_fillPolygon(&half.gc, triangle, 6, work.data());
+    for (std::int32_t y = 0; y < 8; ++y)
+        for (std::int32_t x = 0; x < 16; ++x) EXPECT_EQ(half.at(x, y), x >= y ? 0xFFFF : 0) << x << "," << y;
+    Canvas all = white(16, 8);
+    const std::int32_t ends[] = {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MIN + 1, INT32_MAX, INT32_MAX, INT32_MIN, INT32_MAX};
+    DW_DRAWING_SOFT_fillPolygon(&all.gc, ends, 8, work.data());
+    for (std::int32_t y = 0; y < 8; ++y)
+        for (std::int32_t x = 0; x < 16; ++x) EXPECT_EQ(all.at(x, y), 0xFFFF) << x << "," << y;
+    // A shallow side two billion pixels wide over three rows.
+    Canvas shallow = white(16, 8);
+    const std::int32_t sliver[] = {-2000000000, 2, 2000000000, 4, 2000000000, 2};
+    DW_DRAWING_SOFT_fillPolygon(&shallow.gc, sliver, 6, work.data());
+    for (std::int32_t x = 0; x < 16; ++x) {
+        EXPECT_EQ(shallow.at(x, 2), 0xFFFF) << x;
+        EXPECT_EQ(shallow.at(x, 4), 0) << x;
+    }
+}
+
+TEST(FarEndPoints, RectanglesAndRegionsToTheEndsOfTheRange) {
+    // x2 - x1 + 1 of a rectangle over the whole range is 2^32: it must fill
+    // the canvas, not wrap to nothing.
+    Canvas all = white(16, 8);
+    UI_DRAWING_SOFT_fillRectangle(&all.gc, INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX);
+    Canvas corner = white(16, 8);
+    UI_DRAWING_SOFT_fillRectangle(&corner.gc, 13, 6, INT32_MAX, INT32_MAX);
+    for (std::int32_t y = 0; y < 8; ++y)
+        for (std::int32_t x = 0; x < 16; ++x) {
+            EXPECT_EQ(all.at(x, y), 0xFFFF) << x << "," << y;
+            EXPECT_EQ(corner.at(x, y), x >= 13 && y >= 6 ? 0xFFFF : 0) << x << "," << y;
+        }
+    // A rounded rectangle as wide as the range: its lines reach the canvas.
+    Canvas round = white(16, 8);
+    UI_DRAWING_SOFT_drawRoundedRectangle(&round.gc, 2, 1, INT32_MAX, INT32_MAX, 0, 0);
+    EXPECT_EQ(round.at(15, 1), 0xFFFF);
+    EXPECT_EQ(round.at(2, 7), 0xFFFF);
+    EXPECT_EQ(round.at(3, 2), 0);
+}
+
+TEST(FarEndPoints, CirclesAndEllipsesTwoBillionPixelsWide) {
+    // The left rim of a circle of diameter 2^31 - 1 through (3, 4) is a
+    // column on an 8-row canvas; the walk starts at the clip's columns.
+    Canvas rim = white(16, 8);
+    const std::int32_t r = INT32_MAX >> 1;
+    UI_DRAWING_SOFT_drawCircle(&rim.gc, 3, 4 - r, INT32_MAX);
+    for (std::int32_t y = 0; y < 8; ++y)
+        for (std::int32_t x = 0; x < 16; ++x) EXPECT_EQ(rim.at(x, y), x == 3 ? 0xFFFF : 0) << x << "," << y;
+    // The integer ellipse walk is exact up to 2^19 pixels an axis; beyond
+    // it, it would leave 64 bits, and nothing is drawn.
+    struct Case {
+        std::int32_t width;
+        bool drawn;
+    };
+    for (const Case c : {Case{524288, true}, Case{524290, false}, Case{INT32_MAX, false}}) {
+        Canvas e = white(16, 8);
+        UI_DRAWING_SOFT_drawEllipse(&e.gc, 3, -2, c.width, 13);  // the left end at (3, 4)
+        EXPECT_EQ(e.at(3, 4) == 0xFFFF, c.drawn) << c.width;
+        Canvas arc = white(16, 8);
+        UI_DRAWING_SOFT_drawEllipseArc(&arc.gc, 3, -2, c.width, 13, 90, 180);
+        EXPECT_EQ(arc.at(3, 4) == 0xFFFF, c.drawn) << c.width;
+    }
 }
 
 }  // namespace

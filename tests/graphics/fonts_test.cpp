@@ -120,6 +120,26 @@ TEST(Text, WidthsCountSurrogatePairsTabsAndSpaces) {
     EXPECT_NE(context[1], context[0]);
 }
 
+TEST(Text, ARenderableContextOnlyCachesTheGlyphsOwnOffsets) {
+    // The context is an int array of the application: offsets it did not
+    // get from the font (zeros of a new array, or anything else) are not
+    // read as glyphs.
+    LoadedFont font(make_font());
+    const auto ab = utf16({'A', 'B'});
+    Canvas plain(10, 4);
+    plain.gc.foreground_color = 0xFFFFFFFF;
+    UI_DRAWING_SOFT_drawString(&plain.gc, ab.data(), 2, font.data, 0, 1);
+    const std::int32_t contexts[][2] = {{-1, -1}, {0, 0}, {0x7FFFFF00, -5}, {-1, 1 << 30}};
+    for (const auto& values : contexts) {
+        std::int32_t context[2] = {values[0], values[1]};
+        Canvas c(10, 4);
+        c.gc.foreground_color = 0xFFFFFFFF;
+        UI_DRAWING_SOFT_drawRenderableString(&c.gc, ab.data(), 2, font.data, 7, context, 0, 1);
+        EXPECT_EQ(picture(c), picture(plain)) << values[0] << ", " << values[1];
+        EXPECT_EQ(c.gc.drawing_log, 0u);
+    }
+}
+
 TEST(Text, GlyphsPixelExactAndMissingGlyphFallsBack) {
     LoadedFont font(make_font());
     Canvas c(10, 4);

@@ -91,6 +91,46 @@ TEST_F(ImageDecodersTest, MalformedRawIsRefused) {
     EXPECT_EQ(load_raw_image(narrow.data(), static_cast<std::uint32_t>(narrow.size()), true, false, &image), kErrNotRaw);
 }
 
+TEST_F(ImageDecodersTest, RawBufferAndPixelsMustBeUsable) {
+    // The port's buffer (header offset 10) lies inside the bytes like the
+    // pixels; 16- and 32-bit pixels and the buffer lie at a multiple of
+    // their size, whether the file is copied or used in place.
+    struct Case {
+        const char* what;
+        std::int8_t format;
+        std::uint16_t pixel_offset, buffer_offset;
+        std::uint32_t shift;  // bytes the file is moved by when used in place
+        std::int32_t copied, in_place;
+    };
+    const Case cases[] = {
+        {"buffer at the pixels", kFormatRGB565, 12, 12, 0, 0, 0},
+        {"buffer offset 60000", kFormatRGB565, 12, 60000, 0, kErrNotRaw, kErrNotRaw},
+        {"buffer inside the header", kFormatRGB565, 12, 4, 0, kErrNotRaw, kErrNotRaw},
+        {"buffer one pixel short", kFormatRGB565, 12, 14, 0, kErrNotRaw, kErrNotRaw},
+        {"odd 16-bit pixels", kFormatRGB565, 15, 15, 0, kErrNotRaw, kErrNotRaw},
+        {"odd buffer", kFormatRGB565, 14, 13, 0, kErrNotRaw, kErrNotRaw},
+        {"32-bit pixels at 2 mod 4", kFormatARGB8888, 14, 14, 0, kErrNotRaw, kErrNotRaw},
+        {"a file at an odd address", kFormatRGB565, 12, 12, 1, 0, kErrNotRaw},
+        {"8-bit pixels anywhere", kFormatA8, 13, 13, 1, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::uint32_t before = ImageHeap::freeBytes();
+        const std::uint32_t bpp = bits_per_pixel(c.format);
+        Bytes file = raw_rgb565(74, 1, c.format, c.pixel_offset);  // 148 bytes of pixels
+        file.resize(8 + c.pixel_offset + 74 * bpp / 8);
+        file[8 + 10] = static_cast<std::uint8_t>(c.buffer_offset);
+        file[8 + 11] = static_cast<std::uint8_t>(c.buffer_offset >> 8);
+        SPictavoImage image{};
+        EXPECT_EQ(load_raw_image(file.data(), static_cast<std::uint32_t>(file.size()), true, false, &image), c.copied);
+        if (c.copied == 0) LLUI_DISPLAY_closeOffScreen(&image);
+        std::uint8_t* low = test::low_bytes(static_cast<std::uint32_t>(file.size()) + 4) + c.shift;
+        std::memcpy(low, file.data(), file.size());
+        EXPECT_EQ(load_raw_image(low, static_cast<std::uint32_t>(file.size()), false, false, &image), c.in_place);
+        EXPECT_EQ(ImageHeap::freeBytes(), before);
+    }
+}
+
 TEST_F(ImageDecodersTest, RawPaletteAndRunLengthMustFit) {
     SPictavoImage image{};
     // LRGB888 (9): 14-byte header, palette of 2 entries of 4 bytes, 2 x 1 indices.
@@ -263,6 +303,39 @@ std::vector<std::uint32_t> libpng_argb(const Bytes& file, std::uint32_t* w, std:
     *w = image.width;
     *h = image.height;
     return out;
+}
+
+TEST_F(ImageDecodersTest, RefusedConversionLeavesTheHeapAsItWas) {
+    // The loaded image is freed when the conversion asked for is refused:
+    // a few such loads would otherwise fill the image heap.
+    const Bytes png = make_png({320, 320, 8, 6, false, {}, {}});
+    const Bytes raw = raw_rgb565(640, 640);  // 819,200 bytes of pixels
+    struct Case {
+        const char* what;
+        const Bytes* file;
+        std::int32_t format, result;
+    };
+    const Case cases[] = {
+        {"PNG as A4", &png, kFormatA4, kErrNoDrawer},
+        {"RAW copy as ARGB8888, too big", &raw, kFormatARGB8888, kErrOutOfMemory},
+        {"RAW copy as C1", &raw, kFormatC1, kErrNoDrawer},
+    };
+    for (int round = 0; round < 3; ++round) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.what);
+            const std::uint32_t before = ImageHeap::freeBytes();
+            const std::int32_t registered = test::port().registered - test::port().unregistered;
+            SPictavoImage image{};
+            const auto length = static_cast<std::uint32_t>(c.file->size());
+            const std::int32_t result = c.file == &png
+                                            ? ImageLoading::decode(c.file->data(), length, c.format, &image)
+                                            : ImageLoading::loadRaw(c.file->data(), length, true, false, c.format, &image);
+            EXPECT_EQ(result, c.result);
+            EXPECT_TRUE(image.flags & kImageClosed);
+            EXPECT_EQ(ImageHeap::freeBytes(), before);
+            EXPECT_EQ(test::port().registered - test::port().unregistered, registered);
+        }
+    }
 }
 
 TEST_F(ImageDecodersTest, PngMatrixAgreesWithLibpng) {

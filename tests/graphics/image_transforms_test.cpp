@@ -11,6 +11,7 @@
 
 #include "graphics/aliased_shapes.h"
 #include "graphics/image_sampling.h"
+#include "graphics/new_images.h"
 #include "tests/graphics/test_port.h"
 
 namespace tarvelo::graphics {
@@ -202,6 +203,63 @@ TEST(Deform, GeneralQuadrilateralFillsCellsWithTheirPixels) {
     EXPECT_EQ(dst.at(8, 8) >> 11, 4);
     EXPECT_EQ(dst.at(0, 0), 0);
     EXPECT_EQ(dst.at(11, 11), 0);
+}
+
+TEST(Deform, CellsOutsideTheClipAreLeftOut) {
+    // Random quadrilaterals drawn whole and inside a random clip give the
+    // same pixels inside it.
+    Canvas src(9, 7);
+    number(src);
+    std::vector<std::uint8_t> work(Polygon::workSize(4));
+    std::uint32_t seed = 7;
+    auto next = [&seed](std::int32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<std::int32_t>((seed >> 8) % static_cast<std::uint32_t>(n));
+    };
+    for (int round = 0; round < 300; ++round) {
+        std::int32_t corners[8];
+        for (std::int32_t& v : corners) v = next(90) - 20;
+        Canvas whole(48, 48), clipped(48, 48);
+        clipped.gc.clip_x1 = static_cast<std::int16_t>(next(48));
+        clipped.gc.clip_y1 = static_cast<std::int16_t>(next(48));
+        clipped.gc.clip_x2 = static_cast<std::int16_t>(clipped.gc.clip_x1 + next(48 - clipped.gc.clip_x1));
+        clipped.gc.clip_y2 = static_cast<std::int16_t>(clipped.gc.clip_y1 + next(48 - clipped.gc.clip_y1));
+        DW_DRAWING_SOFT_drawDeformedImage(&whole.gc, &src.gc.image, corners, work.data());
+        DW_DRAWING_SOFT_drawDeformedImage(&clipped.gc, &src.gc.image, corners, work.data());
+        for (std::int32_t y = 0; y < 48; ++y)
+            for (std::int32_t x = 0; x < 48; ++x) {
+                const bool inside = x >= clipped.gc.clip_x1 && x <= clipped.gc.clip_x2 &&
+                                    y >= clipped.gc.clip_y1 && y <= clipped.gc.clip_y2;
+                ASSERT_EQ(clipped.at(x, y), inside ? whole.at(x, y) : 0) << round << ": " << x << "," << y;
+            }
+    }
+}
+
+TEST(Deform, SourcesBeyondTheFixedPointDrawNothing) {
+    // A run-length image of a few bytes may declare 65535 x 65535 pixels;
+    // cell by cell that would be 4 * 10^9 cells. Sizes from 2048 are left out
+    // (the trapezoid drawer, which walks the destination, still takes them).
+    alignas(4) static std::uint8_t raw[12 + 8] = {};
+    const std::uint8_t groups[] = {0xFF, 0xBF, 0x00, 0x00};  // 16383 opaque pixels, then the end
+    for (std::size_t i = 0; i < sizeof groups; ++i) raw[12 + i] = groups[i];
+    const std::int32_t quad[] = {1, 1, 14, 2, 13, 12, 0, 11};
+    const std::int32_t rect[] = {1, 1, 14, 1, 14, 12, 1, 12};
+    std::vector<std::uint8_t> work(Polygon::workSize(4));
+    struct Case {
+        std::uint32_t w, h;
+        const std::int32_t* corners;
+        bool draws;
+    };
+    const Case cases[] = {{2047, 8, quad, true},    {2048, 8, quad, false},   {8, 65535, quad, false},
+                          {65535, 65535, rect, true}, {2047, 2047, rect, true}};
+    for (const Case& c : cases) {
+        const SPictavoImage image = NewImages::describe(raw, 23, c.w, c.h, c.w, 0, 12);
+        Canvas dst(16, 16);
+        dst.gc.foreground_color = 0xFFFFFFFF;
+        DW_DRAWING_SOFT_drawDeformedImage(&dst.gc, &image, c.corners, work.data());
+        // A pixel of the image's opaque first row.
+        EXPECT_EQ(dst.at(2, 1) != 0, c.draws) << c.w << "x" << c.h;
+    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 #include "graphics/display_system.h"
 #include "graphics/image_heap.h"
@@ -73,6 +74,29 @@ TEST_F(NewImagesTest, SizesThatCannotExistAreRefused) {
         EXPECT_EQ(gc.image.data, 0xABABABABu);
     }
     EXPECT_EQ(test::port().registered, 0);
+}
+
+TEST_F(NewImagesTest, ImagesDrawnIntoHaveAClipOfTheirSize) {
+    // The clip corners are signed 16-bit: 32767 is the last size a mutable
+    // image can take; an image only read from may be wider.
+    struct Case {
+        std::int32_t w, h;
+        bool is_mutable;
+        std::int32_t result;
+    };
+    const Case cases[] = {{32767, 1, true, 0},       {1, 32767, true, 0},         {32768, 1, true, kErrOutOfMemory},
+                          {1, 40000, true, kErrOutOfMemory}, {65535, 1, true, kErrOutOfMemory}, {40000, 1, false, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h));
+        SPictavoGraphicsContext gc{};
+        ASSERT_EQ(NewImages::open(c.w, c.h, 0, c.is_mutable, &gc.image), c.result);
+        if (c.result != 0) continue;
+        if (c.is_mutable) {
+            EXPECT_EQ(gc.clip_x2, c.w - 1);
+            EXPECT_EQ(gc.clip_y2, c.h - 1);
+        }
+        LLUI_DISPLAY_closeOffScreen(&gc.image);
+    }
 }
 
 TEST_F(NewImagesTest, CloseFreesTheBlockOnce) {

@@ -188,6 +188,12 @@ std::vector<std::uint8_t> encode_raw(const Picture& p, const RawOptions& o, std:
     const std::uint32_t header = g::header_size(format);
     const std::uint64_t pixel_offset = std::uint64_t{header} + o.padding;
     if (pixel_offset > 0xFFFF) return fail(error, "pixel offset beyond 65535"), std::vector<std::uint8_t>{};
+    // The engine refuses pixels it would read at a misaligned address.
+    const std::uint32_t alignment = g::pixel_alignment(format);
+    if (pixel_offset % alignment != 0)
+        return fail(error, "padding leaves the pixels at an offset that is not a multiple of " +
+                               std::to_string(alignment)),
+               std::vector<std::uint8_t>{};
     std::vector<std::uint8_t> file(8 + pixel_offset, 0);
     std::memcpy(file.data(), kSignature, 7);
     file[7] = 1;

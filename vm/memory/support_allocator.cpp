@@ -39,4 +39,8 @@ std::size_t support_allocator_used() {
     return bump == nullptr ? 0 : static_cast<std::size_t>(bump - rowfen_heap_start);
 }
 
+std::size_t support_allocator_free() {
+    return static_cast<std::size_t>(rowfen_heap_end - (bump == nullptr ? rowfen_heap_start : bump));
+}
+
 }  // namespace tarvelo

@@ -26,6 +26,8 @@ constexpr std::size_t kRuntimeRegionCapacity = 64 * 1024;
 
 // Bytes taken from the runtime region so far (for tests and the memory plan).
 std::size_t support_allocator_used();
+// Bytes still free in it: its end less the allocation pointer.
+std::size_t support_allocator_free();
 
 // Zero-filled memory for one object of type T from the runtime region.
 template <typename T>

@@ -1,10 +1,14 @@
 // Natives of `yq.drawing.DrawingPainterNatives`: thick and faded shapes,
-// flipped, rotated and scaled images, scaled and rotated text. Unlike the
+// flipped, rotated and scaled images, scaled and rotated text, and the
+// polygons and deformed images the engine draws in software. Unlike the
 // user-interface library's natives they check their arguments before asking
 // to draw, so a refused call leaves the engine's drawing state untouched;
 // the drawers clip.
 #include "graphics/llui_display.h"
+#include "graphics/aliased_shapes.h"
+#include "graphics/image_transforms.h"
 #include "graphics/native_arguments.h"
+#include "graphics/shape_entry_points.h"
 #include "port/display/drawing/painter_natives.h"
 #include "port/display/drawing/painter_support.h"
 #include "port/display/drawing/ui_drawing.h"
@@ -32,6 +36,9 @@ enum Operation : std::int32_t {
     kScaledString = 205,
     kCharWithRotationBilinear = 206,
     kCharWithRotationNearestNeighbor = 207,
+    kPolygon = 50,
+    kFilledPolygon = 51,
+    kDeformedImage = 55,
 };
 
 // Flip codes: 0 to 7 (a byte of the application, which may be negative).
@@ -46,6 +53,22 @@ const SPictavoImage* drawable_image(std::int8_t* image_array, std::int32_t alpha
 }
 
 bool factors_are_positive(float factor_x, float factor_y) { return factor_x > 0.0f && factor_y > 0.0f; }
+
+using tarvelo::graphics::array_length;
+
+// `count` ints of x, y pairs inside the array, at least one point.
+bool points_fit(const std::int32_t* xys, std::int32_t count) {
+    return xys != nullptr && count >= 2 && count <= array_length(xys);
+}
+
+// A work buffer of the polygon filler for `points` points: the filler
+// trusts its size (96 bytes a point and 20 more).
+bool work_buffer_fits(const std::int8_t* work, std::int32_t points) {
+    return work != nullptr && array_length(work) >= tarvelo::graphics::Polygon::workSize(points);
+}
+
+// A deformed image's corners: four points.
+constexpr std::int32_t kCornerInts = 8;
 
 }  // namespace
 
@@ -256,6 +279,32 @@ void Java_yq_drawing_DrawingPainterNatives_drawCharWithRotationNearestNeighbor(
                                                                     rotation_x, rotation_y, angle,
                                                                     clamp_alpha(alpha));
           });
+}
+
+// Polygons and deformed images are drawn by the engine's software alone
+// (its dispatchers refuse destinations, and sources, of custom formats).
+
+void Java_yq_drawing_DrawingPainterNatives_drawPolygon(std::int8_t* gc_array, const std::int32_t* xys,
+                                                       std::int32_t count) {
+    if (!points_fit(xys, count)) return;
+    paint(gc_array, native_address(&Java_yq_drawing_DrawingPainterNatives_drawPolygon), kPolygon,
+          [&](SPictavoGraphicsContext* gc) { return DW_DRAWING_drawPolygon(gc, xys, count); });
+}
+
+void Java_yq_drawing_DrawingPainterNatives_fillPolygon(std::int8_t* gc_array, const std::int32_t* xys,
+                                                       std::int32_t count, std::int8_t* work) {
+    if (!points_fit(xys, count) || !work_buffer_fits(work, count / 2)) return;
+    paint(gc_array, native_address(&Java_yq_drawing_DrawingPainterNatives_fillPolygon), kFilledPolygon,
+          [&](SPictavoGraphicsContext* gc) { return DW_DRAWING_fillPolygon(gc, xys, count, work); });
+}
+
+void Java_yq_drawing_DrawingPainterNatives_drawDeformedImage(std::int8_t* gc_array, std::int8_t* image_array,
+                                                             const std::int32_t* xys, std::int8_t* work) {
+    if (!points_fit(xys, kCornerInts) || !work_buffer_fits(work, kCornerInts / 2)) return;
+    const SPictavoImage* image = drawable_image(image_array, 255);  // drawn opaque
+    if (image == nullptr) return;
+    paint(gc_array, native_address(&Java_yq_drawing_DrawingPainterNatives_drawDeformedImage), kDeformedImage,
+          [&](SPictavoGraphicsContext* gc) { return DW_DRAWING_drawDeformedImage(gc, image, xys, work); });
 }
 
 }  // extern "C"

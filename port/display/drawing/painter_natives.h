@@ -125,4 +125,13 @@ void Java_yq_drawing_DrawingPainterNatives_drawCharWithRotationNearestNeighbor(
     std::int8_t* gc_array, std::int32_t character, const std::int8_t* font, std::int32_t x, std::int32_t y,
     std::int32_t rotation_x, std::int32_t rotation_y, float angle, std::int32_t alpha);
 
+// `xys`: x, y pairs, `count` ints of them; `work`: the polygon filler's
+// buffer (96 bytes a point and 20 more; 404 for a deformed image).
+void Java_yq_drawing_DrawingPainterNatives_drawPolygon(std::int8_t* gc_array, const std::int32_t* xys,
+                                                       std::int32_t count);
+void Java_yq_drawing_DrawingPainterNatives_fillPolygon(std::int8_t* gc_array, const std::int32_t* xys,
+                                                       std::int32_t count, std::int8_t* work);
+void Java_yq_drawing_DrawingPainterNatives_drawDeformedImage(std::int8_t* gc_array, std::int8_t* image_array,
+                                                             const std::int32_t* xys, std::int8_t* work);
+
 }  // extern "C"

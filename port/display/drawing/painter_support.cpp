@@ -27,24 +27,6 @@ bool font_is_set(const std::int8_t* font) {
     return address != 0;
 }
 
-void bound_axis(std::int32_t size, std::int32_t& position, std::int32_t& length, std::int32_t& partner) {
-    std::int64_t p = position, l = length, q = partner;
-    if (p < 0) {
-        l += p;
-        q -= p;
-        p = 0;
-    }
-    if (p + l > size) l = size - p;
-    auto saturate = [](std::int64_t v) {
-        if (v > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
-        if (v < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
-        return static_cast<std::int32_t>(v);
-    };
-    position = saturate(p);
-    length = saturate(l);
-    partner = saturate(q);
-}
-
 ImageOperation image_operation(const SPictavoGraphicsContext* gc, const SPictavoImage* image, std::int32_t alpha) {
     if (image->format != gc->image.format) return ImageOperation::kDrawOtherFormat;
     if (alpha == 255 && !LLUI_DISPLAY_isTransparent(image)) return ImageOperation::kCopyImage;

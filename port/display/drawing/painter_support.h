@@ -53,10 +53,6 @@ bool context_fits(const std::int32_t* context, std::int32_t length);
 // loaded).
 bool font_is_set(const std::int8_t* font);
 
-// One axis of the image-drawing bounding rule: a negative position shortens
-// the length and moves the partner on the other image; a length beyond
-// `size` is cut there.
-void bound_axis(std::int32_t size, std::int32_t& position, std::int32_t& length, std::int32_t& partner);
 
 // How an image is drawn (alpha already at most 255): an image of another
 // format is converted by drawImage; an opaque image at full alpha is copied

@@ -5,12 +5,14 @@
 // status. Arrays arrive as pointers to their first element.
 #include "graphics/llui_display.h"
 #include "graphics/native_arguments.h"
+#include "graphics/soft_drawing.h"
 #include "port/display/drawing/painter_natives.h"
 #include "port/display/drawing/painter_support.h"
 #include "port/display/drawing/ui_drawing.h"
 #include "port/display/drawing/ui_trace.h"
 
 using namespace tarvelo::port::drawing;
+using tarvelo::graphics::SoftDrawing;
 
 namespace {
 
@@ -242,10 +244,10 @@ void Java_yq_pictavo_display_PainterNatives_drawImage(std::int8_t* gc_array, std
           [&](SPictavoGraphicsContext* gc) {
               if (LLUI_DISPLAY_isImageClosed(image) || alpha < 1) return 0;
               std::int32_t rx = region_x, ry = region_y, w = width, h = height, dx = x, dy = y;
-              bound_axis(image->width, rx, w, dx);
-              bound_axis(image->height, ry, h, dy);
-              bound_axis(gc->image.width, dx, w, rx);
-              bound_axis(gc->image.height, dy, h, ry);
+              SoftDrawing::boundAxis(image->width, rx, w, dx);
+              SoftDrawing::boundAxis(image->height, ry, h, dy);
+              SoftDrawing::boundAxis(gc->image.width, dx, w, rx);
+              SoftDrawing::boundAxis(gc->image.height, dy, h, ry);
               if (w < 1 || h < 1 || !LLUI_DISPLAY_clipRegion(gc, &rx, &ry, &w, &h, &dx, &dy)) return 0;
               clipped_here(gc);
               return dispatch_image(gc, image, rx, ry, w, h, dx, dy, clamp_alpha(alpha));

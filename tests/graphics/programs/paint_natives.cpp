@@ -6,9 +6,11 @@
 #include <cstring>
 
 #include "graphics/drawing_entry_points.h"
+#include "graphics/image_heap.h"
 #include "graphics/llui_display.h"
 #include "platform/address.h"
 #include "platform/board/debug_console.h"
+#include "vm/core/engine/native_resources.h"
 
 extern "C" {
 
@@ -33,5 +35,13 @@ void Java_app_Paint_setFontAddress(std::int8_t* font_data, std::int8_t* font) {
 }
 
 void Java_app_Paint_printHex(std::int32_t v) { DbgConsole_Printf("0x%08" PRIX32 "\n", static_cast<std::uint32_t>(v)); }
+
+// The image heap's free bytes and the number of registered native
+// resources (registrations complete when the native that made them
+// returns, so before this call).
+void Java_app_Paint_printResources() {
+    DbgConsole_Printf("heap %" PRIu32 ", resources %" PRIu32 "\n", tarvelo::graphics::ImageHeap::freeBytes(),
+                      tarvelo::NativeResources::count());
+}
 
 }  // extern "C"

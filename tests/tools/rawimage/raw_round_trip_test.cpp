@@ -185,11 +185,15 @@ TEST_F(RawRoundTripTest, HeaderFlagsAndOffsets) {
     ASSERT_TRUE(make_synthetic("solid:FF102030", 3, 2, &picture, &error));
     RawOptions options;
     options.format = g::kFormatARGB8888;
+    // 32-bit pixels lie at a multiple of 4: a padding of 5 is refused.
     options.padding = 5;
+    EXPECT_TRUE(encode_raw(picture, options, &error).empty());
+    EXPECT_NE(error.find("multiple of 4"), std::string::npos) << error;
+    options.padding = 8;
     std::vector<std::uint8_t> file = encode_raw(picture, options, &error);
     ASSERT_FALSE(file.empty());
     EXPECT_EQ(file[8 + 5], 0x04);  // opaque: no pixel below 255
-    EXPECT_EQ(file[8 + 8], 12 + 5);
+    EXPECT_EQ(file[8 + 8], 12 + 8);
     SPictavoImage image{};
     ASSERT_EQ(load(file, &image), 0);
     EXPECT_EQ(read_back(image), std::vector<std::uint32_t>(6, 0xFF102030));

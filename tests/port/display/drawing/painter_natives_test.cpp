@@ -4,6 +4,7 @@
 // choice, alpha), the trace events, and the status the engine is told.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <functional>
@@ -12,6 +13,7 @@
 
 #include "graphics/display_system.h"
 #include "graphics/llui_display.h"
+#include "graphics/soft_drawing.h"
 #include "port/display/drawing/painter_natives.h"
 #include "tests/port/display/drawing/painter_test_arrays.h"
 #include "tests/port/display/drawing/recording_drawers.h"
@@ -508,6 +510,75 @@ TEST_F(PainterNatives, DrawingLibrary) {
         // a pending drawing.
         EXPECT_EQ(asks_to_draw(c.call), c.requests) << c.name;
     }
+}
+
+TEST_F(PainterNatives, PolygonsAndDeformedImagesCheckTheirArrays) {
+    // These draw in the engine's software: the pixels tell what was drawn.
+    ArrayCanvas canvas(16, 16);
+    ImageArray source(4, 4);
+    source.canvas.gc()->foreground_color = 0xFFFFFFFF;
+    graphics::SoftDrawing::fillRect(source.canvas.gc(), 0, 0, 3, 3);
+    ImageArray closed(4, 4);
+    closed.image()->flags |= kImageClosed;
+    std::int8_t* gc = canvas.array;
+    canvas.gc()->foreground_color = 0xFFFFFFFF;
+    auto ints = [](std::initializer_list<std::int32_t> v) {
+        std::int32_t* a = java_array<std::int32_t>(static_cast<std::uint32_t>(v.size()));
+        std::copy(v.begin(), v.end(), a);
+        return a;
+    };
+    std::int32_t* triangle = ints({2, 2, 12, 2, 2, 12});
+    std::int32_t* corners = ints({1, 1, 9, 3, 10, 10, 2, 8});  // no side parallel to an axis
+    std::int32_t* three_corners = ints({1, 1, 9, 3, 10, 10});
+    std::int8_t* work3 = java_array<std::int8_t>(96 * 3 + 20);
+    std::int8_t* work4 = java_array<std::int8_t>(96 * 4 + 20);
+    std::int8_t* short3 = java_array<std::int8_t>(96 * 3 + 19);
+    std::int8_t* short4 = java_array<std::int8_t>(96 * 4 + 19);
+    struct PolygonCase {
+        const char* name;
+        std::int32_t operation;
+        std::function<void()> call;
+        bool draws;
+    };
+    const std::vector<PolygonCase> cases = {
+        {"outline", 50, [&] { Java_yq_drawing_DrawingPainterNatives_drawPolygon(gc, triangle, 6); }, true},
+        {"outline of one point", 50, [&] { Java_yq_drawing_DrawingPainterNatives_drawPolygon(gc, triangle, 2); }, true},
+        {"outline of no point", 50, [&] { Java_yq_drawing_DrawingPainterNatives_drawPolygon(gc, triangle, 1); }, false},
+        {"outline past the array", 50, [&] { Java_yq_drawing_DrawingPainterNatives_drawPolygon(gc, triangle, 8); },
+         false},
+        {"outline of a negative count", 50,
+         [&] { Java_yq_drawing_DrawingPainterNatives_drawPolygon(gc, triangle, -6); }, false},
+        {"outline without points", 50, [&] { Java_yq_drawing_DrawingPainterNatives_drawPolygon(gc, nullptr, 6); },
+         false},
+        {"filled", 51, [&] { Java_yq_drawing_DrawingPainterNatives_fillPolygon(gc, triangle, 6, work3); }, true},
+        {"filled with a short buffer", 51,
+         [&] { Java_yq_drawing_DrawingPainterNatives_fillPolygon(gc, triangle, 6, short3); }, false},
+        {"filled without a buffer", 51,
+         [&] { Java_yq_drawing_DrawingPainterNatives_fillPolygon(gc, triangle, 6, nullptr); }, false},
+        {"filled past the array", 51,
+         [&] { Java_yq_drawing_DrawingPainterNatives_fillPolygon(gc, triangle, 7, work4); }, false},
+        {"deformed", 55,
+         [&] { Java_yq_drawing_DrawingPainterNatives_drawDeformedImage(gc, source.array, corners, work4); }, true},
+        {"deformed with a short buffer", 55,
+         [&] { Java_yq_drawing_DrawingPainterNatives_drawDeformedImage(gc, source.array, corners, short4); }, false},
+        {"deformed with three corners", 55,
+         [&] { Java_yq_drawing_DrawingPainterNatives_drawDeformedImage(gc, source.array, three_corners, work4); },
+         false},
+        {"deformed closed image", 55,
+         [&] { Java_yq_drawing_DrawingPainterNatives_drawDeformedImage(gc, closed.array, corners, work4); }, false},
+    };
+    for (const PolygonCase& c : cases) {
+        canvas.clear();
+        check({c.name, c.call, c.draws, ""}, c.operation);
+        EXPECT_EQ(canvas.drawn() > 0, c.draws) << c.name;
+        EXPECT_EQ(asks_to_draw(c.call), c.draws) << c.name;
+    }
+    // The filled triangle: its corners and nothing past its long side.
+    canvas.clear();
+    Java_yq_drawing_DrawingPainterNatives_fillPolygon(gc, triangle, 6, work3);
+    EXPECT_TRUE(canvas.at(2, 2) && canvas.at(12, 2) && canvas.at(2, 12) && canvas.at(7, 7));
+    EXPECT_FALSE(canvas.at(8, 8));
+    EXPECT_EQ(canvas.drawn(), 11 + 10 + 9 + 8 + 7 + 6 + 5 + 4 + 3 + 2 + 1);
 }
 
 }  // namespace
