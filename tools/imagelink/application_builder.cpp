@@ -252,11 +252,13 @@ private:
         if (t->exported) fail(t->where, "an application exports nothing");
     }
 
+    // The runtime state, then the five statics areas. The application's
+    // copies of the kernel's lazily initialised statics end its reference
+    // statics, as the kernel's own end the kernel's: the collector scans
+    // them with the rest, and a kill clears them with the rest.
     void plan_ram() {
         std::uint32_t at = 36;  // the runtime state
         at = (at + 3) & ~3u;
-        kernel_statics_ = at;
-        at += 4 * kernel_.lazy_statics;
         for (int a = 0; a < 5; ++a) {
             const std::uint32_t al = std::max<std::uint32_t>(image::statics_alignment(static_cast<image::StaticsArea>(a)), 4);
             at = (at + al - 1) / al * al;
@@ -267,6 +269,10 @@ private:
                 at = (at + fa - 1) / fa * fa;
                 statics_[f->symbol] = at;
                 at += f->type.storage_size();
+            }
+            if (a == image::kStaticsREF) {
+                kernel_statics_ = at;
+                at += 4 * kernel_.lazy_statics;
             }
             area_end_[a] = at;
         }
