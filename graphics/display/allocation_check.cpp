@@ -1,9 +1,9 @@
 // The start-up allocation check over the runtime heap's allocation pointer.
-#include "graphics/allocation_check.h"
+#include "graphics/display/allocation_check.h"
 
 #include <string_view>
 
-#include "graphics/display_config.h"
+#include "graphics/display/display_config.h"
 #include "platform/address.h"
 #include "vm/core/image/image_symbols.h"
 #include "vm/core/runtime_support/system_out.h"

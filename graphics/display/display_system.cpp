@@ -1,13 +1,13 @@
 // The display and its flush state machine.
-#include "graphics/display_system.h"
+#include "graphics/display/display_system.h"
 
 #include <cstring>
 
-#include "graphics/display_config.h"
-#include "graphics/event_queue.h"
-#include "graphics/image_heap.h"
-#include "graphics/new_images.h"
-#include "graphics/vm_binding.h"
+#include "graphics/display/display_config.h"
+#include "graphics/display/event_queue.h"
+#include "graphics/images/image_heap.h"
+#include "graphics/images/new_images.h"
+#include "graphics/natives/vm_binding.h"
 
 namespace tarvelo::graphics {
 

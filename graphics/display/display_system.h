@@ -6,8 +6,8 @@
 #include <atomic>
 #include <cstdint>
 
-#include "graphics/image_types.h"
-#include "graphics/llui_display.h"
+#include "graphics/display/llui_display.h"
+#include "graphics/images/image_types.h"
 
 namespace tarvelo::graphics {
 

@@ -1,13 +1,13 @@
 // The engine's start: the display context becomes the descriptor of the
 // display's back buffer, and the image heap is created.
-#include "graphics/allocation_check.h"
-#include "graphics/display_config.h"
-#include "graphics/display_system.h"
-#include "graphics/engine_start.h"
-#include "graphics/image_heap.h"
-#include "graphics/llui_display.h"
-#include "graphics/new_images.h"
-#include "graphics/pixel_formats.h"
+#include "graphics/display/allocation_check.h"
+#include "graphics/display/display_config.h"
+#include "graphics/display/display_system.h"
+#include "graphics/display/engine_start.h"
+#include "graphics/display/llui_display.h"
+#include "graphics/images/image_heap.h"
+#include "graphics/images/new_images.h"
+#include "graphics/pixels/pixel_formats.h"
 
 namespace tarvelo::graphics {
 

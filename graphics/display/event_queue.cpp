@@ -1,8 +1,8 @@
 // The input event ring and the pump natives.
-#include "graphics/event_queue.h"
+#include "graphics/display/event_queue.h"
 
-#include "graphics/display_config.h"
-#include "graphics/vm_binding.h"
+#include "graphics/display/display_config.h"
+#include "graphics/natives/vm_binding.h"
 
 namespace tarvelo::graphics {
 

@@ -2,12 +2,12 @@
 #include <algorithm>
 #include <cstring>
 
-#include "graphics/display_config.h"
-#include "graphics/display_system.h"
-#include "graphics/image_heap.h"
-#include "graphics/llui_display.h"
-#include "graphics/new_images.h"
-#include "graphics/pixel_formats.h"
+#include "graphics/display/display_config.h"
+#include "graphics/display/display_system.h"
+#include "graphics/display/llui_display.h"
+#include "graphics/images/image_heap.h"
+#include "graphics/images/new_images.h"
+#include "graphics/pixels/pixel_formats.h"
 #include "platform/address.h"
 
 using namespace tarvelo::graphics;

@@ -1,8 +1,8 @@
 // Software drawing entry points.
-#include "graphics/drawing_entry_points.h"
+#include "graphics/drawing/drawing_entry_points.h"
 
-#include "graphics/pixel_formats.h"
-#include "graphics/soft_drawing.h"
+#include "graphics/drawing/soft_drawing.h"
+#include "graphics/pixels/pixel_formats.h"
 
 using tarvelo::graphics::SoftDrawing;
 

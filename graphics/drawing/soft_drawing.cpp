@@ -1,16 +1,16 @@
 // Software drawing into display-format images.
-#include "graphics/soft_drawing.h"
+#include "graphics/drawing/soft_drawing.h"
 
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
 #include <limits>
 
-#include "graphics/blend.h"
-#include "graphics/blend_rows.h"
-#include "graphics/display_config.h"
-#include "graphics/llui_display.h"
-#include "graphics/pixel_formats.h"
+#include "graphics/display/display_config.h"
+#include "graphics/display/llui_display.h"
+#include "graphics/pixels/blend.h"
+#include "graphics/pixels/blend_rows.h"
+#include "graphics/pixels/pixel_formats.h"
 #include "platform/address.h"
 
 namespace tarvelo::graphics {

@@ -1,16 +1,16 @@
 // Bitmap fonts and text.
-#include "graphics/fonts.h"
+#include "graphics/fonts/fonts.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-#include "graphics/aa_coverage.h"
-#include "graphics/blend.h"
-#include "graphics/image_sampling.h"
-#include "graphics/image_transforms.h"
-#include "graphics/pixel_formats.h"
-#include "graphics/shape_pixels.h"
+#include "graphics/images/image_sampling.h"
+#include "graphics/images/image_transforms.h"
+#include "graphics/pixels/blend.h"
+#include "graphics/pixels/pixel_formats.h"
+#include "graphics/shapes/aa_coverage.h"
+#include "graphics/shapes/shape_pixels.h"
 #include "platform/address.h"
 
 namespace tarvelo::graphics {

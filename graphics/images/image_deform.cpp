@@ -16,11 +16,11 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "graphics/aliased_shapes.h"
-#include "graphics/image_sampling.h"
-#include "graphics/image_transforms.h"
-#include "graphics/pixel_formats.h"
-#include "graphics/shape_entry_points.h"
+#include "graphics/images/image_sampling.h"
+#include "graphics/images/image_transforms.h"
+#include "graphics/pixels/pixel_formats.h"
+#include "graphics/shapes/aliased_shapes.h"
+#include "graphics/shapes/shape_entry_points.h"
 
 namespace tarvelo::graphics {
 

@@ -1,8 +1,8 @@
 // The image heap and its weak default hooks.
-#include "graphics/image_heap.h"
+#include "graphics/images/image_heap.h"
 
-#include "graphics/display_config.h"
-#include "graphics/llui_display.h"
+#include "graphics/display/display_config.h"
+#include "graphics/display/llui_display.h"
 #include "vm/memory/best_fit_allocator.h"
 
 namespace tarvelo::graphics {

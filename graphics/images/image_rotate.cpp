@@ -5,9 +5,9 @@
 #include <cstring>
 #include <vector>
 
-#include "graphics/aa_coverage.h"
-#include "graphics/image_sampling.h"
-#include "graphics/image_transforms.h"
+#include "graphics/images/image_sampling.h"
+#include "graphics/images/image_transforms.h"
+#include "graphics/shapes/aa_coverage.h"
 
 namespace tarvelo::graphics {
 

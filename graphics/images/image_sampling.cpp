@@ -1,10 +1,10 @@
 // Pixel reads and draws of the transformed-image drawers, and bilinear
 // interpolation.
-#include "graphics/image_sampling.h"
+#include "graphics/images/image_sampling.h"
 
 #include <algorithm>
 
-#include "graphics/aa_coverage.h"
+#include "graphics/shapes/aa_coverage.h"
 
 namespace tarvelo::graphics {
 

@@ -5,10 +5,10 @@
 #include <cmath>
 #include <cstdint>
 
-#include "graphics/aa_coverage.h"
-#include "graphics/blend.h"
-#include "graphics/image_types.h"
-#include "graphics/pixel_formats.h"
+#include "graphics/images/image_types.h"
+#include "graphics/pixels/blend.h"
+#include "graphics/pixels/pixel_formats.h"
+#include "graphics/shapes/aa_coverage.h"
 
 namespace tarvelo::graphics {
 

@@ -1,9 +1,9 @@
 // Monochrome (1 bit per pixel, uncompressed) BMP files.
 #include <cstring>
 
-#include "graphics/image_decoders.h"
-#include "graphics/new_images.h"
-#include "graphics/pixel_formats.h"
+#include "graphics/images/new_images.h"
+#include "graphics/loaders/image_decoders.h"
+#include "graphics/pixels/pixel_formats.h"
 
 namespace tarvelo::graphics {
 

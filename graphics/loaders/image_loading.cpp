@@ -1,8 +1,8 @@
 // Loading images from bytes.
-#include "graphics/image_loading.h"
+#include "graphics/loaders/image_loading.h"
 
-#include "graphics/image_decoders.h"
-#include "graphics/new_images.h"
+#include "graphics/images/new_images.h"
+#include "graphics/loaders/image_decoders.h"
 
 namespace tarvelo::graphics {
 

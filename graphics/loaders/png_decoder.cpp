@@ -10,10 +10,10 @@
 #include <cstring>
 #include <utility>
 
-#include "graphics/image_decoders.h"
-#include "graphics/image_heap.h"
-#include "graphics/new_images.h"
-#include "graphics/pixel_formats.h"
+#include "graphics/images/image_heap.h"
+#include "graphics/images/new_images.h"
+#include "graphics/loaders/image_decoders.h"
+#include "graphics/pixels/pixel_formats.h"
 
 namespace tarvelo::graphics {
 

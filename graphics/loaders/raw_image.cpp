@@ -2,10 +2,10 @@
 // descriptor built over a copy in the image heap or over the bytes in place.
 #include <cstring>
 
-#include "graphics/display_system.h"
-#include "graphics/image_decoders.h"
-#include "graphics/image_heap.h"
-#include "graphics/pixel_formats.h"
+#include "graphics/display/display_system.h"
+#include "graphics/images/image_heap.h"
+#include "graphics/loaders/image_decoders.h"
+#include "graphics/pixels/pixel_formats.h"
 #include "platform/address.h"
 
 namespace tarvelo::graphics {

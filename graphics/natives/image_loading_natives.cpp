@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "graphics/fonts.h"
-#include "graphics/image_loading.h"
-#include "graphics/pool_arguments.h"
+#include "graphics/fonts/fonts.h"
+#include "graphics/loaders/image_loading.h"
+#include "graphics/natives/pool_arguments.h"
 #include "vm/core/engine/aot_interface.h"
 #include "vm/core/engine/execution_context.h"
 #include "vm/core/engine/java_objects.h"

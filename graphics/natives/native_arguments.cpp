@@ -1,9 +1,9 @@
 // Checks of the context and image arguments shared by every native that
 // draws or reads.
-#include "graphics/native_arguments.h"
+#include "graphics/natives/native_arguments.h"
 
-#include "graphics/display_system.h"
-#include "graphics/vm_binding.h"
+#include "graphics/display/display_system.h"
+#include "graphics/natives/vm_binding.h"
 
 namespace tarvelo::graphics {
 

@@ -1,5 +1,5 @@
 // The engine's virtual-machine services, bound to the native interface.
-#include "graphics/vm_binding.h"
+#include "graphics/natives/vm_binding.h"
 
 namespace tarvelo::graphics {
 

@@ -1,11 +1,11 @@
 // Blending.
-#include "graphics/blend.h"
+#include "graphics/pixels/blend.h"
 
 #include <cstring>
 
-#include "graphics/display_config.h"
-#include "graphics/llui_display.h"
-#include "graphics/pixel_formats.h"
+#include "graphics/display/display_config.h"
+#include "graphics/display/llui_display.h"
+#include "graphics/pixels/pixel_formats.h"
 
 namespace tarvelo::graphics {
 

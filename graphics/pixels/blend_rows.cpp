@@ -1,10 +1,10 @@
 // Rows of ARGB8888 pixels over RGB565, one pixel at a time.
-#include "graphics/blend_rows.h"
+#include "graphics/pixels/blend_rows.h"
 
 #include <cstring>
 
-#include "graphics/blend.h"
-#include "graphics/pixel_formats.h"
+#include "graphics/pixels/blend.h"
+#include "graphics/pixels/pixel_formats.h"
 
 namespace tarvelo::graphics {
 

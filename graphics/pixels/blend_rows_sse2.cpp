@@ -6,7 +6,7 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 
-#include "graphics/blend_rows.h"
+#include "graphics/pixels/blend_rows.h"
 
 namespace tarvelo::graphics {
 

@@ -1,10 +1,10 @@
 // Pixel formats: the table, the geometry, readers and writers.
-#include "graphics/pixel_formats.h"
+#include "graphics/pixels/pixel_formats.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "graphics/display_config.h"
+#include "graphics/display/display_config.h"
 #include "platform/address.h"
 
 namespace tarvelo::graphics {
@@ -13,7 +13,7 @@ namespace {
 
 constexpr FormatInfo kFormats[kFormatCount] = {
 #define PIXEL_FORMAT(code, name, bpp, opaque, colours, writable) {code, #name, bpp, opaque, colours, writable},
-#include "graphics/pixel_formats.def"
+#include "graphics/pixels/pixel_formats.def"
 #undef PIXEL_FORMAT
 };
 

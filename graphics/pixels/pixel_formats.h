@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "graphics/image_types.h"
+#include "graphics/images/image_types.h"
 
 namespace tarvelo::graphics {
 
@@ -20,7 +20,7 @@ struct FormatInfo {
 
 enum FormatCode : std::int8_t {
 #define PIXEL_FORMAT(code, name, bpp, opaque, colours, writable) kFormat##name = code,
-#include "graphics/pixel_formats.def"
+#include "graphics/pixels/pixel_formats.def"
 #undef PIXEL_FORMAT
 };
 inline constexpr std::int32_t kFormatCount = 27;

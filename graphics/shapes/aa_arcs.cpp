@@ -7,8 +7,8 @@
 #include <cmath>
 #include <iterator>
 
-#include "graphics/aa_coverage.h"
-#include "graphics/aa_shapes.h"
+#include "graphics/shapes/aa_coverage.h"
+#include "graphics/shapes/aa_shapes.h"
 
 namespace tarvelo::graphics {
 

@@ -7,9 +7,9 @@
 #include <limits>
 #include <utility>
 
-#include "graphics/aa_coverage.h"
-#include "graphics/aa_shapes.h"
-#include "graphics/soft_drawing.h"
+#include "graphics/drawing/soft_drawing.h"
+#include "graphics/shapes/aa_coverage.h"
+#include "graphics/shapes/aa_shapes.h"
 
 namespace tarvelo::graphics {
 

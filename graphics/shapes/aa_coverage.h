@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <algorithm>
 
-#include "graphics/blend.h"
-#include "graphics/image_types.h"
-#include "graphics/shape_pixels.h"
+#include "graphics/images/image_types.h"
+#include "graphics/pixels/blend.h"
+#include "graphics/shapes/shape_pixels.h"
 
 namespace tarvelo::graphics {
 

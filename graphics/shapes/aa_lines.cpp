@@ -5,8 +5,8 @@
 #include <cmath>
 #include <utility>
 
-#include "graphics/aa_coverage.h"
-#include "graphics/aa_shapes.h"
+#include "graphics/shapes/aa_coverage.h"
+#include "graphics/shapes/aa_shapes.h"
 
 namespace tarvelo::graphics {
 

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "graphics/image_types.h"
+#include "graphics/images/image_types.h"
 
 namespace tarvelo::graphics {
 

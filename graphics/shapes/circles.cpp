@@ -5,9 +5,9 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "graphics/aliased_shapes.h"
-#include "graphics/ellipse_walk.h"
-#include "graphics/shape_pixels.h"
+#include "graphics/shapes/aliased_shapes.h"
+#include "graphics/shapes/ellipse_walk.h"
+#include "graphics/shapes/shape_pixels.h"
 
 namespace tarvelo::graphics {
 

@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <utility>
 
-#include "graphics/aliased_shapes.h"
-#include "graphics/shape_pixels.h"
-#include "graphics/soft_drawing.h"
+#include "graphics/drawing/soft_drawing.h"
+#include "graphics/shapes/aliased_shapes.h"
+#include "graphics/shapes/shape_pixels.h"
 
 namespace tarvelo::graphics {
 

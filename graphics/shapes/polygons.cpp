@@ -13,8 +13,8 @@
 #include <cstdlib>
 #include <utility>
 
-#include "graphics/aliased_shapes.h"
-#include "graphics/soft_drawing.h"
+#include "graphics/drawing/soft_drawing.h"
+#include "graphics/shapes/aliased_shapes.h"
 
 namespace tarvelo::graphics {
 

@@ -2,15 +2,15 @@
 // the geometry prepared for the drawers (centres from the bounding box,
 // arcs normalised, rounded rectangles as four quarter arcs and four lines,
 // triangles and quadrilaterals that collapse to lines or rectangles).
-#include "graphics/shape_entry_points.h"
+#include "graphics/shapes/shape_entry_points.h"
 
 #include <algorithm>
 #include <cstdint>
 
-#include "graphics/aa_shapes.h"
-#include "graphics/aliased_shapes.h"
-#include "graphics/pixel_formats.h"
-#include "graphics/soft_drawing.h"
+#include "graphics/drawing/soft_drawing.h"
+#include "graphics/pixels/pixel_formats.h"
+#include "graphics/shapes/aa_shapes.h"
+#include "graphics/shapes/aliased_shapes.h"
 
 using tarvelo::graphics::AliasingDrawer;
 using tarvelo::graphics::AntiAliasingDrawer;

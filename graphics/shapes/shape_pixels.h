@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "graphics/image_types.h"
-#include "graphics/pixel_formats.h"
+#include "graphics/images/image_types.h"
+#include "graphics/pixels/pixel_formats.h"
 
 namespace tarvelo::graphics {
 

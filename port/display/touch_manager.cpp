@@ -1,7 +1,7 @@
 #include "port/display/touch_manager.h"
 
 #include "FreeRTOS.h"
-#include "graphics/event_queue.h"
+#include "graphics/display/event_queue.h"
 #include "platform/board/board.h"
 #include "platform/board/debug_console.h"
 #include "platform/board/registers.h"

@@ -11,11 +11,11 @@
 // for that symbol, so a back end listed after this archive would never be
 // linked for its entries. A back end linked as objects rather than an
 // archive always wins.
-#include "graphics/drawing_entry_points.h"
-#include "graphics/fonts.h"
-#include "graphics/image_transforms.h"
-#include "graphics/llui_display.h"
-#include "graphics/shape_entry_points.h"
+#include "graphics/display/llui_display.h"
+#include "graphics/drawing/drawing_entry_points.h"
+#include "graphics/fonts/fonts.h"
+#include "graphics/images/image_transforms.h"
+#include "graphics/shapes/shape_entry_points.h"
 #include "port/display/drawing/ui_drawing.h"
 
 #define WEAK __attribute__((weak))

@@ -6,8 +6,8 @@
 // reach this file through the dispatch functions).
 #include <algorithm>
 
-#include "graphics/fonts.h"
-#include "graphics/llui_display.h"
+#include "graphics/display/llui_display.h"
+#include "graphics/fonts/fonts.h"
 #include "port/display/drawing/ui_drawing.h"
 
 using tarvelo::port::drawing::mark_not_supported;

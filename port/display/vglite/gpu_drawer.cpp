@@ -1,10 +1,10 @@
 // Drawer 0's GPU entries, their callbacks and the banded overlapping copy.
 #include "port/display/vglite/gpu_drawer.h"
 
-#include "graphics/drawing_entry_points.h"
-#include "graphics/image_transforms.h"
-#include "graphics/llui_display.h"
-#include "graphics/shape_entry_points.h"
+#include "graphics/display/llui_display.h"
+#include "graphics/drawing/drawing_entry_points.h"
+#include "graphics/images/image_transforms.h"
+#include "graphics/shapes/shape_entry_points.h"
 #include "port/display/vglite/gpu_matrix.h"
 #include "port/display/vglite/gpu_process.h"
 #include "port/display/vglite/gpu_setup.h"

@@ -6,13 +6,13 @@
 #include <cstring>
 #include <vector>
 
-#include "graphics/display_system.h"
-#include "graphics/llui_display.h"
+#include "FreeRTOS.h"
+#include "graphics/display/display_system.h"
+#include "graphics/display/llui_display.h"
 #include "platform/address.h"
 #include "platform/fbdev/fbdev.h"
 #include "platform/fbdev/frame_buffers.h"
 #include "port/display/display_window.h"
-#include "FreeRTOS.h"
 #include "task.h"
 #include "tests/port/display/display_fixture.h"
 #include "tests/support/task_harness.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "FreeRTOS.h"
-#include "graphics/event_queue.h"
+#include "graphics/display/event_queue.h"
 #include "platform/gt911/fast_gpio.h"
 #include "platform/gt911/gt911_controller.h"
 #include "platform/gt911/touch_script.h"

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "graphics/fonts.h"
-#include "graphics/llui_display.h"
+#include "graphics/display/llui_display.h"
+#include "graphics/fonts/fonts.h"
 #include "port/display/drawing/painter_support.h"
 #include "port/display/drawing/ui_drawing.h"
 #include "tests/port/display/drawing/painter_test_arrays.h"

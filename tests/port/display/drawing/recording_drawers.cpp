@@ -2,7 +2,7 @@
 
 #include <type_traits>
 
-#include "graphics/llui_display.h"
+#include "graphics/display/llui_display.h"
 #include "port/display/drawing/ui_drawing.h"
 #include "port/display/drawing/ui_trace.h"
 
