@@ -415,19 +415,22 @@ std::int32_t DW_DRAWING_SOFT_drawScaledRenderableStringBilinear(SPictavoGraphics
     return 0;
 }
 
-std::int32_t DW_DRAWING_SOFT_drawCharWithRotationBilinear(SPictavoGraphicsContext* gc, std::uint16_t character,
+// The character is a UTF-16 unit: its low 16 bits.
+std::int32_t DW_DRAWING_SOFT_drawCharWithRotationBilinear(SPictavoGraphicsContext* gc, std::int32_t character,
                                                           const std::uint8_t* font_data, std::int32_t x,
                                                           std::int32_t y, std::int32_t rx, std::int32_t ry,
                                                           float angle, std::int32_t alpha) {
-    tarvelo::graphics::rotate_char(gc, font_of(font_data), character, x, y, rx, ry, angle, alpha, false);
+    tarvelo::graphics::rotate_char(gc, font_of(font_data), static_cast<std::uint16_t>(character), x, y, rx, ry, angle,
+                                   alpha, false);
     return 0;
 }
 
-std::int32_t DW_DRAWING_SOFT_drawCharWithRotationNearestNeighbor(SPictavoGraphicsContext* gc, std::uint16_t character,
+std::int32_t DW_DRAWING_SOFT_drawCharWithRotationNearestNeighbor(SPictavoGraphicsContext* gc, std::int32_t character,
                                                                  const std::uint8_t* font_data, std::int32_t x,
                                                                  std::int32_t y, std::int32_t rx, std::int32_t ry,
                                                                  float angle, std::int32_t alpha) {
-    tarvelo::graphics::rotate_char(gc, font_of(font_data), character, x, y, rx, ry, angle, alpha, true);
+    tarvelo::graphics::rotate_char(gc, font_of(font_data), static_cast<std::uint16_t>(character), x, y, rx, ry, angle,
+                                   alpha, true);
     return 0;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "graphics/drawing/drawing_entry_points.h"
 #include "graphics/images/image_types.h"
 
 namespace tarvelo::graphics {
@@ -16,37 +17,21 @@ bool font_is_valid(const std::uint8_t* font, std::uint64_t size);
 
 }  // namespace tarvelo::graphics
 
+// The text entries of the drawing operations (drawing_entry_points.h) and
+// the ones below take the application's font array, whose first word is the
+// font's address; a rotated character is its glyph rotated by `angle`
+// degrees about the rotation centre.
 extern "C" {
 
-// `font_data` is the application's array: its first word is the font's address.
 std::int32_t UI_DRAWING_SOFT_stringWidth(const std::uint16_t* chars, std::int32_t length,
                                          const std::uint8_t* font_data);
 std::int32_t UI_DRAWING_SOFT_initializeRenderableStringSNIContext(const std::uint16_t* chars, std::int32_t length,
                                                                   const std::uint8_t* font_data,
                                                                   std::int32_t* context);
-std::int32_t UI_DRAWING_SOFT_drawString(SPictavoGraphicsContext* gc, const std::uint16_t* chars, std::int32_t length,
-                                        const std::uint8_t* font_data, std::int32_t x, std::int32_t y);
-std::int32_t UI_DRAWING_SOFT_drawRenderableString(SPictavoGraphicsContext* gc, const std::uint16_t* chars,
-                                                  std::int32_t length, const std::uint8_t* font_data,
-                                                  std::int32_t width, std::int32_t* context, std::int32_t x,
-                                                  std::int32_t y);
-std::int32_t DW_DRAWING_SOFT_drawScaledStringBilinear(SPictavoGraphicsContext* gc, const std::uint16_t* chars,
-                                                      std::int32_t length, const std::uint8_t* font_data,
-                                                      std::int32_t x, std::int32_t y, float factor_x,
-                                                      float factor_y);
-
+// The scaled renderable string needs no width.
 std::int32_t DW_DRAWING_SOFT_drawScaledRenderableStringBilinear(SPictavoGraphicsContext* gc, const std::uint16_t* chars,
                                                                 std::int32_t length, const std::uint8_t* font_data,
                                                                 std::int32_t* context, std::int32_t x, std::int32_t y,
                                                                 float factor_x, float factor_y);
-// One character's glyph rotated by `angle` degrees about (rx, ry).
-std::int32_t DW_DRAWING_SOFT_drawCharWithRotationBilinear(SPictavoGraphicsContext* gc, std::uint16_t character,
-                                                          const std::uint8_t* font_data, std::int32_t x,
-                                                          std::int32_t y, std::int32_t rx, std::int32_t ry,
-                                                          float angle, std::int32_t alpha);
-std::int32_t DW_DRAWING_SOFT_drawCharWithRotationNearestNeighbor(SPictavoGraphicsContext* gc, std::uint16_t character,
-                                                                 const std::uint8_t* font_data, std::int32_t x,
-                                                                 std::int32_t y, std::int32_t rx, std::int32_t ry,
-                                                                 float angle, std::int32_t alpha);
 
 }  // extern "C"

@@ -1,28 +1,19 @@
 // Images drawn rotated, scaled or deformed into a quadrilateral, in
 // software, onto a display-format context, and their drawing entry points.
+// The rotated and scaled images' entries are those of their drawing
+// operations (drawing_entry_points.h): rotated by `angle` degrees
+// (counter-clockwise) about the rotation centre, the image placed with its
+// top-left at (x, y), or scaled by the two factors with its top-left at
+// (x, y); alpha 0..255.
 #pragma once
 
 #include <cstdint>
 
+#include "graphics/drawing/drawing_entry_points.h"
 #include "graphics/images/image_types.h"
 
 extern "C" {
 
-// Rotated by `angle` degrees (counter-clockwise) about (rx, ry), the image
-// placed with its top-left at (x, y); alpha 0..255.
-std::int32_t DW_DRAWING_SOFT_drawRotatedImageNearestNeighbor(SPictavoGraphicsContext* gc, const SPictavoImage* image,
-                                                             std::int32_t x, std::int32_t y, std::int32_t rx,
-                                                             std::int32_t ry, float angle, std::int32_t alpha);
-std::int32_t DW_DRAWING_SOFT_drawRotatedImageBilinear(SPictavoGraphicsContext* gc, const SPictavoImage* image,
-                                                      std::int32_t x, std::int32_t y, std::int32_t rx,
-                                                      std::int32_t ry, float angle, std::int32_t alpha);
-// Scaled by the two factors, the top-left at (x, y).
-std::int32_t DW_DRAWING_SOFT_drawScaledImageNearestNeighbor(SPictavoGraphicsContext* gc, const SPictavoImage* image,
-                                                            std::int32_t x, std::int32_t y, float factor_x,
-                                                            float factor_y, std::int32_t alpha);
-std::int32_t DW_DRAWING_SOFT_drawScaledImageBilinear(SPictavoGraphicsContext* gc, const SPictavoImage* image,
-                                                     std::int32_t x, std::int32_t y, float factor_x, float factor_y,
-                                                     std::int32_t alpha);
 // The image's corners (top-left, top-right, bottom-right, bottom-left) at
 // the eight ints of `corners`; `work` holds 404 bytes for the polygon filler.
 std::int32_t DW_DRAWING_SOFT_drawDeformedImage(SPictavoGraphicsContext* gc, const SPictavoImage* image,
