@@ -80,16 +80,15 @@ std::int32_t drawScaledRenderableStringBilinear(SPictavoGraphicsContext* gc, con
 // The text and image drawers of the vector-image drawer, weak as well (the
 // recorder may bring its own): the software when the destination is in the
 // display format, else the stub.
-#define VECTOR_DRAWER_FONT(name, software, params, args)                  \
-    WEAK std::int32_t UI_FONT_DRAWING_##name params {                    \
-        if (display_format(gc)) return software args;                    \
-        return UI_DRAWING_STUB_##name args;                              \
+#define TEXT_OR_IMAGE_DRAWER(drawer, name, software, params, args) \
+    WEAK std::int32_t drawer params {                               \
+        if (display_format(gc)) return software args;               \
+        return UI_DRAWING_STUB_##name args;                         \
     }
-#define VECTOR_DRAWER_IMAGE(name, software, params, args)                 \
-    WEAK std::int32_t UI_IMAGE_DRAWING_##name params {                   \
-        if (display_format(gc)) return software args;                    \
-        return UI_DRAWING_STUB_##name args;                              \
-    }
+#define VECTOR_DRAWER_FONT(name, software, params, args) \
+    TEXT_OR_IMAGE_DRAWER(VECTOR_FONT(name), name, software, params, args)
+#define VECTOR_DRAWER_IMAGE(name, software, params, args) \
+    TEXT_OR_IMAGE_DRAWER(VECTOR_IMAGE(name), name, software, params, args)
 #define VECTOR_DRAWER_STUB(name, software, params, args)
 #define VECTOR_DRAWER_UNSUPPORTED(name, software, params, args)
 
