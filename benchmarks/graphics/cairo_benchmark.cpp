@@ -12,12 +12,12 @@
 #include <vector>
 
 #include "benchmarks/graphics/ratio_reporter.h"
-#include "graphics/image_decoders.h"
-#include "graphics/image_heap.h"
-#include "graphics/image_transforms.h"
-#include "graphics/llui_display.h"
-#include "graphics/new_images.h"
-#include "graphics/shape_entry_points.h"
+#include "graphics/display/llui_display.h"
+#include "graphics/images/image_heap.h"
+#include "graphics/images/image_transforms.h"
+#include "graphics/images/new_images.h"
+#include "graphics/loaders/image_decoders.h"
+#include "graphics/shapes/shape_entry_points.h"
 #include "platform/address.h"
 #include "tests/graphics/test_port.h"
 

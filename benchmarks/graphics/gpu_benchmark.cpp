@@ -5,11 +5,11 @@
 // build (path building, command queue, rasterising) against software.
 #include <benchmark/benchmark.h>
 
-#include "graphics/drawing_entry_points.h"
-#include "graphics/image_transforms.h"
-#include "graphics/image_types.h"
-#include "graphics/new_images.h"
-#include "graphics/shape_entry_points.h"
+#include "graphics/drawing/drawing_entry_points.h"
+#include "graphics/images/image_transforms.h"
+#include "graphics/images/image_types.h"
+#include "graphics/images/new_images.h"
+#include "graphics/shapes/shape_entry_points.h"
 #include "platform/address.h"
 #include "platform/vglite/vg_lite_sim.h"
 #include "port/display/vglite/gpu_drawer.h"

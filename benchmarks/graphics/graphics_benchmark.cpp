@@ -18,9 +18,9 @@
 #include <string>
 
 #include "benchmarks/graphics/ratio_reporter.h"
-#include "graphics/drawing_entry_points.h"
-#include "graphics/image_types.h"
-#include "graphics/new_images.h"
+#include "graphics/drawing/drawing_entry_points.h"
+#include "graphics/images/image_types.h"
+#include "graphics/images/new_images.h"
 #include "platform/address.h"
 
 namespace {

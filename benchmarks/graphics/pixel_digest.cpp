@@ -12,11 +12,11 @@
 #include <cstring>
 #include <vector>
 
-#include "graphics/drawing_entry_points.h"
-#include "graphics/image_decoders.h"
-#include "graphics/image_transforms.h"
-#include "graphics/llui_display.h"
-#include "graphics/new_images.h"
+#include "graphics/display/llui_display.h"
+#include "graphics/drawing/drawing_entry_points.h"
+#include "graphics/images/image_transforms.h"
+#include "graphics/images/new_images.h"
+#include "graphics/loaders/image_decoders.h"
 #include "platform/address.h"
 #include "tests/graphics/test_port.h"
 

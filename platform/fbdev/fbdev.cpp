@@ -108,10 +108,10 @@ status_t FBDEV_Open(fbdev_t* fbdev, const dc_fb_t* dc, std::uint8_t layer) {
                            static_cast<std::uint16_t>(kStrideBytes), kVIDEO_PixelFormatRGB565};
     fbdev->freeCount = xSemaphoreCreateCounting(FBDEV_MAX_FRAME_BUFFER, 0);
     fbdev->framePending = xSemaphoreCreateBinary();
-    xSemaphoreGive(fbdev->framePending);
     fbdev->vsyncTimer = xTimerCreate("vsync", 1, pdFALSE, fbdev, vsync_timer);
     if (fbdev->freeCount == nullptr || fbdev->framePending == nullptr || fbdev->vsyncTimer == nullptr)
         return kFBDEV_Fail;
+    xSemaphoreGive(fbdev->framePending);
     taskENTER_CRITICAL();
     g_device = fbdev;
     g_frames = 0;

@@ -40,6 +40,14 @@ void __display_task(void*) {
     }
 }
 
+// A binary semaphore, created empty. The display cannot run without it: a
+// failed creation halts like every other start-up failure.
+SemaphoreHandle_t new_binary_semaphore(const char* name) {
+    SemaphoreHandle_t semaphore = xSemaphoreCreateBinary();
+    if (semaphore == nullptr) UI_VGLITE_IMPL_error(true, "failed to create semaphore %s\n", name);
+    return semaphore;
+}
+
 }  // namespace
 
 }  // namespace tarvelo::display
@@ -69,15 +77,15 @@ void LLUI_DISPLAY_IMPL_initialize(LLUI_DISPLAY_SInitData* init_data) {
     std::memset(window.buffers[1].memory, 0, fbdev::kFrameBufferBytes);
 
     UI_VGLITE_initialize();
-    UI_VGLITE_start(xSemaphoreCreateBinary());
+    UI_VGLITE_start(new_binary_semaphore("vg_lite_operation_semaphore"));
 
-    sync_flush = xSemaphoreCreateBinary();
+    sync_flush = new_binary_semaphore("sync_flush");
     if (xTaskCreate(__display_task, kDisplayTaskName, kDisplayTaskStackWords, nullptr, kDisplayTaskPriority,
                     nullptr) != pdPASS)
         UI_VGLITE_IMPL_error(true, "failed to create task __display\n");
 
-    init_data->binary_semaphore_0 = xSemaphoreCreateBinary();
-    init_data->binary_semaphore_1 = xSemaphoreCreateBinary();
+    init_data->binary_semaphore_0 = new_binary_semaphore("binary_semaphore_0");
+    init_data->binary_semaphore_1 = new_binary_semaphore("binary_semaphore_1");
     init_data->lcd_buffer_address = VGLITE_GetRenderTarget(&window)->address;
     init_data->lcd_width = static_cast<std::uint32_t>(window.width);
     init_data->lcd_height = static_cast<std::uint32_t>(window.height);

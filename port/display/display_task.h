@@ -7,8 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "graphics/image_types.h"
-#include "graphics/llui_display.h"
+#include "graphics/display/llui_display.h"
+#include "graphics/images/image_types.h"
 
 extern "C" {
 

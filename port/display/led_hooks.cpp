@@ -1,7 +1,7 @@
 // The board has no LEDs: the engine's LED hooks say so.
 #include <cstdint>
 
-#include "graphics/vm_binding.h"
+#include "graphics/natives/vm_binding.h"
 
 extern "C" {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "graphics/llui_display.h"
+#include "graphics/display/llui_display.h"
 #include "port/display/drawing/ui_trace.h"
 
 namespace tarvelo::display {

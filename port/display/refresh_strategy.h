@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "graphics/image_types.h"
+#include "graphics/images/image_types.h"
 #include "port/display/display_task.h"
 #include "port/display/region_restore.h"
 

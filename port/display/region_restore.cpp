@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "graphics/llui_display.h"
+#include "graphics/display/llui_display.h"
 #include "platform/address.h"
 #include "port/display/drawing/ui_drawing.h"
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "graphics/image_types.h"
+#include "graphics/images/image_types.h"
 #include "port/display/display_task.h"
 
 extern "C" {

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "graphics/event_queue.h"
+#include "graphics/display/event_queue.h"
 
 namespace tarvelo::display {
 

@@ -1,7 +1,7 @@
 #include "port/display/touch_manager.h"
 
 #include "FreeRTOS.h"
-#include "graphics/event_queue.h"
+#include "graphics/display/event_queue.h"
 #include "platform/board/board.h"
 #include "platform/board/debug_console.h"
 #include "platform/board/registers.h"
@@ -66,6 +66,12 @@ extern "C" {
 
 std::int32_t LLUI_INPUT_IMPL_initialize(void) {
     g_sem_input = xSemaphoreCreateBinary();
+    if (g_sem_input == nullptr) {
+        // Without the section the touch and display tasks would write the
+        // event ring while the application reads it.
+        DbgConsole_Printf("Input critical section initialization failed\r\n");
+        platform_halt(TARVELO_EXIT_HALTED);
+    }
     xSemaphoreGive(g_sem_input);
     TOUCH_MANAGER_initialize();
     return 0;
@@ -92,6 +98,12 @@ void TOUCH_MANAGER_initialize(void) {
         platform_halt(TARVELO_EXIT_HALTED);
     }
     touch_interrupt_sem = xSemaphoreCreateBinary();
+    if (touch_interrupt_sem == nullptr) {
+        // The task would never learn of a touch: the system runs without
+        // touch input, as when the task cannot be created.
+        DbgConsole_Printf("Touch task initialization failed\r\n");
+        return;
+    }
     NVIC_SetPriority(GPIO2_GPIO3_IRQn, 0x20);  // priority 2 of 16
     NVIC_EnableMask(GPIO2_GPIO3_IRQn / 32, 1u << (GPIO2_GPIO3_IRQn % 32));
     const gpio_pin_config_t int_config = {kGPIO_DigitalInput, 0, kGPIO_IntRisingEdge};

@@ -1,13 +1,13 @@
 // Thick faded shapes: coverage values, symmetries and the corner cases of
 // caps, octants and clamped sizes, on small RGB565 canvases.
-#include "graphics/aa_shapes.h"
+#include "graphics/shapes/aa_shapes.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "graphics/aa_coverage.h"
-#include "graphics/shape_entry_points.h"
+#include "graphics/shapes/aa_coverage.h"
+#include "graphics/shapes/shape_entry_points.h"
 #include "tests/graphics/test_port.h"
 
 namespace tarvelo::graphics {

@@ -1,15 +1,15 @@
 // One-pixel-wide shapes and the polygon filler, pixel-exact on small RGB565
 // canvases, and a full-screen ellipse and polygon.
-#include "graphics/aliased_shapes.h"
+#include "graphics/shapes/aliased_shapes.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "graphics/llui_display.h"
-#include "graphics/new_images.h"
-#include "graphics/shape_entry_points.h"
+#include "graphics/display/llui_display.h"
+#include "graphics/images/new_images.h"
+#include "graphics/shapes/shape_entry_points.h"
 #include "tests/graphics/test_port.h"
 
 namespace tarvelo::graphics {

@@ -1,13 +1,13 @@
 // Blending: the formula and the per-drawing blender, pixel-exact.
-#include "graphics/blend.h"
+#include "graphics/pixels/blend.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
-#include "graphics/blend_rows.h"
-#include "graphics/pixel_formats.h"
+#include "graphics/pixels/blend_rows.h"
+#include "graphics/pixels/pixel_formats.h"
 #include "tests/graphics/test_port.h"
 
 namespace tarvelo::graphics {

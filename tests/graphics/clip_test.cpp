@@ -1,7 +1,7 @@
 // The clip of a graphics context and the descriptor accessors.
 #include <gtest/gtest.h>
 
-#include "graphics/llui_display.h"
+#include "graphics/display/llui_display.h"
 #include "tests/graphics/test_port.h"
 
 namespace tarvelo::graphics {

@@ -1,14 +1,14 @@
 // The flush state machine through its edge cases, with the test port.
-#include "graphics/display_system.h"
+#include "graphics/display/display_system.h"
 
 #include <gtest/gtest.h>
 
-#include "graphics/allocation_check.h"
-#include "graphics/drawing_entry_points.h"
-#include "graphics/engine_start.h"
-#include "graphics/event_queue.h"
-#include "graphics/llui_display.h"
-#include "graphics/new_images.h"
+#include "graphics/display/allocation_check.h"
+#include "graphics/display/engine_start.h"
+#include "graphics/display/event_queue.h"
+#include "graphics/display/llui_display.h"
+#include "graphics/drawing/drawing_entry_points.h"
+#include "graphics/images/new_images.h"
 #include "tests/graphics/test_port.h"
 #include "tests/support/isolated_run.h"
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "FreeRTOS.h"
-#include "graphics/event_queue.h"
+#include "graphics/display/event_queue.h"
 #include "semphr.h"
 #include "task.h"
 #include "tests/graphics/test_port.h"

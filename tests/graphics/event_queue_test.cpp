@@ -1,6 +1,6 @@
 // The input event ring: capacity, all-or-nothing events, coalesced moves,
 // partly read events and the stopped pump.
-#include "graphics/event_queue.h"
+#include "graphics/display/event_queue.h"
 
 #include <gtest/gtest.h>
 

@@ -18,12 +18,12 @@
 #include <string>
 #include <vector>
 
-#include "graphics/aliased_shapes.h"
-#include "graphics/drawing_entry_points.h"
-#include "graphics/fonts.h"
-#include "graphics/image_transforms.h"
-#include "graphics/new_images.h"
-#include "graphics/shape_entry_points.h"
+#include "graphics/drawing/drawing_entry_points.h"
+#include "graphics/fonts/fonts.h"
+#include "graphics/images/image_transforms.h"
+#include "graphics/images/new_images.h"
+#include "graphics/shapes/aliased_shapes.h"
+#include "graphics/shapes/shape_entry_points.h"
 #include "platform/address.h"
 #include "tests/graphics/test_port.h"
 

@@ -9,9 +9,9 @@
 #include <random>
 #include <vector>
 
-#include "graphics/aliased_shapes.h"
-#include "graphics/drawing_entry_points.h"
-#include "graphics/shape_entry_points.h"
+#include "graphics/drawing/drawing_entry_points.h"
+#include "graphics/shapes/aliased_shapes.h"
+#include "graphics/shapes/shape_entry_points.h"
 #include "tests/graphics/test_port.h"
 
 namespace tarvelo::graphics {

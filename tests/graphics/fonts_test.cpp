@@ -1,7 +1,7 @@
 // Fonts and text with small hand-made 1-bit fonts: validation against the
 // font's size, glyph lookup, widths, pixel-exact text, the ellipsis, and
 // scaled text that shrinks glyphs to one pixel.
-#include "graphics/fonts.h"
+#include "graphics/fonts/fonts.h"
 
 #include <gtest/gtest.h>
 

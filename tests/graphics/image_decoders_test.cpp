@@ -1,7 +1,7 @@
 // Loading images: RAW images checked against their bytes, monochrome BMP,
 // and PNG (a conformance matrix against libpng, and malformed files that
 // must be refused without leaking image heap).
-#include "graphics/image_decoders.h"
+#include "graphics/loaders/image_decoders.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "graphics/image_heap.h"
-#include "graphics/image_loading.h"
-#include "graphics/llui_display.h"
-#include "graphics/pixel_formats.h"
+#include "graphics/display/llui_display.h"
+#include "graphics/images/image_heap.h"
+#include "graphics/loaders/image_loading.h"
+#include "graphics/pixels/pixel_formats.h"
 #include "tests/graphics/test_port.h"
 
 namespace tarvelo::graphics {

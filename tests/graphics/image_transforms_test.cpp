@@ -1,7 +1,7 @@
 // Rotated, scaled and deformed images on small RGB565 canvases: identities,
 // quarter turns, the one-pixel destination, trapezoid rows, and the
 // degenerate and oversized corners.
-#include "graphics/image_transforms.h"
+#include "graphics/images/image_transforms.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "graphics/aliased_shapes.h"
-#include "graphics/image_sampling.h"
-#include "graphics/new_images.h"
+#include "graphics/images/image_sampling.h"
+#include "graphics/images/new_images.h"
+#include "graphics/shapes/aliased_shapes.h"
 #include "tests/graphics/test_port.h"
 
 namespace tarvelo::graphics {

@@ -6,12 +6,12 @@
 #include <algorithm>
 #include <cstring>
 
-#include "graphics/fonts.h"
-#include "graphics/image_decoders.h"
-#include "graphics/image_heap.h"
-#include "graphics/image_transforms.h"
-#include "graphics/llui_display.h"
-#include "graphics/pixel_formats.h"
+#include "graphics/display/llui_display.h"
+#include "graphics/fonts/fonts.h"
+#include "graphics/images/image_heap.h"
+#include "graphics/images/image_transforms.h"
+#include "graphics/loaders/image_decoders.h"
+#include "graphics/pixels/pixel_formats.h"
 #include "platform/address.h"
 #include "tests/graphics/test_port.h"
 

@@ -1,18 +1,18 @@
 // New images in the image heap: geometry, refusals, and one free per block.
-#include "graphics/new_images.h"
+#include "graphics/images/new_images.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
-#include "graphics/display_system.h"
-#include "graphics/image_heap.h"
-#include "graphics/llui_display.h"
-#include "graphics/pixel_formats.h"
-#include "vm/memory/best_fit_allocator.h"
+#include "graphics/display/display_system.h"
+#include "graphics/display/llui_display.h"
+#include "graphics/images/image_heap.h"
+#include "graphics/pixels/pixel_formats.h"
 #include "platform/address.h"
 #include "tests/graphics/test_port.h"
+#include "vm/memory/best_fit_allocator.h"
 
 namespace tarvelo::graphics {
 namespace {

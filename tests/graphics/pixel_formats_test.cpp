@@ -1,13 +1,13 @@
 // Pixel formats: geometry, readers, writers, premultiplication, palettes and
 // run-length data, pixel-exact.
-#include "graphics/pixel_formats.h"
+#include "graphics/pixels/pixel_formats.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
-#include "graphics/new_images.h"
+#include "graphics/images/new_images.h"
 #include "platform/address.h"
 #include "tests/graphics/test_port.h"
 

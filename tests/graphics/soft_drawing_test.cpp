@@ -1,5 +1,5 @@
 // Software drawing on small RGB565 canvases, pixel-exact.
-#include "graphics/soft_drawing.h"
+#include "graphics/drawing/soft_drawing.h"
 
 #include <gtest/gtest.h>
 
@@ -8,11 +8,11 @@
 
 #include "platform/address.h"
 
-#include "graphics/blend.h"
-#include "graphics/drawing_entry_points.h"
-#include "graphics/llui_display.h"
-#include "graphics/new_images.h"
-#include "graphics/pixel_formats.h"
+#include "graphics/display/llui_display.h"
+#include "graphics/drawing/drawing_entry_points.h"
+#include "graphics/images/new_images.h"
+#include "graphics/pixels/blend.h"
+#include "graphics/pixels/pixel_formats.h"
 #include "tests/graphics/test_port.h"
 
 namespace tarvelo::graphics {

@@ -6,12 +6,12 @@
 #include <cstring>
 
 #include "FreeRTOS.h"
-#include "graphics/display_system.h"
-#include "graphics/engine_start.h"
-#include "graphics/event_queue.h"
-#include "graphics/llui_display.h"
-#include "graphics/new_images.h"
-#include "graphics/vm_binding.h"
+#include "graphics/display/display_system.h"
+#include "graphics/display/engine_start.h"
+#include "graphics/display/event_queue.h"
+#include "graphics/display/llui_display.h"
+#include "graphics/images/new_images.h"
+#include "graphics/natives/vm_binding.h"
 #include "platform/address.h"
 #include "semphr.h"
 

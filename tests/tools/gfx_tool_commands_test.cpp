@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "graphics/fonts.h"
-#include "graphics/image_decoders.h"
-#include "graphics/llui_display.h"
+#include "graphics/display/llui_display.h"
+#include "graphics/fonts/fonts.h"
+#include "graphics/loaders/image_decoders.h"
 #include "tests/graphics/test_port.h"
 
 namespace tarvelo::graphics {

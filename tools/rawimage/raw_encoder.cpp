@@ -9,7 +9,7 @@
 #include <cstring>
 #include <map>
 
-#include "graphics/pixel_formats.h"
+#include "graphics/pixels/pixel_formats.h"
 #include "tools/rawimage/run_length.h"
 
 namespace tarvelo::rawimage {
@@ -221,7 +221,7 @@ std::vector<std::uint8_t> encode_raw(const Picture& p, const RawOptions& o, std:
 bool parse_format(const std::string& text, std::int32_t* format) {
     static const char* const kNames[] = {
 #define PIXEL_FORMAT(code, name, bpp, opaque, colours, writable) #name,
-#include "graphics/pixel_formats.def"
+#include "graphics/pixels/pixel_formats.def"
 #undef PIXEL_FORMAT
     };
     for (std::int32_t i = 0; i < g::kFormatCount; ++i)

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "graphics/pixel_formats.h"
+#include "graphics/pixels/pixel_formats.h"
 
 namespace tarvelo::rawimage {
 

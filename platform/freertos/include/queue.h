@@ -85,4 +85,7 @@ TaskHandle_t xQueueGetMutexHolder(QueueHandle_t xSemaphore);
 }
 #endif
 
+/* Host-only extensions for queues (a creation that fails, for tests). */
+#include "sim_queue.h"
+
 #endif /* QUEUE_H */

@@ -226,6 +226,8 @@ void join_all_host_threads();
 // --- Queues (queue.cpp) -----------------------------------------------------
 // Receives with an absolute deadline; the caller holds the lock once.
 BaseType_t queue_receive_until(QueueDefinition* queue, void* buffer, std::uint64_t deadline);
+// Forgets a creation a test asked to fail (vSimFailQueueCreation).
+void reset_queues();
 
 // --- Tasks and the rest -----------------------------------------------------
 void idle_task_main(void*);

@@ -101,9 +101,28 @@ void disinherit_after_timeout(QueueDefinition* q) {
     if (holder->priority != target) set_effective_priority(holder, target);
 }
 
+// Successful creations still to come before the one a test made fail; -1
+// for none. Under the CPU lock.
+std::int64_t creations_before_failure = -1;
+
+// Whether this creation is the one to fail (counting it otherwise).
+bool creation_fails() {
+    region_enter();
+    lock_take();
+    const bool fails = creations_before_failure == 0;
+    if (creations_before_failure >= 0) --creations_before_failure;
+    lock_give();
+    region_exit();
+    return fails;
+}
+
 QueueDefinition* create(UBaseType_t length, UBaseType_t item_size, std::uint8_t type) {
     if (length == 0) return nullptr;
     if (item_size != 0 && length > (SIZE_MAX - sizeof(QueueDefinition)) / item_size) return nullptr;
+    if (creation_fails()) {
+        vApplicationMallocFailedHook();
+        return nullptr;
+    }
     std::size_t bytes = sizeof(QueueDefinition) + static_cast<std::size_t>(length) * item_size;
     void* memory = pvPortMalloc(bytes);
     if (memory == nullptr) return nullptr;
@@ -183,9 +202,25 @@ BaseType_t queue_receive_until(QueueDefinition* queue, void* buffer, std::uint64
     return receive_locked(queue, buffer, deadline, false, nullptr);
 }
 
+void reset_queues() {
+    region_enter();
+    lock_take();
+    creations_before_failure = -1;
+    lock_give();
+    region_exit();
+}
+
 }  // namespace tarvelo::rtos
 
 using namespace tarvelo::rtos;
+
+extern "C" void vSimFailQueueCreation(UBaseType_t uxCreationsBefore) {
+    region_enter();
+    lock_take();
+    creations_before_failure = static_cast<std::int64_t>(uxCreationsBefore);
+    lock_give();
+    region_exit();
+}
 
 extern "C" QueueHandle_t xQueueGenericCreate(const UBaseType_t uxQueueLength, const UBaseType_t uxItemSize,
                                              const uint8_t ucQueueType) {

@@ -230,6 +230,7 @@ extern "C" void vTaskStartScheduler(void) {
     reset_interrupts();
     reset_kernel();
     reset_kernel_heap();
+    reset_queues();
 }
 
 extern "C" void vTaskEndScheduler(void) {

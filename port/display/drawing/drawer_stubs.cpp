@@ -25,10 +25,14 @@ extern "C" {
 
 #define UI_DRAWER_STUB_BODY_yes(name, params, args) \
     std::int32_t UI_DRAWING_STUB_##name params { return tarvelo::port::drawing::stub args; }
+#define UI_DRAWER_STUB_BODY_own(name, params, args)
 #define UI_DRAWER_STUB_BODY_no(name, params, args)
-#define UI_DRAWER_OPERATION(name, stub, params, args) UI_DRAWER_STUB_BODY_##stub(name, params, args)
-#include "port/display/drawing/drawer_operations.def"
+#define UI_DRAWER_OPERATION(name, drawer0, drawer1, stub, params, args) UI_DRAWER_STUB_BODY_##stub(name, params, args)
+#include "graphics/drawing/drawer_operations.def"
 #undef UI_DRAWER_OPERATION
+
+// The stubs of the renderable strings forward: the characters are drawn as
+// a plain string (width and context dropped) through the text drawer.
 
 std::int32_t UI_DRAWING_STUB_drawRenderableString(SPictavoGraphicsContext* gc, const std::uint16_t* chars,
                                                   std::int32_t length, const std::uint8_t* font, std::int32_t,

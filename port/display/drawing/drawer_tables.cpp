@@ -6,8 +6,8 @@
 // reach this file through the dispatch functions).
 #include <algorithm>
 
-#include "graphics/fonts.h"
-#include "graphics/llui_display.h"
+#include "graphics/display/llui_display.h"
+#include "graphics/fonts/fonts.h"
 #include "port/display/drawing/ui_drawing.h"
 
 using tarvelo::port::drawing::mark_not_supported;
@@ -17,12 +17,12 @@ extern "C" {
 // A drawer identifier beyond the tables (the context lives in an
 // application array, so its byte is not to be trusted blindly) draws
 // nothing and says so in the drawing log.
-#define UI_DRAWER_OPERATION(name, stub, params, args)                                                          \
+#define UI_DRAWER_OPERATION(name, drawer0, drawer1, stub, params, args)                                        \
     UI_DRAWER_##name##_t* const UI_DRAWER_##name[2] = {UI_DRAWING_##name##_0, UI_DRAWING_##name##_1};        \
     std::int32_t UI_DRAWING_##name params {                                                                    \
         return gc->drawer < 2 ? UI_DRAWER_##name[gc->drawer] args : mark_not_supported(gc);                    \
     }
-#include "port/display/drawing/drawer_operations.def"
+#include "graphics/drawing/drawer_operations.def"
 #undef UI_DRAWER_OPERATION
 
 std::int32_t UI_DRAWING_stringWidth(const std::uint16_t* chars, std::int32_t length, const std::uint8_t* font) {

@@ -4,11 +4,11 @@
 // user-interface library's natives they check their arguments before asking
 // to draw, so a refused call leaves the engine's drawing state untouched;
 // the drawers clip.
-#include "graphics/llui_display.h"
-#include "graphics/aliased_shapes.h"
-#include "graphics/image_transforms.h"
-#include "graphics/native_arguments.h"
-#include "graphics/shape_entry_points.h"
+#include "graphics/display/llui_display.h"
+#include "graphics/images/image_transforms.h"
+#include "graphics/natives/native_arguments.h"
+#include "graphics/shapes/aliased_shapes.h"
+#include "graphics/shapes/shape_entry_points.h"
 #include "port/display/drawing/painter_natives.h"
 #include "port/display/drawing/painter_support.h"
 #include "port/display/drawing/ui_drawing.h"

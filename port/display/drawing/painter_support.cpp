@@ -3,8 +3,8 @@
 
 #include <cstring>
 
-#include "graphics/llui_display.h"
-#include "graphics/native_arguments.h"
+#include "graphics/display/llui_display.h"
+#include "graphics/natives/native_arguments.h"
 #include "port/display/drawing/ui_trace.h"
 
 namespace tarvelo::port::drawing {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "graphics/image_types.h"
+#include "graphics/images/image_types.h"
 
 namespace tarvelo::port::drawing {
 

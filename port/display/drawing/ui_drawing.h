@@ -12,83 +12,41 @@
 
 #include <cstdint>
 
-#include "graphics/image_types.h"
+#include "graphics/images/image_types.h"
 
 extern "C" {
 
+// Per operation: its entry type, dispatch function, two entries and table;
+// its stub; and, for drawer 1's text and image operations, the text drawer
+// (`UI_FONT_DRAWING_<name>`) or image drawer (`UI_IMAGE_DRAWING_<name>`):
+// the engine's software routine when the destination is in the display
+// format, else the stub. The stubs marked `own` in the table forward: the
+// renderable strings are drawn as plain strings (width and context dropped)
+// through the text drawer.
 #define UI_DRAWER_STUB_yes(name, params) std::int32_t UI_DRAWING_STUB_##name params;
+#define UI_DRAWER_STUB_own(name, params) UI_DRAWER_STUB_yes(name, params)
 #define UI_DRAWER_STUB_no(name, params)
-#define UI_DRAWER_OPERATION(name, stub, params, args)             \
-    using UI_DRAWER_##name##_t = std::int32_t params;               \
-    std::int32_t UI_DRAWING_##name params;                          \
-    std::int32_t UI_DRAWING_##name##_0 params;                      \
-    std::int32_t UI_DRAWING_##name##_1 params;                      \
-    extern UI_DRAWER_##name##_t* const UI_DRAWER_##name[2];         \
-    UI_DRAWER_STUB_##stub(name, params)
-#include "port/display/drawing/drawer_operations.def"
+#define UI_DRAWER_VECTOR_FONT(name, params) std::int32_t UI_FONT_DRAWING_##name params;
+#define UI_DRAWER_VECTOR_IMAGE(name, params) std::int32_t UI_IMAGE_DRAWING_##name params;
+#define UI_DRAWER_VECTOR_STUB(name, params)
+#define UI_DRAWER_VECTOR_UNSUPPORTED(name, params)
+#define UI_DRAWER_OPERATION(name, drawer0, drawer1, stub, params, args) \
+    using UI_DRAWER_##name##_t = std::int32_t params;                     \
+    std::int32_t UI_DRAWING_##name params;                                \
+    std::int32_t UI_DRAWING_##name##_0 params;                            \
+    std::int32_t UI_DRAWING_##name##_1 params;                            \
+    extern UI_DRAWER_##name##_t* const UI_DRAWER_##name[2];               \
+    UI_DRAWER_STUB_##stub(name, params)                                   \
+    UI_DRAWER_VECTOR_##drawer1(name, params)
+#include "graphics/drawing/drawer_operations.def"
 #undef UI_DRAWER_OPERATION
-
-// The two renderable-string stubs forward: the characters are drawn as a
-// plain string (width and context dropped) through the text drawer.
-std::int32_t UI_DRAWING_STUB_drawRenderableString(SPictavoGraphicsContext* gc, const std::uint16_t* chars,
-                                                  std::int32_t length, const std::uint8_t* font, std::int32_t width,
-                                                  std::int32_t* context, std::int32_t x, std::int32_t y);
-std::int32_t UI_DRAWING_STUB_drawScaledRenderableStringBilinear(SPictavoGraphicsContext* gc,
-                                                                const std::uint16_t* chars, std::int32_t length,
-                                                                const std::uint8_t* font, std::int32_t width,
-                                                                std::int32_t* context, std::int32_t x, std::int32_t y,
-                                                                float factor_x, float factor_y);
-
-// Text and image drawers of the vector-image drawer: the engine's software
-// routine when the destination is in the display format, else the stub.
-std::int32_t UI_FONT_DRAWING_drawString(SPictavoGraphicsContext* gc, const std::uint16_t* chars, std::int32_t length,
-                                        const std::uint8_t* font, std::int32_t x, std::int32_t y);
-std::int32_t UI_FONT_DRAWING_drawRenderableString(SPictavoGraphicsContext* gc, const std::uint16_t* chars,
-                                                  std::int32_t length, const std::uint8_t* font, std::int32_t width,
-                                                  std::int32_t* context, std::int32_t x, std::int32_t y);
-std::int32_t UI_FONT_DRAWING_drawScaledStringBilinear(SPictavoGraphicsContext* gc, const std::uint16_t* chars,
-                                                      std::int32_t length, const std::uint8_t* font, std::int32_t x,
-                                                      std::int32_t y, float factor_x, float factor_y);
-std::int32_t UI_FONT_DRAWING_drawScaledRenderableStringBilinear(SPictavoGraphicsContext* gc,
-                                                                const std::uint16_t* chars, std::int32_t length,
-                                                                const std::uint8_t* font, std::int32_t width,
-                                                                std::int32_t* context, std::int32_t x, std::int32_t y,
-                                                                float factor_x, float factor_y);
-std::int32_t UI_FONT_DRAWING_drawCharWithRotationBilinear(SPictavoGraphicsContext* gc, std::int32_t character,
-                                                          const std::uint8_t* font, std::int32_t x, std::int32_t y,
-                                                          std::int32_t rotation_x, std::int32_t rotation_y,
-                                                          float angle, std::int32_t alpha);
-std::int32_t UI_FONT_DRAWING_drawCharWithRotationNearestNeighbor(SPictavoGraphicsContext* gc, std::int32_t character,
-                                                                 const std::uint8_t* font, std::int32_t x,
-                                                                 std::int32_t y, std::int32_t rotation_x,
-                                                                 std::int32_t rotation_y, float angle,
-                                                                 std::int32_t alpha);
-std::int32_t UI_IMAGE_DRAWING_drawImage(SPictavoGraphicsContext* gc, const SPictavoImage* image,
-                                        std::int32_t region_x, std::int32_t region_y, std::int32_t width,
-                                        std::int32_t height, std::int32_t x, std::int32_t y, std::int32_t alpha);
-std::int32_t UI_IMAGE_DRAWING_copyImage(SPictavoGraphicsContext* gc, const SPictavoImage* image,
-                                        std::int32_t region_x, std::int32_t region_y, std::int32_t width,
-                                        std::int32_t height, std::int32_t x, std::int32_t y);
-std::int32_t UI_IMAGE_DRAWING_drawRegion(SPictavoGraphicsContext* gc, std::int32_t region_x, std::int32_t region_y,
-                                         std::int32_t width, std::int32_t height, std::int32_t x, std::int32_t y,
-                                         std::int32_t alpha);
-std::int32_t UI_IMAGE_DRAWING_drawFlippedImage(SPictavoGraphicsContext* gc, const SPictavoImage* image,
-                                               std::int32_t region_x, std::int32_t region_y, std::int32_t width,
-                                               std::int32_t height, std::int32_t x, std::int32_t y,
-                                               std::int32_t flip, std::int32_t alpha);
-std::int32_t UI_IMAGE_DRAWING_drawRotatedImageNearestNeighbor(SPictavoGraphicsContext* gc, const SPictavoImage* image,
-                                                              std::int32_t x, std::int32_t y, std::int32_t rotation_x,
-                                                              std::int32_t rotation_y, float angle,
-                                                              std::int32_t alpha);
-std::int32_t UI_IMAGE_DRAWING_drawRotatedImageBilinear(SPictavoGraphicsContext* gc, const SPictavoImage* image,
-                                                       std::int32_t x, std::int32_t y, std::int32_t rotation_x,
-                                                       std::int32_t rotation_y, float angle, std::int32_t alpha);
-std::int32_t UI_IMAGE_DRAWING_drawScaledImageNearestNeighbor(SPictavoGraphicsContext* gc, const SPictavoImage* image,
-                                                             std::int32_t x, std::int32_t y, float factor_x,
-                                                             float factor_y, std::int32_t alpha);
-std::int32_t UI_IMAGE_DRAWING_drawScaledImageBilinear(SPictavoGraphicsContext* gc, const SPictavoImage* image,
-                                                      std::int32_t x, std::int32_t y, float factor_x, float factor_y,
-                                                      std::int32_t alpha);
+#undef UI_DRAWER_STUB_yes
+#undef UI_DRAWER_STUB_own
+#undef UI_DRAWER_STUB_no
+#undef UI_DRAWER_VECTOR_FONT
+#undef UI_DRAWER_VECTOR_IMAGE
+#undef UI_DRAWER_VECTOR_STUB
+#undef UI_DRAWER_VECTOR_UNSUPPORTED
 
 // Not drawer-dependent: the engine's software text functions.
 std::int32_t UI_DRAWING_stringWidth(const std::uint16_t* chars, std::int32_t length, const std::uint8_t* font);

@@ -3,9 +3,9 @@
 // its arguments (a failed check draws nothing, status 0), sets how the
 // drawer clips, dispatches to the destination's drawer and reports the
 // status. Arrays arrive as pointers to their first element.
-#include "graphics/llui_display.h"
-#include "graphics/native_arguments.h"
-#include "graphics/soft_drawing.h"
+#include "graphics/display/llui_display.h"
+#include "graphics/drawing/soft_drawing.h"
+#include "graphics/natives/native_arguments.h"
 #include "port/display/drawing/painter_natives.h"
 #include "port/display/drawing/painter_support.h"
 #include "port/display/drawing/ui_drawing.h"

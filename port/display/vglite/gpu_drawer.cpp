@@ -1,10 +1,10 @@
 // Drawer 0's GPU entries, their callbacks and the banded overlapping copy.
 #include "port/display/vglite/gpu_drawer.h"
 
-#include "graphics/drawing_entry_points.h"
-#include "graphics/image_transforms.h"
-#include "graphics/llui_display.h"
-#include "graphics/shape_entry_points.h"
+#include "graphics/display/llui_display.h"
+#include "graphics/drawing/drawing_entry_points.h"
+#include "graphics/images/image_transforms.h"
+#include "graphics/shapes/shape_entry_points.h"
 #include "port/display/vglite/gpu_matrix.h"
 #include "port/display/vglite/gpu_process.h"
 #include "port/display/vglite/gpu_setup.h"
@@ -81,9 +81,57 @@ std::int32_t or_software(bool gpu_taken, std::int32_t status, Software software,
     return 0;
 }
 
+// The thick faded shapes as the GPU draws them, with the arguments of their
+// operations: without the fade, the thickness widened by it.
+namespace on_gpu {
+
+std::int32_t drawThickFadedPoint(SPictavoGraphicsContext* gc, auto x, auto y, auto thickness, auto fade) {
+    return UI_DRAWING_VGLITE_PROCESS_drawThickFadedPoint(_draw_path, gc, x, y, thickness + fade);
+}
+std::int32_t drawThickFadedLine(SPictavoGraphicsContext* gc, auto x1, auto y1, auto x2, auto y2, auto thickness,
+                                auto fade, auto start_cap, auto end_cap) {
+    return UI_DRAWING_VGLITE_PROCESS_drawThickFadedLine(_draw_path, gc, x1, y1, x2, y2, thickness + fade, start_cap,
+                                                        end_cap);
+}
+std::int32_t drawThickFadedCircle(SPictavoGraphicsContext* gc, auto x, auto y, auto diameter, auto thickness,
+                                  auto fade) {
+    return UI_DRAWING_VGLITE_PROCESS_drawThickCircle(_draw_path, gc, x, y, diameter, thickness + fade);
+}
+std::int32_t drawThickFadedCircleArc(SPictavoGraphicsContext* gc, auto x, auto y, auto diameter, auto start_angle,
+                                     auto arc_angle, auto thickness, auto fade, auto start_cap, auto end_cap) {
+    return UI_DRAWING_VGLITE_PROCESS_drawThickFadedCircleArc(_draw_path, gc, x, y, diameter, start_angle, arc_angle,
+                                                             thickness + fade, start_cap, end_cap);
+}
+std::int32_t drawThickFadedEllipse(SPictavoGraphicsContext* gc, auto x, auto y, auto width, auto height,
+                                   auto thickness, auto fade) {
+    return UI_DRAWING_VGLITE_PROCESS_drawThickEllipse(_draw_path, gc, x, y, width, height, thickness + fade);
+}
+
+}  // namespace on_gpu
+
 }  // namespace
 
 extern "C" {
+
+// The thick faded shapes (`DW_SOFT_FADED` in the operations' table): the GPU
+// draws no fade, so a fade wider than one pixel is drawn by the engine's
+// software (status 0); a narrower one is drawn on the GPU as part of the
+// thickness.
+#define GPU_ENTRY_DW_SOFT_FADED(name, params, args) \
+    std::int32_t UI_DRAWING_##name##_0 params {     \
+        if (fade > 1) {                             \
+            DW_DRAWING_SOFT_##name args;            \
+            return 0;                               \
+        }                                           \
+        return on_gpu::name args;                   \
+    }
+#define GPU_ENTRY_UI_SOFT(name, params, args)
+#define GPU_ENTRY_DW_SOFT(name, params, args)
+#define GPU_ENTRY_CUSTOM(name, params, args)
+#define GPU_ENTRY_UNSUPPORTED(name, params, args)
+#define UI_DRAWER_OPERATION(name, drawer0, drawer1, stub, params, args) GPU_ENTRY_##drawer0(name, params, args)
+#include "graphics/drawing/drawer_operations.def"
+#undef UI_DRAWER_OPERATION
 
 std::int32_t UI_DRAWING_fillRoundedRectangle_0(SPictavoGraphicsContext* gc, std::int32_t x, std::int32_t y,
                                                std::int32_t width, std::int32_t height, std::int32_t corner_width,
@@ -137,58 +185,6 @@ std::int32_t UI_DRAWING_drawRegion_0(SPictavoGraphicsContext* gc, std::int32_t r
     const bool after_along_y = region_y < y && y < region_y + height;
     if (after_along_x || after_along_y) return _draw_region(gc, source, rect, x, y, color, after_along_x);
     return _blit_rect(gc, source, rect, &matrix, VG_LITE_BLEND_SRC_OVER, color, VG_LITE_FILTER_POINT);
-}
-
-std::int32_t UI_DRAWING_drawThickFadedPoint_0(SPictavoGraphicsContext* gc, std::int32_t x, std::int32_t y,
-                                              std::int32_t thickness, std::int32_t fade) {
-    if (fade > 1) {
-        DW_DRAWING_SOFT_drawThickFadedPoint(gc, x, y, thickness, fade);
-        return 0;
-    }
-    return UI_DRAWING_VGLITE_PROCESS_drawThickFadedPoint(_draw_path, gc, x, y, thickness + fade);
-}
-
-std::int32_t UI_DRAWING_drawThickFadedLine_0(SPictavoGraphicsContext* gc, std::int32_t x1, std::int32_t y1,
-                                             std::int32_t x2, std::int32_t y2, std::int32_t thickness,
-                                             std::int32_t fade, std::int32_t start_cap, std::int32_t end_cap) {
-    if (fade > 1) {
-        DW_DRAWING_SOFT_drawThickFadedLine(gc, x1, y1, x2, y2, thickness, fade, start_cap, end_cap);
-        return 0;
-    }
-    return UI_DRAWING_VGLITE_PROCESS_drawThickFadedLine(_draw_path, gc, x1, y1, x2, y2, thickness + fade, start_cap,
-                                                        end_cap);
-}
-
-std::int32_t UI_DRAWING_drawThickFadedCircle_0(SPictavoGraphicsContext* gc, std::int32_t x, std::int32_t y,
-                                               std::int32_t diameter, std::int32_t thickness, std::int32_t fade) {
-    if (fade > 1) {
-        DW_DRAWING_SOFT_drawThickFadedCircle(gc, x, y, diameter, thickness, fade);
-        return 0;
-    }
-    return UI_DRAWING_VGLITE_PROCESS_drawThickCircle(_draw_path, gc, x, y, diameter, thickness + fade);
-}
-
-std::int32_t UI_DRAWING_drawThickFadedCircleArc_0(SPictavoGraphicsContext* gc, std::int32_t x, std::int32_t y,
-                                                  std::int32_t diameter, float start_angle, float arc_angle,
-                                                  std::int32_t thickness, std::int32_t fade, std::int32_t start_cap,
-                                                  std::int32_t end_cap) {
-    if (fade > 1) {
-        DW_DRAWING_SOFT_drawThickFadedCircleArc(gc, x, y, diameter, start_angle, arc_angle, thickness, fade, start_cap,
-                                                end_cap);
-        return 0;
-    }
-    return UI_DRAWING_VGLITE_PROCESS_drawThickFadedCircleArc(_draw_path, gc, x, y, diameter, start_angle, arc_angle,
-                                                             thickness + fade, start_cap, end_cap);
-}
-
-std::int32_t UI_DRAWING_drawThickFadedEllipse_0(SPictavoGraphicsContext* gc, std::int32_t x, std::int32_t y,
-                                                std::int32_t width, std::int32_t height, std::int32_t thickness,
-                                                std::int32_t fade) {
-    if (fade > 1) {
-        DW_DRAWING_SOFT_drawThickFadedEllipse(gc, x, y, width, height, thickness, fade);
-        return 0;
-    }
-    return UI_DRAWING_VGLITE_PROCESS_drawThickEllipse(_draw_path, gc, x, y, width, height, thickness + fade);
 }
 
 std::int32_t UI_DRAWING_drawThickLine_0(SPictavoGraphicsContext* gc, std::int32_t x1, std::int32_t y1, std::int32_t x2,

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "graphics/llui_display.h"
+#include "graphics/display/llui_display.h"
 #include "port/display/vglite/gpu_matrix.h"
 #include "port/display/vglite/gpu_path_builder.h"
 #include "port/display/vglite/gpu_setup.h"

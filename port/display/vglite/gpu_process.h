@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "graphics/image_types.h"
+#include "graphics/images/image_types.h"
 #include "platform/vglite/vg_lite.h"
 
 extern "C" {

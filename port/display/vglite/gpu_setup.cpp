@@ -4,9 +4,9 @@
 
 #include <cstdarg>
 
-#include "graphics/display_config.h"
-#include "graphics/image_heap.h"
-#include "graphics/llui_display.h"
+#include "graphics/display/display_config.h"
+#include "graphics/display/llui_display.h"
+#include "graphics/images/image_heap.h"
 #include "platform/address.h"
 #include "platform/board/board.h"
 #include "platform/board/registers.h"

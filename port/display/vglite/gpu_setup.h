@@ -8,9 +8,9 @@
 #include <cstdint>
 
 #include "FreeRTOS.h"
-#include "semphr.h"
-#include "graphics/image_types.h"
+#include "graphics/images/image_types.h"
 #include "platform/vglite/vg_lite.h"
+#include "semphr.h"
 
 extern "C" {
 

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "graphics/llui_display.h"
+#include "graphics/display/llui_display.h"
 #include "platform/address.h"
 #include "platform/board/debug_console.h"
 #include "port/display/vglite/gpu_matrix.h"

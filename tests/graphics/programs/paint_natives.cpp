@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "graphics/drawing_entry_points.h"
-#include "graphics/image_heap.h"
-#include "graphics/llui_display.h"
+#include "graphics/display/llui_display.h"
+#include "graphics/drawing/drawing_entry_points.h"
+#include "graphics/images/image_heap.h"
 #include "platform/address.h"
 #include "platform/board/debug_console.h"
 #include "vm/core/engine/native_resources.h"

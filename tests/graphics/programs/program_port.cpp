@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "FreeRTOS.h"
-#include "graphics/llui_display.h"
+#include "graphics/display/llui_display.h"
 #include "platform/address.h"
 #include "semphr.h"
 

@@ -80,6 +80,52 @@ TEST(KernelHeap, TaskCreationFailsCleanlyWhenTheHeapIsShort) {
     EXPECT_EQ(failures, 1);
 }
 
+// A test can make one creation of a queue, semaphore or mutex fail, as an
+// exhausted heap would, to reach the code that must cope with it.
+TEST(KernelHeap, AQueueCreationFailsWhenATestAsks) {
+    struct Case {
+        const char* kind;
+        QueueHandle_t (*create)();
+    };
+    static const Case cases[] = {
+        {"queue", [] { return xQueueCreate(4, 8); }},
+        {"binary semaphore", [] { return xSemaphoreCreateBinary(); }},
+        {"counting semaphore", [] { return xSemaphoreCreateCounting(3, 1); }},
+        {"mutex", [] { return xSemaphoreCreateMutex(); }},
+        {"recursive mutex", [] { return xSemaphoreCreateRecursiveMutex(); }},
+    };
+    for (const Case& c : cases) {
+        static const Case* current;
+        static QueueHandle_t handles[3];
+        static size_t heap_before_failure, heap_after_failure;
+        static int failures;
+        current = &c;
+        run_scenario([] {
+            malloc_failures.store(0);
+            vSimFailQueueCreation(1);
+            handles[0] = current->create();
+            heap_before_failure = xPortGetFreeHeapSize();
+            handles[1] = current->create();
+            heap_after_failure = xPortGetFreeHeapSize();
+            handles[2] = current->create();
+            failures = malloc_failures.load();
+        });
+        EXPECT_NE(handles[0], nullptr) << c.kind;
+        EXPECT_EQ(handles[1], nullptr) << c.kind;
+        EXPECT_NE(handles[2], nullptr) << c.kind << ": only once";
+        EXPECT_EQ(heap_after_failure, heap_before_failure) << c.kind;
+        EXPECT_EQ(failures, 1) << c.kind;
+    }
+}
+
+TEST(KernelHeap, AQueueCreationAskedToFailIsForgottenWhenTheSchedulerEnds) {
+    static QueueHandle_t handle;
+    run_scenario([] { vSimFailQueueCreation(0); });
+    // Kept, it would fail the timer service's queue or this semaphore.
+    run_scenario([] { handle = xSemaphoreCreateBinary(); });
+    EXPECT_NE(handle, nullptr);
+}
+
 TEST(KernelHeap, ObjectsLiveInTheHeapAtThirtyTwoBitAddresses) {
     static std::uintptr_t addresses[5];
     static size_t used;

@@ -3,11 +3,11 @@
 #include <cstring>
 
 #include "FreeRTOS.h"
-#include "graphics/display_system.h"
-#include "graphics/engine_start.h"
-#include "graphics/event_queue.h"
-#include "graphics/llui_display.h"
-#include "graphics/vm_binding.h"
+#include "graphics/display/display_system.h"
+#include "graphics/display/engine_start.h"
+#include "graphics/display/event_queue.h"
+#include "graphics/display/llui_display.h"
+#include "graphics/natives/vm_binding.h"
 #include "platform/address.h"
 #include "platform/fbdev/fbdev.h"
 #include "platform/fbdev/frame_buffers.h"

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "graphics/image_types.h"
+#include "graphics/images/image_types.h"
 #include "port/display/display_task.h"
 
 namespace tarvelo::display::test {

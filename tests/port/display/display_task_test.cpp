@@ -4,15 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
+#include <string>
 #include <vector>
 
-#include "graphics/display_system.h"
-#include "graphics/llui_display.h"
+#include "FreeRTOS.h"
+#include "graphics/display/display_system.h"
+#include "graphics/display/llui_display.h"
 #include "platform/address.h"
 #include "platform/fbdev/fbdev.h"
 #include "platform/fbdev/frame_buffers.h"
+#include "platform/halt.h"
 #include "port/display/display_window.h"
-#include "FreeRTOS.h"
+#include "queue.h"
 #include "task.h"
 #include "tests/port/display/display_fixture.h"
 #include "tests/support/task_harness.h"
@@ -186,6 +190,45 @@ TEST(FrameBufferDevice, EveryShownFrameReachesTheObservers) {
         fbdev::remove_frame_observer(capture, &captured);
         EXPECT_EQ(captured.numbers, (std::vector<std::uint32_t>{1, 2, 3}));
         EXPECT_EQ(captured.first_pixels, (std::vector<std::uint16_t>{0x1234, 0x5678, 0x9ABC}));
+    });
+}
+
+// A death's output without a failed assertion of the RTOS stand-in: the
+// start stopped by its own check, not later on a missing semaphore.
+::testing::Matcher<const std::string&> without_assertion() {
+    struct NoAssertion : ::testing::MatcherInterface<const std::string&> {
+        bool MatchAndExplain(const std::string& output, ::testing::MatchResultListener*) const override {
+            return output.find("assertion failed") == std::string::npos;
+        }
+        void DescribeTo(std::ostream* os) const override { *os << "names no failed assertion"; }
+    };
+    return ::testing::MakeMatcher(new NoAssertion);
+}
+
+// Every semaphore the display's start creates, in order: a failed creation
+// halts the start, as its other failures do, before anything waits on or
+// gives a semaphore that is not there.
+TEST(DisplayTaskDeathTest, AFailedSemaphoreCreationHaltsTheStart) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const char* const semaphores[] = {
+        "frame-buffer device's free buffers", "frame-buffer device's pending frame", "GPU operations", "flush",
+        "engine's flush state", "engine's drawing end",
+    };
+    static UBaseType_t failing;
+    for (failing = 0; failing < std::size(semaphores); ++failing) {
+        EXPECT_EXIT(tarvelo::test::run_in_task([] {
+                        vSimFailQueueCreation(failing);
+                        SPictavoGraphicsContext gc;
+                        start_display(&gc);
+                    }),
+                    ::testing::ExitedWithCode(TARVELO_EXIT_HALTED), without_assertion())
+            << semaphores[failing];
+    }
+    // One creation further the start succeeds: the list is every creation.
+    tarvelo::test::run_in_task([count = std::size(semaphores)] {
+        vSimFailQueueCreation(count);
+        SPictavoGraphicsContext gc;
+        EXPECT_EQ(start_display(&gc), 0);
     });
 }
 

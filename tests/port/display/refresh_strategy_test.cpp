@@ -7,15 +7,15 @@
 #include <random>
 #include <vector>
 
-#include "graphics/display_system.h"
-#include "graphics/llui_display.h"
+#include "FreeRTOS.h"
+#include "graphics/display/display_system.h"
+#include "graphics/display/llui_display.h"
 #include "platform/address.h"
 #include "port/display/refresh_strategy.h"
-#include "FreeRTOS.h"
+#include "sim_interrupt.h"
 #include "task.h"
 #include "tests/port/display/display_fixture.h"
 #include "tests/support/task_harness.h"
-#include "sim_interrupt.h"
 #include "tests/support/trace_recorder.h"
 
 static bool operator==(const ui_rect_t& a, const ui_rect_t& b) {

@@ -2,6 +2,7 @@
 // filter with its thresholds, the controller's error path, a full event
 // ring, the exact event words; the script's syntax; the LED hooks.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -10,12 +11,14 @@
 #include <vector>
 
 #include "FreeRTOS.h"
-#include "graphics/event_queue.h"
+#include "graphics/display/event_queue.h"
 #include "platform/gt911/fast_gpio.h"
 #include "platform/gt911/gt911_controller.h"
 #include "platform/gt911/touch_script.h"
+#include "platform/halt.h"
 #include "port/display/touch_helper.h"
 #include "port/display/touch_manager.h"
+#include "queue.h"
 #include "task.h"
 #include "tests/port/display/display_fixture.h"
 #include "tests/support/task_harness.h"
@@ -197,6 +200,41 @@ TEST(Touch, LiveInputIsClampedToThePanel) {
         {-5, 2000, {0, 1279}},  {720, -1, {719, 0}},
     };
     for (const auto& c : cases) EXPECT_EQ(live_point(c.x, c.y), c.reported) << c.x << ", " << c.y;
+}
+
+// Without the touch semaphore the task would never learn of a touch: the
+// system says so and runs without touch input, the input section working.
+TEST(Touch, WithoutItsSemaphoreTheSystemRunsWithoutTouchInput) {
+    std::vector<std::uint32_t> words;
+    testing::internal::CaptureStdout();
+    tarvelo::test::run_in_task([&] {
+        reset_touch_input();
+        tarvelo::gt911::use_script({press(20, 50, 60), release(30)});
+        vSimFailQueueCreation(1);  // the input section's comes first
+        EXPECT_EQ(LLUI_INPUT_IMPL_initialize(), 0);
+        EXPECT_EQ(xTaskGetHandle(kTouchTaskName), nullptr);
+        vTaskDelay(40);
+        drain(&words);
+        EXPECT_TRUE(EventQueue::add(kPress));
+    });
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Touch task initialization failed\r\n");
+    EXPECT_TRUE(words.empty());
+}
+
+// Without the input section the touch and display tasks would write the
+// event ring while the application reads it: the start halts and says why.
+TEST(TouchDeathTest, AFailedInputSectionHaltsTheStart) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            ::dup2(STDERR_FILENO, STDOUT_FILENO);  // the console, where the matcher reads
+            tarvelo::test::run_in_task([] {
+                reset_touch_input();
+                vSimFailQueueCreation(0);
+                LLUI_INPUT_IMPL_initialize();
+            });
+        },
+        ::testing::ExitedWithCode(TARVELO_EXIT_HALTED), "Input critical section initialization failed");
 }
 
 TEST(TouchScript, Syntax) {

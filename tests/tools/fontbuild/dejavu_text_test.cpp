@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "graphics/fonts.h"
+#include "graphics/fonts/fonts.h"
 #include "platform/address.h"
 #include "tests/graphics/test_port.h"
 #include "tools/fontbuild/code_ranges.h"

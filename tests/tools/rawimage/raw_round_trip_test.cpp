@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "graphics/image_decoders.h"
-#include "graphics/image_heap.h"
-#include "graphics/llui_display.h"
-#include "graphics/pixel_formats.h"
+#include "graphics/display/llui_display.h"
+#include "graphics/images/image_heap.h"
+#include "graphics/loaders/image_decoders.h"
+#include "graphics/pixels/pixel_formats.h"
 #include "tests/graphics/test_port.h"
 #include "tools/rawimage/png_input.h"
 #include "tools/rawimage/run_length.h"

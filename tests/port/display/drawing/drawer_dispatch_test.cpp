@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "graphics/fonts.h"
-#include "graphics/llui_display.h"
+#include "graphics/display/llui_display.h"
+#include "graphics/fonts/fonts.h"
 #include "port/display/drawing/painter_support.h"
 #include "port/display/drawing/ui_drawing.h"
 #include "tests/port/display/drawing/painter_test_arrays.h"
@@ -23,11 +23,11 @@ constexpr std::uint32_t kNotSupported = 0x80000001u;
 
 TEST(DrawerTables, EveryOperationNamesItsTwoEntries) {
     int operations = 0;
-#define UI_DRAWER_OPERATION(name, stub, params, args)                     \
+#define UI_DRAWER_OPERATION(name, drawer0, drawer1, stub, params, args)   \
     EXPECT_EQ(UI_DRAWER_##name[0], &UI_DRAWING_##name##_0) << #name;      \
     EXPECT_EQ(UI_DRAWER_##name[1], &UI_DRAWING_##name##_1) << #name;      \
     ++operations;
-#include "port/display/drawing/drawer_operations.def"
+#include "graphics/drawing/drawer_operations.def"
 #undef UI_DRAWER_OPERATION
     EXPECT_EQ(operations, 39);
     EXPECT_EQ(UI_DRAWER_getNewImageStrideInBytes[0], &UI_DRAWING_getNewImageStrideInBytes_0);

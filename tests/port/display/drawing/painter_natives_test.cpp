@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "graphics/display_system.h"
-#include "graphics/llui_display.h"
-#include "graphics/soft_drawing.h"
+#include "graphics/display/display_system.h"
+#include "graphics/display/llui_display.h"
+#include "graphics/drawing/soft_drawing.h"
 #include "port/display/drawing/painter_natives.h"
 #include "tests/port/display/drawing/painter_test_arrays.h"
 #include "tests/port/display/drawing/recording_drawers.h"

@@ -5,7 +5,7 @@
 #include <iterator>
 #include <vector>
 
-#include "graphics/fonts.h"
+#include "graphics/fonts/fonts.h"
 #include "platform/address.h"
 
 namespace tarvelo::port::drawing::test {

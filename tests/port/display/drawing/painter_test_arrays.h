@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "graphics/image_types.h"
+#include "graphics/images/image_types.h"
 #include "tests/graphics/test_port.h"
 
 namespace tarvelo::port::drawing::test {

@@ -2,7 +2,7 @@
 
 #include <type_traits>
 
-#include "graphics/llui_display.h"
+#include "graphics/display/llui_display.h"
 #include "port/display/drawing/ui_drawing.h"
 #include "port/display/drawing/ui_trace.h"
 
@@ -50,9 +50,9 @@ struct Recorder {
 
 extern "C" {
 
-#define UI_DRAWER_OPERATION(name, stub, params, args) \
+#define UI_DRAWER_OPERATION(name, drawer0, drawer1, stub, params, args) \
     std::int32_t UI_DRAWING_##name params { return Recorder{#name} args; }
-#include "port/display/drawing/drawer_operations.def"
+#include "graphics/drawing/drawer_operations.def"
 #undef UI_DRAWER_OPERATION
 
 std::int32_t UI_DRAWING_stringWidth(const std::uint16_t* chars, std::int32_t length, const std::uint8_t* font) {

@@ -4,7 +4,7 @@
 // the same place, and its status is the restore's.
 #include <gtest/gtest.h>
 
-#include "graphics/new_images.h"
+#include "graphics/images/new_images.h"
 #include "port/display/region_restore.h"
 #include "tests/graphics/test_port.h"
 #include "tests/port/display/drawing/recording_drawers.h"

@@ -6,9 +6,9 @@
 #include <cmath>
 
 #include "FreeRTOS.h"
+#include "graphics/drawing/drawing_entry_points.h"
+#include "graphics/shapes/shape_entry_points.h"
 #include "semphr.h"
-#include "graphics/drawing_entry_points.h"
-#include "graphics/shape_entry_points.h"
 #include "tests/port/display/vglite/gpu_fixture.h"
 #include "tests/port/display/vglite/path_decoder.h"
 #include "tests/support/task_harness.h"

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "graphics/llui_display.h"
+#include "graphics/display/llui_display.h"
 #include "platform/vglite/vg_lite_sim.h"
 #include "port/display/vglite/gpu_setup.h"
 #include "tests/graphics/test_port.h"

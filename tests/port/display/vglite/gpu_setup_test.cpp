@@ -6,11 +6,11 @@
 #include <memory>
 
 #include "FreeRTOS.h"
-#include "semphr.h"
-#include "graphics/new_images.h"
+#include "graphics/images/new_images.h"
 #include "platform/board/board.h"
 #include "platform/board/registers.h"
 #include "port/display/vglite/gpu_drawer.h"
+#include "semphr.h"
 #include "tests/port/display/vglite/gpu_fixture.h"
 #include "tests/support/task_harness.h"
 

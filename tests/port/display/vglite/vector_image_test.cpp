@@ -3,8 +3,8 @@
 
 #include <vector>
 
-#include "graphics/image_heap.h"
-#include "graphics/new_images.h"
+#include "graphics/images/image_heap.h"
+#include "graphics/images/new_images.h"
 #include "platform/address.h"
 #include "tests/port/display/vglite/gpu_fixture.h"
 #include "tests/port/display/vglite/path_decoder.h"
