@@ -3,9 +3,12 @@
 #include <cstdint>
 
 #include "vm/core/image/image_format.h"
+#include "vm/core/image/method_record.h"
 #include "vm/core/image/string_record.h"
+#include "vm/core/image/type_record.h"
 #include "vm/memory/feature_loader.h"
 #include "vm/memory/feature_record.h"
+#include "vm/memory/installed_feature_table.h"
 #include "vm/memory/object_header.h"
 
 namespace tarvelo {
@@ -21,7 +24,12 @@ struct Area {
     bool holds(word_t a, std::uint64_t bytes) const {
         return bytes == 0 || (a >= start && a <= end && bytes <= end - a);
     }
+    // [a, b) a range inside the area; nothing is read or written of an
+    // empty one, which may lie anywhere.
+    bool holdsRange(word_t a, word_t b) const { return a == b || (a < b && a >= start && b <= end); }
 };
+
+bool aligned(word_t a, std::uint32_t to) { return a % to == 0; }
 
 bool packageChainInside(const Area& rom, word_t package) {
     for (int depth = 0; package != 0; ++depth) {
@@ -79,6 +87,103 @@ bool applicationTablesInside(word_t record, word_t romStart, word_t romEnd) {
         if (!strings.holds(at, image::kStringRecordSize) || (at - strings.start) % image::kStringRecordSize != 0) return false;
     }
     return true;
+}
+
+ApplicationFault installedApplicationFault(const ApplicationAreas& areas) {
+    namespace s = installed_struct;
+    namespace ifs = installed_feature;
+    namespace fr = feature_record;
+    using F = ApplicationFault;
+    const Area port{areas.romStart, areas.romEnd};
+    if (!aligned(areas.romStart, 4) || !port.holds(areas.romStart, s::kCrcTable)) return F::kStruct;
+    const word_t rom0 = loadWord(areas.romStart + s::kRomStart), rom1 = loadWord(areas.romStart + s::kRomEnd);
+    const word_t ram0 = loadWord(areas.romStart + s::kRamStart), ram1 = loadWord(areas.romStart + s::kRamEnd);
+    const word_t crcEnd = loadWord(areas.romStart + s::kCrcTableEnd);
+    // The struct's own areas, within what the port allocated: the RAM end
+    // the file asked for is the one its records must keep to.
+    if (rom0 != areas.romStart || !port.holdsRange(rom0, rom1) || ram0 != areas.ramStart || ram1 < ram0 ||
+        ram1 > areas.ramEnd || crcEnd < rom0 + s::kCrcTable || crcEnd > rom1)
+        return F::kStruct;
+    const Area content{crcEnd, rom1};
+    const Area ram{ram0, ram1};
+
+    const word_t sections = loadWord(areas.romStart + ifs::kSectionTableOffset);
+    if (!aligned(sections, 4) || !content.holds(sections, 4 * (ifs::kFirstRecordWord + 1)) ||
+        loadWord(sections + 4 * ifs::kRecordCountWord) == 0)
+        return F::kSectionTable;
+    const word_t record = loadWord(sections + 4 * ifs::kFirstRecordWord);
+    if (!aligned(record, 4) || !content.holds(record, 4 * fr::kWords)) return F::kRecord;
+    auto rec = [&](std::uint32_t i) { return featureRecordWord(record, i); };
+
+    const word_t descriptor = rec(fr::kDescriptor);
+    if (!aligned(descriptor, 4) || !content.holds(descriptor, 4 * image::kFeatureDescriptorWords)) return F::kDescriptor;
+    auto word = [&](std::uint32_t i) { return loadWord(descriptor + 4 * i); };
+    const word_t types = word(image::kFeatureTypesStart), concreteEnd = word(image::kFeatureConcreteTypesEnd),
+                 typesEnd = word(image::kFeatureTypesEnd);
+    const word_t imageStart = word(image::kFeatureImageStart);
+    if ((imageStart != 0 && !content.holds(imageStart, 1)) || !content.holdsRange(types, typesEnd) ||
+        (types != typesEnd && (concreteEnd < types || concreteEnd > typesEnd)) ||
+        typesEnd - types > memory::kMaxTypeOffset ||
+        !content.holdsRange(word(image::kFeatureClassNamesStart), word(image::kFeatureClassNamesEnd)))
+        return F::kDescriptor;
+
+    // The module data: an object of the content with its reference fields
+    // below its header, the name (a byte array) among them; both the
+    // application's or the kernel's (marking one sets its owner's flag).
+    auto ownedHere = [&](word_t object) {
+        const word_t owner = memory::owner_feature(loadWord(object + memory::kOwnerOffset));
+        return owner == 0 || owner == record;
+    };
+    const word_t data = rec(fr::kModuleData);
+    const auto belowData = static_cast<std::uint32_t>(-kModuleDataNameOffset);
+    if (!aligned(data, 4) || !content.holds(data - belowData, belowData + memory::kArrayLengthOffset) ||
+        !ownedHere(data))
+        return F::kModuleData;
+    if (const word_t name = loadWord(data + static_cast<std::uint32_t>(kModuleDataNameOffset)); name != 0) {
+        if (!aligned(name, 4) || !content.holds(name, memory::kArrayDataOffset) || !ownedHere(name) ||
+            !content.holds(name + memory::kArrayDataOffset, loadWord(name + memory::kArrayLengthOffset)))
+            return F::kModuleData;
+    }
+
+    // The entry-point class: none, or a type header of the application's own.
+    const word_t entry = rec(fr::kEntryPointClass);
+    if (entry != 0 && (entry < types || entry >= typesEnd || !aligned(entry - types, 4) ||
+                       !content.holds(entry, entry < concreteEnd ? image::kArrayTypeHeaderSize
+                                                                 : image::kAbstractHeaderSize)))
+        return F::kEntryPoint;
+
+    // The class initialisers: methods of the application's content.
+    const word_t clinits = rec(fr::kClinitStart), clinitsEnd = rec(fr::kClinitEnd);
+    if (!content.holdsRange(clinits, clinitsEnd) || !aligned(clinits, 4) || !aligned(clinitsEnd - clinits, 4))
+        return F::kClinits;
+    for (word_t c = clinits; c < clinitsEnd; c += 4)
+        if (!content.holds(loadWord(c), image::kFullCodeOffset)) return F::kClinits;
+
+    // RAM: the runtime state and the five statics ranges, each inside the
+    // RAM area and apart from every other.
+    const word_t state = rec(fr::kRuntimeState);
+    if (!aligned(state, 4) || !ram.holds(state, sizeof(FeatureRuntimeState))) return F::kRuntimeState;
+    word_t starts[6] = {state}, ends[6] = {static_cast<word_t>(state + sizeof(FeatureRuntimeState))};
+    for (std::uint32_t a = 0; a < 5; ++a) {
+        const word_t start = rec(fr::kStaticsFirst + 2 * a), end = rec(fr::kStaticsFirst + 2 * a + 1);
+        const std::uint32_t al = image::statics_alignment(static_cast<image::StaticsArea>(a));
+        if (!ram.holdsRange(start, end) || !aligned(end - start, al)) return F::kStatics;
+        if (start == end) continue;  // nothing of it is used
+        if (!aligned(start, al)) return F::kStatics;
+        for (std::uint32_t b = 0; b <= a; ++b)
+            if (start < ends[b] && starts[b] < end) return F::kStatics;
+        starts[a + 1] = start;
+        ends[a + 1] = end;
+    }
+    static_assert(fr::kRefStaticsStart == fr::kStaticsFirst + 2 * image::kStaticsREF);
+    const Area refStatics{rec(fr::kRefStaticsStart), rec(fr::kRefStaticsEnd)};
+    const word_t copies = rec(fr::kKernelStaticsCopies);
+    // With none, the word is not followed.
+    if (areas.kernelLazyStaticsBytes != 0 &&
+        (!aligned(copies, 4) || !refStatics.holds(copies, areas.kernelLazyStaticsBytes)))
+        return F::kKernelStaticsCopies;
+
+    return applicationTablesInside(record, content.start, content.end) ? F::kNone : F::kTables;
 }
 
 }  // namespace tarvelo

@@ -7,6 +7,8 @@
 // constants of the application's code (the bytecode is trusted).
 #pragma once
 
+#include <cstdint>
+
 #include "platform/address.h"
 
 namespace tarvelo {
@@ -17,5 +19,44 @@ namespace tarvelo {
 // interned string of the application, words 14-15) of the application
 // whose `FeatureRecord` is `record` lie inside [romStart, romEnd).
 bool applicationTablesInside(word_t record, word_t romStart, word_t romEnd);
+
+// The areas the port allocated to an application, and what of the kernel
+// an application's record refers to by size.
+struct ApplicationAreas {
+    word_t romStart, romEnd;  // read-only area (its InstalledFeatureStruct first)
+    word_t ramStart, ramEnd;  // RAM area
+    // Bytes of the kernel's lazily initialised statics, of which the
+    // application holds copies at the end of its reference statics.
+    std::uint32_t kernelLazyStaticsBytes;
+};
+
+// What `installedApplicationFault` found wrong first.
+enum class ApplicationFault : std::uint8_t {
+    kNone,
+    kStruct,              // the struct's areas are not the port's
+    kSectionTable,        // outside the content, unaligned or listing no record
+    kRecord,              // the FeatureRecord outside the content or unaligned
+    kDescriptor,          // the descriptor, or one of its ranges, outside the content
+    kModuleData,          // the module data object or its name outside the immutables
+    kEntryPoint,          // the entry-point class not one of the application's types
+    kClinits,             // the class-initialiser table or one of its methods outside
+    kRuntimeState,        // the runtime state outside the RAM area or unaligned
+    kStatics,             // a statics range outside the RAM area, unaligned or overlapping
+    kKernelStaticsCopies, // the copies of the kernel's lazy statics outside the reference statics
+    kTables,              // resources or immutable tables (applicationTablesInside)
+};
+
+// Checks, before anything of it is used, every word of the stored
+// application at `areas.romStart` (its InstalledFeatureStruct) that the
+// virtual machine follows on its own: the struct's areas are the port's;
+// the section table, the record, its descriptor and what they name lie in
+// the content (after the struct's CRC table), the module data and its name
+// owned by the application or the kernel; the runtime state and the five
+// statics ranges lie in the RAM area the struct gives, aligned and without
+// overlapping each other; the copies of the kernel's lazy statics lie
+// inside the reference statics. Empty ranges, and an entry point or image
+// start of 0, are not followed and may lie anywhere. Then
+// applicationTablesInside.
+ApplicationFault installedApplicationFault(const ApplicationAreas& areas);
 
 }  // namespace tarvelo

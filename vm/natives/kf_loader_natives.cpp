@@ -371,17 +371,20 @@ void VMNative_com_olun_kf_DynamicLoaderNatives_addLinkedFeature(VMThread* t) {
     std::int64_t result = -1;
     gAlreadyInstalled = 0;
     if (known_handle(handle)) {
-        const word_t rom = to_word(LLKERNEL_IMPL_getFeatureAddressROM__I(handle_ptr(handle)));
+        void* h = handle_ptr(handle);
+        const word_t rom = to_word(LLKERNEL_IMPL_getFeatureAddressROM__I(h));
+        const word_t ram = to_word(LLKERNEL_IMPL_getFeatureAddressRAM__I(h));
         HeapSet* heap = heapSet();
         const std::int64_t quota = heap != nullptr ? heap->maxMemory() : 0;
-        // The struct must have passed the kernel check: its section table
-        // lies inside its read-only area.
-        const word_t sections = loadWord(rom + installed_feature::kSectionTableOffset);
-        const std::uint64_t romEnd = static_cast<std::uint64_t>(rom) + LLKERNEL_RAM_getFeatureSizeROM(handle_ptr(handle));
-        // The tables the directory reads on its own (resources, immutable
-        // keys) must lie inside it too.
-        if (sections >= rom && sections + 4u * (installed_feature::kFirstRecordWord + 1) <= romEnd &&
-            applicationTablesInside(featureRecordOfStruct(rom), rom, static_cast<word_t>(romEnd)))
+        // Every word of the stored application that the virtual machine
+        // follows on its own is checked against its areas before the first
+        // use (linking zeroes its statics): the file's CRC proves nothing
+        // against a file made to harm.
+        const ApplicationAreas areas{
+            rom, static_cast<word_t>(rom + static_cast<std::uint32_t>(LLKERNEL_RAM_getFeatureSizeROM(h))), ram,
+            static_cast<word_t>(ram + static_cast<std::uint32_t>(LLKERNEL_RAM_getFeatureSizeRAM(h))),
+            to_word(_java_statics_refls_kernel_end) - to_word(_java_statics_refls_kernel_start)};
+        if (installedApplicationFault(areas) == ApplicationFault::kNone)
             result = linkInstalledFeature(rom, quota, &gAlreadyInstalled);
     }
     if (result < 0 && result >= -5 && result != -1 && !silent) {

@@ -1,0 +1,220 @@
+// The check of a stored application before it is linked: every word of its
+// struct, section table, record and descriptor that the virtual machine
+// follows on its own, against the areas the port allocated. One spoilt word
+// per case, each refused for its own reason.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <functional>
+
+#include "vm/core/image/image_format.h"
+#include "vm/memory/application_tables_check.h"
+#include "vm/memory/feature_loader.h"
+#include "vm/memory/feature_record.h"
+#include "vm/memory/installed_feature_table.h"
+#include "vm/memory/object_header.h"
+
+namespace tarvelo {
+namespace {
+
+// Static storage, so that the addresses are 32-bit ones.
+alignas(16) std::uint8_t romStorage[1024];
+alignas(16) std::uint8_t ramStorage[256];
+
+namespace s = installed_struct;
+namespace fr = feature_record;
+
+// A stored application as the loader leaves it: the struct with one CRC
+// section, then the section table, the record, its descriptor, a class
+// initialiser table naming one method, one class slot, and the immutables
+// holding the name array and the module data. RAM: the runtime state, then
+// the five statics ranges, the reference statics ending with the copies of
+// 8 bytes of the kernel's lazy statics.
+struct Stored {
+    static constexpr std::uint32_t kSections = 96, kRecord = 176, kDescriptor = 256, kClinits = 336, kMethod = 352,
+                                   kTypes = 384, kTypesEnd = 432, kImmutables = 448, kName = 448, kData = 484,
+                                   kImmutablesEnd = 496;
+    static constexpr std::uint32_t kRamUsed = 72, kLazyBytes = 8, kCopies = 64;
+    static constexpr std::uint32_t kStatics[5][2] = {{40, 41}, {42, 44}, {44, 48}, {48, 56}, {56, 72}};
+
+    word_t rom(std::uint32_t offset) const { return to_word(romStorage) + offset; }
+    word_t ram(std::uint32_t offset) const { return to_word(ramStorage) + offset; }
+    void put(std::uint32_t offset, std::uint32_t v) { std::memcpy(romStorage + offset, &v, 4); }
+    void record(std::uint32_t word, std::uint32_t v) { put(kRecord + 4 * word, v); }
+    void descriptor(std::uint32_t word, std::uint32_t v) { put(kDescriptor + 4 * word, v); }
+
+    ApplicationAreas areas{rom(0), rom(sizeof romStorage), ram(0), ram(sizeof ramStorage), kLazyBytes};
+
+    Stored() {
+        std::memset(romStorage, 0, sizeof romStorage);
+        std::memset(ramStorage, 0, sizeof ramStorage);
+        put(s::kSignatureAddress, rom(s::kSignature));
+        put(s::kCrcTableAddress, rom(s::kCrcTable));
+        put(s::kRomStart, rom(0));
+        put(s::kRomEnd, rom(sizeof romStorage));
+        put(s::kRamStart, ram(0));
+        put(s::kRamEnd, ram(kRamUsed));
+        put(s::kSectionTable, rom(kSections));
+        put(s::kCrcCursor, rom(s::kCrcTable));
+        put(s::kCrcTableEnd, rom(s::kCrcTable + s::kCrcEntryBytes));
+        put(kSections, 1);
+        put(kSections + 4 * installed_feature::kFirstRecordWord, rom(kRecord));
+        record(fr::kDescriptor, rom(kDescriptor));
+        record(fr::kModuleData, rom(kData));
+        record(fr::kEntryPointClass, rom(kTypes));
+        record(fr::kClinitStart, rom(kClinits));
+        record(fr::kClinitEnd, rom(kClinits + 4));
+        record(fr::kRuntimeState, ram(0));
+        for (std::uint32_t a = 0; a < 5; ++a) {
+            record(fr::kStaticsFirst + 2 * a, ram(kStatics[a][0]));
+            record(fr::kStaticsFirst + 2 * a + 1, ram(kStatics[a][1]));
+        }
+        record(fr::kKernelStaticsCopies, ram(kCopies));
+        descriptor(image::kFeatureModuleData, rom(kData));
+        descriptor(image::kFeatureImageStart, rom(kSections));
+        descriptor(image::kFeatureTypesStart, rom(kTypes));
+        descriptor(image::kFeatureConcreteTypesEnd, rom(kTypesEnd));
+        descriptor(image::kFeatureTypesEnd, rom(kTypesEnd));
+        descriptor(image::kFeatureClassNamesStart, rom(kTypesEnd));
+        descriptor(image::kFeatureClassNamesEnd, rom(kTypesEnd));
+        descriptor(image::kFeatureImmutablesStart, rom(kImmutables));
+        descriptor(image::kFeatureImmutablesEnd, rom(kImmutablesEnd));
+        put(kClinits, rom(kMethod));
+        put(kName + memory::kArrayLengthOffset, 5);
+        put(kData + static_cast<std::uint32_t>(kModuleDataNameOffset), rom(kName));
+    }
+    ApplicationFault fault() const { return installedApplicationFault(areas); }
+};
+
+TEST(InstalledApplicationCheck, AWellFormedApplicationPasses) {
+    EXPECT_EQ(Stored().fault(), ApplicationFault::kNone);
+}
+
+TEST(InstalledApplicationCheck, EveryWordFollowedIsCheckedBeforeUse) {
+    using F = ApplicationFault;
+    struct Case {
+        const char* what;
+        std::function<void(Stored&)> spoil;
+        F expected;
+    };
+    const Case cases[] = {
+        {"read-only start not the port's", [](Stored& a) { a.put(s::kRomStart, a.rom(16)); }, F::kStruct},
+        {"read-only end past the port's", [](Stored& a) { a.put(s::kRomEnd, a.rom(2048)); }, F::kStruct},
+        {"RAM start not the port's", [](Stored& a) { a.put(s::kRamStart, a.ram(8)); }, F::kStruct},
+        {"RAM end past the port's", [](Stored& a) { a.put(s::kRamEnd, a.ram(512)); }, F::kStruct},
+        {"RAM end before its start", [](Stored& a) { a.put(s::kRamEnd, a.ram(0) - 8); }, F::kStruct},
+        {"CRC table past the read-only end", [](Stored& a) { a.put(s::kCrcTableEnd, a.rom(2048)); }, F::kStruct},
+        {"port area smaller than the struct", [](Stored& a) { a.areas.romEnd = a.rom(40); }, F::kStruct},
+        // A RAM size of 0 in the file: nothing of the application fits.
+        {"RAM size 0", [](Stored& a) { a.put(s::kRamEnd, a.ram(0)); }, F::kRuntimeState},
+        {"RAM smaller than the statics", [](Stored& a) { a.put(s::kRamEnd, a.ram(64)); }, F::kStatics},
+        {"section table past the end", [](Stored& a) { a.put(s::kSectionTable, a.rom(1000)); }, F::kSectionTable},
+        {"section table in the struct", [](Stored& a) { a.put(s::kSectionTable, a.rom(4)); }, F::kSectionTable},
+        {"section table unaligned", [](Stored& a) { a.put(s::kSectionTable, a.rom(98)); }, F::kSectionTable},
+        {"section table at 0", [](Stored& a) { a.put(s::kSectionTable, 0); }, F::kSectionTable},
+        {"no record listed", [](Stored& a) { a.put(Stored::kSections, 0); }, F::kSectionTable},
+        {"record outside",
+         [](Stored& a) { a.put(Stored::kSections + 4 * installed_feature::kFirstRecordWord, a.rom(1000)); },
+         F::kRecord},
+        {"record in the kernel's memory",
+         [](Stored& a) { a.put(Stored::kSections + 4 * installed_feature::kFirstRecordWord, 0x1000); }, F::kRecord},
+        {"descriptor outside", [](Stored& a) { a.record(fr::kDescriptor, a.rom(1020)); }, F::kDescriptor},
+        {"types end before they start", [](Stored& a) { a.descriptor(image::kFeatureTypesEnd, a.rom(Stored::kTypes - 16)); },
+         F::kDescriptor},
+        {"concrete types past the types",
+         [](Stored& a) { a.descriptor(image::kFeatureConcreteTypesEnd, a.rom(Stored::kTypesEnd + 48)); }, F::kDescriptor},
+        {"types past the end", [](Stored& a) { a.descriptor(image::kFeatureTypesEnd, a.rom(4096)); }, F::kDescriptor},
+        {"class names outside", [](Stored& a) { a.descriptor(image::kFeatureClassNamesEnd, a.rom(4096)); },
+         F::kDescriptor},
+        {"image start outside", [](Stored& a) { a.descriptor(image::kFeatureImageStart, a.rom(4096)); }, F::kDescriptor},
+        {"module data in the struct", [](Stored& a) { a.record(fr::kModuleData, a.rom(8)); }, F::kModuleData},
+        {"module data past the end", [](Stored& a) { a.record(fr::kModuleData, a.rom(1020)); }, F::kModuleData},
+        {"module data owned by another application",
+         [](Stored& a) { a.put(Stored::kData + memory::kOwnerOffset, 0x1000); }, F::kModuleData},
+        {"name array longer than the content",
+         [](Stored& a) { a.put(Stored::kName + memory::kArrayLengthOffset, 0x10000); }, F::kModuleData},
+        {"name outside",
+         [](Stored& a) { a.put(Stored::kData + static_cast<std::uint32_t>(kModuleDataNameOffset), a.rom(2048)); },
+         F::kModuleData},
+        {"name owned by another application",
+         [](Stored& a) { a.put(Stored::kName + memory::kOwnerOffset, a.rom(Stored::kRecord + 0x40) | 1); },
+         F::kModuleData},
+        {"entry point not a type", [](Stored& a) { a.record(fr::kEntryPointClass, a.rom(Stored::kMethod)); },
+         F::kEntryPoint},
+        {"entry point unaligned", [](Stored& a) { a.record(fr::kEntryPointClass, a.rom(Stored::kTypes + 2)); },
+         F::kEntryPoint},
+        {"initialiser table outside", [](Stored& a) { a.record(fr::kClinitEnd, a.rom(4096)); }, F::kClinits},
+        {"initialiser table ends before it starts",
+         [](Stored& a) { a.record(fr::kClinitEnd, a.rom(Stored::kClinits - 4)); }, F::kClinits},
+        {"initialiser method outside", [](Stored& a) { a.put(Stored::kClinits, a.rom(2048)); }, F::kClinits},
+        {"runtime state past the RAM", [](Stored& a) { a.record(fr::kRuntimeState, a.ram(Stored::kRamUsed - 8)); },
+         F::kRuntimeState},
+        {"runtime state 4 MiB away", [](Stored& a) { a.record(fr::kRuntimeState, a.ram(0) + 0x400000); },
+         F::kRuntimeState},
+        {"runtime state unaligned", [](Stored& a) { a.record(fr::kRuntimeState, a.ram(2)); }, F::kRuntimeState},
+        {"statics 4 MiB away",
+         [](Stored& a) {
+             a.record(fr::kStaticsFirst + 2, a.ram(0) + 0x400000);
+             a.record(fr::kStaticsFirst + 3, a.ram(0) + 0x400002);
+         },
+         F::kStatics},
+        {"statics end before they start", [](Stored& a) { a.record(fr::kStaticsFirst + 5, a.ram(40)); }, F::kStatics},
+        {"reference statics over the runtime state", [](Stored& a) { a.record(fr::kRefStaticsStart, a.ram(16)); },
+         F::kStatics},
+        {"two statics ranges overlapping", [](Stored& a) { a.record(fr::kStaticsFirst + 5, a.ram(52)); }, F::kStatics},
+        {"8-byte statics unaligned",
+         [](Stored& a) {
+             a.put(s::kRamEnd, a.ram(128));
+             a.record(fr::kStaticsFirst + 6, a.ram(76));
+             a.record(fr::kStaticsFirst + 7, a.ram(84));
+         },
+         F::kStatics},
+        {"reference statics not whole words", [](Stored& a) { a.record(fr::kRefStaticsEnd, a.ram(70)); }, F::kStatics},
+        {"kernel statics copies past the reference statics",
+         [](Stored& a) { a.record(fr::kKernelStaticsCopies, a.ram(68)); }, F::kKernelStaticsCopies},
+        {"kernel statics copies elsewhere", [](Stored& a) { a.record(fr::kKernelStaticsCopies, a.ram(0)); },
+         F::kKernelStaticsCopies},
+        {"resource records outside", [](Stored& a) {
+             a.descriptor(image::kFeatureResourcesStart, a.rom(0));
+             a.descriptor(image::kFeatureResourcesEnd, a.rom(2048));
+         },
+         F::kTables},
+    };
+    for (const Case& c : cases) {
+        Stored a;
+        c.spoil(a);
+        EXPECT_EQ(static_cast<int>(a.fault()), static_cast<int>(c.expected)) << c.what;
+    }
+}
+
+// A kernel without lazy statics gives an application no copies: the word
+// is not followed.
+TEST(InstalledApplicationCheck, NoKernelLazyStatics) {
+    Stored a;
+    a.areas.kernelLazyStaticsBytes = 0;
+    a.record(fr::kKernelStaticsCopies, 0);
+    EXPECT_EQ(a.fault(), ApplicationFault::kNone);
+}
+
+// Nothing is read or written of an empty range (statics, types, class
+// initialisers), nor of an entry point or image start of 0: an
+// application without them may name them anywhere.
+TEST(InstalledApplicationCheck, EmptyRangesAnywhere) {
+    Stored a;
+    a.record(fr::kStaticsFirst, 0x1000);
+    a.record(fr::kStaticsFirst + 1, 0x1000);
+    a.record(fr::kStaticsFirst + 2, a.ram(51));  // inside the 8-byte statics, unaligned
+    a.record(fr::kStaticsFirst + 3, a.ram(51));
+    a.record(fr::kClinitStart, 0);
+    a.record(fr::kClinitEnd, 0);
+    a.record(fr::kEntryPointClass, 0);
+    a.descriptor(image::kFeatureTypesStart, 0x2000);
+    a.descriptor(image::kFeatureConcreteTypesEnd, 0);
+    a.descriptor(image::kFeatureTypesEnd, 0x2000);
+    a.descriptor(image::kFeatureImageStart, 0);
+    EXPECT_EQ(a.fault(), ApplicationFault::kNone);
+}
+
+}  // namespace
+}  // namespace tarvelo
