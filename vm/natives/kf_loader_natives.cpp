@@ -421,6 +421,9 @@ void VMNative_com_olun_kf_DynamicLoaderNatives_unlink(VMThread* t) {
         const word_t structAddress = installedFeatureEntry(installedSlotOf(record));
         // Read after the collection, which may have moved the object.
         unlinkFeature(ExecutionContext::refArg(t, 0));
+        // A killed application stays in the stopped list until the kernel
+        // takes it; its record must not outlive its storage there.
+        if (FeatureManager* m = feature_manager()) m->forgetStoppedFeature(record);
         removeFeature(record);
         for (std::int32_t i = 0; i < LLKERNEL_IMPL_getAllocatedFeaturesCount(); ++i) {
             void* h = LLKERNEL_IMPL_getFeatureHandle__I(i);
