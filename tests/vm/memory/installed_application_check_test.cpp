@@ -161,6 +161,9 @@ TEST(InstalledApplicationCheck, EveryWordFollowedIsCheckedBeforeUse) {
         {"record outside",
          [](Stored& a) { a.put(Stored::kSections + 4 * installed_feature::kFirstRecordWord, a.rom(1000)); },
          F::kRecord},
+        {"record unaligned",
+         [](Stored& a) { a.put(Stored::kSections + 4 * installed_feature::kFirstRecordWord, a.rom(Stored::kRecord + 2)); },
+         F::kRecord},
         {"record in the kernel's memory",
          [](Stored& a) { a.put(Stored::kSections + 4 * installed_feature::kFirstRecordWord, 0x1000); }, F::kRecord},
         {"descriptor outside", [](Stored& a) { a.record(fr::kDescriptor, a.rom(1020)); }, F::kDescriptor},
@@ -214,6 +217,7 @@ TEST(InstalledApplicationCheck, EveryWordFollowedIsCheckedBeforeUse) {
              a.record(fr::kStaticsFirst + 7, a.ram(84));
          },
          F::kStatics},
+        {"reference statics unaligned", [](Stored& a) { a.record(fr::kRefStaticsStart, a.ram(58)); }, F::kStatics},
         {"reference statics not whole words", [](Stored& a) { a.record(fr::kRefStaticsEnd, a.ram(70)); }, F::kStatics},
         {"kernel statics copies past the reference statics",
          [](Stored& a) { a.record(fr::kKernelStaticsCopies, a.ram(68)); }, F::kKernelStaticsCopies},
@@ -251,6 +255,14 @@ TEST(InstalledApplicationCheck, EveryWordFollowedIsCheckedBeforeUse) {
          },
          F::kTypes},
         {"name record outside", [](Stored& a) { a.type(image::kTypeNameRecordOffset, a.rom(1016)); }, F::kTypes},
+        {"name's package outside",
+         [](Stored& a) { a.put(Stored::kNameRecord + image::kClassNamePackageOffset, a.rom(1020)); }, F::kTypes},
+        {"array name's element outside",
+         [](Stored& a) {
+             romStorage[Stored::kNameBytes] = '[';
+             a.put(Stored::kNameRecord + image::kArrayNameElementOffset, a.rom(1016));
+         },
+         F::kTypes},
         {"name longer than the content", [](Stored& a) { a.put(Stored::kNameRecord + image::kClassNameLengthOffset, 4096); },
          F::kTypes},
         {"array of no type",
