@@ -31,6 +31,21 @@ struct Area {
 
 bool aligned(word_t a, std::uint32_t to) { return a % to == 0; }
 
+// An object of an application's content: born marked (so the collector
+// never scans or moves it) and owned by the application or the kernel
+// (marking reads its owner's runtime state first).
+bool immortalOf(word_t object, word_t record) {
+    const word_t owner = memory::owner_feature(loadWord(object + memory::kOwnerOffset));
+    return memory::header_is_marked(loadWord(object)) && (owner == 0 || owner == record);
+}
+
+// Whether `object`'s header names the kernel type `type` (its owner word
+// says the type is the kernel's).
+bool ofKernelType(word_t object, word_t type, word_t kernelTypesStart) {
+    return !memory::owner_has_feature_type(loadWord(object + memory::kOwnerOffset)) &&
+           kernelTypesStart + memory::header_type_offset(loadWord(object)) == type;
+}
+
 bool packageChainInside(const Area& rom, word_t package) {
     for (int depth = 0; package != 0; ++depth) {
         if (depth == kMaxPackageDepth || !rom.holds(package, image::kClassNameRecordSize)) return false;
@@ -89,6 +104,129 @@ bool applicationTablesInside(word_t record, word_t romStart, word_t romEnd) {
     return true;
 }
 
+namespace {
+
+// The type headers of an application (whose record is `record`) in
+// [types, typesEnd), the instantiable ones before `concreteEnd`, checked
+// against its content and the kernel's types and image.
+class TypeHeaderCheck {
+public:
+    TypeHeaderCheck(const ApplicationAreas& k, const Area& content, word_t record, word_t types, word_t concreteEnd,
+                    word_t typesEnd)
+        : k_(k), content_(content), record_(record), types_(types), concreteEnd_(concreteEnd), typesEnd_(typesEnd) {}
+
+    bool allValid() const {
+        if (types_ == typesEnd_) return true;  // none, wherever the words say
+        for (word_t t = types_; t < concreteEnd_;) {
+            if (!content_.holds(t, image::kArrayTypeHeaderSize) || !common(t)) return false;
+            const std::uint8_t flags = image::type_flags(at(t));
+            if ((flags & (image::kTypeInterface | image::kTypeAbstract)) != 0) return false;
+            if ((flags & image::kTypeArray) != 0) {
+                const word_t element = image::array_element(at(t));
+                if (!memory::is_primitive_element(element) && !typeRef(element)) return false;
+                t += image::kArrayTypeSlotSize;
+            } else {
+                if (!content_.holds(t, image::kClassHeaderSize) || !classWords(t)) return false;
+                const std::uint32_t size = image::class_instance_size(at(t)), refs = image::class_ref_bytes(at(t));
+                // The header and owner words, and the references below them.
+                if (refs % 4 != 0 || size % 4 != 0 || size < refs + memory::kOwnerOffset + 4) return false;
+                const word_t ctor = image::class_default_ctor(at(t));
+                if (ctor != 0 && !method(ctor)) return false;
+                // The first virtual methods, Object's, every class has.
+                const word_t vtable = image::class_vtable(at(t));
+                if (!aligned(vtable, 4) || !content_.holds(vtable, 4 * image::kObjectSlots)) return false;
+                for (std::uint32_t i = 0; i < image::kObjectSlots; ++i)
+                    if (!method(loadWord(vtable + 4 * i))) return false;
+                t += image::kClassSlotSize;
+            }
+        }
+        for (word_t t = concreteEnd_; t < typesEnd_; t += image::kAbstractHeaderSize) {
+            if (!content_.holds(t, image::kAbstractHeaderSize) || !common(t)) return false;
+            const std::uint8_t flags = image::type_flags(at(t));
+            if ((flags & image::kTypeArray) != 0 || (flags & (image::kTypeInterface | image::kTypeAbstract)) == 0)
+                return false;
+            if ((flags & image::kTypeInterface) == 0) {
+                if (!classWords(t)) return false;
+                continue;
+            }
+            if (const word_t supers = image::interface_supers(at(t)); supers != 0) {
+                if (!aligned(supers, 4) || !content_.holds(supers, 4)) return false;
+                const std::uint32_t n = loadWord(supers);
+                if (!content_.holds(supers + 4, 4ull * n)) return false;
+                for (std::uint32_t i = 0; i < n; ++i)
+                    if (!typeRef(loadWord(supers + 4 + 4 * i))) return false;
+            }
+            const word_t shared = image::interface_shared_descriptor(at(t));
+            if (shared != 0 && !content_.holds(shared, 4)) return false;
+        }
+        return true;
+    }
+
+private:
+    const ApplicationAreas& k_;
+    const Area& content_;
+    word_t record_, types_, concreteEnd_, typesEnd_;
+
+    static const void* at(word_t a) { return to_ptr<const void>(a); }
+
+    // A type header the application's records may name: one of its own
+    // slots, or one of the kernel's.
+    bool typeRef(word_t t) const {
+        if (t >= types_ && t < typesEnd_) return t < concreteEnd_ ? (t - types_) % image::kRomAlignment == 0
+                                                                  : (t - concreteEnd_) % 4 == 0;
+        return t >= k_.kernelTypesStart && t < k_.kernelTypesEnd && aligned(t, 4);
+    }
+    // A method record of the application's content or of the kernel's image.
+    bool method(word_t m) const {
+        return content_.holds(m, image::kFullCodeOffset) ||
+               (m >= k_.kernelImageStart && m < k_.kernelImageEnd && k_.kernelImageEnd - m >= image::kFullCodeOffset);
+    }
+
+    // What every type header has: the header of a Class the application
+    // owns, and a name record (or none).
+    bool common(word_t t) const {
+        if (!immortalOf(t, record_) || !ofKernelType(t, k_.kernelClassType, k_.kernelTypesStart)) return false;
+        const word_t name = image::type_name_record(at(t));
+        return name == 0 || nameRecord(name, true);
+    }
+    // A class-name record: its name and package chain, or for an array its
+    // element's record (which names no array itself).
+    bool nameRecord(word_t r, bool arrayAllowed) const {
+        if (!content_.holds(r, image::kClassNameRecordSize)) return false;
+        const word_t name = loadWord(r + image::kClassNameNameOffset);
+        if (!content_.holds(name, 1)) return false;
+        if (*to_ptr<const char>(name) == '[') {
+            const word_t element = loadWord(r + image::kArrayNameElementOffset);
+            return arrayAllowed && (element == 0 || nameRecord(element, false));
+        }
+        return content_.holds(name, loadWord(r + image::kClassNameLengthOffset)) &&
+               packageChainInside(content_, loadWord(r + image::kClassNamePackageOffset));
+    }
+    // The words a class and an abstract class share: ancestors, interfaces.
+    bool classWords(word_t t) const {
+        const std::uint32_t depth = image::type_depth(at(t));
+        const word_t hierarchy = image::class_hierarchy(at(t));
+        if (depth != 0 && (!aligned(hierarchy, 4) || !content_.holds(hierarchy, 4ull * depth))) return false;
+        for (std::uint32_t i = 0; i < depth; ++i)
+            if (!typeRef(loadWord(hierarchy + 4 * i))) return false;
+        const word_t itable = image::class_interface_table(at(t));
+        if (itable == 0) return true;
+        if (!aligned(itable, 4) || !content_.holds(itable, image::kItableEntriesOffset)) return false;
+        const std::uint32_t low = image::read_u16(to_ptr<const std::uint8_t>(itable) + image::kItableLowOffset);
+        const std::uint32_t high = image::read_u16(to_ptr<const std::uint8_t>(itable) + image::kItableHighOffset);
+        if (high < low || !content_.holds(itable + image::kItableEntriesOffset, 4ull * (high - low + 1))) return false;
+        for (std::uint32_t i = 0; i <= high - low; ++i) {
+            const word_t imt = loadWord(itable + image::kItableEntriesOffset + 4 * i);
+            if (imt != 0 && (!content_.holds(imt, 4 * image::kImtFirstMethodWord) ||
+                             !typeRef(loadWord(imt + 4 * image::kImtInterfaceWord))))
+                return false;
+        }
+        return true;
+    }
+};
+
+}  // namespace
+
 ApplicationFault installedApplicationFault(const ApplicationAreas& areas) {
     namespace s = installed_struct;
     namespace ifs = installed_feature;
@@ -130,10 +268,7 @@ ApplicationFault installedApplicationFault(const ApplicationAreas& areas) {
     // The module data: an object of the content with its reference fields
     // below its header, the name (a byte array) among them; both the
     // application's or the kernel's (marking one sets its owner's flag).
-    auto ownedHere = [&](word_t object) {
-        const word_t owner = memory::owner_feature(loadWord(object + memory::kOwnerOffset));
-        return owner == 0 || owner == record;
-    };
+    auto ownedHere = [&](word_t object) { return immortalOf(object, record); };
     const word_t data = rec(fr::kModuleData);
     const auto belowData = static_cast<std::uint32_t>(-kModuleDataNameOffset);
     if (!aligned(data, 4) || !content.holds(data - belowData, belowData + memory::kArrayLengthOffset) ||
@@ -183,7 +318,25 @@ ApplicationFault installedApplicationFault(const ApplicationAreas& areas) {
         (!aligned(copies, 4) || !refStatics.holds(copies, areas.kernelLazyStaticsBytes)))
         return F::kKernelStaticsCopies;
 
-    return applicationTablesInside(record, content.start, content.end) ? F::kNone : F::kTables;
+    if (!applicationTablesInside(record, content.start, content.end)) return F::kTables;
+    if (!TypeHeaderCheck(areas, content, record, types, concreteEnd, typesEnd).allValid()) return F::kTypes;
+
+    // Interned strings: Strings over the application's shared char[].
+    const word_t strings = word(image::kFeatureInternStringsStart), stringsEnd = word(image::kFeatureInternStringsEnd);
+    if (strings == stringsEnd) return F::kNone;
+    const word_t chars = word(image::kFeatureSharedArray);
+    if (!aligned(chars, 4) || !content.holds(chars, memory::kArrayDataOffset) || !immortalOf(chars, record) ||
+        !ofKernelType(chars, areas.kernelCharArrayType, areas.kernelTypesStart) ||
+        !content.holds(chars + memory::kArrayDataOffset, 2ull * loadWord(chars + memory::kArrayLengthOffset)))
+        return F::kStrings;
+    if (!aligned(strings, 4) || (stringsEnd - strings) % image::kStringRecordSize != 0) return F::kStrings;
+    for (word_t r = strings; r < stringsEnd; r += image::kStringRecordSize) {
+        const word_t string = r + image::kStringRecordObjectOffset;
+        if (loadWord(r + image::kStringRecordValueOffset) != chars || !immortalOf(string, record) ||
+            !ofKernelType(string, areas.kernelStringType, areas.kernelTypesStart))
+            return F::kStrings;
+    }
+    return F::kNone;
 }
 
 }  // namespace tarvelo

@@ -28,6 +28,13 @@ struct ApplicationAreas {
     // Bytes of the kernel's lazily initialised statics, of which the
     // application holds copies at the end of its reference statics.
     std::uint32_t kernelLazyStaticsBytes;
+    // The kernel's type headers, java.lang.Class (the type of every type
+    // header) and its image, which an application's records may name.
+    word_t kernelTypesStart, kernelTypesEnd, kernelClassType;
+    word_t kernelImageStart, kernelImageEnd;
+    // java.lang.String and char[]: the types of interned strings and of the
+    // array holding their characters.
+    word_t kernelStringType, kernelCharArrayType;
 };
 
 // What `installedApplicationFault` found wrong first.
@@ -44,6 +51,8 @@ enum class ApplicationFault : std::uint8_t {
     kStatics,             // a statics range outside the RAM area, unaligned or overlapping
     kKernelStaticsCopies, // the copies of the kernel's lazy statics outside the reference statics
     kTables,              // resources or immutable tables (applicationTablesInside)
+    kTypes,               // a type header, or what it names, malformed or outside
+    kStrings,             // an interned string or their shared array malformed or outside
 };
 
 // Checks, before anything of it is used, every word of the stored
@@ -56,7 +65,13 @@ enum class ApplicationFault : std::uint8_t {
 // overlapping each other; the copies of the kernel's lazy statics lie
 // inside the reference statics. Empty ranges, and an entry point or image
 // start of 0, are not followed and may lie anywhere. Then
-// applicationTablesInside.
+// applicationTablesInside, and every type header of the application: a
+// Class of the application, of its kind's size, whose name record,
+// hierarchy, interface tables, first virtual methods, constructor and
+// element name what lies in its content or the kernel's types and image;
+// and its interned strings, each a String over its shared char[]. Every
+// object of the content these name is immortal and owned by the
+// application or the kernel (the collector reads owner words first).
 ApplicationFault installedApplicationFault(const ApplicationAreas& areas);
 
 }  // namespace tarvelo

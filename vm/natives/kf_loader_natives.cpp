@@ -28,6 +28,12 @@
 #include "vm/memory/installed_feature_table.h"
 #include "vm/memory/object_header.h"
 
+// The types of every type header, of interned strings and of their
+// characters.
+extern "C" const char _java_Ljava_lang_Class[];
+extern "C" const char _java_Ljava_lang_String[];
+extern "C" const char _java_AC[];
+
 namespace tarvelo {
 
 namespace {
@@ -383,7 +389,14 @@ void VMNative_com_olun_kf_DynamicLoaderNatives_addLinkedFeature(VMThread* t) {
         const ApplicationAreas areas{
             rom, static_cast<word_t>(rom + static_cast<std::uint32_t>(LLKERNEL_RAM_getFeatureSizeROM(h))), ram,
             static_cast<word_t>(ram + static_cast<std::uint32_t>(LLKERNEL_RAM_getFeatureSizeRAM(h))),
-            to_word(_java_statics_refls_kernel_end) - to_word(_java_statics_refls_kernel_start)};
+            to_word(_java_statics_refls_kernel_end) - to_word(_java_statics_refls_kernel_start),
+            to_word(_java_header_types_start),
+            to_word(_java_header_types_end),
+            to_word(_java_Ljava_lang_Class),
+            to_word(_java_vornsection_header_start),
+            to_word(_java_vornsection_end),
+            to_word(_java_Ljava_lang_String),
+            to_word(_java_AC)};
         if (installedApplicationFault(areas) == ApplicationFault::kNone)
             result = linkInstalledFeature(rom, quota, &gAlreadyInstalled);
     }

@@ -9,6 +9,8 @@
 #include <functional>
 
 #include "vm/core/image/image_format.h"
+#include "vm/core/image/string_record.h"
+#include "vm/core/image/type_record.h"
 #include "vm/memory/application_tables_check.h"
 #include "vm/memory/feature_loader.h"
 #include "vm/memory/feature_record.h"
@@ -21,6 +23,10 @@ namespace {
 // Static storage, so that the addresses are 32-bit ones.
 alignas(16) std::uint8_t romStorage[1024];
 alignas(16) std::uint8_t ramStorage[256];
+// The kernel's types (java.lang.Object first, java.lang.Class at 16) and
+// image.
+alignas(16) std::uint8_t kernelStorage[64];
+constexpr std::uint32_t kKernelClass = 16, kKernelString = 32, kKernelChars = 48;
 
 namespace s = installed_struct;
 namespace fr = feature_record;
@@ -35,6 +41,8 @@ struct Stored {
     static constexpr std::uint32_t kSections = 96, kRecord = 176, kDescriptor = 256, kClinits = 336, kMethod = 352,
                                    kTypes = 384, kTypesEnd = 432, kImmutables = 448, kName = 448, kData = 484,
                                    kImmutablesEnd = 496;
+    static constexpr std::uint32_t kHierarchy = 500, kVtable = 512, kNameRecord = 528, kNameBytes = 544;
+    static constexpr std::uint32_t kChars = 560, kStrings = 576, kStringsEnd = 600;
     static constexpr std::uint32_t kRamUsed = 72, kLazyBytes = 8, kCopies = 64;
     static constexpr std::uint32_t kStatics[5][2] = {{40, 41}, {42, 44}, {44, 48}, {48, 56}, {56, 72}};
 
@@ -44,7 +52,19 @@ struct Stored {
     void record(std::uint32_t word, std::uint32_t v) { put(kRecord + 4 * word, v); }
     void descriptor(std::uint32_t word, std::uint32_t v) { put(kDescriptor + 4 * word, v); }
 
-    ApplicationAreas areas{rom(0), rom(sizeof romStorage), ram(0), ram(sizeof ramStorage), kLazyBytes};
+    word_t kernel(std::uint32_t offset) const { return to_word(kernelStorage) + offset; }
+    void type(std::uint32_t offset, std::uint32_t v) { put(kTypes + offset, v); }
+
+    ApplicationAreas areas{rom(0),       rom(sizeof romStorage), ram(0),    ram(sizeof ramStorage),
+                           kLazyBytes,   kernel(0),              kernel(sizeof kernelStorage),
+                           kernel(kKernelClass), kernel(0),       kernel(sizeof kernelStorage),
+                           kernel(kKernelString), kernel(kKernelChars)};
+    // An immortal object of the kernel's type at `offset` (a kernel offset),
+    // owned by the application.
+    void object(std::uint32_t at, std::uint32_t type) {
+        put(at, memory::kImmortalTopBits | type);
+        put(at + memory::kOwnerOffset, rom(kRecord));
+    }
 
     Stored() {
         std::memset(romStorage, 0, sizeof romStorage);
@@ -81,6 +101,30 @@ struct Stored {
         descriptor(image::kFeatureImmutablesStart, rom(kImmutables));
         descriptor(image::kFeatureImmutablesEnd, rom(kImmutablesEnd));
         put(kClinits, rom(kMethod));
+        // The class: a Class owned by the application, named "A", a
+        // subclass of the kernel's Object with Object's four virtual
+        // methods (the one method here) and instances of header and owner.
+        object(kTypes, kKernelClass);
+        type(image::kTypeNameRecordOffset, rom(kNameRecord));
+        romStorage[kTypes + image::kTypeDepthOffset] = 1;
+        type(image::kClassHierarchyOffset, rom(kHierarchy));
+        type(image::kClassVtableOffset, rom(kVtable));
+        type(image::kClassInstanceSizeOffset, 8);
+        put(kHierarchy, kernel(0));
+        for (std::uint32_t i = 0; i < image::kObjectSlots; ++i) put(kVtable + 4 * i, rom(kMethod));
+        put(kNameRecord + image::kClassNameNameOffset, rom(kNameBytes));
+        put(kNameRecord + image::kClassNameLengthOffset, 1);
+        romStorage[kNameBytes] = 'A';
+        // One interned string over the shared char[] of two chars.
+        object(kChars, kKernelChars);
+        put(kChars + memory::kArrayLengthOffset, 2);
+        put(kStrings, rom(kChars));
+        object(kStrings + image::kStringRecordObjectOffset, kKernelString);
+        descriptor(image::kFeatureSharedArray, rom(kChars));
+        descriptor(image::kFeatureInternStringsStart, rom(kStrings));
+        descriptor(image::kFeatureInternStringsEnd, rom(kStringsEnd));
+        object(kName, 0);
+        object(kData, 0);
         put(kName + memory::kArrayLengthOffset, 5);
         put(kData + static_cast<std::uint32_t>(kModuleDataNameOffset), rom(kName));
     }
@@ -116,6 +160,9 @@ TEST(InstalledApplicationCheck, EveryWordFollowedIsCheckedBeforeUse) {
         {"no record listed", [](Stored& a) { a.put(Stored::kSections, 0); }, F::kSectionTable},
         {"record outside",
          [](Stored& a) { a.put(Stored::kSections + 4 * installed_feature::kFirstRecordWord, a.rom(1000)); },
+         F::kRecord},
+        {"record unaligned",
+         [](Stored& a) { a.put(Stored::kSections + 4 * installed_feature::kFirstRecordWord, a.rom(Stored::kRecord + 2)); },
          F::kRecord},
         {"record in the kernel's memory",
          [](Stored& a) { a.put(Stored::kSections + 4 * installed_feature::kFirstRecordWord, 0x1000); }, F::kRecord},
@@ -170,11 +217,60 @@ TEST(InstalledApplicationCheck, EveryWordFollowedIsCheckedBeforeUse) {
              a.record(fr::kStaticsFirst + 7, a.ram(84));
          },
          F::kStatics},
+        {"reference statics unaligned", [](Stored& a) { a.record(fr::kRefStaticsStart, a.ram(58)); }, F::kStatics},
         {"reference statics not whole words", [](Stored& a) { a.record(fr::kRefStaticsEnd, a.ram(70)); }, F::kStatics},
         {"kernel statics copies past the reference statics",
          [](Stored& a) { a.record(fr::kKernelStaticsCopies, a.ram(68)); }, F::kKernelStaticsCopies},
         {"kernel statics copies elsewhere", [](Stored& a) { a.record(fr::kKernelStaticsCopies, a.ram(0)); },
          F::kKernelStaticsCopies},
+        {"type header not a Class", [](Stored& a) { a.object(Stored::kTypes, kKernelString); }, F::kTypes},
+        {"type header not immortal", [](Stored& a) { a.type(0, kKernelClass); }, F::kTypes},
+        {"type header owned by another", [](Stored& a) { a.type(memory::kOwnerOffset, a.rom(Stored::kRecord) | 1); },
+         F::kTypes},
+        {"module data not immortal", [](Stored& a) { a.put(Stored::kData, 0); }, F::kModuleData},
+        {"string over another array",
+         [](Stored& a) { a.put(Stored::kStrings + image::kStringRecordValueOffset, a.rom(Stored::kName)); }, F::kStrings},
+        {"string not a String",
+         [](Stored& a) { a.object(Stored::kStrings + image::kStringRecordObjectOffset, kKernelChars); }, F::kStrings},
+        {"string owned by another",
+         [](Stored& a) { a.put(Stored::kStrings + image::kStringRecordObjectOffset + memory::kOwnerOffset, 0x2000); },
+         F::kStrings},
+        {"shared chars longer than the content", [](Stored& a) { a.put(Stored::kChars + memory::kArrayLengthOffset, 4096); },
+         F::kStrings},
+        {"shared chars not a char[]", [](Stored& a) { a.object(Stored::kChars, kKernelString); }, F::kStrings},
+        {"string records not whole",
+         [](Stored& a) { a.descriptor(image::kFeatureInternStringsEnd, a.rom(Stored::kStringsEnd + 4)); }, F::kStrings},
+        {"instance smaller than its references", [](Stored& a) { a.type(image::kClassInstanceSizeOffset, 0x00100008); },
+         F::kTypes},
+        {"abstract type among the instantiable", [](Stored&) { romStorage[Stored::kTypes + image::kTypeFlagsOffset] = image::kTypeAbstract; },
+         F::kTypes},
+        {"hierarchy outside", [](Stored& a) { a.type(image::kClassHierarchyOffset, a.rom(1022)); }, F::kTypes},
+        {"ancestor not a type", [](Stored& a) { a.put(Stored::kHierarchy, a.rom(Stored::kMethod)); }, F::kTypes},
+        {"virtual methods outside", [](Stored& a) { a.type(image::kClassVtableOffset, a.rom(1016)); }, F::kTypes},
+        {"virtual method outside", [](Stored& a) { a.put(Stored::kVtable + 8, 0x1000); }, F::kTypes},
+        {"constructor outside", [](Stored& a) { a.type(image::kClassDefaultCtorOffset, a.rom(1020)); }, F::kTypes},
+        {"interface table with no ids", [](Stored& a) {
+             a.type(image::kClassInterfaceTableOffset, a.rom(Stored::kHierarchy + 4));
+             a.put(Stored::kHierarchy + 4, 0x00010002);  // highest 1 below lowest 2
+         },
+         F::kTypes},
+        {"name record outside", [](Stored& a) { a.type(image::kTypeNameRecordOffset, a.rom(1016)); }, F::kTypes},
+        {"name's package outside",
+         [](Stored& a) { a.put(Stored::kNameRecord + image::kClassNamePackageOffset, a.rom(1020)); }, F::kTypes},
+        {"array name's element outside",
+         [](Stored& a) {
+             romStorage[Stored::kNameBytes] = '[';
+             a.put(Stored::kNameRecord + image::kArrayNameElementOffset, a.rom(1016));
+         },
+         F::kTypes},
+        {"name longer than the content", [](Stored& a) { a.put(Stored::kNameRecord + image::kClassNameLengthOffset, 4096); },
+         F::kTypes},
+        {"array of no type",
+         [](Stored& a) {
+             romStorage[Stored::kTypes + image::kTypeFlagsOffset] = image::kTypeArray;
+             a.type(image::kArrayElementOffset, a.rom(Stored::kMethod));
+         },
+         F::kTypes},
         {"resource records outside", [](Stored& a) {
              a.descriptor(image::kFeatureResourcesStart, a.rom(0));
              a.descriptor(image::kFeatureResourcesEnd, a.rom(2048));
