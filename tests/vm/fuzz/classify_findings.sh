@@ -8,7 +8,8 @@
 #             records, the collector, the feature manager)
 #   bytecode  the fault happens only when the application runs, with the
 #             interpreter's own code on top of the stack (the system trusts
-#             the bytecode: there is no bytecode verifier)
+#             the bytecode and the constants it carries, its immutables'
+#             values included: there is no bytecode verifier)
 #   none      no fault when run again (timing or state of an earlier input)
 #
 # Usage: tests/vm/fuzz/classify_findings.sh [-b BUILD_DIR] [-v] CRASH_FILE...
