@@ -48,7 +48,8 @@ bool ofKernelType(word_t object, word_t type, word_t kernelTypesStart) {
 
 bool packageChainInside(const Area& rom, word_t package) {
     for (int depth = 0; package != 0; ++depth) {
-        if (depth == kMaxPackageDepth || !rom.holds(package, image::kClassNameRecordSize)) return false;
+        if (depth == kMaxPackageDepth || package % 4 != 0 || !rom.holds(package, image::kClassNameRecordSize))
+            return false;
         if (!rom.holds(loadWord(package), loadWord(package + 4))) return false;
         package = loadWord(package + 8);
     }
@@ -162,6 +163,20 @@ public:
         return true;
     }
 
+    // The class-name records of [start, end) (a lookup by name walks them
+    // all): each well formed, naming none of the application's types, one
+    // of them, or a primitive type by its code.
+    bool namesValid(word_t start, word_t end) const {
+        if (start == end) return true;
+        if (!aligned(start, 4) || (end - start) % image::kClassNameRecordSize != 0) return false;
+        for (word_t r = start; r < end; r += image::kClassNameRecordSize) {
+            const word_t type = loadWord(r + image::kClassNameTypeOffset);
+            if (!nameRecord(r, true) || (type != 0 && !memory::is_primitive_element(type) && !typeRef(type)))
+                return false;
+        }
+        return true;
+    }
+
 private:
     const ApplicationAreas& k_;
     const Area& content_;
@@ -192,7 +207,7 @@ private:
     // A class-name record: its name and package chain, or for an array its
     // element's record (which names no array itself).
     bool nameRecord(word_t r, bool arrayAllowed) const {
-        if (!content_.holds(r, image::kClassNameRecordSize)) return false;
+        if (!aligned(r, 4) || !content_.holds(r, image::kClassNameRecordSize)) return false;
         const word_t name = loadWord(r + image::kClassNameNameOffset);
         if (!content_.holds(name, 1)) return false;
         if (*to_ptr<const char>(name) == '[') {
@@ -319,7 +334,10 @@ ApplicationFault installedApplicationFault(const ApplicationAreas& areas) {
         return F::kKernelStaticsCopies;
 
     if (!applicationTablesInside(record, content.start, content.end)) return F::kTables;
-    if (!TypeHeaderCheck(areas, content, record, types, concreteEnd, typesEnd).allValid()) return F::kTypes;
+    const TypeHeaderCheck typeHeaders(areas, content, record, types, concreteEnd, typesEnd);
+    if (!typeHeaders.allValid() ||
+        !typeHeaders.namesValid(word(image::kFeatureClassNamesStart), word(image::kFeatureClassNamesEnd)))
+        return F::kTypes;
 
     // Interned strings: Strings over the application's shared char[].
     const word_t strings = word(image::kFeatureInternStringsStart), stringsEnd = word(image::kFeatureInternStringsEnd);

@@ -96,8 +96,8 @@ struct Stored {
         descriptor(image::kFeatureTypesStart, rom(kTypes));
         descriptor(image::kFeatureConcreteTypesEnd, rom(kTypesEnd));
         descriptor(image::kFeatureTypesEnd, rom(kTypesEnd));
-        descriptor(image::kFeatureClassNamesStart, rom(kTypesEnd));
-        descriptor(image::kFeatureClassNamesEnd, rom(kTypesEnd));
+        descriptor(image::kFeatureClassNamesStart, rom(kNameRecord));
+        descriptor(image::kFeatureClassNamesEnd, rom(kNameRecord + image::kClassNameRecordSize));
         descriptor(image::kFeatureImmutablesStart, rom(kImmutables));
         descriptor(image::kFeatureImmutablesEnd, rom(kImmutablesEnd));
         put(kClinits, rom(kMethod));
@@ -114,6 +114,7 @@ struct Stored {
         for (std::uint32_t i = 0; i < image::kObjectSlots; ++i) put(kVtable + 4 * i, rom(kMethod));
         put(kNameRecord + image::kClassNameNameOffset, rom(kNameBytes));
         put(kNameRecord + image::kClassNameLengthOffset, 1);
+        put(kNameRecord + image::kClassNameTypeOffset, rom(kTypes));
         romStorage[kNameBytes] = 'A';
         // One interned string over the shared char[] of two chars.
         object(kChars, kKernelChars);
@@ -255,6 +256,12 @@ TEST(InstalledApplicationCheck, EveryWordFollowedIsCheckedBeforeUse) {
          },
          F::kTypes},
         {"name record outside", [](Stored& a) { a.type(image::kTypeNameRecordOffset, a.rom(1016)); }, F::kTypes},
+        {"name record unaligned", [](Stored& a) { a.type(image::kTypeNameRecordOffset, a.rom(Stored::kNameRecord + 2)); },
+         F::kTypes},
+        {"class-name records not whole",
+         [](Stored& a) { a.descriptor(image::kFeatureClassNamesEnd, a.rom(Stored::kNameRecord + 12)); }, F::kTypes},
+        {"class-name record of no type",
+         [](Stored& a) { a.put(Stored::kNameRecord + image::kClassNameTypeOffset, a.rom(Stored::kMethod)); }, F::kTypes},
         {"name's package outside",
          [](Stored& a) { a.put(Stored::kNameRecord + image::kClassNamePackageOffset, a.rom(1020)); }, F::kTypes},
         {"array name's element outside",
@@ -294,7 +301,7 @@ TEST(InstalledApplicationCheck, NoKernelLazyStatics) {
 }
 
 // Nothing is read or written of an empty range (statics, types, class
-// initialisers), nor of an entry point or image start of 0: an
+// names, class initialisers), nor of an entry point or image start of 0: an
 // application without them may name them anywhere.
 TEST(InstalledApplicationCheck, EmptyRangesAnywhere) {
     Stored a;
@@ -309,6 +316,8 @@ TEST(InstalledApplicationCheck, EmptyRangesAnywhere) {
     a.descriptor(image::kFeatureConcreteTypesEnd, 0);
     a.descriptor(image::kFeatureTypesEnd, 0x2000);
     a.descriptor(image::kFeatureImageStart, 0);
+    a.descriptor(image::kFeatureClassNamesStart, 0x3000);
+    a.descriptor(image::kFeatureClassNamesEnd, 0x3000);
     EXPECT_EQ(a.fault(), ApplicationFault::kNone);
 }
 
