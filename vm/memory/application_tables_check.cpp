@@ -163,6 +163,20 @@ public:
         return true;
     }
 
+    // Whether `t` starts one of the application's type headers (the ones
+    // allValid checks), not a place inside one: the instantiable headers
+    // follow each other by their kinds' slots, the others by 24 bytes.
+    bool ownType(word_t t) const {
+        if (t < types_ || t >= typesEnd_) return false;
+        if (t >= concreteEnd_) return (t - concreteEnd_) % image::kAbstractHeaderSize == 0;
+        word_t w = types_;
+        while (w < t) {
+            if (!content_.holds(w, image::kArrayTypeHeaderSize)) return false;
+            w += image::type_is_array(at(w)) ? image::kArrayTypeSlotSize : image::kClassSlotSize;
+        }
+        return w == t;
+    }
+
     // The class-name records of [start, end) (a lookup by name walks them
     // all): each well formed, naming none of the application's types, one
     // of them, or a primitive type by its code.
@@ -184,11 +198,10 @@ private:
 
     static const void* at(word_t a) { return to_ptr<const void>(a); }
 
-    // A type header the application's records may name: one of its own
-    // slots, or one of the kernel's.
+    // A type header the application's records may name: one of its own,
+    // or one of the kernel's.
     bool typeRef(word_t t) const {
-        if (t >= types_ && t < typesEnd_) return t < concreteEnd_ ? (t - types_) % image::kRomAlignment == 0
-                                                                  : (t - concreteEnd_) % 4 == 0;
+        if (t >= types_ && t < typesEnd_) return ownType(t);
         return t >= k_.kernelTypesStart && t < k_.kernelTypesEnd && aligned(t, 4);
     }
     // A method record of the application's content or of the kernel's image.
@@ -295,12 +308,6 @@ ApplicationFault installedApplicationFault(const ApplicationAreas& areas) {
             return F::kModuleData;
     }
 
-    // The entry-point class: none, or a type header of the application's own.
-    const word_t entry = rec(fr::kEntryPointClass);
-    if (entry != 0 && (entry < types || entry >= typesEnd || !aligned(entry - types, 4) ||
-                       !content.holds(entry, entry < concreteEnd ? image::kArrayTypeHeaderSize
-                                                                 : image::kAbstractHeaderSize)))
-        return F::kEntryPoint;
 
     // The class initialisers: methods of the application's content.
     const word_t clinits = rec(fr::kClinitStart), clinitsEnd = rec(fr::kClinitEnd);
@@ -338,6 +345,10 @@ ApplicationFault installedApplicationFault(const ApplicationAreas& areas) {
     if (!typeHeaders.allValid() ||
         !typeHeaders.namesValid(word(image::kFeatureClassNamesStart), word(image::kFeatureClassNamesEnd)))
         return F::kTypes;
+    // The entry-point class: none, or one of the application's checked
+    // type headers.
+    if (const word_t entry = rec(fr::kEntryPointClass); entry != 0 && !typeHeaders.ownType(entry))
+        return F::kEntryPoint;
 
     // Interned strings: Strings over the application's shared char[].
     const word_t strings = word(image::kFeatureInternStringsStart), stringsEnd = word(image::kFeatureInternStringsEnd);
