@@ -101,6 +101,15 @@ bool applicationTablesInside(word_t record, word_t romStart, word_t romEnd) {
         const word_t key = loadWord(keys + memory::kArrayDataOffset + 4 * i);
         const word_t at = key - image::kStringRecordObjectOffset;
         if (!strings.holds(at, image::kStringRecordSize) || (at - strings.start) % image::kStringRecordSize != 0) return false;
+        // A value is handed to Java as it is; the collector that marks it
+        // reads its header and owner words first: an immortal object of the
+        // application's (a String of it or one of its immutables).
+        const word_t value = loadWord(values + memory::kArrayDataOffset + 4 * i);
+        if (value != 0 && (value % 4 != 0 ||
+                           (!strings.holds(value, memory::kOwnerOffset + 4) &&
+                            !immutables.holds(value, memory::kOwnerOffset + 4)) ||
+                           !immortalOf(value, record)))
+            return false;
     }
     return true;
 }
