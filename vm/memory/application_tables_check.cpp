@@ -211,12 +211,22 @@ private:
     // or one of the kernel's.
     bool typeRef(word_t t) const {
         if (t >= types_ && t < typesEnd_) return ownType(t);
-        return t >= k_.kernelTypesStart && t < k_.kernelTypesEnd && aligned(t, 4);
+        return kernelType(t) && exported(t);
     }
-    // A method record of the application's content or of the kernel's image.
+    bool kernelType(word_t t) const { return t >= k_.kernelTypesStart && t < k_.kernelTypesEnd; }
+    // A method record of the application's content, or one the kernel
+    // exports (in its image, not among its types).
     bool method(word_t m) const {
         return content_.holds(m, image::kFullCodeOffset) ||
-               (m >= k_.kernelImageStart && m < k_.kernelImageEnd && k_.kernelImageEnd - m >= image::kFullCodeOffset);
+               (m >= k_.kernelImageStart && m < k_.kernelImageEnd && k_.kernelImageEnd - m >= image::kFullCodeOffset &&
+                !kernelType(m) && exported(m));
+    }
+    // One of the kernel addresses table's entries: all an application is
+    // linked against.
+    bool exported(word_t a) const {
+        for (word_t e = k_.kernelAddressesStart; e + 4 <= k_.kernelAddressesEnd; e += 4)
+            if (loadWord(e) == a) return true;
+        return false;
     }
 
     // What every type header has: the header of a Class the application

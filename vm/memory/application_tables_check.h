@@ -40,6 +40,9 @@ struct ApplicationAreas {
     // java.lang.String and char[]: the types of interned strings and of the
     // array holding their characters.
     word_t kernelStringType, kernelCharArrayType;
+    // The kernel addresses table: what of the kernel an application may
+    // name (its exported types, methods and statics).
+    word_t kernelAddressesStart, kernelAddressesEnd;
 };
 
 // What `installedApplicationFault` found wrong first.
@@ -73,7 +76,9 @@ enum class ApplicationFault : std::uint8_t {
 // applicationTablesInside, and every type header of the application: a
 // Class of the application, of its kind's size, whose name record,
 // hierarchy, interface tables, first virtual methods, constructor and
-// element name what lies in its content or the kernel's types and image;
+// element name what lies in its content, or what the kernel exports (an
+// entry of its addresses table: among its types for a type, outside them
+// in its image for a method);
 // and its interned strings, each a String over its shared char[]. Every
 // object of the content these name is immortal and owned by the
 // application or the kernel (the collector reads owner words first).

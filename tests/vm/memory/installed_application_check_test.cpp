@@ -23,10 +23,12 @@ namespace {
 // Static storage, so that the addresses are 32-bit ones.
 alignas(16) std::uint8_t romStorage[1024];
 alignas(16) std::uint8_t ramStorage[256];
-// The kernel's types (java.lang.Object first, java.lang.Class at 16) and
-// image.
-alignas(16) std::uint8_t kernelStorage[64];
-constexpr std::uint32_t kKernelClass = 16, kKernelString = 32, kKernelChars = 48;
+// The kernel's image: its types (java.lang.Object first, java.lang.Class
+// at 16, String, char[]), a method, and its addresses table exporting
+// Object and the method.
+alignas(16) std::uint8_t kernelStorage[128];
+constexpr std::uint32_t kKernelClass = 16, kKernelString = 32, kKernelChars = 48, kKernelTypesEnd = 64,
+                        kKernelMethod = 64, kKernelTable = 96;
 
 namespace s = installed_struct;
 namespace fr = feature_record;
@@ -56,9 +58,10 @@ struct Stored {
     void type(std::uint32_t offset, std::uint32_t v) { put(kTypes + offset, v); }
 
     ApplicationAreas areas{rom(0),       rom(sizeof romStorage), ram(0),    ram(sizeof ramStorage),
-                           kLazyBytes,   kernel(0),              kernel(sizeof kernelStorage),
-                           kernel(kKernelClass), kernel(0),       kernel(sizeof kernelStorage),
-                           kernel(kKernelString), kernel(kKernelChars)};
+                           kLazyBytes,   kernel(0),              kernel(kKernelTypesEnd),
+                           kernel(kKernelClass), kernel(0),       kernel(kKernelTable),
+                           kernel(kKernelString), kernel(kKernelChars),
+                           kernel(kKernelTable), kernel(kKernelTable + 8)};
     // An immortal object of the kernel's type at `offset` (a kernel offset),
     // owned by the application.
     void object(std::uint32_t at, std::uint32_t type) {
@@ -67,6 +70,9 @@ struct Stored {
     }
 
     Stored() {
+        std::memset(kernelStorage, 0, sizeof kernelStorage);
+        const word_t table[2] = {kernel(0), kernel(kKernelMethod)};
+        std::memcpy(kernelStorage + kKernelTable, table, sizeof table);
         std::memset(romStorage, 0, sizeof romStorage);
         std::memset(ramStorage, 0, sizeof ramStorage);
         put(s::kSignatureAddress, rom(s::kSignature));
@@ -112,6 +118,7 @@ struct Stored {
         type(image::kClassInstanceSizeOffset, 8);
         put(kHierarchy, kernel(0));
         for (std::uint32_t i = 0; i < image::kObjectSlots; ++i) put(kVtable + 4 * i, rom(kMethod));
+        put(kVtable + 12, kernel(kKernelMethod));  // toString: the kernel's
         put(kNameRecord + image::kClassNameNameOffset, rom(kNameBytes));
         put(kNameRecord + image::kClassNameLengthOffset, 1);
         put(kNameRecord + image::kClassNameTypeOffset, rom(kTypes));
@@ -253,6 +260,11 @@ TEST(InstalledApplicationCheck, EveryWordFollowedIsCheckedBeforeUse) {
         {"ancestor not a type", [](Stored& a) { a.put(Stored::kHierarchy, a.rom(Stored::kMethod)); }, F::kTypes},
         {"virtual methods outside", [](Stored& a) { a.type(image::kClassVtableOffset, a.rom(1016)); }, F::kTypes},
         {"virtual method outside", [](Stored& a) { a.put(Stored::kVtable + 8, 0x1000); }, F::kTypes},
+        {"virtual method of the kernel not exported",
+         [](Stored& a) { a.put(Stored::kVtable + 12, a.kernel(kKernelMethod + 4)); }, F::kTypes},
+        {"virtual method a kernel type", [](Stored& a) { a.put(Stored::kVtable + 12, a.kernel(0)); }, F::kTypes},
+        {"ancestor a kernel type not exported", [](Stored& a) { a.put(Stored::kHierarchy, a.kernel(kKernelString)); },
+         F::kTypes},
         {"constructor outside", [](Stored& a) { a.type(image::kClassDefaultCtorOffset, a.rom(1020)); }, F::kTypes},
         {"interface table with no ids", [](Stored& a) {
              a.type(image::kClassInterfaceTableOffset, a.rom(Stored::kHierarchy + 4));
