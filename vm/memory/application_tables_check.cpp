@@ -140,13 +140,16 @@ public:
                 const std::uint32_t size = image::class_instance_size(at(t)), refs = image::class_ref_bytes(at(t));
                 // The header and owner words, and the references below them.
                 if (refs % 4 != 0 || size % 4 != 0 || size < refs + memory::kOwnerOffset + 4) return false;
+                // The default constructor, and the first virtual methods
+                // (Object's, every class has), which the virtual machine
+                // calls itself with the references their kinds take: `this`,
+                // and the other object of `equals`.
                 const word_t ctor = image::class_default_ctor(at(t));
-                if (ctor != 0 && !method(ctor)) return false;
-                // The first virtual methods, Object's, every class has.
+                if (ctor != 0 && !method(ctor, 1)) return false;
                 const word_t vtable = image::class_vtable(at(t));
                 if (!aligned(vtable, 4) || !content_.holds(vtable, 4 * image::kObjectSlots)) return false;
                 for (std::uint32_t i = 0; i < image::kObjectSlots; ++i)
-                    if (!method(loadWord(vtable + 4 * i))) return false;
+                    if (!method(loadWord(vtable + 4 * i), i == image::kSlotEquals ? 2 : 1)) return false;
                 t += image::kClassSlotSize;
             }
         }
@@ -214,13 +217,19 @@ private:
         return kernelType(t) && exported(t);
     }
     bool kernelType(word_t t) const { return t >= k_.kernelTypesStart && t < k_.kernelTypesEnd; }
-    // A method record of the application's content, or one the kernel
-    // exports (in its image, not among its types).
-    bool method(word_t m) const {
-        return content_.holds(m, image::kFullCodeOffset) ||
-               (m >= k_.kernelImageStart && m < k_.kernelImageEnd && k_.kernelImageEnd - m >= image::kFullCodeOffset &&
-                !kernelType(m) && exported(m));
+public:
+    // A method record of the application's content taking `refArgs`
+    // reference arguments (the virtual machine checks the owner of each it
+    // passes, as many as the header says), or one the kernel exports (in
+    // its image, not among its types).
+    bool method(word_t m, std::uint32_t refArgs) const {
+        if (content_.holds(m, image::kFullCodeOffset))
+            return image::decode_method_header(to_ptr<const void>(m)).ref_args == refArgs;
+        return m >= k_.kernelImageStart && m < k_.kernelImageEnd && k_.kernelImageEnd - m >= image::kFullCodeOffset &&
+               !kernelType(m) && exported(m);
     }
+
+private:
     // One of the kernel addresses table's entries: all an application is
     // linked against.
     bool exported(word_t a) const {
@@ -332,8 +341,7 @@ ApplicationFault installedApplicationFault(const ApplicationAreas& areas) {
     const word_t clinits = rec(fr::kClinitStart), clinitsEnd = rec(fr::kClinitEnd);
     if (!content.holdsRange(clinits, clinitsEnd) || !aligned(clinits, 4) || !aligned(clinitsEnd - clinits, 4))
         return F::kClinits;
-    for (word_t c = clinits; c < clinitsEnd; c += 4)
-        if (!content.holds(loadWord(c), image::kFullCodeOffset)) return F::kClinits;
+    // (Their methods are checked with the type headers below.)
 
     // RAM: the runtime state and the five statics ranges, each inside the
     // RAM area and apart from every other.
@@ -364,6 +372,12 @@ ApplicationFault installedApplicationFault(const ApplicationAreas& areas) {
     if (!typeHeaders.allValid() ||
         !typeHeaders.namesValid(word(image::kFeatureClassNamesStart), word(image::kFeatureClassNamesEnd)))
         return F::kTypes;
+    // The class initialisers: methods of the application's content, called
+    // without arguments.
+    for (word_t c = clinits; c < clinitsEnd; c += 4) {
+        const word_t m = loadWord(c);
+        if (!content.holds(m, image::kFullCodeOffset) || !typeHeaders.method(m, 0)) return F::kClinits;
+    }
     // The entry-point class: none, or one of the application's checked
     // type headers.
     if (const word_t entry = rec(fr::kEntryPointClass); entry != 0 && !typeHeaders.ownType(entry))

@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "vm/core/image/image_format.h"
+#include "vm/core/image/method_record.h"
 #include "vm/core/image/string_record.h"
 #include "vm/core/image/type_record.h"
 #include "vm/memory/application_tables_check.h"
@@ -40,6 +41,9 @@ namespace fr = feature_record;
 // the five statics ranges, the reference statics ending with the copies of
 // 8 bytes of the kernel's lazy statics.
 struct Stored {
+    // Methods: kMethod takes no reference (a class initialiser), kMethod1
+    // one and kMethod2 two (compact headers).
+    static constexpr std::uint32_t kMethod1 = 364, kMethod2 = 372;
     static constexpr std::uint32_t kSections = 96, kRecord = 176, kDescriptor = 256, kClinits = 336, kMethod = 352,
                                    kTypes = 384, kTypesEnd = 432, kImmutables = 448, kName = 448, kData = 484,
                                    kImmutablesEnd = 496;
@@ -117,8 +121,12 @@ struct Stored {
         type(image::kClassVtableOffset, rom(kVtable));
         type(image::kClassInstanceSizeOffset, 8);
         put(kHierarchy, kernel(0));
-        for (std::uint32_t i = 0; i < image::kObjectSlots; ++i) put(kVtable + 4 * i, rom(kMethod));
-        put(kVtable + 12, kernel(kKernelMethod));  // toString: the kernel's
+        romStorage[kMethod1 + image::kMethodHeaderOffset] = image::kHeaderCompactBit | 1;
+        romStorage[kMethod2 + image::kMethodHeaderOffset] = image::kHeaderCompactBit | 2;
+        put(kVtable, rom(kMethod1));                // clone
+        put(kVtable + 4, rom(kMethod2));            // equals
+        put(kVtable + 8, rom(kMethod1));            // hashCode
+        put(kVtable + 12, kernel(kKernelMethod));   // toString: the kernel's
         put(kNameRecord + image::kClassNameNameOffset, rom(kNameBytes));
         put(kNameRecord + image::kClassNameLengthOffset, 1);
         put(kNameRecord + image::kClassNameTypeOffset, rom(kTypes));
@@ -265,6 +273,11 @@ TEST(InstalledApplicationCheck, EveryWordFollowedIsCheckedBeforeUse) {
         {"virtual method a kernel type", [](Stored& a) { a.put(Stored::kVtable + 12, a.kernel(0)); }, F::kTypes},
         {"ancestor a kernel type not exported", [](Stored& a) { a.put(Stored::kHierarchy, a.kernel(kKernelString)); },
          F::kTypes},
+        {"constructor taking two references", [](Stored& a) { a.type(image::kClassDefaultCtorOffset, a.rom(Stored::kMethod2)); },
+         F::kTypes},
+        {"equals taking one reference", [](Stored& a) { a.put(Stored::kVtable + 4, a.rom(Stored::kMethod1)); }, F::kTypes},
+        {"hashCode taking none", [](Stored& a) { a.put(Stored::kVtable + 8, a.rom(Stored::kMethod)); }, F::kTypes},
+        {"initialiser taking a reference", [](Stored& a) { a.put(Stored::kClinits, a.rom(Stored::kMethod1)); }, F::kClinits},
         {"constructor outside", [](Stored& a) { a.type(image::kClassDefaultCtorOffset, a.rom(1020)); }, F::kTypes},
         {"interface table with no ids", [](Stored& a) {
              a.type(image::kClassInterfaceTableOffset, a.rom(Stored::kHierarchy + 4));
