@@ -101,6 +101,15 @@ bool applicationTablesInside(word_t record, word_t romStart, word_t romEnd) {
         const word_t key = loadWord(keys + memory::kArrayDataOffset + 4 * i);
         const word_t at = key - image::kStringRecordObjectOffset;
         if (!strings.holds(at, image::kStringRecordSize) || (at - strings.start) % image::kStringRecordSize != 0) return false;
+        // A value is handed to Java as it is; the collector that marks it
+        // reads its header and owner words first: an immortal object of the
+        // application's (a String of it or one of its immutables).
+        const word_t value = loadWord(values + memory::kArrayDataOffset + 4 * i);
+        if (value != 0 && (value % 4 != 0 ||
+                           (!strings.holds(value, memory::kOwnerOffset + 4) &&
+                            !immutables.holds(value, memory::kOwnerOffset + 4)) ||
+                           !immortalOf(value, record)))
+            return false;
     }
     return true;
 }
@@ -131,13 +140,16 @@ public:
                 const std::uint32_t size = image::class_instance_size(at(t)), refs = image::class_ref_bytes(at(t));
                 // The header and owner words, and the references below them.
                 if (refs % 4 != 0 || size % 4 != 0 || size < refs + memory::kOwnerOffset + 4) return false;
+                // The default constructor, and the first virtual methods
+                // (Object's, every class has), which the virtual machine
+                // calls itself with the references their kinds take: `this`,
+                // and the other object of `equals`.
                 const word_t ctor = image::class_default_ctor(at(t));
-                if (ctor != 0 && !method(ctor)) return false;
-                // The first virtual methods, Object's, every class has.
+                if (ctor != 0 && !method(ctor, 1)) return false;
                 const word_t vtable = image::class_vtable(at(t));
                 if (!aligned(vtable, 4) || !content_.holds(vtable, 4 * image::kObjectSlots)) return false;
                 for (std::uint32_t i = 0; i < image::kObjectSlots; ++i)
-                    if (!method(loadWord(vtable + 4 * i))) return false;
+                    if (!method(loadWord(vtable + 4 * i), i == image::kSlotEquals ? 2 : 1)) return false;
                 t += image::kClassSlotSize;
             }
         }
@@ -163,6 +175,20 @@ public:
         return true;
     }
 
+    // Whether `t` starts one of the application's type headers (the ones
+    // allValid checks), not a place inside one: the instantiable headers
+    // follow each other by their kinds' slots, the others by 24 bytes.
+    bool ownType(word_t t) const {
+        if (t < types_ || t >= typesEnd_) return false;
+        if (t >= concreteEnd_) return (t - concreteEnd_) % image::kAbstractHeaderSize == 0;
+        word_t w = types_;
+        while (w < t) {
+            if (!content_.holds(w, image::kArrayTypeHeaderSize)) return false;
+            w += image::type_is_array(at(w)) ? image::kArrayTypeSlotSize : image::kClassSlotSize;
+        }
+        return w == t;
+    }
+
     // The class-name records of [start, end) (a lookup by name walks them
     // all): each well formed, naming none of the application's types, one
     // of them, or a primitive type by its code.
@@ -184,17 +210,32 @@ private:
 
     static const void* at(word_t a) { return to_ptr<const void>(a); }
 
-    // A type header the application's records may name: one of its own
-    // slots, or one of the kernel's.
+    // A type header the application's records may name: one of its own,
+    // or one of the kernel's.
     bool typeRef(word_t t) const {
-        if (t >= types_ && t < typesEnd_) return t < concreteEnd_ ? (t - types_) % image::kRomAlignment == 0
-                                                                  : (t - concreteEnd_) % 4 == 0;
-        return t >= k_.kernelTypesStart && t < k_.kernelTypesEnd && aligned(t, 4);
+        if (t >= types_ && t < typesEnd_) return ownType(t);
+        return kernelType(t) && exported(t);
     }
-    // A method record of the application's content or of the kernel's image.
-    bool method(word_t m) const {
-        return content_.holds(m, image::kFullCodeOffset) ||
-               (m >= k_.kernelImageStart && m < k_.kernelImageEnd && k_.kernelImageEnd - m >= image::kFullCodeOffset);
+    bool kernelType(word_t t) const { return t >= k_.kernelTypesStart && t < k_.kernelTypesEnd; }
+public:
+    // A method record of the application's content taking `refArgs`
+    // reference arguments (the virtual machine checks the owner of each it
+    // passes, as many as the header says), or one the kernel exports (in
+    // its image, not among its types).
+    bool method(word_t m, std::uint32_t refArgs) const {
+        if (content_.holds(m, image::kFullCodeOffset))
+            return image::decode_method_header(to_ptr<const void>(m)).ref_args == refArgs;
+        return m >= k_.kernelImageStart && m < k_.kernelImageEnd && k_.kernelImageEnd - m >= image::kFullCodeOffset &&
+               !kernelType(m) && exported(m);
+    }
+
+private:
+    // One of the kernel addresses table's entries: all an application is
+    // linked against.
+    bool exported(word_t a) const {
+        for (word_t e = k_.kernelAddressesStart; e + 4 <= k_.kernelAddressesEnd; e += 4)
+            if (loadWord(e) == a) return true;
+        return false;
     }
 
     // What every type header has: the header of a Class the application
@@ -295,19 +336,12 @@ ApplicationFault installedApplicationFault(const ApplicationAreas& areas) {
             return F::kModuleData;
     }
 
-    // The entry-point class: none, or a type header of the application's own.
-    const word_t entry = rec(fr::kEntryPointClass);
-    if (entry != 0 && (entry < types || entry >= typesEnd || !aligned(entry - types, 4) ||
-                       !content.holds(entry, entry < concreteEnd ? image::kArrayTypeHeaderSize
-                                                                 : image::kAbstractHeaderSize)))
-        return F::kEntryPoint;
 
     // The class initialisers: methods of the application's content.
     const word_t clinits = rec(fr::kClinitStart), clinitsEnd = rec(fr::kClinitEnd);
     if (!content.holdsRange(clinits, clinitsEnd) || !aligned(clinits, 4) || !aligned(clinitsEnd - clinits, 4))
         return F::kClinits;
-    for (word_t c = clinits; c < clinitsEnd; c += 4)
-        if (!content.holds(loadWord(c), image::kFullCodeOffset)) return F::kClinits;
+    // (Their methods are checked with the type headers below.)
 
     // RAM: the runtime state and the five statics ranges, each inside the
     // RAM area and apart from every other.
@@ -338,6 +372,16 @@ ApplicationFault installedApplicationFault(const ApplicationAreas& areas) {
     if (!typeHeaders.allValid() ||
         !typeHeaders.namesValid(word(image::kFeatureClassNamesStart), word(image::kFeatureClassNamesEnd)))
         return F::kTypes;
+    // The class initialisers: methods of the application's content, called
+    // without arguments.
+    for (word_t c = clinits; c < clinitsEnd; c += 4) {
+        const word_t m = loadWord(c);
+        if (!content.holds(m, image::kFullCodeOffset) || !typeHeaders.method(m, 0)) return F::kClinits;
+    }
+    // The entry-point class: none, or one of the application's checked
+    // type headers.
+    if (const word_t entry = rec(fr::kEntryPointClass); entry != 0 && !typeHeaders.ownType(entry))
+        return F::kEntryPoint;
 
     // Interned strings: Strings over the application's shared char[].
     const word_t strings = word(image::kFeatureInternStringsStart), stringsEnd = word(image::kFeatureInternStringsEnd);

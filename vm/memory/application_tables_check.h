@@ -4,7 +4,10 @@
 // address they hold lies inside the application's read-only area, so that
 // a hostile file cannot make a lookup read beyond it. The values of the
 // immutable value table are handed to Java code as they are, like the
-// constants of the application's code (the bytecode is trusted).
+// constants of the application's code (the bytecode is trusted), once
+// each is known to be an immortal object of the application's (the
+// collector reads its header and owner words); what their fields hold is
+// the application's data, as its bytecode's constants are.
 #pragma once
 
 #include <cstdint>
@@ -16,8 +19,10 @@ namespace tarvelo {
 // Whether the resource records (descriptor words 8-9: name, package chain,
 // data and size) and the immutable key and value tables (words 10-13:
 // arrays inside the immutables range, of the same length, each key an
-// interned string of the application, words 14-15) of the application
-// whose `FeatureRecord` is `record` lie inside [romStart, romEnd).
+// interned string of the application, words 14-15, each value 0 or an
+// immortal object of its strings or immutables owned by it or the kernel)
+// of the application whose `FeatureRecord` is `record` lie inside
+// [romStart, romEnd).
 bool applicationTablesInside(word_t record, word_t romStart, word_t romEnd);
 
 // The areas the port allocated to an application, and what of the kernel
@@ -35,6 +40,9 @@ struct ApplicationAreas {
     // java.lang.String and char[]: the types of interned strings and of the
     // array holding their characters.
     word_t kernelStringType, kernelCharArrayType;
+    // The kernel addresses table: what of the kernel an application may
+    // name (its exported types, methods and statics).
+    word_t kernelAddressesStart, kernelAddressesEnd;
 };
 
 // What `installedApplicationFault` found wrong first.
@@ -68,7 +76,9 @@ enum class ApplicationFault : std::uint8_t {
 // applicationTablesInside, and every type header of the application: a
 // Class of the application, of its kind's size, whose name record,
 // hierarchy, interface tables, first virtual methods, constructor and
-// element name what lies in its content or the kernel's types and image;
+// element name what lies in its content, or what the kernel exports (an
+// entry of its addresses table: among its types for a type, outside them
+// in its image for a method);
 // and its interned strings, each a String over its shared char[]. Every
 // object of the content these name is immortal and owned by the
 // application or the kernel (the collector reads owner words first).

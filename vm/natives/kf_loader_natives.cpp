@@ -396,7 +396,9 @@ void VMNative_com_olun_kf_DynamicLoaderNatives_addLinkedFeature(VMThread* t) {
             to_word(_java_vornsection_header_start),
             to_word(_java_vornsection_end),
             to_word(_java_Ljava_lang_String),
-            to_word(_java_AC)};
+            to_word(_java_AC),
+            to_word(_java_kernel_addresses_table_start),
+            to_word(_java_kernel_addresses_table_end)};
         if (installedApplicationFault(areas) == ApplicationFault::kNone)
             result = linkInstalledFeature(rom, quota, &gAlreadyInstalled);
     }

@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "vm/core/image/image_format.h"
+#include "vm/core/image/method_record.h"
 #include "vm/core/image/string_record.h"
 #include "vm/core/image/type_record.h"
 #include "vm/memory/application_tables_check.h"
@@ -23,10 +24,12 @@ namespace {
 // Static storage, so that the addresses are 32-bit ones.
 alignas(16) std::uint8_t romStorage[1024];
 alignas(16) std::uint8_t ramStorage[256];
-// The kernel's types (java.lang.Object first, java.lang.Class at 16) and
-// image.
-alignas(16) std::uint8_t kernelStorage[64];
-constexpr std::uint32_t kKernelClass = 16, kKernelString = 32, kKernelChars = 48;
+// The kernel's image: its types (java.lang.Object first, java.lang.Class
+// at 16, String, char[]), a method, and its addresses table exporting
+// Object and the method.
+alignas(16) std::uint8_t kernelStorage[128];
+constexpr std::uint32_t kKernelClass = 16, kKernelString = 32, kKernelChars = 48, kKernelTypesEnd = 64,
+                        kKernelMethod = 64, kKernelTable = 96;
 
 namespace s = installed_struct;
 namespace fr = feature_record;
@@ -38,6 +41,9 @@ namespace fr = feature_record;
 // the five statics ranges, the reference statics ending with the copies of
 // 8 bytes of the kernel's lazy statics.
 struct Stored {
+    // Methods: kMethod takes no reference (a class initialiser), kMethod1
+    // one and kMethod2 two (compact headers).
+    static constexpr std::uint32_t kMethod1 = 364, kMethod2 = 372;
     static constexpr std::uint32_t kSections = 96, kRecord = 176, kDescriptor = 256, kClinits = 336, kMethod = 352,
                                    kTypes = 384, kTypesEnd = 432, kImmutables = 448, kName = 448, kData = 484,
                                    kImmutablesEnd = 496;
@@ -56,9 +62,10 @@ struct Stored {
     void type(std::uint32_t offset, std::uint32_t v) { put(kTypes + offset, v); }
 
     ApplicationAreas areas{rom(0),       rom(sizeof romStorage), ram(0),    ram(sizeof ramStorage),
-                           kLazyBytes,   kernel(0),              kernel(sizeof kernelStorage),
-                           kernel(kKernelClass), kernel(0),       kernel(sizeof kernelStorage),
-                           kernel(kKernelString), kernel(kKernelChars)};
+                           kLazyBytes,   kernel(0),              kernel(kKernelTypesEnd),
+                           kernel(kKernelClass), kernel(0),       kernel(kKernelTable),
+                           kernel(kKernelString), kernel(kKernelChars),
+                           kernel(kKernelTable), kernel(kKernelTable + 8)};
     // An immortal object of the kernel's type at `offset` (a kernel offset),
     // owned by the application.
     void object(std::uint32_t at, std::uint32_t type) {
@@ -67,6 +74,9 @@ struct Stored {
     }
 
     Stored() {
+        std::memset(kernelStorage, 0, sizeof kernelStorage);
+        const word_t table[2] = {kernel(0), kernel(kKernelMethod)};
+        std::memcpy(kernelStorage + kKernelTable, table, sizeof table);
         std::memset(romStorage, 0, sizeof romStorage);
         std::memset(ramStorage, 0, sizeof ramStorage);
         put(s::kSignatureAddress, rom(s::kSignature));
@@ -111,7 +121,12 @@ struct Stored {
         type(image::kClassVtableOffset, rom(kVtable));
         type(image::kClassInstanceSizeOffset, 8);
         put(kHierarchy, kernel(0));
-        for (std::uint32_t i = 0; i < image::kObjectSlots; ++i) put(kVtable + 4 * i, rom(kMethod));
+        romStorage[kMethod1 + image::kMethodHeaderOffset] = image::kHeaderCompactBit | 1;
+        romStorage[kMethod2 + image::kMethodHeaderOffset] = image::kHeaderCompactBit | 2;
+        put(kVtable, rom(kMethod1));                // clone
+        put(kVtable + 4, rom(kMethod2));            // equals
+        put(kVtable + 8, rom(kMethod1));            // hashCode
+        put(kVtable + 12, kernel(kKernelMethod));   // toString: the kernel's
         put(kNameRecord + image::kClassNameNameOffset, rom(kNameBytes));
         put(kNameRecord + image::kClassNameLengthOffset, 1);
         put(kNameRecord + image::kClassNameTypeOffset, rom(kTypes));
@@ -192,6 +207,10 @@ TEST(InstalledApplicationCheck, EveryWordFollowedIsCheckedBeforeUse) {
          F::kEntryPoint},
         {"entry point unaligned", [](Stored& a) { a.record(fr::kEntryPointClass, a.rom(Stored::kTypes + 2)); },
          F::kEntryPoint},
+        {"entry point inside a type header",
+         [](Stored& a) { a.record(fr::kEntryPointClass, a.rom(Stored::kTypes + 16)); }, F::kEntryPoint},
+        {"ancestor inside a type header", [](Stored& a) { a.put(Stored::kHierarchy, a.rom(Stored::kTypes + 32)); },
+         F::kTypes},
         {"initialiser table outside", [](Stored& a) { a.record(fr::kClinitEnd, a.rom(4096)); }, F::kClinits},
         {"initialiser table ends before it starts",
          [](Stored& a) { a.record(fr::kClinitEnd, a.rom(Stored::kClinits - 4)); }, F::kClinits},
@@ -249,6 +268,16 @@ TEST(InstalledApplicationCheck, EveryWordFollowedIsCheckedBeforeUse) {
         {"ancestor not a type", [](Stored& a) { a.put(Stored::kHierarchy, a.rom(Stored::kMethod)); }, F::kTypes},
         {"virtual methods outside", [](Stored& a) { a.type(image::kClassVtableOffset, a.rom(1016)); }, F::kTypes},
         {"virtual method outside", [](Stored& a) { a.put(Stored::kVtable + 8, 0x1000); }, F::kTypes},
+        {"virtual method of the kernel not exported",
+         [](Stored& a) { a.put(Stored::kVtable + 12, a.kernel(kKernelMethod + 4)); }, F::kTypes},
+        {"virtual method a kernel type", [](Stored& a) { a.put(Stored::kVtable + 12, a.kernel(0)); }, F::kTypes},
+        {"ancestor a kernel type not exported", [](Stored& a) { a.put(Stored::kHierarchy, a.kernel(kKernelString)); },
+         F::kTypes},
+        {"constructor taking two references", [](Stored& a) { a.type(image::kClassDefaultCtorOffset, a.rom(Stored::kMethod2)); },
+         F::kTypes},
+        {"equals taking one reference", [](Stored& a) { a.put(Stored::kVtable + 4, a.rom(Stored::kMethod1)); }, F::kTypes},
+        {"hashCode taking none", [](Stored& a) { a.put(Stored::kVtable + 8, a.rom(Stored::kMethod)); }, F::kTypes},
+        {"initialiser taking a reference", [](Stored& a) { a.put(Stored::kClinits, a.rom(Stored::kMethod1)); }, F::kClinits},
         {"constructor outside", [](Stored& a) { a.type(image::kClassDefaultCtorOffset, a.rom(1020)); }, F::kTypes},
         {"interface table with no ids", [](Stored& a) {
              a.type(image::kClassInterfaceTableOffset, a.rom(Stored::kHierarchy + 4));
