@@ -10,7 +10,14 @@
 #             interpreter's own code on top of the stack (the system trusts
 #             the bytecode and the constants it carries, its immutables'
 #             values included: there is no bytecode verifier)
+#   hang      the input ran past the timeout: in the run mode, code of the
+#             application that never ends (a record loop would hang the
+#             records mode too, and is a record fault)
 #   none      no fault when run again (timing or state of an earlier input)
+#
+# In the run mode a fault of the collector that marks a value found in a
+# thread's registers is the application's code's: the value is one its code
+# made (trusted constants included), not a record.
 #
 # Usage: tests/vm/fuzz/classify_findings.sh [-b BUILD_DIR] [-v] CRASH_FILE...
 # BUILD_DIR is the fuzz build (build-fuzz by default); -v prints each
@@ -50,10 +57,10 @@ for input in "$@"; do
   out=$(mktemp)
   mode=
   # Records mode first: a fault there needs none of the application's code.
-  if ! timeout 120 "$records" -runs=1 "$input" >/dev/null 2>"$out" || grep -q "^SUMMARY:" "$out"; then
+  if ! timeout 120 "$records" -runs=1 -timeout=10 "$input" >/dev/null 2>"$out" || grep -q "^SUMMARY:" "$out"; then
     mode=records
   else
-    if ! timeout 120 "$run" -runs=1 "$input" >/dev/null 2>"$out" || grep -q "^SUMMARY:" "$out"; then
+    if ! timeout 120 "$run" -runs=1 -timeout=10 "$input" >/dev/null 2>"$out" || grep -q "^SUMMARY:" "$out"; then
       mode=run
     fi
   fi
@@ -66,7 +73,13 @@ for input in "$@"; do
     [[ -n $summary ]] || summary=$(grep -m1 -E "ERROR|abort|left allocated" "$out")
     stack=$(stack_of "$out")
     top=$(echo "$stack" | head -1 | sed -E 's/^ +#0 0x[0-9a-f]+ in //')
-    if [[ $mode == records ]] || echo "$stack" | grep -qE "$record_readers"; then
+    if [[ $mode == run && $summary == *"libFuzzer: timeout"* ]]; then
+      class=hang
+    elif [[ $mode == records ]]; then
+      class=record
+    elif echo "$stack" | grep -qE "visit_stack|visit_thread_roots"; then
+      class=bytecode
+    elif echo "$stack" | grep -qE "$record_readers"; then
       class=record
     else
       class=bytecode
@@ -80,6 +93,6 @@ for input in "$@"; do
   rm -f "$out"
 done
 echo "---"
-for class in record bytecode none; do
+for class in record bytecode hang none; do
   printf '%s: %d\n' "$class" "${count[$class]:-0}"
 done
