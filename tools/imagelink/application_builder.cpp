@@ -486,27 +486,10 @@ private:
         module_data_end_ = pos();
     }
 
-    // The application's objects of the immutables block: headers through
-    // object_header, references to its own content or to exported kernel
-    // types.
-    struct ApplicationImmutables : ImmutableSink {
-        ApplicationBuilder& b;
-        explicit ApplicationImmutables(ApplicationBuilder& builder) : b(builder) {}
-        std::uint32_t pos() const override { return b.pos(); }
-        void u8(std::uint32_t v) override { b.u8(v); }
-        void u32(std::uint32_t v) override { b.u32(v); }
-        void set8(std::uint32_t at, std::uint8_t v) override { b.set8(at, v); }
-        void object_header(const Type* t, const SourceLocation& where) override { b.object_header(t, where); }
-        void ref_object(std::function<std::uint32_t()> offset) override { b.ref(std::move(offset)); }
-        void ref_string(std::uint32_t interned) override { b.string_word(interned); }
-        void ref_type(const Type* t, const SourceLocation& where) override { b.type_word(t, where); }
-        void placed(const ImmObject& o) override {
-            b.map_.push_back({o.offset, b.pos() - o.offset, "immutable", o.named ? o.named->name : o.type->name});
-        }
-    };
-
     void write_immutables() {
-        ApplicationImmutables sink(*this);
+        ModuleImmutables sink(*this, [this](const ImmObject& o) {
+            map_.push_back({o.offset, pos() - o.offset, "immutable", o.named ? o.named->name : o.type->name});
+        });
         align(4);
         immutable_keys_ = pos();
         immutables_->write_keys(sink);
@@ -516,7 +499,7 @@ private:
     }
 
     // A word holding the reference of an interned string of the application.
-    void string_word(std::uint32_t interned) {
+    void string_word(std::uint32_t interned) override {
         const std::uint32_t n = string_number(interned);
         ref([this, n] { return string_reference(n); });
     }

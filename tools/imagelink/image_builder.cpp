@@ -103,6 +103,7 @@ private:
         u32(0);  // owner: the kernel
     }
     void name_record_word(const Type* t) override { ref([this, t] { return name_record_.at(t); }); }
+    void string_word(std::uint32_t interned) override { ref([this, interned] { return string_ref(interned); }); }
 
     std::uint32_t resolve(const ImageRef& r) {
         switch (r.kind) {
@@ -474,42 +475,25 @@ private:
         const std::uint32_t start = pos();
         write_array_header(string_array, n);
         for (const Property& p : ctx_.program.properties) {
-            const std::uint32_t i = ctx_.intern(p.key);
-            ref([this, i] { return string_ref(i); });
+            string_word(ctx_.intern(p.key));
         }
         label("_java_properties_Values");
         write_array_header(string_array, n);
         for (const Property& p : ctx_.program.properties) {
-            const std::uint32_t i = ctx_.intern(p.value);
-            ref([this, i] { return string_ref(i); });
+            string_word(ctx_.intern(p.value));
         }
         mapped(start, pos() - start, "region", "system properties");
     }
 
     // --- immutables
-    // The kernel's objects: headers with their type's offset, owner 0.
-    struct KernelImmutables : ImmutableSink {
-        ImageBuilder& b;
-        explicit KernelImmutables(ImageBuilder& builder) : b(builder) {}
-        std::uint32_t pos() const override { return b.pos(); }
-        void u8(std::uint32_t v) override { b.u8(v); }
-        void u32(std::uint32_t v) override { b.u32(v); }
-        void set8(std::uint32_t at, std::uint8_t v) override { b.set8(at, v); }
-        void object_header(const Type* t, const SourceLocation& where) override { b.object_header(t, where); }
-        void ref_object(std::function<std::uint32_t()> offset) override { b.ref(std::move(offset)); }
-        void ref_string(std::uint32_t i) override { b.ref([&builder = b, i] { return builder.string_ref(i); }); }
-        void ref_type(const Type* t, const SourceLocation& where) override { b.type_word(t, where); }
-        void placed(const ImmObject& o) override {
-            if (o.named) b.out_.labels.push_back({"_java_I" + mangle(o.named->name), o.offset, false});
-            b.mapped(o.offset, b.pos() - o.offset, "immutable", o.named ? o.named->name : o.type->name);
-        }
-    };
-
     void write_immutables() {
         align(4);
         immutables_start_ = pos();
         label("_java_immutables_start");
-        KernelImmutables sink(*this);
+        ModuleImmutables sink(*this, [this](const ImmObject& o) {
+            if (o.named) out_.labels.push_back({"_java_I" + mangle(o.named->name), o.offset, false});
+            mapped(o.offset, pos() - o.offset, "immutable", o.named ? o.named->name : o.type->name);
+        });
         immutable_keys_ = pos();
         label("_java_immutable_Keys");
         immutables_->write_keys(sink);

@@ -38,6 +38,8 @@ public:
     // of this module or of the kernel's.
     virtual void type_word(const Type* t, const SourceLocation& where) = 0;
     virtual void method_word(const Method* m, const SourceLocation& where) = 0;
+    // A word referring to interned string `interned` (the String object).
+    virtual void string_word(std::uint32_t interned) = 0;
     // The header and owner words of an object of type `t`.
     virtual void object_header(const Type* t, const SourceLocation& where) = 0;
     // The word of a type header naming its class-name record.
