@@ -75,11 +75,14 @@ TEST_F(InstalledRestart, ChangedStoredApplicationIsRefusedAndFreed) {
 TEST_F(InstalledRestart, ApplicationFromItsFileRunsAgainAfterARestart) {
     auto first = run("program_installed_app");
     ASSERT_EQ(first.exit_status, 0) << first.output;
-    EXPECT_NE(after_start(first.output).find("again\n1\n1\nTarvelo END"), std::string::npos) << first.output;
+    EXPECT_NE(after_start(first.output).find("again\ninstalled applications: 1\nstate: 1\nTarvelo END"),
+              std::string::npos)
+        << first.output;
     auto second = run("program_installed_app");
     ASSERT_EQ(second.exit_status, 0) << second.output;
     EXPECT_EQ(after_start(second.output),
-              "stored application found\ncheckKernel: 0\nstate: 1\nhello: initialised\nhello: thread running\n1\nstate: 2\n"
+              "stored application found\ncheckKernel: 0\nstate: 1\nhello: initialised\nhello: thread running\n1\n"
+              "state: 2\n"
               "Tarvelo END (exit code = 0)\n");
 }
 
