@@ -7,6 +7,7 @@
 #include "vm/core/engine/application_token.h"
 #include "vm/core/engine/execution_context.h"
 #include "vm/core/engine/feature_context.h"
+#include "vm/core/image/image_directory.h"
 #include "vm/core/image/image_format.h"
 #include "vm/core/image/type_record.h"
 #include "vm/core/engine/java_objects.h"
@@ -62,7 +63,7 @@ public:
             for (std::uint32_t i = 0; i < h.handler_count; ++i) {
                 const image::HandlerEntry e = image::handler_entry(to_ptr<const void>(method), i);
                 if (!(e.start_pc < f.pc && f.pc <= e.end_pc)) continue;
-                if (e.catch_type != 0 && VMJProcessor::isAssignable(type_, e.catch_type) == 0) continue;
+                if (e.catch_type != 0 && e.catch_type != type_ && !catches(e.catch_type)) continue;
                 // A handler does not catch what its own code threw.
                 if (first_ && e.start_pc <= e.handler_pc && e.handler_pc < e.end_pc && e.handler_pc < f.pc) continue;
                 found.at = f;
@@ -88,6 +89,17 @@ public:
     TulvarVMEngine::HandlerFound found{};
 
 private:
+    // Whether a handler whose catch type is `catchType` (not 0 and not the
+    // exception's own type) catches the exception. An installed
+    // application's handler table is a record, not code: a catch type that
+    // is no type header of the kernel or of an installed application
+    // catches nothing rather than being read as one.
+    bool catches(word_t catchType) const {
+        const FeatureImageDirectory* directory = image_directory();
+        if (directory != nullptr && directory->isValidTypeReference(catchType, false, false) == 0) return false;
+        return VMJProcessor::isAssignable(type_, catchType) != 0;
+    }
+
     VMThread* t_;
     word_t type_;
     bool first_ = true;
