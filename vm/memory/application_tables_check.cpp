@@ -2,11 +2,11 @@
 
 #include <cstdint>
 
-#include "vm/core/image/image_format.h"
-#include "vm/core/image/string_record.h"
+#include "vm/model/image_format.h"
+#include "vm/model/string_record.h"
 #include "vm/memory/feature_loader.h"
 #include "vm/memory/feature_record.h"
-#include "vm/memory/object_header.h"
+#include "vm/model/object_header.h"
 
 namespace tarvelo {
 
