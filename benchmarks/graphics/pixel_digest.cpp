@@ -1,8 +1,9 @@
 // Digests of what the software drawers with tuned inner loops write, over
 // many cases each: rotated and scaled images (every source kind, angle,
 // factor, alpha and clip below), image blends of every row width up to
-// past the widest vector step, vertical lines, and PNG decoding (every
-// colour type, depth, filter, interlacing and a few damaged files). Run it
+// past the widest vector step, vertical lines, PNG decoding (every
+// colour type, depth, filter, interlacing and a few damaged files) and the
+// anti-aliased shapes' fades. Run it
 // before and after changing such a loop: every line must stay the same.
 // Needs no benchmark library, so that the cross build can run it too.
 #include <png.h>
@@ -17,6 +18,7 @@
 #include "graphics/images/image_transforms.h"
 #include "graphics/images/new_images.h"
 #include "graphics/loaders/image_decoders.h"
+#include "graphics/shapes/shape_entry_points.h"
 #include "platform/address.h"
 #include "tests/graphics/test_port.h"
 
@@ -360,6 +362,44 @@ void png_decoding(Digest& d) {
         }
 }
 
+// ---- anti-aliased shapes ----------------------------------------------------
+
+// Thick faded points, lines, circles, arcs and ellipses (whose fades go
+// through the blender pixel by pixel) in an opaque and a translucent
+// colour, and over a fixed background colour.
+void faded_shapes(Digest& d) {
+    struct Colour {
+        std::uint32_t argb;
+        bool background;
+    };
+    constexpr Colour kColours[] = {{0xFF3A7D21, false}, {0x80C01F5A, false}, {0xFF3A7D21, true}};
+    for (const Colour& colour : kColours) {
+        g_gc.foreground_color = colour.argb;
+        g_gc.background_color = 0xFF102030;
+        if (colour.background) g_gc.image.flags |= kImageBackgroundSet;
+        for (const Clip& clip : kClips)
+            for (std::int32_t fade : {1, 2, 5, 13})
+                for (std::int32_t thickness : {1, 4, 9}) {
+                    auto draw = [&](auto&& shape) {
+                        reset_canvas(clip);
+                        shape();
+                        add_canvas(d);
+                    };
+                    draw([&] { DW_DRAWING_SOFT_drawThickFadedPoint(&g_gc, 40, 33, thickness, fade); });
+                    draw([&] { DW_DRAWING_SOFT_drawThickFadedLine(&g_gc, 3, 70, 90, 11, thickness, fade, 1, 2); });
+                    draw([&] { DW_DRAWING_SOFT_drawThickFadedCircle(&g_gc, 10, 4, 61, thickness, fade); });
+                    draw([&] { DW_DRAWING_SOFT_drawThickFadedCircle(&g_gc, 30, 20, 30, thickness, fade); });
+                    draw([&] {
+                        DW_DRAWING_SOFT_drawThickFadedCircleArc(&g_gc, 8, 2, 70, 35.0f, 250.0f, thickness, fade, 1, 0);
+                    });
+                    draw([&] { DW_DRAWING_SOFT_drawThickFadedEllipse(&g_gc, 5, 9, 84, 57, thickness, fade); });
+                    draw([&] { DW_DRAWING_SOFT_drawThickFadedEllipse(&g_gc, -20, 30, 150, 41, thickness, fade); });
+                }
+        g_gc.image.flags &= static_cast<std::uint8_t>(~kImageBackgroundSet);
+    }
+    g_gc.foreground_color = 0xFF3A7D21;
+}
+
 }  // namespace
 
 int main() {
@@ -372,7 +412,7 @@ int main() {
     for (std::uint16_t& p : g_picture) p = static_cast<std::uint16_t>(next_random());
     make_sources();
 
-    Digest rotate_nearest, rotate_bilinear, mirrored, scale_nearest, scale_bilinear, itself, blend, lines, png;
+    Digest rotate_nearest, rotate_bilinear, mirrored, scale_nearest, scale_bilinear, itself, blend, lines, png, faded;
     rotations(rotate_nearest, rotate_bilinear);
     mirrored_rotations(mirrored);
     scalings(scale_nearest, scale_bilinear);
@@ -380,6 +420,7 @@ int main() {
     blends(blend);
     vertical_lines(lines);
     png_decoding(png);
+    faded_shapes(faded);
     rotate_nearest.print("rotate nearest");
     rotate_bilinear.print("rotate bilinear");
     mirrored.print("rotate mirrored");
@@ -389,5 +430,6 @@ int main() {
     blend.print("image blend");
     lines.print("vertical lines");
     png.print("PNG decoding");
+    faded.print("faded shapes");
     return 0;
 }

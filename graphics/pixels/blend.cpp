@@ -31,6 +31,8 @@ std::uint16_t* pixel_at(SPictavoGraphicsContext* gc, std::int32_t x, std::int32_
 
 void Blender::prepare(SPictavoGraphicsContext* gc) {
     gc_ = gc;
+    pixels_ = reinterpret_cast<std::uint16_t*>(image_pixels(&gc->image));
+    stride_ = gc->image.memory_width;
     foreground_ = display_to_argb(argb_to_display(gc->foreground_color)) & 0xFFFFFF;
     foreground_ |= gc->foreground_color & 0xFF000000u;
     if (gc->image.flags & kImageBackgroundSet) {
@@ -56,21 +58,7 @@ void Blender::prepare(SPictavoGraphicsContext* gc) {
     method_ = (foreground_ >> 24) == 0xFF ? Method::Opaque : Method::Translucent;
 }
 
-std::uint32_t Blender::blendColour(std::uint32_t destination, std::uint32_t opacity) const {
-    if (opacity > 255) opacity = 255;
-    switch (method_) {
-        case Method::FixedColours:
-        case Method::IndexedColours: return table_[opacity >> 5];
-        case Method::Opaque:
-            if (opacity == 255) return foreground_;
-            [[fallthrough]];
-        case Method::Translucent:
-            return blend_channels(table_[0] * opacity / 255, table_[1], table_[2], table_[3], destination);
-    }
-    return destination;
-}
-
-void Blender::blendPixel(std::int32_t x, std::int32_t y, std::uint32_t opacity) {
+void Blender::blendPixelWithTable(std::int32_t x, std::int32_t y, std::uint32_t opacity) {
     if (opacity > 255) opacity = 255;
     std::uint16_t* p = pixel_at(gc_, x, y);
     if (method_ == Method::IndexedColours) {

@@ -3,9 +3,12 @@
 // destination goes through `blend_channels`.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
+#include "graphics/display/display_config.h"
 #include "graphics/images/image_types.h"
+#include "graphics/pixels/pixel_formats.h"
 
 namespace tarvelo::graphics {
 
@@ -36,16 +39,44 @@ class Blender {
     // through the display format; with a background colour, the table of
     // eight pre-blended colours (or the port's indexed colours).
     void prepare(SPictavoGraphicsContext* gc);
-    // Writes pixel (x, y) of the context for `opacity` 0..255.
-    void blendPixel(std::int32_t x, std::int32_t y, std::uint32_t opacity);
+    // Writes pixel (x, y) of the context for `opacity` 0..255. The common
+    // case (a colour over an RGB565 display, no background) is inline: the
+    // anti-aliased drawers call this for every pixel of their fades.
+    void blendPixel(std::int32_t x, std::int32_t y, std::uint32_t opacity) {
+        if constexpr (kDisplayFormat == kFormatRGB565) {
+            if (method_ == Method::Opaque || method_ == Method::Translucent) {
+                std::uint16_t* p = pixels_ + static_cast<std::size_t>(y) * stride_ + x;
+                *p = argb_to_rgb565(blendColour(rgb565_to_argb(*p), opacity));
+                return;
+            }
+        }
+        blendPixelWithTable(x, y, opacity);
+    }
     // The colour `blendPixel` gives over `destination` (ARGB).
-    std::uint32_t blendColour(std::uint32_t destination, std::uint32_t opacity) const;
+    std::uint32_t blendColour(std::uint32_t destination, std::uint32_t opacity) const {
+        if (opacity > 255) opacity = 255;
+        switch (method_) {
+            case Method::FixedColours:
+            case Method::IndexedColours: return table_[opacity >> 5];
+            case Method::Opaque:
+                if (opacity == 255) return foreground_;
+                [[fallthrough]];
+            case Method::Translucent:
+                return blend_channels(table_[0] * opacity / 255, table_[1], table_[2], table_[3], destination);
+        }
+        return destination;
+    }
 
     Method method() const { return method_; }
     std::uint32_t table(std::uint32_t i) const { return table_[i]; }
 
   private:
+    void blendPixelWithTable(std::int32_t x, std::int32_t y, std::uint32_t opacity);
+
     SPictavoGraphicsContext* gc_ = nullptr;
+    // The context's pixels and stride in pixels, read once per drawing.
+    std::uint16_t* pixels_ = nullptr;
+    std::size_t stride_ = 0;
     std::uint32_t foreground_ = 0;
     std::uint32_t table_[8] = {};
     Method method_ = Method::Opaque;
