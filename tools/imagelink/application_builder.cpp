@@ -10,10 +10,11 @@
 #include "tools/imagelink/link_context.h"
 #include "tools/imagelink/link_error.h"
 #include "tools/imagelink/method_assembler.h"
+#include "tools/imagelink/method_record_writer.h"
 #include "tools/imagelink/package_table.h"
 #include "tools/imagelink/proxy_classes.h"
 #include "tools/imagelink/text_lexer.h"
-#include "tools/imagelink/shared_interface_layout.h"
+#include "tools/imagelink/type_records_writer.h"
 #include "vm/core/bytecode/opcodes.h"
 #include "vm/model/image_format.h"
 #include "vm/model/method_record.h"
@@ -75,7 +76,7 @@ struct ContentRelocation {
     std::uint32_t fixed_bits = 0;
 };
 
-class ApplicationBuilder {
+class ApplicationBuilder : public ModuleOutput {
 public:
     // `immutables` and `resources` are the application's own (the
     // program holds the kernel's first).
@@ -91,9 +92,7 @@ public:
             if (kernel_.type_names.count(t->name)) continue;
             own_.insert(t);
             check_type(t);
-            if (t->is_array()) arrays_.push_back(t);
-            else if (t->is_class() && !t->is_abstract) classes_.push_back(t);
-            else abstracts_.push_back(t);
+            types_.push_back(t);
         }
         plan_ram();
         // Section table, record and descriptor first: the loader finds the
@@ -101,13 +100,13 @@ public:
         section_table_ = pos();
         u32(1);
         zeros(64);
-        ref_content([this] { return record_; });
+        ref([this] { return record_; });
         record_ = pos();
-        ref_content([this] { return descriptor_; });
-        ref_content([this] { return module_data_; });
-        ref_content([this] { return entry_->owner->offset; });
-        ref_content([this] { return clinits_start_; });
-        ref_content([this] { return clinits_end_; });
+        ref([this] { return descriptor_; });
+        ref([this] { return module_data_; });
+        ref([this] { return entry_->owner->offset; });
+        ref([this] { return clinits_start_; });
+        ref([this] { return clinits_end_; });
         ram_word(0);
         for (int a = 0; a < 5; ++a) {
             ram_word(area_start_[a]);
@@ -116,22 +115,22 @@ public:
         ram_word(kernel_statics_);
         descriptor_ = pos();
         u32(0);
-        ref_content([this] { return module_data_; });
-        ref_content([] { return 0u; });
-        ref_content([this] { return types_start_; });
-        ref_content([this] { return concrete_end_; });
-        ref_content([this] { return types_end_; });
-        ref_content([this] { return names_start_; });
-        ref_content([this] { return names_end_; });
-        ref_content([this] { return resources_start_; });
-        ref_content([this] { return resources_end_; });
-        ref_content([this] { return immutable_keys_; });
-        ref_content([this] { return immutable_values_; });
-        ref_content([this] { return immutables_start_; });
-        ref_content([this] { return immutables_end_; });
-        ref_content([this] { return strings_start_; });
-        ref_content([this] { return strings_end_; });
-        ref_content([this] { return shared_array_; });
+        ref([this] { return module_data_; });
+        ref([] { return 0u; });
+        ref([this] { return types_start_; });
+        ref([this] { return concrete_end_; });
+        ref([this] { return types_end_; });
+        ref([this] { return names_start_; });
+        ref([this] { return names_end_; });
+        ref([this] { return resources_start_; });
+        ref([this] { return resources_end_; });
+        ref([this] { return immutable_keys_; });
+        ref([this] { return immutable_values_; });
+        ref([this] { return immutables_start_; });
+        ref([this] { return immutables_end_; });
+        ref([this] { return strings_start_; });
+        ref([this] { return strings_end_; });
+        ref([this] { return shared_array_; });
         write_clinits();
         write_type_headers();
         write_dispatch_tables();
@@ -154,8 +153,8 @@ private:
     const KernelExports& kernel_;
     Method* entry_;
     std::set<const Type*> own_;
-    std::vector<Type*> classes_, arrays_, abstracts_;
-    std::vector<std::uint8_t> bytes_;
+    std::vector<Type*> types_;  // its own, in link order
+    std::optional<TypeRecordsWriter> records_;
     std::vector<ContentRelocation> relocations_;
     std::vector<std::pair<std::uint32_t, std::function<std::uint32_t()>>> pending_;
     std::uint32_t section_table_ = 0, record_ = 0, descriptor_ = 0, module_data_ = 0, module_data_end_ = 0;
@@ -171,24 +170,14 @@ private:
     std::vector<MethodSpan> methods_;
     std::uint32_t area_start_[5] = {}, area_end_[5] = {}, kernel_statics_ = 0, ram_size_ = 0;
     std::map<std::string, std::uint32_t> statics_;  // symbol -> RAM offset
-    std::map<const Type*, std::uint32_t> hierarchy_, itables_, vtables_, supers_, name_records_;
+    std::map<const Type*, std::uint32_t> name_records_;
     std::map<std::uint32_t, std::uint32_t> strings_;  // interned index -> application string number
     std::vector<std::uint32_t> string_order_;
     std::uint32_t next_hash_ = 0;
     PackageTable packages_;
 
-    std::uint32_t pos() const { return static_cast<std::uint32_t>(bytes_.size()); }
-    void u8(std::uint32_t v) { bytes_.push_back(static_cast<std::uint8_t>(v)); }
-    void u16(std::uint32_t v) { u8(v & 0xFF); u8((v >> 8) & 0xFF); }
-    void u32(std::uint32_t v) { u16(v & 0xFFFF); u16(v >> 16); }
-    void zeros(std::uint32_t n) { bytes_.insert(bytes_.end(), n, 0); }
-    void align(std::uint32_t a) { while (pos() % a) u8(0); }
-    void patch32(std::uint32_t at, std::uint32_t v) {
-        for (int k = 0; k < 4; ++k) bytes_[at + k] = static_cast<std::uint8_t>(v >> (8 * k));
-    }
-
     // A word holding a content offset known only later.
-    void ref_content(std::function<std::uint32_t()> target) { ref_content_at(pos(), std::move(target)); u32(0); }
+    void ref(std::function<std::uint32_t()> target) override { ref_content_at(pos(), std::move(target)); u32(0); }
     void ref_content_at(std::uint32_t at, std::function<std::uint32_t()> target) { pending_.emplace_back(at, std::move(target)); }
     void ram_word(std::uint32_t offset) {
         relocations_.push_back({pos(), ContentRelocation::Base::Ram, offset, false, 0});
@@ -208,8 +197,8 @@ private:
     }
     // A reference to a type header: the application's own or an exported
     // kernel type.
-    void type_word(const Type* t, const SourceLocation& where) {
-        if (own_.count(t)) ref_content([t] { return t->offset; });
+    void type_word(const Type* t, const SourceLocation& where) override {
+        if (own_.count(t)) ref([t] { return t->offset; });
         else {
             kernel_word_at(pos(), kernel_type_index(t, where));
             u32(0);
@@ -224,23 +213,23 @@ private:
         if (it == kernel_.methods.end()) not_exported("the method " + m->display_name(), where);
         kernel_word_at(at, it->second);
     }
-    void method_word(const Method* m, const SourceLocation& where) { method_word_at(pos(), m, where); u32(0); }
+    void method_word(const Method* m, const SourceLocation& where) override { method_word_at(pos(), m, where); u32(0); }
 
     // The header word of an object of the image: its type's offset from
     // the kernel's types base is filled in when the application is loaded.
-    void object_header(const Type* t, const SourceLocation& where) {
+    void object_header(const Type* t, const SourceLocation& where) override {
         next_hash_ = next_hash_ % 31 + 1;
         if (own_.count(t)) {
             // An object of one of its own types: the type's offset from the
             // application's types base, and the owner word says so.
             u32(memory::immortal_header(t->offset - types_start_, next_hash_));
-            ref_content([this] { return record_ + memory::kOwnerFeatureTypeBit; });
+            ref([this] { return record_ + memory::kOwnerFeatureTypeBit; });
             return;
         }
         relocations_.push_back({pos(), ContentRelocation::Base::Kernel, kernel_type_index(t, where), true,
                                 memory::immortal_header(0, next_hash_)});
         u32(memory::kTypeOffsetMask);
-        ref_content([this] { return record_; });  // owner: the application
+        ref([this] { return record_; });  // owner: the application
     }
 
     void check_type(const Type* t) {
@@ -283,19 +272,16 @@ private:
         clinits_start_ = pos();
         for (Type* t : ctx_.all_types())
             if (own_.count(t))
-                if (Method* m = t->find_method("<clinit>", "()V")) ref_content([m] { return m->offset; });
+                if (Method* m = t->find_method("<clinit>", "()V")) ref([m] { return m->offset; });
         clinits_end_ = pos();
     }
 
-    void write_common(Type* t) {
-        if (pos() != t->offset) fail(t->where, "internal: type header misplaced");
-        object_header(ctx_.class_type(), t->where);
-        // An array of the kernel's elements has no name record here (the
-        // kernel's records are not exported): it is named by the
-        // application's token and its address.
-        if (has_name_record(t)) ref_content([this, t] { return name_records_.at(t); });
+    // An array of the kernel's elements has no name record here (the
+    // kernel's records are not exported): it is named by the application's
+    // token and its address.
+    void name_record_word(const Type* t) override {
+        if (has_name_record(t)) ref([this, t] { return name_records_.at(t); });
         else u32(0);
-        u8(t->flags);
     }
 
     // Whether the type gets a class-name record: every class and interface
@@ -310,138 +296,17 @@ private:
     }
 
     void write_type_headers() {
-        align(image::kRomAlignment);
-        types_start_ = pos();
-        std::uint32_t off = types_start_;
-        for (Type* t : classes_) { t->offset = off; off += image::kClassSlotSize; }
-        for (std::size_t i = 0; i < arrays_.size(); ++i) {
-            arrays_[i]->offset = off;
-            off += i + 1 == arrays_.size() ? image::kArrayTypeHeaderSize : image::kArrayTypeSlotSize;
-        }
-        for (Type* t : abstracts_) { t->offset = off; off += image::kAbstractHeaderSize; }
-        if (off - types_start_ > memory::kMaxTypeOffset) fail(ctx_.program.whole_image(), "too many types in the application");
-        for (Type* t : ctx_.all_types())
-            if (own_.count(t)) map_.push_back({t->offset, image::type_record_size(t->flags), "type", t->name});
-        for (Type* t : classes_) {
-            write_common(t);
-            u8(static_cast<std::uint32_t>(t->depth));
-            u16(0);
-            ref_content([this, t] { return hierarchy_.at(t); });
-            if (t->all_interfaces.empty()) u32(0);
-            else ref_content([this, t] { return itables_.at(t); });
-            ref_content([this, t] { return vtables_.at(t); });
-            u16(t->instance_size);
-            u16(t->ref_bytes);
-            if (Method* ctor = t->find_method("<init>", "()V")) method_word(ctor, t->where);
-            else u32(0);
-            zeros(image::kClassSlotSize - image::kClassHeaderSize);
-        }
-        for (std::size_t i = 0; i < arrays_.size(); ++i) {
-            Type* t = arrays_[i];
-            write_common(t);
-            zeros(3);
-            if (const std::uint32_t code = t->array_type.primitive_code()) u32(code);
-            else type_word(t->element_type, t->where);
-            if (i + 1 != arrays_.size()) zeros(image::kArrayTypeSlotSize - image::kArrayTypeHeaderSize);
-        }
-        concrete_end_ = pos();
-        for (Type* t : abstracts_) {
-            write_common(t);
-            u8(static_cast<std::uint32_t>(t->depth));
-            if (t->is_interface()) {
-                u16(static_cast<std::uint32_t>(t->interface_id));
-                if (t->all_interfaces.empty()) u32(0);
-                else ref_content([this, t] { return supers_.at(t); });
-                if (t->shared) ref_content([this, t] { return shared_.at(t); });
-                else u32(0);
-            } else {
-                u16(0);
-                ref_content([this, t] { return hierarchy_.at(t); });
-                if (t->all_interfaces.empty()) u32(0);
-                else ref_content([this, t] { return itables_.at(t); });
-            }
-        }
-        types_end_ = pos();
+        records_.emplace(ctx_, *this, types_, /*share_tables=*/false);
+        const std::uint32_t end = records_->place();
+        types_start_ = records_->types_start();
+        if (end - types_start_ > memory::kMaxTypeOffset) fail(ctx_.program.whole_image(), "too many types in the application");
+        for (Type* t : types_) map_.push_back({t->offset, image::type_record_size(t->flags), "type", t->name});
+        records_->write_type_headers();
+        concrete_end_ = records_->concrete_end();
+        types_end_ = records_->types_end();
     }
 
-    std::map<const Type*, std::uint32_t> shared_;
-    std::map<const Method*, std::uint32_t> shared_methods_;
-
-    // Descriptors of the shared interfaces the application declares or
-    // implements (a kernel's are copied: only its exported items are
-    // reachable).
-    void write_shared_descriptors() {
-        std::set<const Type*> wanted;
-        for (Type* t : ctx_.all_types()) {
-            if (!own_.count(t)) continue;
-            if (t->is_interface() && t->shared) wanted.insert(t);
-            if (t->is_class())
-                for (Type* i : t->all_interfaces) if (i->shared) wanted.insert(i);
-        }
-        const SharedRecordSink sink{
-            [this] { return pos(); }, [this](std::uint32_t v) { u8(v); }, [this](std::uint32_t v) { u32(v); },
-            [this](const JavaType& jt, const Method& m) {
-                // A declared reference type is never 0: the proxy
-                // instruction tells references from primitives by it.
-                if (jt.is_ref()) type_word(ctx_.type_for(jt, m.where), m.where);
-                else u32(0);
-            },
-            [this](const Type& i) {
-                // A kernel interface's proxy class stays the kernel's own.
-                const Type* proxy = ctx_.find_type(proxy_class_name(i.name));
-                if (proxy && own_.count(proxy)) type_word(proxy, i.where);
-                else u32(0);
-            }};
-        for (Type* t : ctx_.all_types())
-            if (wanted.count(t)) shared_[t] = write_shared_records(*t, sink, shared_methods_);
-    }
-
-    void write_dispatch_tables() {
-        align(4);
-        write_shared_descriptors();
-        for (Type* t : classes_) {
-            vtables_[t] = pos();
-            for (Method* m : t->vtable) method_word(m, t->where);
-        }
-        for (Type* t : ctx_.all_types()) {
-            if (!own_.count(t) || !t->is_class()) continue;
-            hierarchy_[t] = pos();
-            std::vector<const Type*> chain;
-            for (const Type* s = t->super; s; s = s->super) chain.insert(chain.begin(), s);
-            for (const Type* s : chain) type_word(s, t->where);
-        }
-        for (Type* t : ctx_.all_types()) {
-            if (!own_.count(t) || !t->is_class() || t->all_interfaces.empty()) continue;
-            int lo = 1 << 30, hi = -1;
-            for (Type* i : t->all_interfaces) { lo = std::min(lo, i->interface_id); hi = std::max(hi, i->interface_id); }
-            std::vector<std::uint32_t> imts(static_cast<std::size_t>(hi - lo + 1), 0);
-            for (Type* i : t->all_interfaces) {
-                imts[static_cast<std::size_t>(i->interface_id - lo)] = pos();
-                type_word(i, t->where);
-                const std::vector<Method*> ms = interface_method_table(*t, *i);
-                u32(i->shared ? 8 + 4 * static_cast<std::uint32_t>(ms.size()) : 0);
-                for (Method* m : ms) {
-                    if (m) method_word(m, t->where);
-                    else u32(0);
-                }
-                if (i->shared)
-                    for (Method* im : i->interface_methods) ref_content([this, im] { return shared_methods_.at(im); });
-            }
-            itables_[t] = pos();
-            u16(static_cast<std::uint32_t>(lo));
-            u16(static_cast<std::uint32_t>(hi));
-            for (std::uint32_t v : imts) {
-                if (v) ref_content([v] { return v; });
-                else u32(0);
-            }
-        }
-        for (Type* t : abstracts_) {
-            if (!t->is_interface() || t->all_interfaces.empty()) continue;
-            supers_[t] = pos();
-            u32(static_cast<std::uint32_t>(t->all_interfaces.size()));
-            for (Type* s : t->all_interfaces) type_word(s, t->where);
-        }
-    }
+    void write_dispatch_tables() { records_->write_dispatch_tables(); }
 
     // Package records, then one class-name record per type (its simple
     // name under its package; arrays as in the kernel's image), then the
@@ -470,7 +335,7 @@ private:
         }
         auto package_word = [&](int pkg) {
             if (pkg < 0) u32(0);
-            else ref_content([this, pkg] { return packages_.packages()[static_cast<std::size_t>(pkg)].offset; });
+            else ref([this, pkg] { return packages_.packages()[static_cast<std::size_t>(pkg)].offset; });
         };
         for (PackageTable::Package& p : packages.packages()) {
             p.offset = pos();
@@ -487,14 +352,14 @@ private:
                 JavaType base = t->array_type;
                 base.dims = 0;
                 const Type* e = ctx_.type_for(base, t->where);
-                ref_content([this, e] { return name_records_.at(e); });
+                ref([this, e] { return name_records_.at(e); });
             } else {
                 const auto& [pkg, simple] = class_names.at(t);
                 text_at(simple);
                 u32(static_cast<std::uint32_t>(simple.size()));
                 package_word(pkg);
             }
-            if (t->findable) ref_content([t] { return t->offset; });
+            if (t->findable) ref([t] { return t->offset; });
             else u32(0);
         }
         names_end_ = pos();
@@ -506,8 +371,8 @@ private:
             u32(static_cast<std::uint32_t>(resource_names[i].second.size()));
             package_word(resource_names[i].first);
             u32(static_cast<std::uint32_t>(resources_[i]->data.size()));
-            ref_content([this, i] { return resource_data_.at(i); });
-            ref_content([this] { return record_; });
+            ref([this, i] { return resource_data_.at(i); });
+            ref([this] { return record_; });
         }
         resources_end_ = pos();
         for (const auto& [at, text] : texts) {
@@ -532,7 +397,7 @@ private:
         return n;
     }
 
-    void fixup(std::uint32_t at, const ImageRef& r, const Method& m) {
+    void code_reference(std::uint32_t at, const ImageRef& r, const Method& m) override {
         switch (r.kind) {
             case ImageRef::Kind::Type: {
                 const auto* t = static_cast<const Type*>(r.ptr);
@@ -590,31 +455,7 @@ private:
             for (auto& mp : t->methods) {
                 Method& m = *mp;
                 if (!m.has_code()) continue;
-                align(image::kMethodAlignment);
-                const std::uint32_t method = pos() + image::kHandlerEntrySize * static_cast<std::uint32_t>(m.handler_table.size());
-                const std::uint32_t code = method + m.header.code_offset();
-                for (std::size_t k = m.handler_table.size(); k-- > 0;) {
-                    const ResolvedHandler& h = m.handler_table[k];
-                    if (h.catch_type) type_word(h.catch_type, m.where);
-                    else u32(0);
-                    ref_content([v = code + h.start] { return v; });
-                    ref_content([v = code + h.end] { return v; });
-                    ref_content([v = code + h.target] { return v; });
-                }
-                m.offset = pos();
-                ref_content([t] { return t->offset; });
-                if (m.header.compact) {
-                    u8(image::encode_compact_header(m.header));
-                } else {
-                    std::uint8_t h[6];
-                    image::encode_full_header(m.header, h);
-                    for (std::uint8_t b : h) u8(b);
-                }
-                if (pos() != code) fail(m.where, "internal: method code misplaced");
-                bytes_.insert(bytes_.end(), m.code_bytes.begin(), m.code_bytes.end());
-                for (const CodeFixup& f : m.fixups) fixup(code + f.at, f.ref, m);
-                methods_.push_back({method - image::kHandlerEntrySize * static_cast<std::uint32_t>(m.handler_table.size()),
-                                    m.offset, code, pos(), m.display_name()});
+                methods_.push_back(write_method_record(*this, m));
                 map_.push_back({m.offset, pos() - m.offset, "method", m.display_name()});
             }
         }
@@ -636,7 +477,7 @@ private:
         align(4);
         const std::uint32_t refs = md->ref_bytes / 4;
         for (std::uint32_t k = refs; k-- > 0;) {
-            if (k == 3) ref_content([name_array] { return name_array; });
+            if (k == 3) ref([name_array] { return name_array; });
             else u32(0);
         }
         module_data_ = pos();
@@ -645,27 +486,10 @@ private:
         module_data_end_ = pos();
     }
 
-    // The application's objects of the immutables block: headers through
-    // object_header, references to its own content or to exported kernel
-    // types.
-    struct ApplicationImmutables : ImmutableSink {
-        ApplicationBuilder& b;
-        explicit ApplicationImmutables(ApplicationBuilder& builder) : b(builder) {}
-        std::uint32_t pos() const override { return b.pos(); }
-        void u8(std::uint32_t v) override { b.u8(v); }
-        void u32(std::uint32_t v) override { b.u32(v); }
-        void set8(std::uint32_t at, std::uint8_t v) override { b.bytes_[at] = v; }
-        void object_header(const Type* t, const SourceLocation& where) override { b.object_header(t, where); }
-        void ref_object(std::function<std::uint32_t()> offset) override { b.ref_content(std::move(offset)); }
-        void ref_string(std::uint32_t interned) override { b.string_word(interned); }
-        void ref_type(const Type* t, const SourceLocation& where) override { b.type_word(t, where); }
-        void placed(const ImmObject& o) override {
-            b.map_.push_back({o.offset, b.pos() - o.offset, "immutable", o.named ? o.named->name : o.type->name});
-        }
-    };
-
     void write_immutables() {
-        ApplicationImmutables sink(*this);
+        ModuleImmutables sink(*this, [this](const ImmObject& o) {
+            map_.push_back({o.offset, pos() - o.offset, "immutable", o.named ? o.named->name : o.type->name});
+        });
         align(4);
         immutable_keys_ = pos();
         immutables_->write_keys(sink);
@@ -675,16 +499,16 @@ private:
     }
 
     // A word holding the reference of an interned string of the application.
-    void string_word(std::uint32_t interned) {
+    void string_word(std::uint32_t interned) override {
         const std::uint32_t n = string_number(interned);
-        ref_content([this, n] { return string_reference(n); });
+        ref([this, n] { return string_reference(n); });
     }
 
     void write_resource_data() {
         for (std::size_t i = 0; i < resources_.size(); ++i) {
             align(4);
             resource_data_.push_back(pos());
-            bytes_.insert(bytes_.end(), resources_[i]->data.begin(), resources_[i]->data.end());
+            append(resources_[i]->data);
             map_.push_back({resource_data_.back(), static_cast<std::uint32_t>(resources_[i]->data.size()), "resource data",
                             resources_[i]->name});
         }
@@ -711,7 +535,7 @@ private:
         const Type* string_type = ctx_.string_type();
         for (std::size_t i = 0; i < string_order_.size(); ++i) {
             const std::u16string& s = ctx_.interned()[string_order_[i]];
-            ref_content([this] { return shared_array_; });
+            ref([this] { return shared_array_; });
             object_header(string_type, string_type->where);
             u32(char_at[i]);
             u32(static_cast<std::uint32_t>(s.size()));

@@ -38,6 +38,7 @@ bool decode(const ImageView& view, std::uint32_t address, std::uint32_t limit, I
         DecodedOperand o{d.kind, address + d.offset};
         o.first = d.first;
         o.second = d.second;
+        o.call_base = d.call_base;
         const std::uint32_t a = address + d.offset;
         switch (d.kind) {
             case OperandKind::PrimReg: case OperandKind::PairReg: case OperandKind::RefReg: case OperandKind::S8:

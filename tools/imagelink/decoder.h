@@ -17,6 +17,7 @@ struct DecodedOperand {
     std::int64_t value = 0;   // register, constant, offset, address
     std::int64_t value2 = 0;  // low nibble (n), field index (f)
     bytecode::Window first = bytecode::Window::None, second = bytecode::Window::None;
+    bool call_base = false;  // a call's primitive or reference base
 };
 
 struct Instruction {

@@ -2,15 +2,15 @@
 
 #include <algorithm>
 #include <functional>
-#include <limits>
 #include <optional>
 #include <set>
 
 #include "tools/imagelink/immutable_writer.h"
+#include "tools/imagelink/method_record_writer.h"
 #include "tools/imagelink/package_table.h"
-#include "tools/imagelink/shared_interface_layout.h"
 #include "tools/imagelink/text_lexer.h"
 #include "tools/imagelink/text_parser.h"
+#include "tools/imagelink/type_records_writer.h"
 #include "vm/core/bytecode/opcodes.h"
 #include "vm/model/image_format.h"
 #include "vm/model/method_record.h"
@@ -22,7 +22,7 @@ namespace tarvelo::imagelink {
 
 namespace {
 
-class ImageBuilder {
+class ImageBuilder : public ModuleOutput {
 public:
     explicit ImageBuilder(LinkContext& ctx) : ctx_(ctx) {}
 
@@ -49,6 +49,7 @@ public:
         plan_ram();
         plan_config();
         out_.weak_externals = ctx_.program.weak_externals;
+        out_.bytes = std::move(bytes_);
         return std::move(out_);
     }
 
@@ -56,7 +57,7 @@ private:
     LinkContext& ctx_;
     LinkedImage out_;
     std::vector<std::pair<std::uint32_t, std::function<std::uint32_t()>>> pending_;
-    std::vector<Type*> classes_, arrays_, abstracts_;
+    std::optional<TypeRecordsWriter> types_;
     std::uint32_t types_start_ = 0;
     std::optional<ImmutableObjects> immutables_;
     PackageTable packages_;
@@ -76,18 +77,12 @@ private:
     std::vector<std::pair<int, std::string>> resource_names_;  // package, file name
 
     // --- byte output
-    std::uint32_t pos() const { return static_cast<std::uint32_t>(out_.bytes.size()); }
-    void u8(std::uint32_t v) { out_.bytes.push_back(static_cast<std::uint8_t>(v)); }
-    void u16(std::uint32_t v) { u8(v & 0xFF); u8((v >> 8) & 0xFF); }
-    void u32(std::uint32_t v) { u16(v & 0xFFFF); u16(v >> 16); }
-    void zeros(std::uint32_t n) { out_.bytes.insert(out_.bytes.end(), n, 0); }
-    void align(std::uint32_t a) { while (pos() % a) u8(0); }
     void label(const std::string& name, bool global = true) { out_.labels.push_back({name, pos(), global}); }
     void mapped(std::uint32_t off, std::uint32_t size, const std::string& kind, const std::string& name) {
         out_.map.push_back({off, size, kind, name});
     }
     // A word holding an image address known only later.
-    void ref(std::function<std::uint32_t()> target) {
+    void ref(std::function<std::uint32_t()> target) override {
         pending_.emplace_back(pos(), std::move(target));
         u32(0);
     }
@@ -101,7 +96,14 @@ private:
     void add_external(const std::string& sym) {
         if (std::find(out_.externals.begin(), out_.externals.end(), sym) == out_.externals.end()) out_.externals.push_back(sym);
     }
-    void patch32(std::uint32_t at, std::uint32_t v) { image::write_u32(out_.bytes.data() + at, v); }
+    void type_word(const Type* t, const SourceLocation&) override { ref([t] { return t->offset; }); }
+    void method_word(const Method* m, const SourceLocation&) override { ref([m] { return m->offset; }); }
+    void object_header(const Type* t, const SourceLocation&) override {
+        u32(header_word(t));
+        u32(0);  // owner: the kernel
+    }
+    void name_record_word(const Type* t) override { ref([this, t] { return name_record_.at(t); }); }
+    void string_word(std::uint32_t interned) override { ref([this, interned] { return string_ref(interned); }); }
 
     std::uint32_t resolve(const ImageRef& r) {
         switch (r.kind) {
@@ -114,7 +116,7 @@ private:
         }
         return 0;
     }
-    void image_ref_at(std::uint32_t at, const ImageRef& r) {
+    void code_reference(std::uint32_t at, const ImageRef& r, const Method&) override {
         if (r.kind == ImageRef::Kind::Symbol) {
             out_.relocations.push_back({at, true, 0, r.symbol, r.addend});
             add_external(r.symbol);
@@ -132,7 +134,7 @@ private:
     // image is read-only, so the first hashCode of one must find its hash
     // present rather than write it into the header.
     std::uint32_t next_hash_ = 0;
-    std::uint32_t object_header(const Type* t) {
+    std::uint32_t header_word(const Type* t) {
         next_hash_ = next_hash_ % 31 + 1;
         return memory::immortal_header(type_offset(t), next_hash_);
     }
@@ -151,11 +153,6 @@ private:
         for (Immutable& im : ctx_.program.immutables) all.push_back(&im);
         immutables_.emplace(ctx_, std::move(all));
         if (!ctx_.find_type(names::kOutOfMemoryError)) fail(ctx_.program.whole_image(), "the image defines no java.lang.OutOfMemoryError");
-        for (Type* t : ctx_.all_types()) {
-            if (t->is_array()) arrays_.push_back(t);
-            else if (t->is_class() && !t->is_abstract) classes_.push_back(t);
-            else abstracts_.push_back(t);
-        }
     }
 
     // --- section and type headers
@@ -166,178 +163,28 @@ private:
     }
 
     void write_type_headers() {
-        types_start_ = pos();
-        std::uint32_t off = types_start_;
-        for (Type* t : classes_) { t->offset = off; off += image::kClassSlotSize; }
-        for (std::size_t i = 0; i < arrays_.size(); ++i) {
-            arrays_[i]->offset = off;
-            off += i + 1 == arrays_.size() ? image::kArrayTypeHeaderSize : image::kArrayTypeSlotSize;
-        }
-        for (Type* t : abstracts_) { t->offset = off; off += image::kAbstractHeaderSize; }
-        for (Type* t : classes_)
-            if (type_offset(t) > memory::kMaxTypeOffset)
-                fail(t->where, "too many type headers: the type offset of " + t->name + " does not fit 14 bits");
-        for (Type* t : arrays_)
-            if (type_offset(t) > memory::kMaxTypeOffset)
-                fail(t->where, "too many type headers: the type offset of " + t->name + " does not fit 14 bits");
+        types_.emplace(ctx_, *this, ctx_.all_types(), /*share_tables=*/true);
+        types_->place();
+        types_start_ = types_->types_start();
+        for (const std::vector<Type*>* slots : {&types_->classes(), &types_->arrays()})
+            for (Type* t : *slots)
+                if (type_offset(t) > memory::kMaxTypeOffset)
+                    fail(t->where, "too many type headers: the type offset of " + t->name + " does not fit 14 bits");
         label("_java_header_types_start");
         for (Type* t : ctx_.all_types()) {
             out_.labels.push_back({t->symbol, t->offset, true});
             mapped(t->offset, image::type_record_size(t->flags), "type", t->name);
         }
-        for (Type* t : classes_) {
-            write_common(t);
-            u8(static_cast<std::uint32_t>(t->depth));
-            u16(0);
-            ref([this, t] { return hierarchy_.at(t); });
-            if (t->all_interfaces.empty()) u32(0);
-            else ref([this, t] { return itables_.at(t); });
-            ref([this, t] { return vtables_.at(t); });
-            u16(t->instance_size);
-            u16(t->ref_bytes);
-            if (Method* ctor = t->find_method("<init>", "()V")) ref([ctor] { return ctor->offset; });
-            else u32(0);
-            zeros(image::kClassSlotSize - image::kClassHeaderSize);
-        }
-        for (std::size_t i = 0; i < arrays_.size(); ++i) {
-            Type* t = arrays_[i];
-            write_common(t);
-            zeros(3);
-            if (const std::uint32_t code = t->array_type.primitive_code()) u32(code);
-            else ref([e = t->element_type] { return e->offset; });
-            if (i + 1 != arrays_.size()) zeros(image::kArrayTypeSlotSize - image::kArrayTypeHeaderSize);
-        }
-        label("_java_header_concretetypes_end");
-        for (Type* t : abstracts_) {
-            write_common(t);
-            if (t->is_interface()) {
-                u8(static_cast<std::uint32_t>(t->depth));
-                u16(static_cast<std::uint32_t>(t->interface_id));
-                if (t->all_interfaces.empty()) u32(0);
-                else ref([this, t] { return supers_.at(t); });
-                if (t->shared) ref([this, t] { return shared_.at(t); });
-                else u32(0);
-            } else {
-                u8(static_cast<std::uint32_t>(t->depth));
-                u16(0);
-                ref([this, t] { return hierarchy_.at(t); });
-                if (t->all_interfaces.empty()) u32(0);
-                else ref([this, t] { return itables_.at(t); });
-            }
-        }
+        types_->write_type_headers();
+        out_.labels.push_back({"_java_header_concretetypes_end", types_->concrete_end(), true});
         label("_java_header_types_end");
     }
 
-    void write_common(Type* t) {
-        if (pos() != t->offset) fail(t->where, "internal: type header misplaced");
-        u32(object_header(ctx_.class_type()));
-        u32(0);
-        ref([this, t] { return name_record_.at(t); });
-        u8(t->flags);
-    }
-
-    // --- dispatch tables
-    std::map<const Type*, std::uint32_t> hierarchy_, itables_, vtables_, supers_, shared_;
-    std::map<const Method*, std::uint32_t> shared_methods_;
-
-    // Descriptors of the shared interfaces and of their methods.
-    void write_shared_descriptors() {
-        const SharedRecordSink sink{
-            [this] { return pos(); }, [this](std::uint32_t v) { u8(v); }, [this](std::uint32_t v) { u32(v); },
-            [this](const JavaType& jt, const Method& m) {
-                if (!jt.is_ref()) { u32(0); return; }
-                const Type* d = ctx_.type_for(jt, m.where);
-                ref([d] { return d->offset; });
-            },
-            [this](const Type& i) {
-                const Type* proxy = ctx_.find_type(proxy_class_name(i.name));
-                if (proxy) ref([proxy] { return proxy->offset; });
-                else u32(0);
-            }};
-        for (Type* t : ctx_.all_types())
-            if (t->is_interface() && t->shared) shared_[t] = write_shared_records(*t, sink, shared_methods_);
-    }
-
+    // Equal tables share their storage in the kernel image.
     void write_dispatch_tables() {
         align(4);
         const std::uint32_t start = pos();
-        write_shared_descriptors();
-        std::map<std::vector<const void*>, std::uint32_t> shared;
-        auto table = [&](std::vector<const void*> key, const std::function<void()>& write) {
-            auto it = shared.find(key);
-            if (it != shared.end()) return it->second;
-            const std::uint32_t at = pos();
-            write();
-            shared[key] = at;
-            return at;
-        };
-        // Virtual method tables of the classes with instances.
-        for (Type* t : classes_) {
-            std::vector<const void*> key{"vtable"};
-            for (Method* m : t->vtable) key.push_back(m);
-            vtables_[t] = table(key, [&] {
-                for (Method* m : t->vtable) ref([m] { return m->offset; });
-            });
-        }
-        // Hierarchy tables, a class's table sharing the storage of a longer
-        // one that starts with it.
-        std::vector<Type*> with_hierarchy;
-        for (Type* t : ctx_.all_types()) if (t->is_class()) with_hierarchy.push_back(t);
-        std::stable_sort(with_hierarchy.begin(), with_hierarchy.end(), [](Type* a, Type* b) { return a->depth > b->depth; });
-        std::map<std::vector<const Type*>, std::uint32_t> prefixes;
-        for (Type* t : with_hierarchy) {
-            std::vector<const Type*> chain;
-            for (const Type* s = t->super; s; s = s->super) chain.insert(chain.begin(), s);
-            auto it = prefixes.find(chain);
-            if (it != prefixes.end()) { hierarchy_[t] = it->second; continue; }
-            const std::uint32_t at = pos();
-            for (const Type* s : chain) ref([s] { return s->offset; });
-            for (std::size_t n = 0; n <= chain.size(); ++n)
-                prefixes.emplace(std::vector<const Type*>(chain.begin(), chain.begin() + static_cast<long>(n)), at);
-            hierarchy_[t] = at;
-        }
-        // Interface method tables and interface tables.
-        for (Type* t : ctx_.all_types()) {
-            if (!t->is_class() || t->all_interfaces.empty()) continue;
-            int lo = std::numeric_limits<int>::max(), hi = -1;
-            for (Type* i : t->all_interfaces) { lo = std::min(lo, i->interface_id); hi = std::max(hi, i->interface_id); }
-            std::vector<std::uint32_t> imts(static_cast<std::size_t>(hi - lo + 1), 0);
-            for (Type* i : t->all_interfaces) {
-                std::vector<Method*> ms = interface_method_table(*t, *i);
-                std::vector<const void*> key{"imt", i};
-                for (Method* m : ms) key.push_back(m);
-                imts[static_cast<std::size_t>(i->interface_id - lo)] = table(key, [&] {
-                    ref([i] { return i->offset; });
-                    u32(i->shared ? 8 + 4 * static_cast<std::uint32_t>(ms.size()) : 0);
-                    for (Method* m : ms) {
-                        if (m) ref([m] { return m->offset; });
-                        else u32(0);
-                    }
-                    if (i->shared)
-                        for (Method* im : i->interface_methods) ref([this, im] { return shared_methods_.at(im); });
-                });
-            }
-            std::vector<const void*> key{"itable"};
-            for (std::uint32_t v : imts) key.push_back(reinterpret_cast<const void*>(static_cast<std::uintptr_t>(v) + 1));
-            itables_[t] = table(key, [&] {
-                u16(static_cast<std::uint32_t>(lo));
-                u16(static_cast<std::uint32_t>(hi));
-                for (std::uint32_t v : imts) {
-                    if (v) ref_offset(v);
-                    else u32(0);
-                }
-            });
-        }
-        // Super-interface tables.
-        for (Type* t : abstracts_) {
-            if (!t->is_interface() || t->all_interfaces.empty()) continue;
-            std::vector<const void*> key{"supers"};
-            for (Type* s : t->all_interfaces) key.push_back(s);
-            supers_[t] = table(key, [&] {
-                u32(static_cast<std::uint32_t>(t->all_interfaces.size()));
-                for (Type* s : t->all_interfaces) ref([s] { return s->offset; });
-            });
-        }
+        types_->write_dispatch_tables();
         mapped(start, pos() - start, "region", "dispatch tables");
     }
 
@@ -502,32 +349,7 @@ private:
             for (auto& mp : t->methods) {
                 Method& m = *mp;
                 if (!m.has_code()) continue;
-                align(image::kMethodAlignment);
-                m.record_offset = pos();
-                const std::uint32_t method = pos() + image::kHandlerEntrySize * static_cast<std::uint32_t>(m.handler_table.size());
-                const std::uint32_t code = method + m.header.code_offset();
-                // Entries below the class word, the first one nearest to it.
-                for (std::size_t k = m.handler_table.size(); k-- > 0;) {
-                    const ResolvedHandler& h = m.handler_table[k];
-                    if (h.catch_type) ref([ct = h.catch_type] { return ct->offset; });
-                    else u32(0);
-                    ref_offset(code + h.start);
-                    ref_offset(code + h.end);
-                    ref_offset(code + h.target);
-                }
-                m.offset = pos();
-                ref([t] { return t->offset; });
-                if (m.header.compact) {
-                    u8(image::encode_compact_header(m.header));
-                } else {
-                    std::uint8_t h[6];
-                    image::encode_full_header(m.header, h);
-                    for (std::uint8_t b : h) u8(b);
-                }
-                if (pos() != code) fail(m.where, "internal: method code misplaced");
-                out_.bytes.insert(out_.bytes.end(), m.code_bytes.begin(), m.code_bytes.end());
-                for (const CodeFixup& f : m.fixups) image_ref_at(code + f.at, f.ref);
-                out_.methods.push_back({m.record_offset, m.offset, code, pos(), m.display_name()});
+                out_.methods.push_back(write_method_record(*this, m));
                 out_.labels.push_back({method_symbol(m), m.offset, true});
                 mapped(m.offset, pos() - m.offset, "method", m.display_name());
             }
@@ -615,8 +437,7 @@ private:
     }
 
     void write_array_header(const Type* t, std::uint32_t length) {
-        u32(object_header(t));
-        u32(0);
+        object_header(t, SourceLocation{});
         u32(length);
     }
 
@@ -654,45 +475,25 @@ private:
         const std::uint32_t start = pos();
         write_array_header(string_array, n);
         for (const Property& p : ctx_.program.properties) {
-            const std::uint32_t i = ctx_.intern(p.key);
-            ref([this, i] { return string_ref(i); });
+            string_word(ctx_.intern(p.key));
         }
         label("_java_properties_Values");
         write_array_header(string_array, n);
         for (const Property& p : ctx_.program.properties) {
-            const std::uint32_t i = ctx_.intern(p.value);
-            ref([this, i] { return string_ref(i); });
+            string_word(ctx_.intern(p.value));
         }
         mapped(start, pos() - start, "region", "system properties");
     }
 
     // --- immutables
-    // The kernel's objects: headers with their type's offset, owner 0.
-    struct KernelImmutables : ImmutableSink {
-        ImageBuilder& b;
-        explicit KernelImmutables(ImageBuilder& builder) : b(builder) {}
-        std::uint32_t pos() const override { return b.pos(); }
-        void u8(std::uint32_t v) override { b.u8(v); }
-        void u32(std::uint32_t v) override { b.u32(v); }
-        void set8(std::uint32_t at, std::uint8_t v) override { b.out_.bytes[at] = v; }
-        void object_header(const Type* t, const SourceLocation&) override {
-            b.u32(b.object_header(t));
-            b.u32(0);
-        }
-        void ref_object(std::function<std::uint32_t()> offset) override { b.ref(std::move(offset)); }
-        void ref_string(std::uint32_t i) override { b.ref([&builder = b, i] { return builder.string_ref(i); }); }
-        void ref_type(const Type* t, const SourceLocation&) override { b.ref([t] { return t->offset; }); }
-        void placed(const ImmObject& o) override {
-            if (o.named) b.out_.labels.push_back({"_java_I" + mangle(o.named->name), o.offset, false});
-            b.mapped(o.offset, b.pos() - o.offset, "immutable", o.named ? o.named->name : o.type->name);
-        }
-    };
-
     void write_immutables() {
         align(4);
         immutables_start_ = pos();
         label("_java_immutables_start");
-        KernelImmutables sink(*this);
+        ModuleImmutables sink(*this, [this](const ImmObject& o) {
+            if (o.named) out_.labels.push_back({"_java_I" + mangle(o.named->name), o.offset, false});
+            mapped(o.offset, pos() - o.offset, "immutable", o.named ? o.named->name : o.type->name);
+        });
         immutable_keys_ = pos();
         label("_java_immutable_Keys");
         immutables_->write_keys(sink);
@@ -705,8 +506,7 @@ private:
         zeros(oome->ref_bytes);
         label("_java_Object_OutOfMemory");
         const std::uint32_t oome_at = pos();
-        u32(object_header(oome));
-        u32(0);
+        object_header(oome, oome->where);
         zeros(oome->instance_size - oome->ref_bytes - 8);
         mapped(oome_at, oome->instance_size - oome->ref_bytes, "immutable", "pre-built OutOfMemoryError");
         immutables_->write_objects(sink);
@@ -726,8 +526,7 @@ private:
         for (std::size_t i = 0; i < strings.size(); ++i) {
             const std::u16string& s = strings[i];
             ref_offset(shared_array_);
-            u32(object_header(string_type));
-            u32(0);
+            object_header(string_type, string_type->where);
             u32(string_char_offset_[i]);
             u32(static_cast<std::uint32_t>(s.size()));
             u32(image::string_hash(s.data(), s.size()));
@@ -745,7 +544,7 @@ private:
         for (const Resource& r : ctx_.program.resources) {
             align(4);
             resource_data_.push_back(pos());
-            out_.bytes.insert(out_.bytes.end(), r.data.begin(), r.data.end());
+            append(r.data);
             mapped(resource_data_.back(), static_cast<std::uint32_t>(r.data.size()), "resource data", r.name);
         }
     }

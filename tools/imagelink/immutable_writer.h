@@ -13,6 +13,7 @@
 
 #include "tools/imagelink/link_context.h"
 #include "tools/imagelink/model.h"
+#include "tools/imagelink/module_output.h"
 
 namespace tarvelo::imagelink {
 
@@ -42,6 +43,27 @@ public:
     virtual void ref_type(const Type* t, const SourceLocation& where) = 0;
     // Called once an object is written ([o.offset, pos()) holds it).
     virtual void placed(const ImmObject& /*o*/) {}
+};
+
+// The sink of a module's immutables: its output, and what the module notes
+// of each object placed (map entries, labels).
+class ModuleImmutables : public ImmutableSink {
+public:
+    ModuleImmutables(ModuleOutput& out, std::function<void(const ImmObject&)> placed)
+        : out_(out), placed_(std::move(placed)) {}
+    std::uint32_t pos() const override { return out_.pos(); }
+    void u8(std::uint32_t v) override { out_.u8(v); }
+    void u32(std::uint32_t v) override { out_.u32(v); }
+    void set8(std::uint32_t at, std::uint8_t v) override { out_.set8(at, v); }
+    void object_header(const Type* t, const SourceLocation& where) override { out_.object_header(t, where); }
+    void ref_object(std::function<std::uint32_t()> offset) override { out_.ref(std::move(offset)); }
+    void ref_string(std::uint32_t interned) override { out_.string_word(interned); }
+    void ref_type(const Type* t, const SourceLocation& where) override { out_.type_word(t, where); }
+    void placed(const ImmObject& o) override { placed_(o); }
+
+private:
+    ModuleOutput& out_;
+    std::function<void(const ImmObject&)> placed_;
 };
 
 class ImmutableObjects {

@@ -149,13 +149,8 @@ private:
         if ((i.opcode == OPlookupswitch || i.opcode == OPtableswitch) && (i.table & 3))
             problem(i.address, "switch table not 4-aligned");
         // Registers.
-        const bool invoke_bases = info.kind == OpKind::Invoke || info.kind == OpKind::NativeSni;
-        for (std::size_t k = 0; k < i.operands.size(); ++k) {
-            const DecodedOperand& o = i.operands[k];
-            const bool base = invoke_bases && ((i.opcode == OPinvoke_sni && (k == 1 || k == 2)) ||
-                                               (i.opcode == OPinvokeindirect && (k == 3 || k == 4)) ||
-                                               (i.opcode != OPinvoke_sni && i.opcode != OPinvokeindirect && k < 2));
-            if (base && (o.kind == OperandKind::PrimReg || o.kind == OperandKind::RefReg)) {
+        for (const DecodedOperand& o : i.operands) {
+            if (o.call_base) {
                 if (o.kind == OperandKind::RefReg) ref(i, o.value, true);
                 else if (i.opcode == OPinvoke_sni ? o.value > h_.frame_words : o.value > 0)
                     problem(i.address, "primitive call base above the frame");

@@ -160,6 +160,33 @@ TEST_F(Verifier, CorruptCodeIsReported) {
     }
 }
 
+// A call's bases are checked as bases (a primitive base at most 0, a
+// reference base up to one past the window), its other registers as the
+// registers it reads, wherever the opcode table puts them.
+TEST_F(Verifier, CallBasesAreCheckedWhereTheOpcodeTablePutsThem) {
+    const std::uint32_t c = linked_->method("test.B.leaf(I)I").code;  // odd: a one-byte header
+    ASSERT_EQ(c % 2, 1u);
+    struct Case { const char* what; std::uint32_t at; std::vector<std::uint8_t> code; const char* message; };
+    const Case cases[] = {
+        // PAh: bases first.
+        {"invokevirtual, primitive base above 0", c, {OPinvokevirtual, 1, 0, 0, 0}, "primitive call base above the frame"},
+        {"invokevirtual, reference base far above", c, {OPinvokevirtual, 0, 100, 0, 0}, "register r100 outside the reference window"},
+        // rWHPA: a register read, then the bases last.
+        {"invokeindirect, primitive base above 0", c + 1, {OPinvokeindirect, 5, 0, 0, 0, 0, 0, 0, 1, 0},
+         "primitive call base above the frame"},
+        {"invokeindirect, index register outside the frame", c + 1, {OPinvokeindirect, 100, 0, 0, 0, 0, 0, 0, 0, 0},
+         "register p100 outside the frame"},
+        {"invokeindirect, reference base far above", c + 1, {OPinvokeindirect, 5, 0, 0, 0, 0, 0, 0, 0, 100},
+         "register r100 outside the reference window"},
+    };
+    for (const Case& k : cases) {
+        SetUp();
+        for (std::size_t i = 0; i < k.code.size(); ++i) byte(k.at + static_cast<std::uint32_t>(i)) = k.code[i];
+        const std::string p = problems();
+        EXPECT_NE(p.find(k.message), std::string::npos) << k.what << ":\n" << p;
+    }
+}
+
 // Corrupt images are input too: the verifier reports, never reads outside.
 TEST_F(Verifier, SurvivesCorruptionAnywhere) {
     std::uint32_t seed = 12345;

@@ -97,6 +97,7 @@ struct Operand {
     std::uint8_t offset;  // from the opcode byte (fixed part only)
     Window first;         // register window (for n: high nibble; for f: the register)
     Window second;        // n: low nibble
+    bool call_base;       // P, A: a call's base, not a register the instruction reads
 };
 
 struct OperandList {
@@ -110,12 +111,14 @@ constexpr OperandList parse_layout(const char* layout) {
     OperandList l{};
     std::uint8_t off = 1;
     for (const char* p = layout; *p; ++p) {
-        Operand o{OperandKind::U8, off, Window::None, Window::None};
+        Operand o{OperandKind::U8, off, Window::None, Window::None, false};
         std::uint8_t size = 1;
         switch (*p) {
             case 'r': o.kind = OperandKind::PrimReg; o.first = Window::Prim; break;
             case 'q': o.kind = OperandKind::PairReg; o.first = Window::Pair; break;
             case 'a': o.kind = OperandKind::RefReg; o.first = Window::Ref; break;
+            case 'P': o.kind = OperandKind::PrimReg; o.first = Window::Prim; o.call_base = true; break;
+            case 'A': o.kind = OperandKind::RefReg; o.first = Window::Ref; o.call_base = true; break;
             case 'n': o.kind = OperandKind::Nibbles; o.first = window_of(p[1]); o.second = window_of(p[2]); p += 2; break;
             case 'f': o.kind = OperandKind::FieldNibble; o.first = window_of(p[1]); p += 1; break;
             case 'b': o.kind = OperandKind::S8; break;

@@ -46,6 +46,19 @@ TEST(OpcodeTable, AlignedOperandsHaveOneParityWithinEachInstruction) {
     }
 }
 
+// The image linker builds a branch's operands in this order.
+TEST(OpcodeTable, EveryBranchHasOneOffsetAndItIsItsLastOperand) {
+    for (unsigned op = 0; op < 255; ++op) {
+        if (!is_branch(opcode_info(static_cast<std::uint8_t>(op)).kind)) continue;
+        const OperandList& ops = operands_of(static_cast<std::uint8_t>(op));
+        ASSERT_GT(ops.count, 0u) << opcode_info(static_cast<std::uint8_t>(op)).name;
+        for (unsigned i = 0; i < ops.count; ++i) {
+            const bool offset = ops.items[i].kind == OperandKind::Offset8 || ops.items[i].kind == OperandKind::Offset16;
+            EXPECT_EQ(offset, i + 1 == ops.count) << opcode_info(static_cast<std::uint8_t>(op)).name << " operand " << i;
+        }
+    }
+}
+
 TEST(OpcodeTable, MathMaxLongBodyDecodes) {
     const std::uint8_t code[] = {0x3f, 0x08, 0x06, 0x05, 0x2c, 0x05, 0x02, 0x27, 0x03, 0x03, 0x08, 0x06, 0xd0};
     const std::uint8_t expected_ops[] = {OPlcmp, OPifle, OPgoto8, OPmove64, OPreturn_0};
