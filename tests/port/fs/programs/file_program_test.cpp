@@ -57,7 +57,7 @@ TEST(FileProgramWithoutCard, GoesOnWhenTheCardIsPutIn) {
                           std::string(PROGRAM_DIR) + "/file_program_files"},
                          {"TARVELO_CLOCK=fast", "TARVELO_SDCARD=" + card});
     EXPECT_EQ(r.exit_status, 0) << r.output;
-    EXPECT_NE(r.output.find("create\n0\n"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("create\nmkdir 2:/Docs: 0\n"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("done\n"), std::string::npos) << r.output;
     std::filesystem::remove_all(tmpl);
 }

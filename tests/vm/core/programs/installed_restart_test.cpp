@@ -40,11 +40,14 @@ class InstalledRestart : public testing::Test {
 TEST_F(InstalledRestart, StoredApplicationIsAcceptedByTheNextRun) {
     auto first = run();
     ASSERT_EQ(first.exit_status, 0) << first.output;
-    EXPECT_EQ(after_start(first.output), "install\n1\n0\n1\n0\n1\nTarvelo END (exit code = 0)\n");
+    EXPECT_EQ(after_start(first.output),
+              "install\ncopyByteArrayToRAM: 1\nrelocations left: 0\ncopyRAMToROM: 1\ncheckKernel: 0\nlinked: 1\n"
+              "Tarvelo END (exit code = 0)\n");
     auto second = run();
     ASSERT_EQ(second.exit_status, 0) << second.output;
     EXPECT_EQ(after_start(second.output),
-              "stored application found\n1\n0\n1\n2\nTarvelo END (exit code = 0)\n");
+              "stored application found\ninstalled applications: 1\ncheckKernel: 0\nlinked: 1\nstate: 2\n"
+              "Tarvelo END (exit code = 0)\n");
 }
 
 TEST_F(InstalledRestart, ChangedStoredApplicationIsRefusedAndFreed) {
@@ -63,7 +66,7 @@ TEST_F(InstalledRestart, ChangedStoredApplicationIsRefusedAndFreed) {
     ASSERT_EQ(second.exit_status, 0) << second.output;
     const std::string out = after_start(second.output);
     EXPECT_NE(out.find("with error 1(CORRUPTED CONTENT)"), std::string::npos) << out;
-    EXPECT_NE(out.find("stored application found\n1\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("stored application found\ninstalled applications: 1\n"), std::string::npos) << out;
 }
 
 // The application installed from its file by one run is found, accepted,
@@ -72,11 +75,14 @@ TEST_F(InstalledRestart, ChangedStoredApplicationIsRefusedAndFreed) {
 TEST_F(InstalledRestart, ApplicationFromItsFileRunsAgainAfterARestart) {
     auto first = run("program_installed_app");
     ASSERT_EQ(first.exit_status, 0) << first.output;
-    EXPECT_NE(after_start(first.output).find("again\n1\n1\nTarvelo END"), std::string::npos) << first.output;
+    EXPECT_NE(after_start(first.output).find("again\ninstalled applications: 1\nstate: 1\nTarvelo END"),
+              std::string::npos)
+        << first.output;
     auto second = run("program_installed_app");
     ASSERT_EQ(second.exit_status, 0) << second.output;
     EXPECT_EQ(after_start(second.output),
-              "stored application found\n0\n1\nhello: initialised\nhello: thread running\n1\n2\n"
+              "stored application found\ncheckKernel: 0\nstate: 1\nhello: initialised\nhello: thread running\n1\n"
+              "state: 2\n"
               "Tarvelo END (exit code = 0)\n");
 }
 

@@ -1,7 +1,7 @@
 // The image directory inside the virtual machine over an image linked from
-// its text form (image/lookup_image.tvi): every named type is a valid type
-// header, classes and resources are found by name with the kernel's
-// visibility rules, the immutables are the image's, and the statics are
+// its text form (lookup_image.tvi beside this file): every named type is a
+// valid type header, classes and resources are found by name with the
+// kernel's visibility rules, the immutables are the image's, and the statics are
 // zeroed at every start.
 #include <gtest/gtest.h>
 
