@@ -2,11 +2,14 @@
 
 #include <cstdint>
 
-#include "vm/model/image_format.h"
-#include "vm/model/string_record.h"
 #include "vm/memory/feature_loader.h"
 #include "vm/memory/feature_record.h"
+#include "vm/memory/installed_feature_table.h"
+#include "vm/model/image_format.h"
+#include "vm/model/method_record.h"
 #include "vm/model/object_header.h"
+#include "vm/model/string_record.h"
+#include "vm/model/type_record.h"
 
 namespace tarvelo {
 
@@ -21,11 +24,32 @@ struct Area {
     bool holds(word_t a, std::uint64_t bytes) const {
         return bytes == 0 || (a >= start && a <= end && bytes <= end - a);
     }
+    // [a, b) a range inside the area; nothing is read or written of an
+    // empty one, which may lie anywhere.
+    bool holdsRange(word_t a, word_t b) const { return a == b || (a < b && a >= start && b <= end); }
 };
+
+bool aligned(word_t a, std::uint32_t to) { return a % to == 0; }
+
+// An object of an application's content: born marked (so the collector
+// never scans or moves it) and owned by the application or the kernel
+// (marking reads its owner's runtime state first).
+bool immortalOf(word_t object, word_t record) {
+    const word_t owner = memory::owner_feature(loadWord(object + memory::kOwnerOffset));
+    return memory::header_is_marked(loadWord(object)) && (owner == 0 || owner == record);
+}
+
+// Whether `object`'s header names the kernel type `type` (its owner word
+// says the type is the kernel's).
+bool ofKernelType(word_t object, word_t type, word_t kernelTypesStart) {
+    return !memory::owner_has_feature_type(loadWord(object + memory::kOwnerOffset)) &&
+           kernelTypesStart + memory::header_type_offset(loadWord(object)) == type;
+}
 
 bool packageChainInside(const Area& rom, word_t package) {
     for (int depth = 0; package != 0; ++depth) {
-        if (depth == kMaxPackageDepth || !rom.holds(package, image::kClassNameRecordSize)) return false;
+        if (depth == kMaxPackageDepth || package % 4 != 0 || !rom.holds(package, image::kClassNameRecordSize))
+            return false;
         if (!rom.holds(loadWord(package), loadWord(package + 4))) return false;
         package = loadWord(package + 8);
     }
@@ -77,8 +101,304 @@ bool applicationTablesInside(word_t record, word_t romStart, word_t romEnd) {
         const word_t key = loadWord(keys + memory::kArrayDataOffset + 4 * i);
         const word_t at = key - image::kStringRecordObjectOffset;
         if (!strings.holds(at, image::kStringRecordSize) || (at - strings.start) % image::kStringRecordSize != 0) return false;
+        // A value is handed to Java as it is; the collector that marks it
+        // reads its header and owner words first: an immortal object of the
+        // application's (a String of it or one of its immutables).
+        const word_t value = loadWord(values + memory::kArrayDataOffset + 4 * i);
+        if (value != 0 && (value % 4 != 0 ||
+                           (!strings.holds(value, memory::kOwnerOffset + 4) &&
+                            !immutables.holds(value, memory::kOwnerOffset + 4)) ||
+                           !immortalOf(value, record)))
+            return false;
     }
     return true;
+}
+
+namespace {
+
+// The type headers of an application (whose record is `record`) in
+// [types, typesEnd), the instantiable ones before `concreteEnd`, checked
+// against its content and the kernel's types and image.
+class TypeHeaderCheck {
+public:
+    TypeHeaderCheck(const ApplicationAreas& k, const Area& content, word_t record, word_t types, word_t concreteEnd,
+                    word_t typesEnd)
+        : k_(k), content_(content), record_(record), types_(types), concreteEnd_(concreteEnd), typesEnd_(typesEnd) {}
+
+    bool allValid() const {
+        if (types_ == typesEnd_) return true;  // none, wherever the words say
+        for (word_t t = types_; t < concreteEnd_;) {
+            if (!content_.holds(t, image::kArrayTypeHeaderSize) || !common(t)) return false;
+            const std::uint8_t flags = image::type_flags(at(t));
+            if ((flags & (image::kTypeInterface | image::kTypeAbstract)) != 0) return false;
+            if ((flags & image::kTypeArray) != 0) {
+                const word_t element = image::array_element(at(t));
+                if (!memory::is_primitive_element(element) && !typeRef(element)) return false;
+                t += image::kArrayTypeSlotSize;
+            } else {
+                if (!content_.holds(t, image::kClassHeaderSize) || !classWords(t)) return false;
+                const std::uint32_t size = image::class_instance_size(at(t)), refs = image::class_ref_bytes(at(t));
+                // The header and owner words, and the references below them.
+                if (refs % 4 != 0 || size % 4 != 0 || size < refs + memory::kOwnerOffset + 4) return false;
+                // The default constructor, and the first virtual methods
+                // (Object's, every class has), which the virtual machine
+                // calls itself with the references their kinds take: `this`,
+                // and the other object of `equals`.
+                const word_t ctor = image::class_default_ctor(at(t));
+                if (ctor != 0 && !method(ctor, 1)) return false;
+                const word_t vtable = image::class_vtable(at(t));
+                if (!aligned(vtable, 4) || !content_.holds(vtable, 4 * image::kObjectSlots)) return false;
+                for (std::uint32_t i = 0; i < image::kObjectSlots; ++i)
+                    if (!method(loadWord(vtable + 4 * i), i == image::kSlotEquals ? 2 : 1)) return false;
+                t += image::kClassSlotSize;
+            }
+        }
+        for (word_t t = concreteEnd_; t < typesEnd_; t += image::kAbstractHeaderSize) {
+            if (!content_.holds(t, image::kAbstractHeaderSize) || !common(t)) return false;
+            const std::uint8_t flags = image::type_flags(at(t));
+            if ((flags & image::kTypeArray) != 0 || (flags & (image::kTypeInterface | image::kTypeAbstract)) == 0)
+                return false;
+            if ((flags & image::kTypeInterface) == 0) {
+                if (!classWords(t)) return false;
+                continue;
+            }
+            if (const word_t supers = image::interface_supers(at(t)); supers != 0) {
+                if (!aligned(supers, 4) || !content_.holds(supers, 4)) return false;
+                const std::uint32_t n = loadWord(supers);
+                if (!content_.holds(supers + 4, 4ull * n)) return false;
+                for (std::uint32_t i = 0; i < n; ++i)
+                    if (!typeRef(loadWord(supers + 4 + 4 * i))) return false;
+            }
+            const word_t shared = image::interface_shared_descriptor(at(t));
+            if (shared != 0 && !content_.holds(shared, 4)) return false;
+        }
+        return true;
+    }
+
+    // Whether `t` starts one of the application's type headers (the ones
+    // allValid checks), not a place inside one: the instantiable headers
+    // follow each other by their kinds' slots, the others by 24 bytes.
+    bool ownType(word_t t) const {
+        if (t < types_ || t >= typesEnd_) return false;
+        if (t >= concreteEnd_) return (t - concreteEnd_) % image::kAbstractHeaderSize == 0;
+        word_t w = types_;
+        while (w < t) {
+            if (!content_.holds(w, image::kArrayTypeHeaderSize)) return false;
+            w += image::type_is_array(at(w)) ? image::kArrayTypeSlotSize : image::kClassSlotSize;
+        }
+        return w == t;
+    }
+
+    // The class-name records of [start, end) (a lookup by name walks them
+    // all): each well formed, naming none of the application's types, one
+    // of them, or a primitive type by its code.
+    bool namesValid(word_t start, word_t end) const {
+        if (start == end) return true;
+        if (!aligned(start, 4) || (end - start) % image::kClassNameRecordSize != 0) return false;
+        for (word_t r = start; r < end; r += image::kClassNameRecordSize) {
+            const word_t type = loadWord(r + image::kClassNameTypeOffset);
+            if (!nameRecord(r, true) || (type != 0 && !memory::is_primitive_element(type) && !typeRef(type)))
+                return false;
+        }
+        return true;
+    }
+
+private:
+    const ApplicationAreas& k_;
+    const Area& content_;
+    word_t record_, types_, concreteEnd_, typesEnd_;
+
+    static const void* at(word_t a) { return to_ptr<const void>(a); }
+
+    // A type header the application's records may name: one of its own,
+    // or one of the kernel's.
+    bool typeRef(word_t t) const {
+        if (t >= types_ && t < typesEnd_) return ownType(t);
+        return kernelType(t) && exported(t);
+    }
+    bool kernelType(word_t t) const { return t >= k_.kernelTypesStart && t < k_.kernelTypesEnd; }
+public:
+    // A method record of the application's content taking `refArgs`
+    // reference arguments (the virtual machine checks the owner of each it
+    // passes, as many as the header says), or one the kernel exports (in
+    // its image, not among its types).
+    bool method(word_t m, std::uint32_t refArgs) const {
+        if (content_.holds(m, image::kFullCodeOffset))
+            return image::decode_method_header(to_ptr<const void>(m)).ref_args == refArgs;
+        return m >= k_.kernelImageStart && m < k_.kernelImageEnd && k_.kernelImageEnd - m >= image::kFullCodeOffset &&
+               !kernelType(m) && exported(m);
+    }
+
+private:
+    // One of the kernel addresses table's entries: all an application is
+    // linked against.
+    bool exported(word_t a) const {
+        for (word_t e = k_.kernelAddressesStart; e + 4 <= k_.kernelAddressesEnd; e += 4)
+            if (loadWord(e) == a) return true;
+        return false;
+    }
+
+    // What every type header has: the header of a Class the application
+    // owns, and a name record (or none).
+    bool common(word_t t) const {
+        if (!immortalOf(t, record_) || !ofKernelType(t, k_.kernelClassType, k_.kernelTypesStart)) return false;
+        const word_t name = image::type_name_record(at(t));
+        return name == 0 || nameRecord(name, true);
+    }
+    // A class-name record: its name and package chain, or for an array its
+    // element's record (which names no array itself).
+    bool nameRecord(word_t r, bool arrayAllowed) const {
+        if (!aligned(r, 4) || !content_.holds(r, image::kClassNameRecordSize)) return false;
+        const word_t name = loadWord(r + image::kClassNameNameOffset);
+        if (!content_.holds(name, 1)) return false;
+        if (*to_ptr<const char>(name) == '[') {
+            const word_t element = loadWord(r + image::kArrayNameElementOffset);
+            return arrayAllowed && (element == 0 || nameRecord(element, false));
+        }
+        return content_.holds(name, loadWord(r + image::kClassNameLengthOffset)) &&
+               packageChainInside(content_, loadWord(r + image::kClassNamePackageOffset));
+    }
+    // The words a class and an abstract class share: ancestors, interfaces.
+    bool classWords(word_t t) const {
+        const std::uint32_t depth = image::type_depth(at(t));
+        const word_t hierarchy = image::class_hierarchy(at(t));
+        if (depth != 0 && (!aligned(hierarchy, 4) || !content_.holds(hierarchy, 4ull * depth))) return false;
+        for (std::uint32_t i = 0; i < depth; ++i)
+            if (!typeRef(loadWord(hierarchy + 4 * i))) return false;
+        const word_t itable = image::class_interface_table(at(t));
+        if (itable == 0) return true;
+        if (!aligned(itable, 4) || !content_.holds(itable, image::kItableEntriesOffset)) return false;
+        const std::uint32_t low = image::read_u16(to_ptr<const std::uint8_t>(itable) + image::kItableLowOffset);
+        const std::uint32_t high = image::read_u16(to_ptr<const std::uint8_t>(itable) + image::kItableHighOffset);
+        if (high < low || !content_.holds(itable + image::kItableEntriesOffset, 4ull * (high - low + 1))) return false;
+        for (std::uint32_t i = 0; i <= high - low; ++i) {
+            const word_t imt = loadWord(itable + image::kItableEntriesOffset + 4 * i);
+            if (imt != 0 && (!content_.holds(imt, 4 * image::kImtFirstMethodWord) ||
+                             !typeRef(loadWord(imt + 4 * image::kImtInterfaceWord))))
+                return false;
+        }
+        return true;
+    }
+};
+
+}  // namespace
+
+ApplicationFault installedApplicationFault(const ApplicationAreas& areas) {
+    namespace s = installed_struct;
+    namespace ifs = installed_feature;
+    namespace fr = feature_record;
+    using F = ApplicationFault;
+    const Area port{areas.romStart, areas.romEnd};
+    if (!aligned(areas.romStart, 4) || !port.holds(areas.romStart, s::kCrcTable)) return F::kStruct;
+    const word_t rom0 = loadWord(areas.romStart + s::kRomStart), rom1 = loadWord(areas.romStart + s::kRomEnd);
+    const word_t ram0 = loadWord(areas.romStart + s::kRamStart), ram1 = loadWord(areas.romStart + s::kRamEnd);
+    const word_t crcEnd = loadWord(areas.romStart + s::kCrcTableEnd);
+    // The struct's own areas, within what the port allocated: the RAM end
+    // the file asked for is the one its records must keep to.
+    if (rom0 != areas.romStart || !port.holdsRange(rom0, rom1) || ram0 != areas.ramStart || ram1 < ram0 ||
+        ram1 > areas.ramEnd || crcEnd < rom0 + s::kCrcTable || crcEnd > rom1)
+        return F::kStruct;
+    const Area content{crcEnd, rom1};
+    const Area ram{ram0, ram1};
+
+    const word_t sections = loadWord(areas.romStart + ifs::kSectionTableOffset);
+    if (!aligned(sections, 4) || !content.holds(sections, 4 * (ifs::kFirstRecordWord + 1)) ||
+        loadWord(sections + 4 * ifs::kRecordCountWord) == 0)
+        return F::kSectionTable;
+    const word_t record = loadWord(sections + 4 * ifs::kFirstRecordWord);
+    if (!aligned(record, 4) || !content.holds(record, 4 * fr::kWords)) return F::kRecord;
+    auto rec = [&](std::uint32_t i) { return featureRecordWord(record, i); };
+
+    const word_t descriptor = rec(fr::kDescriptor);
+    if (!aligned(descriptor, 4) || !content.holds(descriptor, 4 * image::kFeatureDescriptorWords)) return F::kDescriptor;
+    auto word = [&](std::uint32_t i) { return loadWord(descriptor + 4 * i); };
+    const word_t types = word(image::kFeatureTypesStart), concreteEnd = word(image::kFeatureConcreteTypesEnd),
+                 typesEnd = word(image::kFeatureTypesEnd);
+    const word_t imageStart = word(image::kFeatureImageStart);
+    if ((imageStart != 0 && !content.holds(imageStart, 1)) || !content.holdsRange(types, typesEnd) ||
+        (types != typesEnd && (concreteEnd < types || concreteEnd > typesEnd)) ||
+        typesEnd - types > memory::kMaxTypeOffset ||
+        !content.holdsRange(word(image::kFeatureClassNamesStart), word(image::kFeatureClassNamesEnd)))
+        return F::kDescriptor;
+
+    // The module data: an object of the content with its reference fields
+    // below its header, the name (a byte array) among them; both the
+    // application's or the kernel's (marking one sets its owner's flag).
+    auto ownedHere = [&](word_t object) { return immortalOf(object, record); };
+    const word_t data = rec(fr::kModuleData);
+    const auto belowData = static_cast<std::uint32_t>(-kModuleDataNameOffset);
+    if (!aligned(data, 4) || !content.holds(data - belowData, belowData + memory::kArrayLengthOffset) ||
+        !ownedHere(data))
+        return F::kModuleData;
+    if (const word_t name = loadWord(data + static_cast<std::uint32_t>(kModuleDataNameOffset)); name != 0) {
+        if (!aligned(name, 4) || !content.holds(name, memory::kArrayDataOffset) || !ownedHere(name) ||
+            !content.holds(name + memory::kArrayDataOffset, loadWord(name + memory::kArrayLengthOffset)))
+            return F::kModuleData;
+    }
+
+
+    // The class initialisers: methods of the application's content.
+    const word_t clinits = rec(fr::kClinitStart), clinitsEnd = rec(fr::kClinitEnd);
+    if (!content.holdsRange(clinits, clinitsEnd) || !aligned(clinits, 4) || !aligned(clinitsEnd - clinits, 4))
+        return F::kClinits;
+    // (Their methods are checked with the type headers below.)
+
+    // RAM: the runtime state and the five statics ranges, each inside the
+    // RAM area and apart from every other.
+    const word_t state = rec(fr::kRuntimeState);
+    if (!aligned(state, 4) || !ram.holds(state, sizeof(FeatureRuntimeState))) return F::kRuntimeState;
+    word_t starts[6] = {state}, ends[6] = {static_cast<word_t>(state + sizeof(FeatureRuntimeState))};
+    for (std::uint32_t a = 0; a < 5; ++a) {
+        const word_t start = rec(fr::kStaticsFirst + 2 * a), end = rec(fr::kStaticsFirst + 2 * a + 1);
+        const std::uint32_t al = image::statics_alignment(static_cast<image::StaticsArea>(a));
+        if (!ram.holdsRange(start, end) || !aligned(end - start, al)) return F::kStatics;
+        if (start == end) continue;  // nothing of it is used
+        if (!aligned(start, al)) return F::kStatics;
+        for (std::uint32_t b = 0; b <= a; ++b)
+            if (start < ends[b] && starts[b] < end) return F::kStatics;
+        starts[a + 1] = start;
+        ends[a + 1] = end;
+    }
+    static_assert(fr::kRefStaticsStart == fr::kStaticsFirst + 2 * image::kStaticsREF);
+    const Area refStatics{rec(fr::kRefStaticsStart), rec(fr::kRefStaticsEnd)};
+    const word_t copies = rec(fr::kKernelStaticsCopies);
+    // With none, the word is not followed.
+    if (areas.kernelLazyStaticsBytes != 0 &&
+        (!aligned(copies, 4) || !refStatics.holds(copies, areas.kernelLazyStaticsBytes)))
+        return F::kKernelStaticsCopies;
+
+    if (!applicationTablesInside(record, content.start, content.end)) return F::kTables;
+    const TypeHeaderCheck typeHeaders(areas, content, record, types, concreteEnd, typesEnd);
+    if (!typeHeaders.allValid() ||
+        !typeHeaders.namesValid(word(image::kFeatureClassNamesStart), word(image::kFeatureClassNamesEnd)))
+        return F::kTypes;
+    // The class initialisers: methods of the application's content, called
+    // without arguments.
+    for (word_t c = clinits; c < clinitsEnd; c += 4) {
+        const word_t m = loadWord(c);
+        if (!content.holds(m, image::kFullCodeOffset) || !typeHeaders.method(m, 0)) return F::kClinits;
+    }
+    // The entry-point class: none, or one of the application's checked
+    // type headers.
+    if (const word_t entry = rec(fr::kEntryPointClass); entry != 0 && !typeHeaders.ownType(entry))
+        return F::kEntryPoint;
+
+    // Interned strings: Strings over the application's shared char[].
+    const word_t strings = word(image::kFeatureInternStringsStart), stringsEnd = word(image::kFeatureInternStringsEnd);
+    if (strings == stringsEnd) return F::kNone;
+    const word_t chars = word(image::kFeatureSharedArray);
+    if (!aligned(chars, 4) || !content.holds(chars, memory::kArrayDataOffset) || !immortalOf(chars, record) ||
+        !ofKernelType(chars, areas.kernelCharArrayType, areas.kernelTypesStart) ||
+        !content.holds(chars + memory::kArrayDataOffset, 2ull * loadWord(chars + memory::kArrayLengthOffset)))
+        return F::kStrings;
+    if (!aligned(strings, 4) || (stringsEnd - strings) % image::kStringRecordSize != 0) return F::kStrings;
+    for (word_t r = strings; r < stringsEnd; r += image::kStringRecordSize) {
+        const word_t string = r + image::kStringRecordObjectOffset;
+        if (loadWord(r + image::kStringRecordValueOffset) != chars || !immortalOf(string, record) ||
+            !ofKernelType(string, areas.kernelStringType, areas.kernelTypesStart))
+            return F::kStrings;
+    }
+    return F::kNone;
 }
 
 }  // namespace tarvelo

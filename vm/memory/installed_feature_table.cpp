@@ -25,9 +25,7 @@ word_t installedFeatureEntry(int index) {
 
 void setInstalledFeatureEntry(int index, word_t entry) {
     if (index < 0 || index >= installedFeatureSlots()) return;
-    // The table lies in RAM; the symbol is declared read-only like every
-    // other image symbol.
-    std::memcpy(const_cast<char*>(_java_features_dynamic_start) + 4 * index, &entry, 4);
+    std::memcpy(_java_features_dynamic_start + 4 * index, &entry, 4);
 }
 
 void clearInstalledFeatureTable() {

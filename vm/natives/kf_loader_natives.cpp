@@ -28,6 +28,12 @@
 #include "vm/memory/installed_feature_table.h"
 #include "vm/model/object_header.h"
 
+// The types of every type header, of interned strings and of their
+// characters.
+extern "C" const char _java_Ljava_lang_Class[];
+extern "C" const char _java_Ljava_lang_String[];
+extern "C" const char _java_AC[];
+
 namespace tarvelo {
 
 namespace {
@@ -371,17 +377,29 @@ void VMNative_com_olun_kf_DynamicLoaderNatives_addLinkedFeature(VMThread* t) {
     std::int64_t result = -1;
     gAlreadyInstalled = 0;
     if (known_handle(handle)) {
-        const word_t rom = to_word(LLKERNEL_IMPL_getFeatureAddressROM__I(handle_ptr(handle)));
+        void* h = handle_ptr(handle);
+        const word_t rom = to_word(LLKERNEL_IMPL_getFeatureAddressROM__I(h));
+        const word_t ram = to_word(LLKERNEL_IMPL_getFeatureAddressRAM__I(h));
         HeapSet* heap = heapSet();
         const std::int64_t quota = heap != nullptr ? heap->maxMemory() : 0;
-        // The struct must have passed the kernel check: its section table
-        // lies inside its read-only area.
-        const word_t sections = loadWord(rom + installed_feature::kSectionTableOffset);
-        const std::uint64_t romEnd = static_cast<std::uint64_t>(rom) + LLKERNEL_RAM_getFeatureSizeROM(handle_ptr(handle));
-        // The tables the directory reads on its own (resources, immutable
-        // keys) must lie inside it too.
-        if (sections >= rom && sections + 4u * (installed_feature::kFirstRecordWord + 1) <= romEnd &&
-            applicationTablesInside(featureRecordOfStruct(rom), rom, static_cast<word_t>(romEnd)))
+        // Every word of the stored application that the virtual machine
+        // follows on its own is checked against its areas before the first
+        // use (linking zeroes its statics): the file's CRC proves nothing
+        // against a file made to harm.
+        const ApplicationAreas areas{
+            rom, static_cast<word_t>(rom + static_cast<std::uint32_t>(LLKERNEL_RAM_getFeatureSizeROM(h))), ram,
+            static_cast<word_t>(ram + static_cast<std::uint32_t>(LLKERNEL_RAM_getFeatureSizeRAM(h))),
+            to_word(_java_statics_refls_kernel_end) - to_word(_java_statics_refls_kernel_start),
+            to_word(_java_header_types_start),
+            to_word(_java_header_types_end),
+            to_word(_java_Ljava_lang_Class),
+            to_word(_java_vornsection_header_start),
+            to_word(_java_vornsection_end),
+            to_word(_java_Ljava_lang_String),
+            to_word(_java_AC),
+            to_word(_java_kernel_addresses_table_start),
+            to_word(_java_kernel_addresses_table_end)};
+        if (installedApplicationFault(areas) == ApplicationFault::kNone)
             result = linkInstalledFeature(rom, quota, &gAlreadyInstalled);
     }
     if (result < 0 && result >= -5 && result != -1 && !silent) {
@@ -418,6 +436,9 @@ void VMNative_com_olun_kf_DynamicLoaderNatives_unlink(VMThread* t) {
         const word_t structAddress = installedFeatureEntry(installedSlotOf(record));
         // Read after the collection, which may have moved the object.
         unlinkFeature(ExecutionContext::refArg(t, 0));
+        // A killed application stays in the stopped list until the kernel
+        // takes it; its record must not outlive its storage there.
+        if (FeatureManager* m = feature_manager()) m->forgetStoppedFeature(record);
         removeFeature(record);
         for (std::int32_t i = 0; i < LLKERNEL_IMPL_getAllocatedFeaturesCount(); ++i) {
             void* h = LLKERNEL_IMPL_getFeatureHandle__I(i);

@@ -55,7 +55,9 @@ struct Area {
         put(kKeys + memory::kArrayLengthOffset, 1);
         put(kKeys + memory::kArrayDataOffset, at(kString + image::kStringRecordObjectOffset));
         put(kValues + memory::kArrayLengthOffset, 1);
-        put(kValues + memory::kArrayDataOffset, at(kName));
+        // The value: the interned string, an immortal object.
+        put(kValues + memory::kArrayDataOffset, at(kString + image::kStringRecordObjectOffset));
+        put(kString + image::kStringRecordObjectOffset, memory::kImmortalTopBits);
     }
     bool inside() const { return applicationTablesInside(at(kRecord), start(), end()); }
 };
@@ -82,6 +84,10 @@ TEST(ApplicationTables, EveryWordTheDirectoryFollowsStaysInside) {
         {"key table longer than the immutables", [](Area& a) { a.put(Area::kKeys + memory::kArrayLengthOffset, 100); }},
         {"tables of different lengths", [](Area& a) { a.put(Area::kValues + memory::kArrayLengthOffset, 0); }},
         {"key not a string record", [](Area& a) { a.put(Area::kKeys + memory::kArrayDataOffset, a.at(Area::kString)); }},
+        {"value outside the immutables and strings", [](Area& a) { a.put(Area::kValues + memory::kArrayDataOffset, a.at(Area::kName)); }},
+        {"value not immortal", [](Area& a) { a.put(Area::kString + image::kStringRecordObjectOffset, 0); }},
+        {"value owned by another application",
+         [](Area& a) { a.put(Area::kString + image::kStringRecordObjectOffset + memory::kOwnerOffset, 0x1000); }},
         {"immutables range outside", [](Area& a) { a.put(Area::kDescriptor + 4 * image::kFeatureImmutablesEnd, a.end() + 4); }},
     };
     for (const Case& c : cases) {

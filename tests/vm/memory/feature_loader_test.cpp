@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "vm/core/engine/feature_context.h"
+#include "vm/core/engine/feature_manager.h"
 #include "vm/core/threads/vm_thread.h"
 #include "vm/memory/feature_record.h"
 #include "vm/memory/feature_runtime.h"
@@ -350,6 +351,33 @@ TEST_F(LinkTable, UnlinkLeavesAStaleFeatureObjectWithNothingToReach) {
     EXPECT_EQ(unlinkFeature(feature), 0u);
     EXPECT_EQ(installedSlotOf(record), -1);
     EXPECT_EQ(a.state.state, static_cast<std::uint8_t>(FeatureState::kUninstalled));
+}
+
+TEST_F(LinkTable, UnlinkedApplicationLeavesTheStoppedList) {
+    // Killed applications wait in the stopped list until the kernel takes
+    // them; one unlinked first must not stay there, its storage freed.
+    word_t same = 0;
+    FakeApplication* apps[3] = {&app("ab", 0x1000, 0x2000, 0x9000, 0x9100), &app("cd", 0x3000, 0x4000, 0xA000, 0xA100),
+                                &app("ef", 0x5000, 0x6000, 0xB000, 0xB100)};
+    word_t records[3];
+    FeatureManager m{};
+    for (int i = 0; i < 3; ++i) {
+        records[i] = static_cast<word_t>(linkInstalledFeature(apps[i]->structAddress(), 0, &same));
+        m.queueStoppedFeature(records[i]);
+    }
+    struct Case {
+        int forget;
+        word_t head;
+    };
+    // The list is last queued first: ef, cd, ab.
+    const Case cases[] = {{1, records[2]}, {2, records[0]}, {1, records[0]}, {0, 0}};
+    for (const Case& c : cases) {
+        m.forgetStoppedFeature(records[c.forget]);
+        EXPECT_EQ(m.stoppedHead, c.head) << c.forget;
+        EXPECT_EQ(apps[c.forget]->state.nextStopped, 0u) << c.forget;
+        for (word_t r = m.stoppedHead; r != 0; r = featureRuntimeState(r)->nextStopped)
+            EXPECT_NE(r, records[c.forget]) << c.forget;
+    }
 }
 
 // --- the current thread as application code sees it --------------------------------------

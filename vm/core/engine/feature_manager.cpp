@@ -206,6 +206,16 @@ void FeatureManager::queueStoppedFeature(word_t record) {
     }
 }
 
+void FeatureManager::forgetStoppedFeature(word_t record) {
+    for (word_t* link = &stoppedHead; *link != 0; link = &state_of(*link)->nextStopped) {
+        if (*link == record) {
+            *link = state_of(record)->nextStopped;
+            state_of(record)->nextStopped = 0;
+            return;
+        }
+    }
+}
+
 word_t FeatureManager::takeStoppedFeature(VMThread* t) {
     if (stoppedHead != 0) {
         const word_t record = stoppedHead;

@@ -32,6 +32,10 @@ struct FeatureManager {
     // Kill of a STARTED application (nothing otherwise).
     void killFeature(word_t record, FeatureStopCause cause);
     void queueStoppedFeature(word_t record);
+    // Takes `record` out of the stopped list (nothing if it is not queued):
+    // an application is unlinked, and its storage freed, whether or not
+    // the kernel has taken it from the list.
+    void forgetStoppedFeature(word_t record);
     // The `Feature` object of the most recently stopped application, or 0
     // with the current thread suspended until one is queued (the native
     // then runs again).

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -187,7 +188,17 @@ const ProgramCase kPrograms[] = {
 #endif
 };
 
-INSTANTIATE_TEST_SUITE_P(Programs, Program, testing::ValuesIn(kPrograms),
+// The programs this build made: all, or those its program filter names.
+std::vector<ProgramCase> builtPrograms() {
+    const std::string filter = PROGRAM_FILTER;
+    const std::regex names(filter.empty() ? ".*" : filter);
+    std::vector<ProgramCase> built;
+    for (const ProgramCase& c : kPrograms)
+        if (std::regex_match(c.name, names)) built.push_back(c);
+    return built;
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, Program, testing::ValuesIn(builtPrograms()),
                          [](const testing::TestParamInfo<ProgramCase>& i) { return std::string(i.param.name); });
 
 }  // namespace

@@ -1,0 +1,340 @@
+// libFuzzer target of installing application files: each input is an
+// application file that the kernel of fuzz_kernel.tvi installs with the
+// prelude's loader and unlinks again (the collection the unlink runs
+// included). Built twice: the records mode (FUZZ_RUN_APPLICATION 0) runs
+// none of the application's code, so what it finds is the loader's,
+// linker's or collector's reading of the file's records; the run mode also
+// starts the application, kills it and collects it, so that faults of its
+// bytecode are seen too.
+//
+// One life of the virtual machine serves every input: its task waits in
+// app.Fuzz.next for the file LLVMFuzzerTestOneInput hands over, and
+// app.Fuzz.done hands back how far the file got. An application that ends
+// the virtual machine gets the next input a fresh start.
+//
+// The custom mutator changes the file's structure (header words, section
+// entries, words of the content as the records read them, relocation
+// records, length) as well as its bytes, then writes the file's CRC again,
+// so that mutated files get past the CRC check to the records behind it.
+#include <semaphore.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include "FreeRTOS.h"
+#include "bsp/zev/port/kf/inc/LLKERNEL_impl.h"
+#include "bsp/zev/port/kf/inc/LLKERNEL_RAM.h"
+#include "sim_clock.h"
+#include "task.h"
+#include "vm/core/engine/execution_context.h"
+#include "vm/core/engine/java_objects.h"
+#include "vm/core/engine/sni.h"
+#include "vm/model/image_symbols.h"
+#include "vm/core/threads/vm_thread.h"
+#include "vm/memory/feature_loader.h"
+
+#ifndef FUZZ_RUN_APPLICATION
+#define FUZZ_RUN_APPLICATION 0
+#endif
+
+extern "C" std::size_t LLVMFuzzerMutate(std::uint8_t* data, std::size_t size, std::size_t maxSize);
+
+using tarvelo::ExecutionContext;
+using tarvelo::VMThread;
+using tarvelo::word_t;
+
+namespace {
+
+// --- the file's layout (tools/imagelink/README.md, "Application files") -----------
+namespace file {
+constexpr std::size_t kCrc = 8;
+constexpr std::size_t kContentSize = 12;
+constexpr std::size_t kRamSize = 16;
+constexpr std::size_t kSectionCount = 28;
+constexpr std::size_t kRelocationsAt = 32;
+constexpr std::size_t kRelocationsSize = 36;
+constexpr std::size_t kSignature = 40;
+constexpr std::size_t kSignatureBytes = 24;
+constexpr std::size_t kSections = 64;
+constexpr std::size_t kSectionEntry = 12;
+constexpr std::uint32_t kMaxSections = 16;
+}  // namespace file
+
+std::uint32_t get32(const std::uint8_t* d, std::size_t at) {
+    std::uint32_t v;
+    std::memcpy(&v, d + at, 4);
+    return v;
+}
+void put32(std::uint8_t* d, std::size_t at, std::uint32_t v) { std::memcpy(d + at, &v, 4); }
+
+// Where the CRC starts: after the header and the section entries, or 0
+// when the section count makes no sense.
+std::size_t crcStart(const std::uint8_t* d, std::size_t size) {
+    if (size < file::kSections) return 0;
+    const std::uint32_t n = get32(d, file::kSectionCount);
+    if (n < 1 || n > file::kMaxSections) return 0;
+    const std::size_t start = file::kSections + file::kSectionEntry * n;
+    return start <= size ? start : 0;
+}
+
+void fixCrc(std::uint8_t* d, std::size_t size) {
+    const std::size_t start = crcStart(d, size);
+    if (start == 0) return;
+    put32(d, file::kCrc, tarvelo::crc32::of(d + start, static_cast<std::uint32_t>(size - start)));
+}
+
+// --- the virtual machine's side ------------------------------------------------------
+sem_t gInputReady;
+sem_t gDone;
+const std::uint8_t* gData = nullptr;
+std::size_t gSize = 0;
+bool gInFlight = false;
+// app.Fuzz.done's outcome, or kEnded when the virtual machine ended first.
+constexpr std::int32_t kEnded = -1;
+constexpr std::int32_t kUnlinkRefused = 2;
+std::int32_t gOutcome = 0;
+// With TARVELO_FUZZ_OUTCOMES set, how many inputs ended each way, printed
+// at exit: a corpus that never gets past the loader's checks tests little.
+std::size_t gOutcomes[4];
+
+void printOutcomes() {
+    std::fprintf(stderr, "outcomes: %zu refused, %zu installed and unlinked, %zu ended the virtual machine\n",
+                 gOutcomes[1], gOutcomes[2], gOutcomes[0]);
+}
+
+void waitFor(sem_t* s) {
+    while (sem_wait(s) != 0 && errno == EINTR) {
+    }
+}
+
+void vmTask(void*) {
+    LLKERNEL_RAM_BESTFIT_initialize(kernel_working_buffer, kernel_working_buffer + kKernelWorkingBufferSize);
+    void* vm = SNI_createVM();
+    if (vm == nullptr) {
+        std::fprintf(stderr, "fuzz_install_application: no virtual machine\n");
+        std::abort();
+    }
+    int idleStarts = 0;
+    for (;;) {
+        const std::int32_t result = SNI_startVM(vm, 0, nullptr);
+        if (gInFlight) {
+            // The application ended the virtual machine: its input is done.
+            idleStarts = 0;
+            gInFlight = false;
+            gOutcome = kEnded;
+            sem_post(&gDone);
+        } else if (++idleStarts > 2) {
+            std::fprintf(stderr, "fuzz_install_application: the kernel ends without an input (%d)\n",
+                         static_cast<int>(result));
+            std::abort();
+        }
+    }
+}
+
+void startVirtualMachine() {
+    if (std::getenv("TARVELO_FUZZ_OUTCOMES") != nullptr) std::atexit(printOutcomes);
+    sem_init(&gInputReady, 0, 0);
+    sem_init(&gDone, 0, 0);
+    std::thread([] {
+        vSimSetClockMode(eSimClockVirtual);
+        xTaskCreate(vmTask, "Tarvelo task", 10240, nullptr, 4, nullptr);
+        vTaskStartScheduler();
+    }).detach();
+}
+
+// --- the custom mutator ----------------------------------------------------------------
+using Rng = std::minstd_rand;
+
+std::uint32_t below(Rng& rng, std::uint32_t n) { return n == 0 ? 0 : static_cast<std::uint32_t>(rng() % n); }
+
+// A value a record word or a header field might be given: the edges of
+// the numbers, small ones, ones near the sizes the file declares, a word
+// of the file elsewhere, or the old value moved a little.
+std::uint32_t interesting(Rng& rng, const std::uint8_t* d, std::size_t size, std::uint32_t old) {
+    const std::uint32_t content = size >= file::kSections ? get32(d, file::kContentSize) : 0;
+    const std::uint32_t ram = size >= file::kSections ? get32(d, file::kRamSize) : 0;
+    switch (below(rng, 12)) {
+        case 0: return 0;
+        case 1: return 0xFFFFFFFFu;
+        case 2: return 0x7FFFFFFFu;
+        case 3: return 0x80000000u;
+        case 4: return below(rng, 64);
+        case 5: return content + below(rng, 16) - 8;
+        case 6: return ram + below(rng, 16) - 8;
+        case 7: return static_cast<std::uint32_t>(size) + below(rng, 16) - 8;
+        case 8: return size >= 4 ? get32(d, 4 * below(rng, static_cast<std::uint32_t>(size / 4))) : 0;
+        case 9: return old + below(rng, 33) - 16;
+        case 10: return old ^ (1u << below(rng, 32));
+        default: return static_cast<std::uint32_t>(rng());
+    }
+}
+
+// Keeps the relocation records ending the file after its length changed.
+void fitRelocations(std::uint8_t* d, std::size_t size) {
+    if (size < file::kSections) return;
+    const std::uint32_t at = get32(d, file::kRelocationsAt);
+    if (at <= size) put32(d, file::kRelocationsSize, static_cast<std::uint32_t>(size - at));
+}
+
+std::size_t mutate(std::uint8_t* d, std::size_t size, std::size_t maxSize, Rng& rng) {
+    if (size < file::kSections || crcStart(d, size) == 0) return LLVMFuzzerMutate(d, size, maxSize);
+    const std::size_t body = crcStart(d, size);
+    const std::uint32_t relocAt = std::min<std::uint32_t>(get32(d, file::kRelocationsAt), static_cast<std::uint32_t>(size));
+    switch (below(rng, 10)) {
+        case 0:
+        case 1: {  // bytes anywhere, the length too
+            const std::size_t n = LLVMFuzzerMutate(d, size, maxSize);
+            if (n != size && below(rng, 4) != 0) fitRelocations(d, n);
+            return n;
+        }
+        case 2: {  // bytes of the sections only
+            if (relocAt <= body) return size;
+            std::vector<std::uint8_t> part(d + body, d + relocAt);
+            const std::size_t n = LLVMFuzzerMutate(part.data(), part.size(), part.size());
+            std::memcpy(d + body, part.data(), n);
+            return size;
+        }
+        case 3:
+        case 4:
+        case 5: {  // a word of the content, as the records read it
+            if (relocAt < body + 4) return size;
+            const std::size_t at = body + 4 * below(rng, static_cast<std::uint32_t>((relocAt - body) / 4));
+            put32(d, at, interesting(rng, d, size, get32(d, at)));
+            return size;
+        }
+        case 6: {  // a header word or a section entry's word
+            const std::uint32_t words = static_cast<std::uint32_t>((body - file::kContentSize) / 4);
+            const std::size_t at = file::kContentSize + 4 * below(rng, words);
+            if (at >= file::kSignature && at < file::kSections) return size;  // the harness writes it
+            put32(d, at, interesting(rng, d, size, get32(d, at)));
+            return size;
+        }
+        case 7: {  // the relocation records: a byte changed, or records added or cut
+            if (relocAt >= size) return size;
+            const std::size_t records = size - relocAt;
+            switch (below(rng, 4)) {
+                case 0: d[relocAt + below(rng, static_cast<std::uint32_t>(records))] ^= static_cast<std::uint8_t>(1u << below(rng, 8)); break;
+                case 1: d[relocAt + below(rng, static_cast<std::uint32_t>(records))] = static_cast<std::uint8_t>(rng()); break;
+                case 2: {  // a record of random kind, offset and value appended
+                    std::uint8_t record[16];
+                    std::size_t n = 0;
+                    record[n++] = static_cast<std::uint8_t>(rng());
+                    for (int number = 0; number < 2; ++number) {
+                        std::uint32_t v = below(rng, 2) != 0 ? below(rng, 256) : static_cast<std::uint32_t>(rng());
+                        do {
+                            std::uint8_t b = v & 0x7Fu;
+                            v >>= 7;
+                            if (v != 0) b |= 0x80u;
+                            record[n++] = b;
+                        } while (v != 0);
+                    }
+                    if ((record[0] & 0x08u) != 0)
+                        for (int i = 0; i < 4; ++i) record[n++] = static_cast<std::uint8_t>(rng());
+                    if (size + n > maxSize) return size;
+                    std::memcpy(d + size, record, n);
+                    size += n;
+                    fitRelocations(d, size);
+                    break;
+                }
+                default:
+                    size -= 1 + below(rng, static_cast<std::uint32_t>(std::min<std::size_t>(records, 8)));
+                    fitRelocations(d, size);
+                    break;
+            }
+            return size;
+        }
+        case 8: {  // two section entries swapped, or one made another's
+            const std::uint32_t n = get32(d, file::kSectionCount);
+            const std::size_t a = file::kSections + file::kSectionEntry * below(rng, n);
+            const std::size_t b = file::kSections + file::kSectionEntry * below(rng, n);
+            std::uint8_t t[file::kSectionEntry];
+            std::memcpy(t, d + a, sizeof t);
+            if (below(rng, 2) == 0) std::memcpy(d + a, d + b, sizeof t);
+            std::memcpy(d + b, t, sizeof t);
+            return size;
+        }
+        default: {  // the section count
+            put32(d, file::kSectionCount, 1 + below(rng, file::kMaxSections + 1));
+            return size;
+        }
+    }
+}
+
+}  // namespace
+
+extern "C" {
+
+// static int app.Fuzz.next()
+void VMNative_app_Fuzz_next(VMThread* t) {
+    waitFor(&gInputReady);
+    ExecutionContext::returnInt(t, static_cast<std::int32_t>(gSize));
+}
+
+// static void app.Fuzz.fill(byte[] file)
+void VMNative_app_Fuzz_fill(VMThread* t) {
+    const word_t a = ExecutionContext::refArg(t, 0);
+    if (a != 0 && static_cast<std::size_t>(tarvelo::java::array_length(a)) == gSize && gSize != 0)
+        std::memcpy(tarvelo::java::array_data<std::uint8_t>(a), gData, gSize);
+}
+
+// static int app.Fuzz.mode()
+void VMNative_app_Fuzz_mode(VMThread* t) { ExecutionContext::returnInt(t, FUZZ_RUN_APPLICATION); }
+
+// static void app.Fuzz.done(int outcome)
+void VMNative_app_Fuzz_done(VMThread* t) {
+    gOutcome = ExecutionContext::intArg(t, 5);
+    gInFlight = false;
+    sem_post(&gDone);
+}
+
+int LLVMFuzzerInitialize(int*, char***) {
+    startVirtualMachine();
+    return 0;
+}
+
+int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    // Java arrays are at most 2^31 - 1 bytes; files of interest are small.
+    if (size > (1u << 20)) return -1;
+    // Each file gets the running kernel's signature (outside the CRC): the
+    // corpus and the reproducers keep reaching the records behind that
+    // check when the kernel's types or methods change.
+    static std::vector<std::uint8_t> copy;
+    copy.assign(data, data + size);
+    if (size >= file::kSections)
+        std::memcpy(copy.data() + file::kSignature, _java_signature_start, file::kSignatureBytes);
+    gData = copy.data();
+    gSize = size;
+    gInFlight = true;
+    sem_post(&gInputReady);
+    waitFor(&gDone);
+    // A file refused or unlinked gives back every byte of storage it took:
+    // storage left allocated is lost to every later application.
+    const std::int32_t left = LLKERNEL_IMPL_getAllocatedFeaturesCount();
+    ++gOutcomes[std::clamp(gOutcome + 1, 0, 3)];
+    if (gOutcome == kUnlinkRefused || (gOutcome != kEnded && left != 0)) {
+        std::fprintf(stderr, "fuzz_install_application: outcome %d, %d application(s) left allocated\n",
+                     static_cast<int>(gOutcome), static_cast<int>(left));
+        std::abort();
+    }
+    return 0;
+}
+
+std::size_t LLVMFuzzerCustomMutator(std::uint8_t* data, std::size_t size, std::size_t maxSize, unsigned int seed) {
+    Rng rng(seed);
+    // A few mutations at once now and then: one field seldom opens a path.
+    const int rounds = below(rng, 4) == 0 ? 2 + static_cast<int>(below(rng, 3)) : 1;
+    for (int i = 0; i < rounds; ++i) size = mutate(data, size, maxSize, rng);
+    // Now and then the CRC is left as the mutation made it.
+    if (below(rng, 32) != 0) fixCrc(data, size);
+    return size;
+}
+
+}  // extern "C"
