@@ -4,10 +4,10 @@
 #include <string_view>
 
 #include "graphics/display/display_config.h"
+#include "graphics/natives/vm_binding.h"
 #include "platform/address.h"
-#include "vm/core/image/image_symbols.h"
 #include "vm/core/runtime_support/system_out.h"
-#include "vm/memory/support_allocator.h"
+#include "vm/model/image_symbols.h"
 
 namespace tarvelo::graphics {
 
@@ -17,7 +17,7 @@ namespace out = rt::SystemOut;
 
 std::int32_t link_setting(const char* symbol) { return static_cast<std::int32_t>(link_value(symbol)); }
 
-std::int64_t runtime_heap_free() { return static_cast<std::int64_t>(support_allocator_free()); }
+std::int64_t runtime_heap_free() { return static_cast<std::int64_t>(vm_binding().runtimeHeapFree()); }
 
 // "<label>\t<value>" on a line of its own.
 void figure(std::string_view label, std::int64_t value) {

@@ -1,5 +1,8 @@
-// The engine's virtual-machine services, bound to the native interface.
+// The engine's virtual-machine services, bound to the native interface and,
+// for the runtime heap's free bytes, to the heap's allocator.
 #include "graphics/natives/vm_binding.h"
+
+#include "vm/memory/support_allocator.h"
 
 namespace tarvelo::graphics {
 
@@ -14,6 +17,7 @@ VMBinding native_interface() {
         [](void* r, SNIX_resource_close c, SNIX_resource_description d) { return SNI_registerResource(r, c, d); },
         [](void* r, SNIX_resource_close c) { return SNI_unregisterResource(r, c); },
         [](std::int32_t code, const char* message) { return SNI_throwNativeException(code, message); },
+        [] { return support_allocator_free(); },
     };
 }
 

@@ -4,6 +4,7 @@
 // native interface.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "vm/core/engine/sni.h"
@@ -21,6 +22,9 @@ struct VMBinding {
                                      SNIX_resource_description description);
     std::int32_t (*unregisterResource)(void* resource, SNIX_resource_close close);
     std::int32_t (*throwException)(std::int32_t code, const char* message);
+    // The free bytes of the virtual machine's runtime heap (the start-up
+    // allocation check).
+    std::size_t (*runtimeHeapFree)();
 };
 
 VMBinding& vm_binding();

@@ -1,4 +1,4 @@
-#include "bsp/zev/port/kf/src/LLKERNEL_RAM.h"
+#include "bsp/zev/port/kf/inc/LLKERNEL_RAM.h"
 
 #include <gtest/gtest.h>
 

@@ -16,11 +16,11 @@
 #include "tools/imagelink/text_lexer.h"
 #include "tools/imagelink/type_records_writer.h"
 #include "vm/core/bytecode/opcodes.h"
-#include "vm/core/image/image_format.h"
-#include "vm/core/image/method_record.h"
-#include "vm/core/image/string_record.h"
-#include "vm/core/image/type_record.h"
-#include "vm/memory/object_header.h"
+#include "vm/model/image_format.h"
+#include "vm/model/method_record.h"
+#include "vm/model/string_record.h"
+#include "vm/model/type_record.h"
+#include "vm/model/object_header.h"
 
 namespace tarvelo::imagelink {
 

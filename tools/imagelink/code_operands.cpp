@@ -6,7 +6,7 @@
 
 #include "tools/imagelink/link_error.h"
 #include "tools/imagelink/text_parser.h"
-#include "vm/core/image/method_record.h"
+#include "vm/model/method_record.h"
 
 namespace tarvelo::imagelink {
 

@@ -9,7 +9,7 @@
 
 #include "tools/imagelink/decoder.h"
 #include "tools/imagelink/elf_file.h"
-#include "vm/core/image/method_record.h"
+#include "vm/model/method_record.h"
 
 namespace tarvelo::imagelink {
 

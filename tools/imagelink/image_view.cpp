@@ -4,8 +4,8 @@
 #include <cstdio>
 
 #include "vm/core/bytecode/opcodes.h"
-#include "vm/core/image/image_format.h"
-#include "vm/core/image/method_record.h"
+#include "vm/model/image_format.h"
+#include "vm/model/method_record.h"
 
 namespace tarvelo::imagelink {
 

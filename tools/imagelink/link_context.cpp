@@ -1,6 +1,6 @@
 #include "tools/imagelink/link_context.h"
 
-#include "vm/core/image/type_record.h"
+#include "vm/model/type_record.h"
 
 namespace tarvelo::imagelink {
 

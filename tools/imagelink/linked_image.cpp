@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "vm/core/image/image_format.h"
+#include "vm/model/image_format.h"
 
 namespace tarvelo::imagelink {
 

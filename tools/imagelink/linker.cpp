@@ -17,7 +17,7 @@
 #include "tools/imagelink/text_parser.h"
 #include "tools/imagelink/tool_support.h"
 #include "tools/imagelink/verifier.h"
-#include "vm/core/image/image_format.h"
+#include "vm/model/image_format.h"
 
 namespace tarvelo::imagelink {
 

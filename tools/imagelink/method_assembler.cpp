@@ -16,7 +16,7 @@
 #include "tools/imagelink/text_lexer.h"
 #include "tools/imagelink/text_parser.h"
 #include "vm/core/bytecode/opcodes.h"
-#include "vm/core/image/method_record.h"
+#include "vm/model/method_record.h"
 #include "vm/core/threads/java_stack.h"
 
 namespace tarvelo::imagelink {

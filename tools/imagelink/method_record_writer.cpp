@@ -1,7 +1,7 @@
 #include "tools/imagelink/method_record_writer.h"
 
 #include "tools/imagelink/link_error.h"
-#include "vm/core/image/method_record.h"
+#include "vm/model/method_record.h"
 
 namespace tarvelo::imagelink {
 

@@ -1,4 +1,4 @@
-// A method's record as vm/core/image/method_record.h lays it out: its
+// A method's record as vm/model/method_record.h lays it out: its
 // handler entries (the first one nearest the class word), the class word,
 // the one- or six-byte header and the code, the words in the code that
 // refer to the image filled in through the module's output.

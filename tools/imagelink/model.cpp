@@ -1,6 +1,6 @@
 #include "tools/imagelink/model.h"
 
-#include "vm/core/image/image_format.h"
+#include "vm/model/image_format.h"
 
 namespace tarvelo::imagelink {
 

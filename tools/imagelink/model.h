@@ -14,7 +14,7 @@
 
 #include "tools/imagelink/java_type.h"
 #include "tools/imagelink/link_error.h"
-#include "vm/core/image/method_record.h"
+#include "vm/model/method_record.h"
 
 namespace tarvelo::imagelink {
 

@@ -12,7 +12,7 @@
 #include <sstream>
 
 #include "tools/imagelink/text_lexer.h"
-#include "vm/core/image/image_format.h"
+#include "vm/model/image_format.h"
 
 namespace tarvelo::imagelink {
 

@@ -4,8 +4,8 @@
 #include <set>
 
 #include "tools/imagelink/link_context.h"
-#include "vm/core/image/image_format.h"
-#include "vm/core/image/type_record.h"
+#include "vm/model/image_format.h"
+#include "vm/model/type_record.h"
 
 namespace tarvelo::imagelink {
 

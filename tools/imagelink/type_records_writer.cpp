@@ -6,7 +6,7 @@
 
 #include "tools/imagelink/link_error.h"
 #include "tools/imagelink/shared_interface_layout.h"
-#include "vm/core/image/type_record.h"
+#include "vm/model/type_record.h"
 
 namespace tarvelo::imagelink {
 

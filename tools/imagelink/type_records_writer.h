@@ -1,5 +1,5 @@
 // The type headers of a module and the dispatch tables after them, as
-// vm/core/image/type_record.h lays them out: class slots, then array
+// vm/model/type_record.h lays them out: class slots, then array
 // slots, then the records of abstract classes and interfaces, then the
 // descriptors of shared interfaces, the virtual method tables, hierarchy
 // tables, interface method tables with their interface tables and the

@@ -5,10 +5,10 @@
 #include <set>
 
 #include "tools/imagelink/decoder.h"
-#include "vm/core/image/method_record.h"
-#include "vm/core/image/string_record.h"
-#include "vm/core/image/type_record.h"
-#include "vm/memory/object_header.h"
+#include "vm/model/method_record.h"
+#include "vm/model/string_record.h"
+#include "vm/model/type_record.h"
+#include "vm/model/object_header.h"
 
 namespace tarvelo::imagelink {
 

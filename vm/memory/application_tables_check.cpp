@@ -2,14 +2,14 @@
 
 #include <cstdint>
 
-#include "vm/core/image/image_format.h"
-#include "vm/core/image/method_record.h"
-#include "vm/core/image/string_record.h"
-#include "vm/core/image/type_record.h"
 #include "vm/memory/feature_loader.h"
 #include "vm/memory/feature_record.h"
 #include "vm/memory/installed_feature_table.h"
-#include "vm/memory/object_header.h"
+#include "vm/model/image_format.h"
+#include "vm/model/method_record.h"
+#include "vm/model/object_header.h"
+#include "vm/model/string_record.h"
+#include "vm/model/type_record.h"
 
 namespace tarvelo {
 

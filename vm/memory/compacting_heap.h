@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "platform/address.h"
-#include "vm/core/lifecycle/vm_component.h"
+#include "vm/model/vm_component.h"
 #include "vm/memory/free_block.h"
 #include "vm/memory/heap_debug_modes.h"
 

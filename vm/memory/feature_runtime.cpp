@@ -5,7 +5,7 @@
 #include "vm/memory/feature_loader.h"
 #include "vm/memory/feature_record.h"
 #include "vm/memory/installed_feature_table.h"
-#include "vm/memory/object_header.h"
+#include "vm/model/object_header.h"
 
 namespace tarvelo {
 

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "vm/memory/object_header.h"
+#include "vm/model/object_header.h"
 #include "vm/memory/object_model.h"
 
 namespace tarvelo::free_block {

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "platform/address.h"
-#include "vm/core/lifecycle/vm_component.h"
+#include "vm/model/vm_component.h"
 #include "vm/memory/compacting_heap.h"
 #include "vm/memory/garbage_collector.h"
 #include "vm/memory/gc_roots.h"

@@ -1,7 +1,7 @@
 #include "vm/memory/identity_hash.h"
 
 #include "vm/memory/heap_set.h"
-#include "vm/memory/object_header.h"
+#include "vm/model/object_header.h"
 #include "vm/memory/object_model.h"
 
 namespace tarvelo {

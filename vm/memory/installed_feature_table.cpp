@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "vm/core/image/image_format.h"
-#include "vm/core/image/image_symbols.h"
+#include "vm/model/image_format.h"
+#include "vm/model/image_symbols.h"
 #include "vm/memory/memory_environment.h"
 
 namespace tarvelo {

@@ -1,6 +1,6 @@
 // The memory layout of the linked image. Kept in its own file: only a
 // firmware linked with an image refers to these symbols.
-#include "vm/core/image/image_symbols.h"
+#include "vm/model/image_symbols.h"
 #include "vm/memory/memory_layout.h"
 
 // Type headers the memory system names; every image defines them.

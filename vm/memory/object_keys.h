@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "platform/address.h"
-#include "vm/memory/object_header.h"
+#include "vm/model/object_header.h"
 
 namespace tarvelo {
 

@@ -7,10 +7,10 @@
 #include <cstdint>
 
 #include "platform/address.h"
-#include "vm/core/image/type_record.h"
+#include "vm/model/type_record.h"
 #include "vm/memory/feature_record.h"
 #include "vm/memory/memory_layout.h"
-#include "vm/memory/object_header.h"
+#include "vm/model/object_header.h"
 
 namespace tarvelo {
 

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "vm/core/image/type_tests.h"
+#include "vm/model/type_tests.h"
 #include "vm/memory/heap_set.h"
 #include "vm/memory/memory_environment.h"
 #include "vm/memory/object_model.h"

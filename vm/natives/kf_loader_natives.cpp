@@ -12,13 +12,13 @@
 #include <cstdint>
 #include <cstring>
 
-#include "bsp/zev/port/kf/src/LLKERNEL_RAM.h"
+#include "bsp/zev/port/kf/inc/LLKERNEL_RAM.h"
 #include "vm/core/engine/execution_context.h"
 #include "vm/core/engine/feature_manager.h"
 #include "vm/core/engine/java_objects.h"
 #include "vm/core/engine/runtime_prelude.h"
-#include "vm/core/image/image_format.h"
-#include "vm/core/image/image_symbols.h"
+#include "vm/model/image_format.h"
+#include "vm/model/image_symbols.h"
 #include "vm/core/threads/vm_thread.h"
 #include "vm/memory/application_tables_check.h"
 #include "vm/memory/feature_loader.h"
@@ -26,7 +26,7 @@
 #include "vm/memory/feature_runtime.h"
 #include "vm/memory/heap_set.h"
 #include "vm/memory/installed_feature_table.h"
-#include "vm/memory/object_header.h"
+#include "vm/model/object_header.h"
 
 // The types of every type header, of interned strings and of their
 // characters.

@@ -7,7 +7,7 @@
 #include "vm/core/engine/application_token.h"
 #include "vm/core/engine/feature_context.h"
 #include "vm/core/image/image_access.h"
-#include "vm/core/image/type_tests.h"
+#include "vm/model/type_tests.h"
 #include "vm/core/lifecycle/vm_runtime.h"
 #include "vm/core/port/os_port.h"
 #include "vm/core/engine/monitoring_hooks.h"

@@ -1,6 +1,7 @@
 // The trace natives of yq.trace.Tracer through the trace-hook table, and
 // the interned-string enumeration of System.
 #include "vm/core/engine/monitoring_hooks.h"
+#include "vm/core/image/interned_strings.h"
 #include "vm/core/threads/vm_thread.h"
 #include "vm/natives/native_support.h"
 #include "vm/natives/trace_hooks.h"
@@ -86,45 +87,8 @@ std::int32_t Java_yq_trace_Tracer_recordEventEndNative__III(std::int32_t g, std:
 // --- Interned strings ------------------------------------------------------------------------
 
 extern "C" {
-__attribute__((weak)) extern const char _java_internStrings_start[];
-__attribute__((weak)) extern const char _java_internStrings_end[];
-}
 
-namespace {
-
-constexpr std::uint32_t kInternRecord = 24;
-// The String of a record starts 4 bytes into it.
-constexpr std::uint32_t kInternString = 4;
-
-// The interned-string iterator's cursor: the next record. Reset at every
-// start of the virtual machine.
-word_t intern_cursor = 0;
-
-}  // namespace
-
-#include "vm/natives/interned_strings.h"
-
-namespace tarvelo {
-
-void reset_interned_string_iterator() { intern_cursor = to_word(_java_internStrings_start); }
-
-word_t next_interned_string() {
-    if (intern_cursor == 0) reset_interned_string_iterator();
-    const word_t end = to_word(_java_internStrings_end);
-    if (intern_cursor + kInternString >= end) return 0;
-    const word_t s = intern_cursor + kInternString;
-    intern_cursor += kInternRecord;
-    return s;
-}
-
-}  // namespace tarvelo
-
-extern "C" {
-
-void VMNative_java_lang_System_getNumberOfInternedStrings(VMThread* t) {
-    returnInt(t, static_cast<std::int32_t>((to_word(_java_internStrings_end) - to_word(_java_internStrings_start)) /
-                                           kInternRecord));
-}
+void VMNative_java_lang_System_getNumberOfInternedStrings(VMThread* t) { returnInt(t, interned_string_count()); }
 
 void VMNative_java_lang_System_nextInternedString(VMThread* t) { returnObject(t, next_interned_string()); }
 

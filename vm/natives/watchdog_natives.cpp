@@ -9,7 +9,7 @@
 #include "vm/core/lifecycle/ostrevan.h"
 #include "vm/core/threads/kernel_thread_scheduler.h"
 #include "vm/core/threads/vm_thread.h"
-#include "vm/natives/watchdog_support.h"
+#include "vm/core/threads/watchdog_support.h"
 
 namespace tarvelo {
 

@@ -13,7 +13,7 @@
 #include "tools/imagelink/application_builder.h"
 #include "tools/imagelink/asm_writer.h"
 #include "tools/imagelink/link_error.h"
-#include "vm/memory/object_header.h"
+#include "vm/model/object_header.h"
 
 namespace tarvelo::imagelink {
 namespace {

@@ -8,10 +8,10 @@
 #include "tests/tools/imagelink/link_helpers.h"
 #include "tools/imagelink/asm_writer.h"
 #include "tools/imagelink/verifier.h"
-#include "vm/core/image/image_format.h"
-#include "vm/core/image/string_record.h"
-#include "vm/core/image/type_record.h"
-#include "vm/memory/object_header.h"
+#include "vm/model/image_format.h"
+#include "vm/model/string_record.h"
+#include "vm/model/type_record.h"
+#include "vm/model/object_header.h"
 
 namespace tarvelo::imagelink {
 namespace {

@@ -7,9 +7,9 @@
 #include "tools/imagelink/decoder.h"
 #include "tools/imagelink/verifier.h"
 #include "vm/core/bytecode/opcodes.h"
-#include "vm/core/image/image_format.h"
-#include "vm/core/image/image_symbols.h"
-#include "vm/core/image/string_record.h"
+#include "vm/model/image_format.h"
+#include "vm/model/image_symbols.h"
+#include "vm/model/string_record.h"
 
 extern "C" {
 extern const char _tarvelo_method_index_start[];

@@ -7,7 +7,7 @@
 #include "tests/tools/imagelink/link_helpers.h"
 #include "tools/imagelink/decoder.h"
 #include "vm/core/bytecode/opcodes.h"
-#include "vm/core/image/method_record.h"
+#include "vm/model/method_record.h"
 #include "vm/core/native_call/aapcs_vfp_self_test.h"
 
 namespace tarvelo::imagelink {

@@ -6,7 +6,7 @@
 #include "tools/imagelink/link_context.h"
 #include "tools/imagelink/text_parser.h"
 #include "vm/core/image/runtime_layout.h"
-#include "vm/core/image/string_record.h"
+#include "vm/model/string_record.h"
 
 namespace tarvelo::imagelink {
 namespace {

@@ -7,8 +7,8 @@
 #include "tools/imagelink/disassembler.h"
 #include "tools/imagelink/verifier.h"
 #include "vm/core/bytecode/opcodes.h"
-#include "vm/core/image/string_record.h"
-#include "vm/core/image/type_record.h"
+#include "vm/model/string_record.h"
+#include "vm/model/type_record.h"
 
 namespace tarvelo::imagelink {
 namespace {

@@ -31,13 +31,13 @@
 
 #include "FreeRTOS.h"
 #include "bsp/zev/port/kf/inc/LLKERNEL_impl.h"
-#include "bsp/zev/port/kf/src/LLKERNEL_RAM.h"
+#include "bsp/zev/port/kf/inc/LLKERNEL_RAM.h"
 #include "sim_clock.h"
 #include "task.h"
 #include "vm/core/engine/execution_context.h"
 #include "vm/core/engine/java_objects.h"
 #include "vm/core/engine/sni.h"
-#include "vm/core/image/image_symbols.h"
+#include "vm/model/image_symbols.h"
 #include "vm/core/threads/vm_thread.h"
 #include "vm/memory/feature_loader.h"
 

@@ -7,11 +7,11 @@
 #include <cstring>
 #include <functional>
 
-#include "vm/core/image/image_format.h"
-#include "vm/core/image/string_record.h"
+#include "vm/model/image_format.h"
+#include "vm/model/string_record.h"
 #include "vm/memory/application_tables_check.h"
 #include "vm/memory/feature_record.h"
-#include "vm/memory/object_header.h"
+#include "vm/model/object_header.h"
 
 namespace tarvelo {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "vm/memory/object_header.h"
+#include "vm/model/object_header.h"
 
 namespace tarvelo::memory {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "tests/vm/memory/synthetic_heap.h"
-#include "vm/core/image/string_record.h"
+#include "vm/model/string_record.h"
 
 namespace tarvelo::test {
 namespace {

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "platform/address.h"
-#include "vm/core/image/type_record.h"
+#include "vm/model/type_record.h"
 #include "vm/memory/feature_record.h"
 #include "vm/memory/heap_set.h"
 #include "vm/memory/memory_environment.h"
-#include "vm/memory/object_header.h"
+#include "vm/model/object_header.h"
 #include "vm/memory/object_model.h"
 
 namespace tarvelo::test {

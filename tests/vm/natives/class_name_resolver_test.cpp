@@ -5,8 +5,8 @@
 #include <string>
 
 #include "tests/vm/core/image/synthetic_image.h"
-#include "vm/core/image/image_format.h"
-#include "vm/natives/class_name_resolver.h"
+#include "vm/model/image_format.h"
+#include "vm/model/class_name_resolver.h"
 
 using namespace tarvelo;
 using tarvelo::test::SyntheticImage;

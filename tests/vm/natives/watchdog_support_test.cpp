@@ -7,7 +7,7 @@
 #include <initializer_list>
 #include <vector>
 
-#include "vm/natives/watchdog_support.h"
+#include "vm/core/threads/watchdog_support.h"
 
 namespace {
 

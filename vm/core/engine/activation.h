@@ -10,7 +10,7 @@
 #include <cstdint>
 
 #include "vm/core/engine/frame_record.h"
-#include "vm/core/image/method_record.h"
+#include "vm/model/method_record.h"
 #include "vm/core/threads/java_stack.h"
 #include "vm/core/threads/vm_thread.h"
 

@@ -19,7 +19,7 @@
 #include "vm/core/engine/activation_counts.h"
 #include "vm/core/engine/feature_context.h"
 #include "vm/core/engine/frame_record.h"
-#include "vm/core/image/method_record.h"
+#include "vm/model/method_record.h"
 #include "vm/core/lifecycle/feature_rules_check.h"
 #include "vm/core/threads/java_stack.h"
 #include "vm/core/threads/vm_thread.h"

@@ -6,7 +6,7 @@
 #include "vm/core/engine/runtime_prelude.h"
 #include "vm/core/image/image_directory.h"
 #include "vm/core/image/runtime_layout.h"
-#include "vm/core/image/string_record.h"
+#include "vm/model/string_record.h"
 #include "vm/core/lifecycle/ostrevan.h"
 #include "vm/core/threads/kernel_thread_scheduler.h"
 #include "vm/core/threads/vm_thread.h"

@@ -1,7 +1,7 @@
 #include "vm/core/engine/application_token.h"
 
-#include "vm/core/image/image_format.h"
-#include "vm/core/image/type_record.h"
+#include "vm/model/image_format.h"
+#include "vm/model/type_record.h"
 #include "vm/memory/feature_record.h"
 #include "vm/memory/feature_runtime.h"
 

@@ -13,10 +13,10 @@
 #include "vm/core/engine/runtime_prelude.h"
 #include "vm/core/threads/schedule_context.h"
 #include "vm/core/threads/thread_table.h"
-#include "vm/core/image/type_record.h"
+#include "vm/model/type_record.h"
 #include "vm/core/threads/vm_thread.h"
 #include "vm/memory/feature_record.h"
-#include "vm/memory/object_header.h"
+#include "vm/model/object_header.h"
 
 namespace tarvelo {
 

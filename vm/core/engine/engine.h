@@ -9,7 +9,7 @@
 
 #include "platform/address.h"
 #include "vm/core/engine/frame_record.h"
-#include "vm/core/image/method_record.h"
+#include "vm/model/method_record.h"
 
 namespace tarvelo {
 

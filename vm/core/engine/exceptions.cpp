@@ -8,8 +8,8 @@
 #include "vm/core/engine/execution_context.h"
 #include "vm/core/engine/feature_context.h"
 #include "vm/core/image/image_directory.h"
-#include "vm/core/image/image_format.h"
-#include "vm/core/image/type_record.h"
+#include "vm/model/image_format.h"
+#include "vm/model/type_record.h"
 #include "vm/core/engine/java_objects.h"
 #include "vm/core/threads/java_stack.h"
 #include "vm/core/engine/monitoring_hooks.h"
@@ -18,9 +18,9 @@
 #include "vm/core/engine/runtime_prelude.h"
 #include "vm/core/runtime_support/system_out.h"
 #include "vm/core/lifecycle/shared_buffer.h"
-#include "vm/core/image/type_tests.h"
+#include "vm/model/type_tests.h"
 #include "vm/core/threads/vm_thread.h"
-#include "vm/natives/class_name_resolver.h"
+#include "vm/model/class_name_resolver.h"
 #include "vm/memory/memory_layout.h"
 
 namespace tarvelo {

@@ -13,7 +13,7 @@
 #include "vm/core/engine/runtime_prelude.h"
 #include "vm/core/threads/schedule_context.h"
 #include "vm/core/engine/string_factory.h"
-#include "vm/core/image/type_record.h"
+#include "vm/model/type_record.h"
 #include "vm/core/threads/vm_thread.h"
 
 namespace tarvelo {

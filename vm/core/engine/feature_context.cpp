@@ -8,7 +8,7 @@
 #include "vm/core/engine/execution_context.h"
 #include "vm/core/engine/java_objects.h"
 #include "vm/core/engine/runtime_prelude.h"
-#include "vm/core/image/image_symbols.h"
+#include "vm/model/image_symbols.h"
 #include "vm/core/lifecycle/link_config.h"
 #include "vm/core/threads/kernel_thread_scheduler.h"
 #include "vm/core/threads/vm_thread.h"
@@ -16,7 +16,7 @@
 #include "vm/memory/heap_set.h"
 #include "vm/memory/memory_layout.h"
 #include "vm/memory/object_model.h"
-#include "vm/memory/object_header.h"
+#include "vm/model/object_header.h"
 
 namespace tarvelo {
 

@@ -8,7 +8,7 @@
 #include "vm/core/engine/java_objects.h"
 #include "vm/core/engine/native_resources.h"
 #include "vm/core/engine/ram_control.h"
-#include "vm/core/image/method_record.h"
+#include "vm/model/method_record.h"
 #include "vm/core/lifecycle/ostrevan.h"
 #include "vm/core/lifecycle/vm_error.h"
 #include "vm/core/threads/kernel_thread_scheduler.h"

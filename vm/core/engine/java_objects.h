@@ -7,8 +7,8 @@
 
 #include "platform/address.h"
 #include "vm/core/image/runtime_layout.h"
-#include "vm/core/image/string_record.h"
-#include "vm/memory/object_header.h"
+#include "vm/model/string_record.h"
+#include "vm/model/object_header.h"
 
 namespace tarvelo::java {
 

@@ -18,7 +18,7 @@
 #include <cstdint>
 
 #include "platform/address.h"
-#include "vm/core/lifecycle/vm_component.h"
+#include "vm/model/vm_component.h"
 
 namespace tarvelo {
 

@@ -25,9 +25,6 @@ void VMNative_java_lang_Throwable_internalError(tarvelo::VMThread*);
 void VMNative_java_lang_Throwable_fillInStackTrace(tarvelo::VMThread*);
 void VMNative_java_lang_Object_cloneNative(tarvelo::VMThread*);
 void VMNative_java_lang_System_hashCode(tarvelo::VMThread*);
-#define TARVELO_CLASSLIB_NATIVE(symbol) void symbol();
-#include "vm/natives/classlib_natives.def"
-#undef TARVELO_CLASSLIB_NATIVE
 }
 
 namespace tarvelo {
@@ -39,15 +36,6 @@ __attribute__((used)) PreludeNative* const prelude_natives[] = {
     VMNative_java_lang_Thread_execClinit,        VMNative_java_lang_Thread_storeException,
     VMNative_java_lang_Throwable_internalError,  VMNative_java_lang_Throwable_fillInStackTrace,
     VMNative_java_lang_Object_cloneNative,       VMNative_java_lang_System_hashCode,
-};
-
-// The class library's natives, kept in every firmware; their Java
-// signatures differ, so they are named here only by address.
-using AnyNative = void();
-__attribute__((used)) AnyNative* const classlib_natives[] = {
-#define TARVELO_CLASSLIB_NATIVE(symbol) symbol,
-#include "vm/natives/classlib_natives.def"
-#undef TARVELO_CLASSLIB_NATIVE
 };
 
 const char* const type_addresses[] = {

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "vm/core/image/image_format.h"
-#include "vm/core/image/image_symbols.h"
+#include "vm/model/image_format.h"
+#include "vm/model/image_symbols.h"
 
 namespace tarvelo::image {
 

@@ -1,7 +1,7 @@
 #include "vm/core/image/image_directory.h"
 
-#include "vm/core/image/string_record.h"
-#include "vm/core/image/type_record.h"
+#include "vm/model/string_record.h"
+#include "vm/model/type_record.h"
 #include "vm/core/lifecycle/ostrevan.h"
 #include "vm/memory/memory_environment.h"
 #include "vm/memory/support_allocator.h"

@@ -11,8 +11,8 @@
 #include "platform/address.h"
 #include "vm/core/image/image_tables.h"
 #include "vm/core/image/statics_areas.h"
-#include "vm/core/lifecycle/vm_component.h"
-#include "vm/natives/class_name_resolver.h"
+#include "vm/model/vm_component.h"
+#include "vm/model/class_name_resolver.h"
 
 namespace tarvelo {
 

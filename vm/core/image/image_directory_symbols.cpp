@@ -1,6 +1,6 @@
 // The kernel image as the link placed it. Kept in its own file: only a
 // firmware linked with an image refers to these symbols.
-#include "vm/core/image/image_symbols.h"
+#include "vm/model/image_symbols.h"
 #include "vm/core/image/image_directory.h"
 
 // Type headers the directory names.

@@ -1,6 +1,6 @@
 #include "vm/core/image/image_tables.h"
 
-#include "vm/core/image/image_format.h"
+#include "vm/model/image_format.h"
 #include "vm/memory/feature_record.h"
 
 namespace tarvelo {

@@ -5,11 +5,11 @@
 // applications), so every read is preceded by the bounds check that makes
 // it safe, and every walk is bounded: a malformed image whose element chain
 // loops is refused, not followed for ever.
-#include "vm/core/image/type_record.h"
+#include "vm/model/type_record.h"
 #include "vm/core/image/image_directory.h"
 #include "vm/memory/feature_record.h"
 #include "vm/memory/memory_environment.h"
-#include "vm/memory/object_header.h"
+#include "vm/model/object_header.h"
 
 namespace tarvelo {
 

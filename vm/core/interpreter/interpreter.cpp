@@ -17,7 +17,7 @@
 #include "vm/core/engine/execution_context.h"
 #include "vm/core/engine/feature_context.h"
 #include "vm/core/engine/frame_record.h"
-#include "vm/core/image/type_record.h"
+#include "vm/model/type_record.h"
 #include "vm/core/interpreter/inline_routines.h"
 #include "vm/core/interpreter/interpreter_support.h"
 #include "vm/core/processor/java_arith.h"
@@ -33,9 +33,9 @@
 #include "vm/core/engine/runtime_prelude.h"
 #include "vm/core/threads/schedule_context.h"
 #include "vm/core/threads/thread_lifecycle.h"
-#include "vm/core/image/type_tests.h"
+#include "vm/core/image/instance_tests.h"
 #include "vm/core/threads/vm_thread.h"
-#include "vm/memory/object_header.h"
+#include "vm/model/object_header.h"
 
 #if !defined(__GNUC__)
 #error "the dispatch loop jumps through a table of label addresses (GNU C computed goto)"

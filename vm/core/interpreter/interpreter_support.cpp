@@ -1,8 +1,8 @@
 #include "vm/core/interpreter/interpreter_support.h"
 
-#include "vm/core/image/image_format.h"
-#include "vm/core/image/image_symbols.h"
-#include "vm/core/image/type_record.h"
+#include "vm/model/image_format.h"
+#include "vm/model/image_symbols.h"
+#include "vm/model/type_record.h"
 
 namespace tarvelo {
 

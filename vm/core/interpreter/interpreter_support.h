@@ -6,8 +6,8 @@
 #include <cstdint>
 
 #include "platform/address.h"
-#include "vm/core/image/image_format.h"
-#include "vm/core/image/type_record.h"
+#include "vm/model/image_format.h"
+#include "vm/model/type_record.h"
 
 namespace tarvelo {
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "vm/memory/object_header.h"
+#include "vm/model/object_header.h"
 
 namespace tarvelo::IntrinsicOpcodes {
 

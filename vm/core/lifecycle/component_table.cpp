@@ -1,5 +1,7 @@
 // The operations of every component class, indexed by class id: a component's
 // virtual call is an index into these tables.
+#include "vm/core/lifecycle/component_table.h"
+
 #include "vm/core/engine/feature_manager.h"
 #include "vm/core/engine/native_resources.h"
 #include "vm/core/engine/ram_control.h"
@@ -9,10 +11,9 @@
 #include "vm/core/lifecycle/memory_manager_binding.h"
 #include "vm/core/threads/monitor_manager.h"
 #include "vm/core/threads/thread_pool.h"
-#include "vm/core/lifecycle/vm_component.h"
 #include "vm/memory/support_allocator.h"
-#include "vm/natives/interned_strings.h"
-#include "vm/natives/watchdog_support.h"
+#include "vm/core/image/interned_strings.h"
+#include "vm/core/threads/watchdog_support.h"
 
 namespace tarvelo {
 

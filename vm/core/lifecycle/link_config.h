@@ -3,7 +3,7 @@
 // Each limit is an absolute symbol whose value the firmware's link fixes; it
 // is read as a constant at run time, never as data, so an image's build can
 // change a limit without recompiling the virtual machine. The symbols and
-// their defaults are listed once, in vm/core/image/link_config.def; the
+// their defaults are listed once, in vm/model/link_config.def; the
 // firmware carries them as weak definitions (link_config_defaults.S) and an
 // image may define any of them again to override it.
 #pragma once
@@ -12,7 +12,7 @@
 
 #include "platform/address.h"
 
-#include "vm/core/image/image_symbols.h"
+#include "vm/model/image_symbols.h"
 
 namespace tarvelo::link_config {
 

@@ -4,6 +4,6 @@
  * values, never as data. */
 
 #define TARVELO_LINK_CONFIG(name, value) .weak name; .set name, (value) & 0xFFFFFFFF;
-#include "vm/core/image/link_config.def"
+#include "vm/model/link_config.def"
 
         .section .note.GNU-stack, "", %progbits

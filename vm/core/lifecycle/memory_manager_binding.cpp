@@ -4,6 +4,7 @@
 #include <new>
 
 #include "vm/core/port/os_port.h"
+#include "vm/core/lifecycle/component_table.h"
 #include "vm/core/lifecycle/ostrevan.h"
 #include "vm/memory/heap_set.h"
 #include "vm/memory/installed_feature_table.h"

@@ -6,7 +6,7 @@
 // -128 frame record or release-handler table) in the virtual machine.
 #pragma once
 
-#include "vm/core/lifecycle/vm_component.h"
+#include "vm/model/vm_component.h"
 
 namespace tarvelo {
 

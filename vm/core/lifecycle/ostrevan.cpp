@@ -14,16 +14,17 @@
 #include "vm/core/threads/thread_pool.h"
 #include "vm/core/threads/vm_thread.h"
 #include "vm/core/threads/kernel_thread_scheduler.h"
+#include "vm/core/lifecycle/component_table.h"
 #include "vm/core/lifecycle/link_config.h"
 #include "vm/core/lifecycle/memory_manager_binding.h"
-#include "vm/memory/object_header.h"
+#include "vm/model/object_header.h"
 #include "vm/core/threads/monitor_manager.h"
 #include "vm/core/lifecycle/feature_rules_check.h"
 #include "vm/core/threads/reschedule.h"
 #include "vm/core/lifecycle/shared_buffer.h"
 #include "vm/core/threads/thread_table.h"
 #include "vm/memory/support_allocator.h"
-#include "vm/natives/watchdog_support.h"
+#include "vm/core/threads/watchdog_support.h"
 
 namespace tarvelo {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "vm/core/lifecycle/vm_component.h"
+#include "vm/model/vm_component.h"
 #include "vm/core/lifecycle/vm_error.h"
 
 namespace tarvelo {

@@ -4,9 +4,10 @@
 #include <cstdint>
 
 #include "FreeRTOS.h"
-#include "bsp/zev/port/kf/src/LLKERNEL_RAM.h"
+#include "bsp/zev/port/kf/inc/LLKERNEL_RAM.h"
 #include "platform/board/board.h"
 #include "platform/board/debug_console.h"
+#include "platform/board/processor_faults.h"
 #include "platform/board/registers.h"
 #include "platform/halt.h"
 #include "port/fs/sdcard_task.h"
@@ -14,7 +15,6 @@
 #include "task.h"
 #include "vm/core/startup/build_id.h"
 #include "vm/core/startup/cpu_load.h"
-#include "vm/core/engine/fault_handlers.h"
 #include "vm/core/engine/sni.h"
 #include "vm/core/startup/startup.h"
 

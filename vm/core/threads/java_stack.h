@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "platform/address.h"
-#include "vm/core/lifecycle/vm_component.h"
+#include "vm/model/vm_component.h"
 #include "vm/core/engine/word_ptr.h"
 
 namespace tarvelo {

@@ -19,7 +19,7 @@
 #include "vm/core/threads/thread_table.h"
 #include "vm/core/threads/vm_thread.h"
 #include "vm/memory/support_allocator.h"
-#include "vm/natives/watchdog_support.h"
+#include "vm/core/threads/watchdog_support.h"
 
 namespace tarvelo {
 

@@ -14,7 +14,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "vm/core/lifecycle/vm_component.h"
+#include "vm/model/vm_component.h"
 #include "platform/address.h"
 #include "vm/core/engine/word_ptr.h"
 

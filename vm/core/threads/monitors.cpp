@@ -15,7 +15,7 @@
 #include "vm/core/threads/thread_table.h"
 #include "vm/core/threads/vm_thread.h"
 #include "vm/memory/memory_layout.h"
-#include "vm/memory/object_header.h"
+#include "vm/model/object_header.h"
 
 namespace tarvelo {
 

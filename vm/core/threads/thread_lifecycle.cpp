@@ -1,7 +1,7 @@
 #include "vm/core/threads/thread_lifecycle.h"
 
 #include "vm/core/engine/engine.h"
-#include "vm/core/image/type_record.h"
+#include "vm/model/type_record.h"
 #include "vm/core/engine/execution_context.h"
 #include "vm/core/engine/feature_context.h"
 #include "vm/core/threads/kernel_thread_scheduler.h"

@@ -13,12 +13,12 @@
 #include "tests/vm/core/image/synthetic_image.h"
 #include "vm/core/engine/engine.h"
 #include "vm/core/image/image_directory.h"
-#include "vm/core/image/method_record.h"
 #include "vm/core/threads/java_stack.h"
 #include "vm/core/threads/vm_thread.h"
 #include "vm/memory/feature_record.h"
 #include "vm/memory/memory_layout.h"
-#include "vm/memory/object_header.h"
+#include "vm/model/method_record.h"
+#include "vm/model/object_header.h"
 
 using namespace tarvelo;
 using tarvelo::test::DirectoryEnvironment;

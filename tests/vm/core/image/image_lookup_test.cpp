@@ -9,13 +9,13 @@
 #include <cstring>
 
 #include "tests/vm/core/vm_scenario.h"
-#include "vm/core/image/image_symbols.h"
-#include "vm/core/image/string_record.h"
-#include "vm/core/image/type_record.h"
+#include "vm/model/image_symbols.h"
+#include "vm/model/string_record.h"
+#include "vm/model/type_record.h"
 #include "vm/core/image/image_directory.h"
 #include "vm/core/engine/sni.h"
 #include "vm/memory/memory_environment.h"
-#include "vm/memory/object_header.h"
+#include "vm/model/object_header.h"
 
 extern "C" {
 extern const char _java_Ljava_lang_Object[];

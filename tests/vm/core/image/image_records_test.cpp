@@ -1,9 +1,9 @@
 // Encoding and decoding of the image records shared by the linker and the VM.
 #include <gtest/gtest.h>
 
-#include "vm/core/image/method_record.h"
-#include "vm/core/image/string_record.h"
-#include "vm/core/image/type_record.h"
+#include "vm/model/method_record.h"
+#include "vm/model/string_record.h"
+#include "vm/model/type_record.h"
 
 namespace tarvelo::image {
 namespace {

@@ -3,10 +3,10 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "vm/core/image/string_record.h"
-#include "vm/core/image/type_record.h"
+#include "vm/model/string_record.h"
+#include "vm/model/type_record.h"
 #include "vm/memory/memory_environment.h"
-#include "vm/memory/object_header.h"
+#include "vm/model/object_header.h"
 
 namespace tarvelo::test {
 

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "tests/vm/core/image/synthetic_image.h"
-#include "vm/core/image/type_record.h"
+#include "vm/model/type_record.h"
 #include "vm/core/image/image_directory.h"
-#include "vm/memory/object_header.h"
+#include "vm/model/object_header.h"
 
 using namespace tarvelo;
 using tarvelo::test::DirectoryEnvironment;

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "tests/vm/core/image/synthetic_image.h"
-#include "vm/core/image/type_record.h"
-#include "vm/core/image/type_tests.h"
+#include "vm/model/type_record.h"
+#include "vm/core/image/instance_tests.h"
 #include "vm/memory/memory_layout.h"
-#include "vm/memory/object_header.h"
+#include "vm/model/object_header.h"
 
 using namespace tarvelo;
 using tarvelo::test::SyntheticImage;

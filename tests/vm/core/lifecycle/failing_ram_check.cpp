@@ -3,7 +3,7 @@
 // every other area passes. A
 // real memory fault cannot be produced on the host, so this stands for the
 // board's broken RAM.
-#include "vm/core/image/image_symbols.h"
+#include "vm/model/image_symbols.h"
 #include "vm/memory/ram_check.h"
 
 namespace tarvelo {

@@ -7,9 +7,10 @@
 #include <cstring>
 
 #include "tests/vm/core/vm_scenario.h"
-#include "vm/core/image/image_symbols.h"
-#include "vm/core/image/string_record.h"
+#include "vm/model/image_symbols.h"
+#include "vm/model/string_record.h"
 #include "vm/core/image/image_directory.h"
+#include "vm/core/lifecycle/component_table.h"
 #include "vm/core/lifecycle/ostrevan.h"
 #include "vm/core/engine/sni.h"
 #include "vm/memory/heap_set.h"

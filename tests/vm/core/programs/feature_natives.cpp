@@ -12,7 +12,7 @@
 #include "vm/memory/feature_record.h"
 #include "vm/memory/feature_runtime.h"
 #include "vm/memory/heap_set.h"
-#include "vm/memory/object_header.h"
+#include "vm/model/object_header.h"
 
 using tarvelo::ExecutionContext;
 using tarvelo::VMThread;

@@ -1,7 +1,7 @@
 // Installed applications kept in RAM: each one gets one best-fit block
 // holding a small header, its read-only area and its RAM area. Nothing
 // survives a reset of the board; the kernel reinstalls from files.
-#include "bsp/zev/port/kf/src/LLKERNEL_RAM.h"
+#include "bsp/zev/port/kf/inc/LLKERNEL_RAM.h"
 
 #include <cstring>
 

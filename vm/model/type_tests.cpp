@@ -1,8 +1,7 @@
-#include "vm/core/image/type_tests.h"
+#include "vm/model/type_tests.h"
 
-#include "vm/core/image/type_record.h"
-#include "vm/memory/object_header.h"
-#include "vm/memory/object_model.h"
+#include "vm/model/object_header.h"
+#include "vm/model/type_record.h"
 
 namespace tarvelo {
 
@@ -15,6 +14,7 @@ const void* T(word_t type) { return to_ptr<const void>(type); }
 bool isArray(word_t t) { return image::type_is_array(T(t)); }
 bool isInterface(word_t t) { return image::type_is_interface(T(t)); }
 std::uint8_t depth(word_t t) { return image::type_depth(T(t)); }
+std::uint32_t wordAt(word_t addr) { return *to_ptr<const std::uint32_t>(addr); }
 
 }  // namespace
 
@@ -72,17 +72,6 @@ int VMJProcessor::isAssignable(word_t source, word_t target) {
         return hierarchy != 0 && wordAt(hierarchy + 4u * dt) == t ? 1 : 0;
     }
     return 0;
-}
-
-int VMJProcessor::isInstance(word_t type, word_t object) {
-    return isAssignable(typeOf(object), type);
-}
-
-int VMJProcessor::arrayStoreCheck(word_t array, word_t value) {
-    if (value == 0) return 1;
-    word_t element = arrayElement(typeOf(array));
-    if (memory::is_primitive_element(element)) return 0;
-    return isInstance(element, value);
 }
 
 }  // namespace tarvelo

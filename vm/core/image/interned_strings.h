@@ -3,6 +3,8 @@
 // virtual machine (the InternedStringIterator component's start).
 #pragma once
 
+#include <cstdint>
+
 #include "platform/address.h"
 
 namespace tarvelo {
@@ -10,5 +12,7 @@ namespace tarvelo {
 void reset_interned_string_iterator();
 // The next interned String, or 0 after the last (and on every later call).
 word_t next_interned_string();
+// The number of interned-string records of the kernel image.
+std::int32_t interned_string_count();
 
 }  // namespace tarvelo

@@ -1,6 +1,7 @@
-// Type tests over the image's read-only type headers: assignability, the
-// instance test, the array store test and the interface tests. They allocate
-// nothing and take no lock.
+// Type tests over the image's read-only type headers: assignability and the
+// interface tests. They read type headers only, allocate nothing and take no
+// lock. The tests of an object against a type, which read the object's
+// header, are in vm/core/image/instance_tests.h.
 #pragma once
 
 #include <cstdint>
@@ -14,10 +15,6 @@ namespace tarvelo {
 namespace VMJProcessor {
 // 1 when a value of type `source` may be used where `target` is expected.
 int isAssignable(word_t source, word_t target);
-// isAssignable(type of the non-null `object`, `type`).
-int isInstance(word_t type, word_t object);
-// 1 when `value` is null or an instance of the element type of `array`.
-int arrayStoreCheck(word_t array, word_t value);
 // 1 when the interface table of class `klass` holds interface `iface`.
 int interfaceTest(word_t klass, word_t iface);
 // 1 when interface `other` is in the super-interface table of `iface`.

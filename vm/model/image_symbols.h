@@ -7,10 +7,10 @@
 extern "C" {
 #define TARVELO_IMAGE_SYMBOL(name) extern const char name[];
 #define TARVELO_IMAGE_WRITABLE_SYMBOL(name) extern char name[];
-#include "vm/core/image/image_symbols.def"
+#include "vm/model/image_symbols.def"
 #undef TARVELO_IMAGE_WRITABLE_SYMBOL
 #undef TARVELO_IMAGE_SYMBOL
 #define TARVELO_LINK_CONFIG(name, value) extern const char name[];
-#include "vm/core/image/link_config.def"
+#include "vm/model/link_config.def"
 #undef TARVELO_LINK_CONFIG
 }

@@ -144,7 +144,7 @@ constexpr std::uint32_t statics_alignment(StaticsArea area) {
 // The names of every image symbol and configuration symbol, for tools.
 inline constexpr const char* kImageSymbolNames[] = {
 #define TARVELO_IMAGE_SYMBOL(name) #name,
-#include "vm/core/image/image_symbols.def"
+#include "vm/model/image_symbols.def"
 #undef TARVELO_IMAGE_SYMBOL
 };
 
@@ -154,7 +154,7 @@ struct LinkConfigDefault {
 };
 inline constexpr LinkConfigDefault kLinkConfigDefaults[] = {
 #define TARVELO_LINK_CONFIG(name, value) {#name, value},
-#include "vm/core/image/link_config.def"
+#include "vm/model/link_config.def"
 #undef TARVELO_LINK_CONFIG
 };
 

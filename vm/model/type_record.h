@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "vm/core/image/image_format.h"
+#include "vm/model/image_format.h"
 
 namespace tarvelo::image {
 

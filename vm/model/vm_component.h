@@ -1,6 +1,7 @@
 // Components of the virtual machine: each begins with its class id (the
 // component id) and the link to the next component, and shares the life
-// cycle initialize / start / stop. The list is built by pushing each new
+// cycle initialize / start / stop (their operations: vm/core/lifecycle/
+// component_table.h). The list is built by pushing each new
 // component at its head, so the operations run from the last-created
 // component to the first.
 #pragma once
@@ -43,16 +44,5 @@ struct ComponentOps {
     void (*start)(VMComponent*);
     void (*stop)(VMComponent*);
 };
-
-// Per-class operations, indexed by class id.
-const ComponentOps& component_ops(std::uint32_t classId);
-
-bool component_initialize(VMComponent* c);
-void component_start(VMComponent* c);
-void component_stop(VMComponent* c);
-
-// A zero-filled component of `classId` with no fields of its own, from the
-// virtual machine's runtime region.
-VMComponent* new_plain_component(std::uint32_t classId);
 
 }  // namespace tarvelo

@@ -1,9 +1,9 @@
-#include "vm/natives/class_name_resolver.h"
+#include "vm/model/class_name_resolver.h"
 
 #include <cstring>
 
-#include "vm/core/image/image_format.h"
-#include "vm/core/image/string_record.h"
+#include "vm/model/image_format.h"
+#include "vm/model/string_record.h"
 
 namespace tarvelo {
 

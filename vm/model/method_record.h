@@ -15,7 +15,7 @@
 
 #include <cstdint>
 
-#include "vm/core/image/image_format.h"
+#include "vm/model/image_format.h"
 
 namespace tarvelo::image {
 

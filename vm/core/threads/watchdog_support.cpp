@@ -1,4 +1,4 @@
-#include "vm/natives/watchdog_support.h"
+#include "vm/core/threads/watchdog_support.h"
 
 #include <limits>
 

@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "vm/core/image/image_format.h"
+#include "vm/model/image_format.h"
 
 namespace tarvelo::image {
 

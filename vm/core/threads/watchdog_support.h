@@ -11,7 +11,7 @@
 
 #include "platform/address.h"
 #include "vm/core/engine/word_ptr.h"
-#include "vm/core/lifecycle/vm_component.h"
+#include "vm/model/vm_component.h"
 
 namespace tarvelo {
 
