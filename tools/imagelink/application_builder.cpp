@@ -233,8 +233,13 @@ private:
     }
 
     void check_type(const Type* t) {
-        for (auto& m : t->methods)
+        for (auto& m : t->methods) {
             if (m->native != NativeKind::None) fail(m->where, "an application cannot bind natives (" + m->display_name() + ")");
+            // A method that keeps its caller's context would run an
+            // application's code as the kernel: out of reach of a kill.
+            if (m->keep_context)
+                fail(m->where, "an application method cannot keep its caller's context (" + m->display_name() + ")");
+        }
         for (auto& f : t->fields)
             if (f->lazy)
                 fail(f->where, "an application has no lazily initialised statics: the table of init wrappers is the kernel's");

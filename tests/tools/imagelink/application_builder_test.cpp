@@ -165,6 +165,8 @@ TEST_F(ApplicationFiles, RefusedApplications) {
          "does not export the method test.Console.hidden()V"},
         {"natives", cls + "        return\n    .end\n    .method static native void n() sni Java_n\n    .end\n.end\n",
          "cannot bind natives"},
+        {"keep_context", ".main app.A.run\n.class app.A\n    .method static keep_context void run()\n        return\n    .end\n.end\n",
+         "cannot keep its caller's context"},
         {"kernel layout changed",
          cls + "        return\n    .end\n.end\n.extend test.Console\n    .method void extra()\n        return\n    .end\n.end\n",
          "changes the layout of the kernel type test.Console"},
