@@ -20,17 +20,7 @@ void prepare_fixed_colours(std::uint32_t foreground, std::uint32_t background, s
     for (std::uint32_t k = 1; k < 8; ++k) table[k] = blend(foreground, background, 255 * k / 7);
 }
 
-namespace {
-
-std::uint16_t* pixel_at(SPictavoGraphicsContext* gc, std::int32_t x, std::int32_t y) {
-    auto* base = reinterpret_cast<std::uint16_t*>(image_pixels(&gc->image));
-    return base + static_cast<std::size_t>(y) * gc->image.memory_width + x;
-}
-
-}  // namespace
-
 void Blender::prepare(SPictavoGraphicsContext* gc) {
-    gc_ = gc;
     pixels_ = reinterpret_cast<std::uint16_t*>(image_pixels(&gc->image));
     stride_ = gc->image.memory_width;
     foreground_ = display_to_argb(argb_to_display(gc->foreground_color)) & 0xFFFFFF;
@@ -60,7 +50,7 @@ void Blender::prepare(SPictavoGraphicsContext* gc) {
 
 void Blender::blendPixelWithTable(std::int32_t x, std::int32_t y, std::uint32_t opacity) {
     if (opacity > 255) opacity = 255;
-    std::uint16_t* p = pixel_at(gc_, x, y);
+    std::uint16_t* p = pixel(x, y);
     if (method_ == Method::IndexedColours) {
         // The port's indexed colours: a span too wide for the table's step
         // (or none) falls back to the nearer of the two colours.

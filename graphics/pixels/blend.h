@@ -45,7 +45,7 @@ class Blender {
     void blendPixel(std::int32_t x, std::int32_t y, std::uint32_t opacity) {
         if constexpr (kDisplayFormat == kFormatRGB565) {
             if (method_ == Method::Opaque || method_ == Method::Translucent) {
-                std::uint16_t* p = pixels_ + static_cast<std::size_t>(y) * stride_ + x;
+                std::uint16_t* p = pixel(x, y);
                 *p = argb_to_rgb565(blendColour(rgb565_to_argb(*p), opacity));
                 return;
             }
@@ -72,8 +72,10 @@ class Blender {
 
   private:
     void blendPixelWithTable(std::int32_t x, std::int32_t y, std::uint32_t opacity);
+    std::uint16_t* pixel(std::int32_t x, std::int32_t y) const {
+        return pixels_ + static_cast<std::size_t>(y) * stride_ + x;
+    }
 
-    SPictavoGraphicsContext* gc_ = nullptr;
     // The context's pixels and stride in pixels, read once per drawing.
     std::uint16_t* pixels_ = nullptr;
     std::size_t stride_ = 0;
