@@ -39,6 +39,7 @@
 #include "vm/core/engine/sni.h"
 #include "vm/model/image_symbols.h"
 #include "vm/core/threads/vm_thread.h"
+#include "tools/imagelink/application_builder.h"
 #include "vm/memory/feature_loader.h"
 
 #ifndef FUZZ_RUN_APPLICATION
@@ -53,18 +54,11 @@ using tarvelo::word_t;
 
 namespace {
 
-// --- the file's layout (tools/imagelink/README.md, "Application files") -----------
+// --- the file's layout: the image linker's container constants -----------------
 namespace file {
-constexpr std::size_t kCrc = 8;
-constexpr std::size_t kContentSize = 12;
-constexpr std::size_t kRamSize = 16;
-constexpr std::size_t kSectionCount = 28;
-constexpr std::size_t kRelocationsAt = 32;
-constexpr std::size_t kRelocationsSize = 36;
-constexpr std::size_t kSignature = 40;
-constexpr std::size_t kSignatureBytes = 24;
-constexpr std::size_t kSections = 64;
-constexpr std::size_t kSectionEntry = 12;
+using namespace tarvelo::imagelink::app_file;
+using tarvelo::installed_struct::kSignatureBytes;
+// The most sections the prelude's loader takes.
 constexpr std::uint32_t kMaxSections = 16;
 }  // namespace file
 
@@ -78,17 +72,17 @@ void put32(std::uint8_t* d, std::size_t at, std::uint32_t v) { std::memcpy(d + a
 // Where the CRC starts: after the header and the section entries, or 0
 // when the section count makes no sense.
 std::size_t crcStart(const std::uint8_t* d, std::size_t size) {
-    if (size < file::kSections) return 0;
-    const std::uint32_t n = get32(d, file::kSectionCount);
+    if (size < file::kHeaderSize) return 0;
+    const std::uint32_t n = get32(d, file::kSectionCountAt);
     if (n < 1 || n > file::kMaxSections) return 0;
-    const std::size_t start = file::kSections + file::kSectionEntry * n;
+    const std::size_t start = file::kHeaderSize + file::kSectionEntrySize * n;
     return start <= size ? start : 0;
 }
 
 void fixCrc(std::uint8_t* d, std::size_t size) {
     const std::size_t start = crcStart(d, size);
     if (start == 0) return;
-    put32(d, file::kCrc, tarvelo::crc32::of(d + start, static_cast<std::uint32_t>(size - start)));
+    put32(d, file::kCrcAt, tarvelo::crc32::of(d + start, static_cast<std::uint32_t>(size - start)));
 }
 
 // --- the virtual machine's side ------------------------------------------------------
@@ -159,8 +153,8 @@ std::uint32_t below(Rng& rng, std::uint32_t n) { return n == 0 ? 0 : static_cast
 // the numbers, small ones, ones near the sizes the file declares, a word
 // of the file elsewhere, or the old value moved a little.
 std::uint32_t interesting(Rng& rng, const std::uint8_t* d, std::size_t size, std::uint32_t old) {
-    const std::uint32_t content = size >= file::kSections ? get32(d, file::kContentSize) : 0;
-    const std::uint32_t ram = size >= file::kSections ? get32(d, file::kRamSize) : 0;
+    const std::uint32_t content = size >= file::kHeaderSize ? get32(d, file::kContentSizeAt) : 0;
+    const std::uint32_t ram = size >= file::kHeaderSize ? get32(d, file::kRamSizeAt) : 0;
     switch (below(rng, 12)) {
         case 0: return 0;
         case 1: return 0xFFFFFFFFu;
@@ -179,13 +173,13 @@ std::uint32_t interesting(Rng& rng, const std::uint8_t* d, std::size_t size, std
 
 // Keeps the relocation records ending the file after its length changed.
 void fitRelocations(std::uint8_t* d, std::size_t size) {
-    if (size < file::kSections) return;
+    if (size < file::kHeaderSize) return;
     const std::uint32_t at = get32(d, file::kRelocationsAt);
-    if (at <= size) put32(d, file::kRelocationsSize, static_cast<std::uint32_t>(size - at));
+    if (at <= size) put32(d, file::kRelocationsSizeAt, static_cast<std::uint32_t>(size - at));
 }
 
 std::size_t mutate(std::uint8_t* d, std::size_t size, std::size_t maxSize, Rng& rng) {
-    if (size < file::kSections || crcStart(d, size) == 0) return LLVMFuzzerMutate(d, size, maxSize);
+    if (size < file::kHeaderSize || crcStart(d, size) == 0) return LLVMFuzzerMutate(d, size, maxSize);
     const std::size_t body = crcStart(d, size);
     const std::uint32_t relocAt = std::min<std::uint32_t>(get32(d, file::kRelocationsAt), static_cast<std::uint32_t>(size));
     switch (below(rng, 10)) {
@@ -211,9 +205,9 @@ std::size_t mutate(std::uint8_t* d, std::size_t size, std::size_t maxSize, Rng& 
             return size;
         }
         case 6: {  // a header word or a section entry's word
-            const std::uint32_t words = static_cast<std::uint32_t>((body - file::kContentSize) / 4);
-            const std::size_t at = file::kContentSize + 4 * below(rng, words);
-            if (at >= file::kSignature && at < file::kSections) return size;  // the harness writes it
+            const std::uint32_t words = static_cast<std::uint32_t>((body - file::kContentSizeAt) / 4);
+            const std::size_t at = file::kContentSizeAt + 4 * below(rng, words);
+            if (at >= file::kSignatureAt && at < file::kHeaderSize) return size;  // the harness writes it
             put32(d, at, interesting(rng, d, size, get32(d, at)));
             return size;
         }
@@ -252,17 +246,17 @@ std::size_t mutate(std::uint8_t* d, std::size_t size, std::size_t maxSize, Rng& 
             return size;
         }
         case 8: {  // two section entries swapped, or one made another's
-            const std::uint32_t n = get32(d, file::kSectionCount);
-            const std::size_t a = file::kSections + file::kSectionEntry * below(rng, n);
-            const std::size_t b = file::kSections + file::kSectionEntry * below(rng, n);
-            std::uint8_t t[file::kSectionEntry];
+            const std::uint32_t n = get32(d, file::kSectionCountAt);
+            const std::size_t a = file::kHeaderSize + file::kSectionEntrySize * below(rng, n);
+            const std::size_t b = file::kHeaderSize + file::kSectionEntrySize * below(rng, n);
+            std::uint8_t t[file::kSectionEntrySize];
             std::memcpy(t, d + a, sizeof t);
             if (below(rng, 2) == 0) std::memcpy(d + a, d + b, sizeof t);
             std::memcpy(d + b, t, sizeof t);
             return size;
         }
         default: {  // the section count
-            put32(d, file::kSectionCount, 1 + below(rng, file::kMaxSections + 1));
+            put32(d, file::kSectionCountAt, 1 + below(rng, file::kMaxSections + 1));
             return size;
         }
     }
@@ -308,8 +302,8 @@ int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // check when the kernel's types or methods change.
     static std::vector<std::uint8_t> copy;
     copy.assign(data, data + size);
-    if (size >= file::kSections)
-        std::memcpy(copy.data() + file::kSignature, _java_signature_start, file::kSignatureBytes);
+    if (size >= file::kHeaderSize)
+        std::memcpy(copy.data() + file::kSignatureAt, _java_signature_start, file::kSignatureBytes);
     gData = copy.data();
     gSize = size;
     gInFlight = true;
