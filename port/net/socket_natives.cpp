@@ -91,6 +91,13 @@ std::int32_t non_blocking_or_closed(int s) {
     return s;
 }
 
+// Whether the socket has a local port already (bound, or connected).
+bool already_bound(std::int32_t fd) {
+    sockaddr_in a{};
+    socklen_t n = sizeof a;
+    return lwip_getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n) == 0 && a.sin_port != 0;
+}
+
 bool check_buffer(const void* buffer, std::int32_t offset, std::int32_t length) {
     if (tarvelo::java_array_range_ok(buffer, offset, length)) return true;
     SNI_throwNativeIOException(kErrInvalidArgument, "invalid buffer range");
@@ -146,6 +153,13 @@ std::int32_t Java_com_olun_support_net_natives_ChannelNatives_bind(std::int32_t 
                                                                    std::int32_t addressLength, std::int32_t port) {
     if (addressLength != 4 || !tarvelo::java_array_range_ok(address, 0, 4)) {
         SNI_throwNativeIOException(kErrInvalidArgument, "invalid address length");
+        return 0;
+    }
+    // lwIP would cut a port outside 16 bits down to another port, and it
+    // links a stream socket bound a second time into its list of bound
+    // sockets again, which then loops: both are refused as invalid here.
+    if (port < 0 || port > 0xFFFF || already_bound(fd)) {
+        throw_errno(EINVAL);
         return 0;
     }
     sockaddr_in a = ipv4_address(address, port);
