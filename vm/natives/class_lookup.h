@@ -20,7 +20,7 @@ struct ClassLookup {
 
     // The String's chars (low 8 bits each) NUL-terminated in the scratch
     // buffer, and their count in *length; null when count + 1 exceeds the
-    // buffer.
+    // buffer or its fields leave its array.
     static char* stringToScratch(word_t string, std::int32_t* length);
 
     // A class by its dotted name held in the scratch buffer: 1 found (in

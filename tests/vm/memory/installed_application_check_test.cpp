@@ -145,6 +145,23 @@ struct Stored {
         put(kData + static_cast<std::uint32_t>(kModuleDataNameOffset), rom(kName));
     }
     ApplicationFault fault() const { return installedApplicationFault(areas); }
+
+    // The immutables made one String over the shared chars (its value word
+    // at kImmutableString - 4) with the given offset and count.
+    static constexpr std::uint32_t kImmutableString = 612;
+    void immutableString(std::uint32_t offset, std::uint32_t count) {
+        put(kImmutableString - 4, rom(kChars));
+        object(kImmutableString, kKernelString);
+        put(kImmutableString + image::kStringOffsetField, offset);
+        put(kImmutableString + image::kStringCountField, count);
+        descriptor(image::kFeatureImmutablesStart, rom(kImmutableString - 4));
+        descriptor(image::kFeatureImmutablesEnd, rom(kImmutableString + 20));
+    }
+    // The interned string's offset and count.
+    void internedString(std::uint32_t offset, std::uint32_t count) {
+        put(kStrings + image::kStringRecordObjectOffset + image::kStringOffsetField, offset);
+        put(kStrings + image::kStringRecordObjectOffset + image::kStringCountField, count);
+    }
 };
 
 TEST(InstalledApplicationCheck, AWellFormedApplicationPasses) {
@@ -258,6 +275,28 @@ TEST(InstalledApplicationCheck, EveryWordFollowedIsCheckedBeforeUse) {
         {"shared chars longer than the content", [](Stored& a) { a.put(Stored::kChars + memory::kArrayLengthOffset, 4096); },
          F::kStrings},
         {"shared chars not a char[]", [](Stored& a) { a.object(Stored::kChars, kKernelString); }, F::kStrings},
+        // Offset and count must name chars of the array (the shared one
+        // holds two), without overflowing their sum.
+        {"string past its array", [](Stored& a) { a.internedString(1, 2); }, F::kStrings},
+        {"string of a negative count", [](Stored& a) { a.internedString(0, 0xFFFFFFFF); }, F::kStrings},
+        {"string at a negative offset", [](Stored& a) { a.internedString(0xFFFFFFFE, 1); }, F::kStrings},
+        {"string whose offset and count overflow", [](Stored& a) { a.internedString(2, 0xFFFFFFFE); }, F::kStrings},
+        {"immutable string past its array", [](Stored& a) { a.immutableString(0, 50000000); }, F::kStrings},
+        {"immutable string at offset -2", [](Stored& a) { a.immutableString(0xFFFFFFFE, 1); }, F::kStrings},
+        {"immutable string whose offset and count overflow", [](Stored& a) { a.immutableString(1, 0xFFFFFFFF); },
+         F::kStrings},
+        {"immutable string over another array",
+         [](Stored& a) {
+             a.immutableString(0, 1);
+             a.put(Stored::kImmutableString - 4, a.rom(Stored::kName));
+         },
+         F::kStrings},
+        {"immutable string owned by the kernel past its array",
+         [](Stored& a) {
+             a.immutableString(0, 3);
+             a.put(Stored::kImmutableString + memory::kOwnerOffset, 0);
+         },
+         F::kStrings},
         {"string records not whole",
          [](Stored& a) { a.descriptor(image::kFeatureInternStringsEnd, a.rom(Stored::kStringsEnd + 4)); }, F::kStrings},
         {"instance smaller than its references", [](Stored& a) { a.type(image::kClassInstanceSizeOffset, 0x00100008); },
@@ -318,6 +357,17 @@ TEST(InstalledApplicationCheck, EveryWordFollowedIsCheckedBeforeUse) {
         c.spoil(a);
         EXPECT_EQ(static_cast<int>(a.fault()), static_cast<int>(c.expected)) << c.what;
     }
+}
+
+// Strings naming all of their array's chars, or none at its end.
+TEST(InstalledApplicationCheck, StringsOverTheirArraysPass) {
+    Stored a;
+    a.internedString(0, 2);
+    a.immutableString(2, 0);
+    EXPECT_EQ(a.fault(), ApplicationFault::kNone);
+    a.internedString(2, 0);
+    a.immutableString(1, 1);
+    EXPECT_EQ(a.fault(), ApplicationFault::kNone);
 }
 
 // A kernel without lazy statics gives an application no copies: the word
