@@ -140,6 +140,7 @@ public:
                 const std::uint32_t size = image::class_instance_size(at(t)), refs = image::class_ref_bytes(at(t));
                 // The header and owner words, and the references below them.
                 if (refs % 4 != 0 || size % 4 != 0 || size < refs + memory::kOwnerOffset + 4) return false;
+                if (!holdsAncestors(t)) return false;
                 // The default constructor, and the first virtual methods
                 // (Object's, every class has), which the virtual machine
                 // calls itself with the references their kinds take: `this`,
@@ -257,6 +258,26 @@ private:
         }
         return content_.holds(name, loadWord(r + image::kClassNameLengthOffset)) &&
                packageChainInside(content_, loadWord(r + image::kClassNamePackageOffset));
+    }
+    // Whether the instances of class `t` (its ancestors checked to be type
+    // headers) hold those of every ancestor that has instances: a type test
+    // passes one for any of them, and the virtual machine and the code of
+    // the ancestor then read the ancestor's fields (the collector, for one,
+    // a WeakReference's queue). So at least the ancestor's reference bytes
+    // below the header, and at least its other bytes from the header up.
+    bool holdsAncestors(word_t t) const {
+        const std::uint32_t size = image::class_instance_size(at(t)), refs = image::class_ref_bytes(at(t));
+        const word_t hierarchy = image::class_hierarchy(at(t));
+        for (std::uint32_t i = 0; i < image::type_depth(at(t)); ++i) {
+            const word_t a = loadWord(hierarchy + 4 * i);
+            if ((image::type_flags(at(a)) & (image::kTypeArray | image::kTypeInterface | image::kTypeAbstract)) != 0)
+                continue;
+            // One of its own not checked yet may be cut short.
+            if (!kernelType(a) && !content_.holds(a, image::kClassHeaderSize)) return false;
+            const std::uint32_t aSize = image::class_instance_size(at(a)), aRefs = image::class_ref_bytes(at(a));
+            if (aRefs > refs || aSize > size - refs + aRefs) return false;
+        }
+        return true;
     }
     // The words a class and an abstract class share: ancestors, interfaces.
     bool classWords(word_t t) const {

@@ -164,6 +164,12 @@ struct Stored {
     }
 };
 
+// The instance size and reference bytes of the class header at `type`.
+void ancestorSize(std::uint8_t* type, std::uint16_t size, std::uint16_t refs) {
+    std::memcpy(type + image::kClassInstanceSizeOffset, &size, 2);
+    std::memcpy(type + image::kClassRefBytesOffset, &refs, 2);
+}
+
 TEST(InstalledApplicationCheck, AWellFormedApplicationPasses) {
     EXPECT_EQ(Stored().fault(), ApplicationFault::kNone);
 }
@@ -301,6 +307,17 @@ TEST(InstalledApplicationCheck, EveryWordFollowedIsCheckedBeforeUse) {
          [](Stored& a) { a.descriptor(image::kFeatureInternStringsEnd, a.rom(Stored::kStringsEnd + 4)); }, F::kStrings},
         {"instance smaller than its references", [](Stored& a) { a.type(image::kClassInstanceSizeOffset, 0x00100008); },
          F::kTypes},
+        // Instances hold their ancestors' (here the kernel's Object made
+        // larger): a type test passes them as the ancestor's.
+        {"fewer reference bytes than an ancestor",
+         [](Stored&) { ancestorSize(kernelStorage, 12, 4); }, F::kTypes},
+        {"smaller instance than an ancestor", [](Stored&) { ancestorSize(kernelStorage, 16, 0); }, F::kTypes},
+        {"fewer bytes above the header than an ancestor, though larger",
+         [](Stored& a) {
+             ancestorSize(kernelStorage, 16, 0);
+             a.type(image::kClassInstanceSizeOffset, 0x000C0014);  // 20 bytes, 12 of them references
+         },
+         F::kTypes},
         {"abstract type among the instantiable", [](Stored&) { romStorage[Stored::kTypes + image::kTypeFlagsOffset] = image::kTypeAbstract; },
          F::kTypes},
         {"hierarchy outside", [](Stored& a) { a.type(image::kClassHierarchyOffset, a.rom(1022)); }, F::kTypes},
@@ -367,6 +384,18 @@ TEST(InstalledApplicationCheck, StringsOverTheirArraysPass) {
     EXPECT_EQ(a.fault(), ApplicationFault::kNone);
     a.internedString(2, 0);
     a.immutableString(1, 1);
+    EXPECT_EQ(a.fault(), ApplicationFault::kNone);
+}
+
+// An instance with more references and more bytes above its header than an
+// ancestor's holds the ancestor's; an abstract ancestor has no instances.
+TEST(InstalledApplicationCheck, InstancesHoldingTheirAncestorsPass) {
+    Stored a;
+    ancestorSize(kernelStorage, 12, 4);
+    a.type(image::kClassInstanceSizeOffset, 0x00080010);  // 16 bytes, 8 of them references
+    EXPECT_EQ(a.fault(), ApplicationFault::kNone);
+    ancestorSize(kernelStorage, 64, 0);
+    kernelStorage[image::kTypeFlagsOffset] = image::kTypeAbstract;
     EXPECT_EQ(a.fault(), ApplicationFault::kNone);
 }
 
