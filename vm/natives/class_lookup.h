@@ -20,8 +20,8 @@ struct ClassLookup {
 
     // The String's chars, one byte each, NUL-terminated in the scratch
     // buffer, and their count in *length; null when count + 1 exceeds the
-    // buffer, or, with *length kNotBytes, when a char is above 0xFF (no
-    // name or number text holds one).
+    // buffer or its fields leave its array, or, with *length kNotBytes,
+    // when a char is above 0xFF (no name or number text holds one).
     static constexpr std::int32_t kNotBytes = -1;
     static char* stringToScratch(word_t string, std::int32_t* length);
 
