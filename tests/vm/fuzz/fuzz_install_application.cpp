@@ -34,6 +34,7 @@
 #include "bsp/zev/port/kf/inc/LLKERNEL_RAM.h"
 #include "sim_clock.h"
 #include "task.h"
+#include "tests/vm/fuzz/application_file_crc.h"
 #include "vm/core/engine/execution_context.h"
 #include "vm/core/engine/java_objects.h"
 #include "vm/core/engine/sni.h"
@@ -58,9 +59,9 @@ namespace {
 namespace file {
 using namespace tarvelo::imagelink::app_file;
 using tarvelo::installed_struct::kSignatureBytes;
-// The most sections the prelude's loader takes.
-constexpr std::uint32_t kMaxSections = 16;
+using tarvelo::fuzz::kMaxSections;
 }  // namespace file
+using tarvelo::fuzz::crc_start;
 
 std::uint32_t get32(const std::uint8_t* d, std::size_t at) {
     std::uint32_t v;
@@ -69,21 +70,6 @@ std::uint32_t get32(const std::uint8_t* d, std::size_t at) {
 }
 void put32(std::uint8_t* d, std::size_t at, std::uint32_t v) { std::memcpy(d + at, &v, 4); }
 
-// Where the CRC starts: after the header and the section entries, or 0
-// when the section count makes no sense.
-std::size_t crcStart(const std::uint8_t* d, std::size_t size) {
-    if (size < file::kHeaderSize) return 0;
-    const std::uint32_t n = get32(d, file::kSectionCountAt);
-    if (n < 1 || n > file::kMaxSections) return 0;
-    const std::size_t start = file::kHeaderSize + file::kSectionEntrySize * n;
-    return start <= size ? start : 0;
-}
-
-void fixCrc(std::uint8_t* d, std::size_t size) {
-    const std::size_t start = crcStart(d, size);
-    if (start == 0) return;
-    put32(d, file::kCrcAt, tarvelo::crc32::of(d + start, static_cast<std::uint32_t>(size - start)));
-}
 
 // --- the virtual machine's side ------------------------------------------------------
 sem_t gInputReady;
@@ -179,8 +165,8 @@ void fitRelocations(std::uint8_t* d, std::size_t size) {
 }
 
 std::size_t mutate(std::uint8_t* d, std::size_t size, std::size_t maxSize, Rng& rng) {
-    if (size < file::kHeaderSize || crcStart(d, size) == 0) return LLVMFuzzerMutate(d, size, maxSize);
-    const std::size_t body = crcStart(d, size);
+    if (size < file::kHeaderSize || crc_start(d, size) == 0) return LLVMFuzzerMutate(d, size, maxSize);
+    const std::size_t body = crc_start(d, size);
     const std::uint32_t relocAt = std::min<std::uint32_t>(get32(d, file::kRelocationsAt), static_cast<std::uint32_t>(size));
     switch (below(rng, 10)) {
         case 0:
@@ -327,7 +313,7 @@ std::size_t LLVMFuzzerCustomMutator(std::uint8_t* data, std::size_t size, std::s
     const int rounds = below(rng, 4) == 0 ? 2 + static_cast<int>(below(rng, 3)) : 1;
     for (int i = 0; i < rounds; ++i) size = mutate(data, size, maxSize, rng);
     // Now and then the CRC is left as the mutation made it.
-    if (below(rng, 32) != 0) fixCrc(data, size);
+    if (below(rng, 32) != 0) tarvelo::fuzz::write_crc(data, size);
     return size;
 }
 
