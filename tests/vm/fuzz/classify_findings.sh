@@ -21,29 +21,33 @@
 #             the kill does not end either
 #   none      no fault when run again (timing or state of an earlier input)
 #
-# Usage: tests/vm/fuzz/classify_findings.sh [-b BUILD_DIR] [-v] CRASH_FILE...
+# Usage: tests/vm/fuzz/classify_findings.sh [-b BUILD_DIR] [-v] [-q] CRASH_FILE...
 # BUILD_DIR is the fuzz build (build-fuzz by default): its targets, the
 # reducer and the seeds with their maps (tests/vm/fuzz/apps). -r and -x
 # name other records- and run-mode targets, -s another seed directory.
 # One line per input: class, mode that faulted, the sanitizer's summary
 # and the top frame; then the reduced changes, each with the region it
 # hits (the reduced input is written beside it as CRASH_FILE.reduced);
-# then a count per class. -v prints each stack's top frames too.
+# then a count per class. -v prints each stack's top frames too. With -q
+# a bytecode finding whose fault (summary and top frame) an earlier one of
+# the same run already showed is classified without its reduction.
 set -uo pipefail
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1}
 build=build-fuzz
 verbose=0
+quick=0
 records=
 run=
 seeds=
-usage() { echo "usage: $0 [-b BUILD_DIR] [-r RECORDS_TARGET] [-x RUN_TARGET] [-s SEED_DIR] [-v] CRASH_FILE..." >&2; exit 2; }
-while getopts "b:r:x:s:v" opt; do
+usage() { echo "usage: $0 [-b BUILD_DIR] [-r RECORDS_TARGET] [-x RUN_TARGET] [-s SEED_DIR] [-v] [-q] CRASH_FILE..." >&2; exit 2; }
+while getopts "b:r:x:s:vq" opt; do
   case $opt in
     b) build=$OPTARG ;;
     r) records=$OPTARG ;;
     x) run=$OPTARG ;;
     s) seeds=$OPTARG ;;
     v) verbose=1 ;;
+    q) quick=1 ;;
     *) usage ;;
   esac
 done
@@ -64,8 +68,10 @@ stack_of() {
   awk '/^    #[0-9]+ /{print; if ($0 ~ /interpretor|startVM/) exit}' "$1"
 }
 
-declare -A count=()
+declare -A count=() shown=()
 for input in "$@"; do
+  # A reduction of an earlier run, not a finding.
+  [[ $input == *.reduced ]] && continue
   out=$(mktemp)
   mode=
   bin=
@@ -91,7 +97,10 @@ for input in "$@"; do
     if [[ $summary == *"libFuzzer: timeout"* ]]; then
       class=hang
     else
-      reduction=$("$reducer" "$bin" "$seeds" "$input" 2>&1)
+      key="$mode|$summary|$top"
+      once=()
+      [[ $quick == 1 && -n ${shown[$key]:-} ]] && once=(-q)
+      reduction=$("$reducer" "${once[@]}" "$bin" "$seeds" "$input" 2>&1)
       case $(sed -n 's/^class: //p' <<<"$reduction") in
         bytecode) class=bytecode ;;
         record) class=record ;;
@@ -99,7 +108,8 @@ for input in "$@"; do
       esac
       [[ $mode == records && $class == bytecode ]] && class=record
       [[ $complaint == "input hangs"* && $class == bytecode ]] && class=hang
-      changes=$(grep -E "^(seed|reduced|the seed|  at )" <<<"$reduction")
+      changes=$(grep -E "^(seed|reduced|the |  at )" <<<"$reduction")
+      [[ $class != bytecode || ${#once[@]} -gt 0 ]] || shown[$key]=1
     fi
   fi
   count[$class]=$(( ${count[$class]:-0} + 1 ))

@@ -2,7 +2,7 @@
 // its seed that still give the same fault, and says what of the file each
 // remaining change hits:
 //
-//   fuzz_reduce_finding [-t SECONDS] RUNNER SEED_DIR FINDING
+//   fuzz_reduce_finding [-t SECONDS] [-q] RUNNER SEED_DIR FINDING
 //
 // RUNNER is the fuzz target that faulted on FINDING (records or run mode);
 // SEED_DIR holds the seeds (*.tvf) with the maps the linker wrote for them
@@ -12,6 +12,12 @@
 // ran before it). The CRC and the kernel signature are the harness's: a
 // right CRC is written again for each candidate, the signature is never a
 // change.
+//
+// The finding's changes that lie in the code of methods are tried alone
+// first: when they give the fault, it needs no other change and is the
+// bytecode's (with -q that answer is all, without reduction); else every
+// reduction keeps some change outside the code, and the fault is a record
+// fault.
 //
 // Prints the seed, each remaining change with the region of the file it
 // hits, and "class: bytecode" when every one lies in the code of methods,
@@ -134,7 +140,7 @@ struct Seed {
 };
 
 int usage() {
-    std::fprintf(stderr, "usage: fuzz_reduce_finding [-t SECONDS] RUNNER SEED_DIR FINDING\n");
+    std::fprintf(stderr, "usage: fuzz_reduce_finding [-t SECONDS] [-q] RUNNER SEED_DIR FINDING\n");
     return 2;
 }
 
@@ -142,10 +148,18 @@ int usage() {
 
 int main(int argc, char** argv) {
     int timeout = 10;
+    bool quick = false;
     int a = 1;
-    if (a + 1 < argc && std::string(argv[a]) == "-t") {
-        timeout = std::atoi(argv[a + 1]);
-        a += 2;
+    for (;;) {
+        if (a + 1 < argc && std::string(argv[a]) == "-t") {
+            timeout = std::atoi(argv[a + 1]);
+            a += 2;
+        } else if (a < argc && std::string(argv[a]) == "-q") {
+            quick = true;
+            ++a;
+        } else {
+            break;
+        }
     }
     if (argc - a != 3 || timeout <= 0) return usage();
     const std::string runner_program = argv[a];
@@ -223,6 +237,14 @@ int main(int argc, char** argv) {
         return -1;
     };
 
+    const std::vector<imagelink::FileRegion> layout = imagelink::application_file_layout(seed.bytes, map);
+    auto in_code = [&](const ByteEdit& e) {
+        return imagelink::region_at(layout, e.at).kind == imagelink::FileRegion::Kind::MethodCode;
+    };
+    fuzz::Changes code;
+    for (std::size_t i = 0; i < edits.size(); ++i)
+        if (in_code(edits[i])) code.push_back(i);
+
     fuzz::Changes reduced;
     std::string seed_fault;
     if (runner.first_fault({[&] {
@@ -233,6 +255,27 @@ int main(int argc, char** argv) {
                            &seed_fault) == 0 &&
         seed_fault == fault) {
         std::printf("the seed itself gives the fault\n");
+    } else if (!code.empty() && (code.size() == edits.size() || batch({code}) == 0)) {
+        // The changes of code alone give the fault: reduced among them.
+        std::printf("the %zu change(s) of method code alone give the fault\n", code.size());
+        if (quick) {
+            std::printf("class: bytecode\n");
+            fs::remove_all(work);
+            return 0;
+        }
+        std::size_t tests = 0;
+        const fuzz::Changes kept = fuzz::minimal_failing_changes(
+            code.size(), [&](const std::vector<fuzz::Changes>& candidates) {
+                std::vector<fuzz::Changes> of_code;
+                for (const fuzz::Changes& c : candidates) {
+                    of_code.emplace_back();
+                    for (std::size_t i : c) of_code.back().push_back(code[i]);
+                }
+                return batch(of_code);
+            },
+            &tests);
+        for (std::size_t i : kept) reduced.push_back(code[i]);
+        std::printf("reduced to %zu change(s) in %zu candidates, %zu processes\n", reduced.size(), tests, runner.processes());
     } else {
         std::size_t tests = 0;
         reduced = fuzz::minimal_failing_changes(edits.size(), batch, &tests);
@@ -240,7 +283,6 @@ int main(int argc, char** argv) {
     }
     write_bytes(finding_path.string() + ".reduced", input_of(reduced));
 
-    const std::vector<imagelink::FileRegion> layout = imagelink::application_file_layout(seed.bytes, map);
     bool code_only = !reduced.empty();
     for (std::size_t i : reduced) {
         const ByteEdit& e = edits[i];
