@@ -160,6 +160,27 @@ TEST(DefaultFirmware, PlaysAScriptWhoseFirstTouchIsLate) {
     EXPECT_EQ(shown, 3u);
 }
 
+// A failed read of the touch controller loses neither a touch nor its
+// release: the default firmware shows the first screen, the press's dot and
+// the release's swap, as without the error.
+TEST(DefaultFirmware, AFailedTouchReadLosesNoFrame) {
+    struct Case {
+        const char* name;
+        const char* script;
+    };
+    for (const Case& c : {Case{"error-first", "200 error\n300 press 100 500\n1000 release\n"},
+                          Case{"error-held", "200 press 100 500\n300 error\n1000 release\n"}}) {
+        const std::string script = std::string(PROGRAM_DIR "/") + c.name + ".touch";
+        std::ofstream(script) << c.script;
+        const std::string frames = std::string(PROGRAM_DIR "/") + c.name + ".frames";
+        auto r = run_with_frames(FIRMWARE, frames, script);
+        EXPECT_EQ(r.exit_status, 0) << c.name << "\n" << r.output;
+        std::uint32_t shown = 0;
+        while (std::filesystem::exists(tarvelo::fbdev::frame_file_name(frames, shown + 1))) ++shown;
+        EXPECT_EQ(shown, 3u) << c.name;
+    }
+}
+
 // A malformed touch script is reported on the console in order with the
 // rest of the firmware's output (not after its last line), and the
 // firmware runs without scripted touches.
