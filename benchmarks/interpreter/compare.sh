@@ -57,6 +57,7 @@ benchmarks=(
   "virtual_calls virtual_calls"
   "virtual_mixed virtual_mixed"
   "interface_calls interface_calls"
+  "java_calls java_calls"
   "long_ref_calls long_ref_calls"
   "thread_calls thread_calls"
   "allocation allocation"
