@@ -86,7 +86,7 @@ template <bool kCompact>
 // `kCompact` (below). The header's counts become the new activation's
 // addresses first: fewer values for the dispatch loop to keep across the
 // checks.
-template <bool kCompact>
+template <bool kCompact, bool kMayHaveReceiver>
 [[gnu::always_inline]] inline bool fast_invoke_shaped(VMThread* t, const std::uint8_t* header, word_t method,
                                                       word_t* refArgs, std::int32_t* primTop, word_t returnPc,
                                                       const std::uint8_t** code, std::int32_t** P, word_t** R) {
@@ -98,11 +98,15 @@ template <bool kCompact>
     word_t* const refTop = refWindow + Form::refs_above(header);
     word_t* const clearFrom = refArgs + Form::ref_args(header);
     const word_t pc = method + Form::kCodeOffset;
-    const bool keepContext = Form::keep_context(header);
+    // Whether the callee must run in its receiver's application, another
+    // than the caller's. A static call has no receiver.
+    const auto otherApplication = [&] {
+        return kMayHaveReceiver && !Form::keep_context(header) && t->thisObject != 0 &&
+               object_owner_feature(t->thisObject) != t->ownerFeature;
+    };
     if (primLow < byte_address(refTop)) [[unlikely]] {
         if (caller == nullptr) return declined(ActivationCount::kCallFirstFrame);
-        if (!keepContext && t->thisObject != 0 && object_owner_feature(t->thisObject) != t->ownerFeature)
-            return declined(ActivationCount::kCallOtherApplication);
+        if (otherApplication()) return declined(ActivationCount::kCallOtherApplication);
         if (t->kernelMonitorDepth != 0 && kernel_monitor_calls_checked)
             return declined(ActivationCount::kCallHoldingKernelMonitors);
         if (!invoke_in_next_block<kCompact>(t, caller, *R, method, refArgs, primTop, returnPc)) return false;
@@ -112,8 +116,7 @@ template <bool kCompact>
 
     if (caller == nullptr) return declined(ActivationCount::kCallFirstFrame);
     const word_t context = t->ownerFeature;
-    if (!keepContext && t->thisObject != 0 && object_owner_feature(t->thisObject) != context)
-        return declined(ActivationCount::kCallOtherApplication);
+    if (otherApplication()) return declined(ActivationCount::kCallOtherApplication);
     // Calls made holding kernel monitors, when the rules word checks them.
     if (t->kernelMonitorDepth != 0 && kernel_monitor_calls_checked)
         return declined(ActivationCount::kCallHoldingKernelMonitors);
@@ -137,14 +140,16 @@ template <bool kCompact>
 // the activation whose frame and window are `P` and `R`. On success `code`,
 // `P`, `R` hold the callee's pc, frame and window (the thread record's
 // copies are written only across a block border); false leaves the thread
-// and the locals untouched.
+// and the locals untouched. `kMayHaveReceiver` false: a static call, whose
+// thread's receiver is null.
+template <bool kMayHaveReceiver = true>
 [[gnu::always_inline]] inline bool try_fast_invoke(VMThread* t, word_t method, word_t* refArgs,
                                                    std::int32_t* primTop, word_t returnPc,
                                                    const std::uint8_t** code, std::int32_t** P, word_t** R) {
     const std::uint8_t* header = image::method_header_bytes(to_ptr<const void>(method));
     if (!image::is_compact_header(header))
-        return fast_invoke_shaped<false>(t, header, method, refArgs, primTop, returnPc, code, P, R);
-    return fast_invoke_shaped<true>(t, header, method, refArgs, primTop, returnPc, code, P, R);
+        return fast_invoke_shaped<false, kMayHaveReceiver>(t, header, method, refArgs, primTop, returnPc, code, P, R);
+    return fast_invoke_shaped<true, kMayHaveReceiver>(t, header, method, refArgs, primTop, returnPc, code, P, R);
 }
 
 // Prepares the resumption of a caller (its header's counts `cs`, its
