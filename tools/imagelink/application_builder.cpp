@@ -279,6 +279,7 @@ private:
             if (own_.count(t))
                 if (Method* m = t->find_method("<clinit>", "()V")) ref([m] { return m->offset; });
         clinits_end_ = pos();
+        map_.push_back({clinits_start_, clinits_end_ - clinits_start_, "table", "class initialisers"});
     }
 
     // An array of the kernel's elements has no name record here (the
@@ -311,7 +312,11 @@ private:
         types_end_ = records_->types_end();
     }
 
-    void write_dispatch_tables() { records_->write_dispatch_tables(); }
+    void write_dispatch_tables() {
+        const std::uint32_t start = pos();
+        records_->write_dispatch_tables();
+        map_.push_back({start, pos() - start, "table", "dispatch tables"});
+    }
 
     // Package records, then one class-name record per type (its simple
     // name under its package; arrays as in the kernel's image), then the
@@ -342,12 +347,14 @@ private:
             if (pkg < 0) u32(0);
             else ref([this, pkg] { return packages_.packages()[static_cast<std::size_t>(pkg)].offset; });
         };
+        const std::uint32_t packages_start = pos();
         for (PackageTable::Package& p : packages.packages()) {
             p.offset = pos();
             text_at(p.name);
             u32(static_cast<std::uint32_t>(p.name.size()));
             package_word(p.parent);
         }
+        map_.push_back({packages_start, pos() - packages_start, "table", "package records"});
         names_start_ = pos();
         for (Type* t : ordered) {
             name_records_[t] = pos();
@@ -368,6 +375,7 @@ private:
             else u32(0);
         }
         names_end_ = pos();
+        map_.push_back({names_start_, names_end_ - names_start_, "table", "class-name records"});
         // Resource records: name, its length, package, size, data, owner.
         resources_start_ = pos();
         for (std::size_t i = 0; i < resources_.size(); ++i) {
@@ -380,12 +388,14 @@ private:
             ref([this] { return record_; });
         }
         resources_end_ = pos();
+        const std::uint32_t names_data = pos();
         for (const auto& [at, text] : texts) {
             const std::uint32_t data = pos();
             ref_content_at(at, [data] { return data; });
             for (char c : text) u8(static_cast<unsigned char>(c));
         }
         align(4);
+        map_.push_back({names_data, pos() - names_data, "table", "names data"});
     }
 
     // The content offset of application string `n` as a reference.
@@ -536,6 +546,7 @@ private:
         u32(static_cast<std::uint32_t>(pool.size()));
         for (char16_t c : pool) u16(c);
         align(4);
+        map_.push_back({shared_array_, pos() - shared_array_, "table", "shared char array"});
         strings_start_ = pos();
         const Type* string_type = ctx_.string_type();
         for (std::size_t i = 0; i < string_order_.size(); ++i) {
@@ -655,6 +666,7 @@ LinkedApplication link_application(const std::string& kernel, const std::string&
     const std::size_t kernel_immutables = program.immutables.size();
     const std::size_t kernel_resources = program.resources.size();
     const std::size_t kernel_properties = program.properties.size();
+    program.own_resources_from = kernel_resources;
     parse_file(program, application, options);
     if (program.properties.size() != kernel_properties)
         fail(program.properties[kernel_properties].where, "an application has no system properties: they are the kernel's");

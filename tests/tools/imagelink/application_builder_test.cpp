@@ -11,6 +11,7 @@
 
 #include "tests/tools/imagelink/link_helpers.h"
 #include "tools/imagelink/application_builder.h"
+#include "tools/imagelink/application_file_layout.h"
 #include "tools/imagelink/asm_writer.h"
 #include "tools/imagelink/link_error.h"
 #include "vm/model/object_header.h"
@@ -235,6 +236,54 @@ TEST_F(ApplicationFiles, ImmutablesResourcesAndProxyClassesAreTheApplications) {
 
 TEST_F(ApplicationFiles, TheSameSourcesGiveTheSameFile) {
     EXPECT_EQ(link(kApplication).file, link(kApplication).file);
+}
+
+// Every byte of the file has its region, found from the container's
+// constants and the map written with it (read back as a tool reads it).
+TEST_F(ApplicationFiles, TheLayoutNamesWhatEachByteIs) {
+    const LinkedApplication app = link(kApplication);
+    const auto& f = app.file;
+    LinkedImage map;
+    std::string why;
+    ASSERT_TRUE(read_map(write_map(app.map), map, &why)) << why;
+    const std::vector<FileRegion> layout = application_file_layout(f, map);
+    ASSERT_FALSE(layout.empty());
+    std::uint32_t next = 0;
+    for (const FileRegion& r : layout) {
+        EXPECT_EQ(r.begin, next);
+        next = r.end;
+        EXPECT_NE(r.kind, FileRegion::Kind::Outside) << r.name << " at " << r.begin;
+    }
+    EXPECT_EQ(next, f.size());
+
+    const std::uint32_t content_at = app_file::kHeaderSize + 2 * app_file::kSectionEntrySize;
+    const MethodSpan* run = nullptr;
+    for (const MethodSpan& m : map.methods)
+        if (m.name.find("app.A.run") == 0) run = &m;
+    ASSERT_NE(run, nullptr);
+    const std::uint32_t first_type = content_at + word(f, app_file::kTypesStartAt);
+    const struct {
+        std::uint32_t at;
+        FileRegion::Kind kind;
+        const char* name;
+    } cases[] = {
+        {app_file::kCrcAt + 2, FileRegion::Kind::Header, "CRC"},
+        {app_file::kSectionCountAt, FileRegion::Kind::Header, "section count"},
+        {app_file::kSignatureAt + 23, FileRegion::Kind::Header, "kernel signature"},
+        {app_file::kHeaderSize + app_file::kSectionEntrySize + 8, FileRegion::Kind::SectionEntry, "section 1 size"},
+        {content_at + run->code, FileRegion::Kind::MethodCode, "method app.A.run"},
+        {content_at + run->code_end - 1, FileRegion::Kind::MethodCode, "method app.A.run"},
+        {content_at + run->method, FileRegion::Kind::Content, "method record app.A.run"},
+        {first_type, FileRegion::Kind::Content, "type app.A"},
+        {word(f, app_file::kRelocationsAt), FileRegion::Kind::Relocations, "relocation record 0 "},
+        {static_cast<std::uint32_t>(f.size() - 1), FileRegion::Kind::Relocations, "relocation record "},
+    };
+    for (const auto& c : cases) {
+        const FileRegion r = region_at(layout, c.at);
+        EXPECT_EQ(r.kind, c.kind) << c.name << ": " << r.name;
+        EXPECT_EQ(r.name.rfind(c.name, 0), 0u) << c.name << ": " << r.name;
+    }
+    EXPECT_EQ(region_at(layout, static_cast<std::uint32_t>(f.size())).kind, FileRegion::Kind::Outside);
 }
 
 }  // namespace

@@ -1,50 +1,66 @@
 #!/usr/bin/env bash
-# Reruns each crash input of the install fuzzers and classifies it:
+# Reruns each crash input of the install fuzzers and classifies it by its
+# cause: the input is reduced to the fewest bytes of its seed it must
+# change to give the same fault (fuzz_reduce_finding: delta debugging over
+# the changed bytes, each candidate run again), and each changed byte left
+# is placed in the file's structure (header, section entries, type
+# headers, method records, method code, tables, strings, immutables,
+# relocation records...).
 #
-#   record    the fault needs none of the application's code: it happens in
-#             the records mode too (install, link, unlink), or its stack
-#             passes through code that reads the application's records
-#             (loader natives, installed-feature table, type and name
-#             records, the collector, the feature manager)
-#   bytecode  the fault happens only when the application runs, with the
-#             interpreter's own code on top of the stack (the system trusts
-#             the bytecode and the constants it carries, its immutables'
-#             values included: there is no bytecode verifier)
-#   hang      the input ran past the timeout: in the run mode, code of the
-#             application that never ends (a record loop would hang the
-#             records mode too, and is a record fault)
+#   record    some byte it needs lies outside the code of methods: the
+#             loader, linker, collector or a native trusted a record (a
+#             check missing). Faults of the records mode (install, link,
+#             unlink: none of the application's code runs) are record
+#             faults whatever they change.
+#   bytecode  every byte it needs lies in the code of methods: the system
+#             trusts the bytecode and the constants it carries (there is no
+#             bytecode verifier)
+#   hang      the harness's hang budget ended the input (or libFuzzer's
+#             timeout, unreduced) and every byte it needs lies in the code
+#             of methods: code of the application that never ends and that
+#             the kill does not end either
 #   none      no fault when run again (timing or state of an earlier input)
 #
-# In the run mode a fault of the collector that marks a value found in a
-# thread's registers is the application's code's: the value is one its code
-# made (trusted constants included), not a record.
-#
-# Usage: tests/vm/fuzz/classify_findings.sh [-b BUILD_DIR] [-v] CRASH_FILE...
-# BUILD_DIR is the fuzz build (build-fuzz by default); -v prints each
-# stack's top frames. One line per input: class, mode that faulted, the
-# sanitizer's summary and the top frame, then a count per class.
+# Usage: tests/vm/fuzz/classify_findings.sh [-b BUILD_DIR] [-v] [-q] CRASH_FILE...
+# BUILD_DIR is the fuzz build (build-fuzz by default): its targets, the
+# reducer and the seeds with their maps (tests/vm/fuzz/apps). -r and -x
+# name other records- and run-mode targets, -s another seed directory.
+# One line per input: class, mode that faulted, the sanitizer's summary
+# and the top frame; then the reduced changes, each with the region it
+# hits (the reduced input is written beside it as CRASH_FILE.reduced);
+# then a count per class. -v prints each stack's top frames too. With -q
+# a bytecode finding whose fault (summary and top frame) an earlier one of
+# the same run already showed is classified without its reduction.
 set -uo pipefail
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1}
 build=build-fuzz
 verbose=0
-while getopts "b:v" opt; do
+quick=0
+records=
+run=
+seeds=
+usage() { echo "usage: $0 [-b BUILD_DIR] [-r RECORDS_TARGET] [-x RUN_TARGET] [-s SEED_DIR] [-v] [-q] CRASH_FILE..." >&2; exit 2; }
+while getopts "b:r:x:s:vq" opt; do
   case $opt in
     b) build=$OPTARG ;;
+    r) records=$OPTARG ;;
+    x) run=$OPTARG ;;
+    s) seeds=$OPTARG ;;
     v) verbose=1 ;;
-    *) echo "usage: $0 [-b BUILD_DIR] [-v] CRASH_FILE..." >&2; exit 2 ;;
+    q) quick=1 ;;
+    *) usage ;;
   esac
 done
 shift $((OPTIND - 1))
-records=$build/tests/vm/fuzz/fuzz_install_application
-run=$build/tests/vm/fuzz/fuzz_run_application
-for f in "$records" "$run"; do
+records=${records:-$build/tests/vm/fuzz/fuzz_install_application}
+run=${run:-$build/tests/vm/fuzz/fuzz_run_application}
+seeds=${seeds:-$build/tests/vm/fuzz/apps}
+reducer=$build/tests/vm/fuzz/fuzz_reduce_finding
+for f in "$records" "$run" "$reducer"; do
   [[ -x $f ]] || { echo "$f: not built (cmake --build $build --target ${f##*/})" >&2; exit 2; }
 done
-[[ $# -gt 0 ]] || { echo "usage: $0 [-b BUILD_DIR] [-v] CRASH_FILE..." >&2; exit 2; }
-
-# Sources whose frames read the application's records rather than carry
-# out its instructions.
-record_readers='feature_loader\.cpp|kf_loader_natives\.cpp|installed_feature_table\.cpp|feature_runtime\.cpp|application_tables_check\.cpp|class_name_resolver\.cpp|class_natives\.cpp|type_tests|garbage_collector\.cpp|compacting_heap\.cpp|gc_roots\.cpp|heap_verifier\.cpp|feature_manager\.cpp|feature_natives|kf_natives|clinit'
+[[ -d $seeds ]] || { echo "$seeds: no seeds with their maps" >&2; exit 2; }
+[[ $# -gt 0 ]] || usage
 
 # The stack of the faulting thread, from the sanitizer's report, down to
 # the interpreter's entry.
@@ -52,18 +68,22 @@ stack_of() {
   awk '/^    #[0-9]+ /{print; if ($0 ~ /interpretor|startVM/) exit}' "$1"
 }
 
-declare -A count=()
+declare -A count=() shown=()
 for input in "$@"; do
+  # A reduction of an earlier run, not a finding.
+  [[ $input == *.reduced ]] && continue
   out=$(mktemp)
   mode=
+  bin=
   # Records mode first: a fault there needs none of the application's code.
   if ! timeout 120 "$records" -runs=1 -timeout=10 "$input" >/dev/null 2>"$out" || grep -q "^SUMMARY:" "$out"; then
     mode=records
-  else
-    if ! timeout 120 "$run" -runs=1 -timeout=10 "$input" >/dev/null 2>"$out" || grep -q "^SUMMARY:" "$out"; then
-      mode=run
-    fi
+    bin=$records
+  elif ! timeout 120 "$run" -runs=1 -timeout=10 "$input" >/dev/null 2>"$out" || grep -q "^SUMMARY:" "$out"; then
+    mode=run
+    bin=$run
   fi
+  changes=
   if [[ -z $mode ]]; then
     class=none
     summary="no fault"
@@ -71,22 +91,30 @@ for input in "$@"; do
   else
     summary=$(grep -m1 "^SUMMARY:" "$out" | sed 's/^SUMMARY: //')
     [[ -n $summary ]] || summary=$(grep -m1 -E "ERROR|abort|left allocated" "$out")
-    stack=$(stack_of "$out")
-    top=$(echo "$stack" | head -1 | sed -E 's/^ +#0 0x[0-9a-f]+ in //')
-    if [[ $mode == run && $summary == *"libFuzzer: timeout"* ]]; then
+    complaint=$(grep -m1 "^fuzz_install_application: " "$out" | sed 's/^fuzz_install_application: //')
+    [[ -z $complaint ]] || summary="$summary ($complaint)"
+    top=$(stack_of "$out" | head -1 | sed -E 's/^ +#0 0x[0-9a-f]+ in //')
+    if [[ $summary == *"libFuzzer: timeout"* ]]; then
       class=hang
-    elif [[ $mode == records ]]; then
-      class=record
-    elif echo "$stack" | grep -qE "visit_stack|visit_thread_roots"; then
-      class=bytecode
-    elif echo "$stack" | grep -qE "$record_readers"; then
-      class=record
     else
-      class=bytecode
+      key="$mode|$summary|$top"
+      once=()
+      [[ $quick == 1 && -n ${shown[$key]:-} ]] && once=(-q)
+      reduction=$("$reducer" "${once[@]}" "$bin" "$seeds" "$input" 2>&1)
+      case $(sed -n 's/^class: //p' <<<"$reduction") in
+        bytecode) class=bytecode ;;
+        record) class=record ;;
+        *) class=none ;;
+      esac
+      [[ $mode == records && $class == bytecode ]] && class=record
+      [[ $complaint == "input hangs"* && $class == bytecode ]] && class=hang
+      changes=$(grep -E "^(seed|reduced|the |  at )" <<<"$reduction")
+      [[ $class != bytecode || ${#once[@]} -gt 0 ]] || shown[$key]=1
     fi
   fi
   count[$class]=$(( ${count[$class]:-0} + 1 ))
   printf '%-8s %-7s %s | %s | %s\n' "$class" "${mode:--}" "$input" "$summary" "$top"
+  [[ -z $changes ]] || sed 's/^/    /' <<<"$changes"
   if [[ $verbose == 1 && -n $mode ]]; then
     stack_of "$out" | head -8
   fi

@@ -12,11 +12,23 @@
 // app.Fuzz.done hands back how far the file got. An application that ends
 // the virtual machine gets the next input a fresh start.
 //
+// Each input has its own hang budget. The virtual clock moves only when
+// every task waits, so an application whose code never ends is never
+// preempted and the kernel's thread that would kill it never runs again.
+// An input not done after a quiet spell of the host's time gets ticks of
+// the clock from the harness until it is done: the kernel kills the
+// application that loops, and the input is kept out of the corpus (it
+// proved nothing but the kill, at the cost of the budget). One still not
+// done when the budget is spent, or that leaves threads running after its
+// unlink (they would hang the next input), ends the process as a hang of
+// that input.
+//
 // The custom mutator changes the file's structure (header words, section
 // entries, words of the content as the records read them, relocation
 // records, length) as well as its bytes, then writes the file's CRC again,
 // so that mutated files get past the CRC check to the records behind it.
 #include <semaphore.h>
+#include <time.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -34,10 +46,12 @@
 #include "bsp/zev/port/kf/inc/LLKERNEL_RAM.h"
 #include "sim_clock.h"
 #include "task.h"
+#include "tests/vm/fuzz/application_file_crc.h"
 #include "vm/core/engine/execution_context.h"
 #include "vm/core/engine/java_objects.h"
 #include "vm/core/engine/sni.h"
 #include "vm/model/image_symbols.h"
+#include "vm/core/threads/thread_table.h"
 #include "vm/core/threads/vm_thread.h"
 #include "tools/imagelink/application_builder.h"
 #include "vm/memory/feature_loader.h"
@@ -58,9 +72,9 @@ namespace {
 namespace file {
 using namespace tarvelo::imagelink::app_file;
 using tarvelo::installed_struct::kSignatureBytes;
-// The most sections the prelude's loader takes.
-constexpr std::uint32_t kMaxSections = 16;
+using tarvelo::fuzz::kMaxSections;
 }  // namespace file
+using tarvelo::fuzz::crc_start;
 
 std::uint32_t get32(const std::uint8_t* d, std::size_t at) {
     std::uint32_t v;
@@ -69,21 +83,6 @@ std::uint32_t get32(const std::uint8_t* d, std::size_t at) {
 }
 void put32(std::uint8_t* d, std::size_t at, std::uint32_t v) { std::memcpy(d + at, &v, 4); }
 
-// Where the CRC starts: after the header and the section entries, or 0
-// when the section count makes no sense.
-std::size_t crcStart(const std::uint8_t* d, std::size_t size) {
-    if (size < file::kHeaderSize) return 0;
-    const std::uint32_t n = get32(d, file::kSectionCountAt);
-    if (n < 1 || n > file::kMaxSections) return 0;
-    const std::size_t start = file::kHeaderSize + file::kSectionEntrySize * n;
-    return start <= size ? start : 0;
-}
-
-void fixCrc(std::uint8_t* d, std::size_t size) {
-    const std::size_t start = crcStart(d, size);
-    if (start == 0) return;
-    put32(d, file::kCrcAt, tarvelo::crc32::of(d + start, static_cast<std::uint32_t>(size - start)));
-}
 
 // --- the virtual machine's side ------------------------------------------------------
 sem_t gInputReady;
@@ -95,17 +94,68 @@ bool gInFlight = false;
 constexpr std::int32_t kEnded = -1;
 constexpr std::int32_t kUnlinkRefused = 2;
 std::int32_t gOutcome = 0;
+// The virtual machine's threads when its kernel first asks for an input,
+// and when it hands the last one back.
+std::int32_t gIdleThreads = -1;
+std::int32_t gThreadsAfter = 0;
 // With TARVELO_FUZZ_OUTCOMES set, how many inputs ended each way, printed
 // at exit: a corpus that never gets past the loader's checks tests little.
 std::size_t gOutcomes[4];
+std::size_t gTicked = 0;
 
 void printOutcomes() {
-    std::fprintf(stderr, "outcomes: %zu refused, %zu installed and unlinked, %zu ended the virtual machine\n",
-                 gOutcomes[1], gOutcomes[2], gOutcomes[0]);
+    std::fprintf(stderr,
+                 "outcomes: %zu refused, %zu installed and unlinked, %zu ended the virtual machine, "
+                 "%zu needed the clock's ticks to end\n",
+                 gOutcomes[1], gOutcomes[2], gOutcomes[0], gTicked);
 }
 
 void waitFor(sem_t* s) {
     while (sem_wait(s) != 0 && errno == EINTR) {
+    }
+}
+
+// The hang budget, in milliseconds of the host's time: the quiet spell an
+// input runs as it is, then the whole budget (TARVELO_FUZZ_HANG_MS).
+int gQuietMs = 500;
+int gHangMs = 5000;
+
+std::int64_t nowMs() {
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return std::int64_t{t.tv_sec} * 1000 + t.tv_nsec / 1000000;
+}
+
+// Waits up to `ms` for the input to be done; false when it is not.
+bool doneWithin(int ms) {
+    timespec deadline;
+    clock_gettime(CLOCK_REALTIME, &deadline);
+    deadline.tv_sec += ms / 1000;
+    deadline.tv_nsec += static_cast<long>(ms % 1000) * 1000000L;
+    if (deadline.tv_nsec >= 1000000000L) {
+        deadline.tv_sec += 1;
+        deadline.tv_nsec -= 1000000000L;
+    }
+    for (;;) {
+        if (sem_timedwait(&gDone, &deadline) == 0) return true;
+        if (errno != EINTR) return false;
+    }
+}
+
+[[noreturn]] void hang(const char* why) {
+    std::fprintf(stderr, "fuzz_install_application: input hangs: %s\n", why);
+    std::abort();
+}
+
+// Waits for the input; true when it needed the clock's ticks.
+bool waitForInput() {
+    if (doneWithin(gQuietMs)) return false;
+    const std::int64_t end = nowMs() + gHangMs - gQuietMs;
+    // One tick a millisecond: five times the board's pace.
+    for (;;) {
+        vSimAdvanceTicks(1);
+        if (doneWithin(1)) return true;
+        if (nowMs() > end) hang("its code still runs when the hang budget is spent");
     }
 }
 
@@ -135,6 +185,10 @@ void vmTask(void*) {
 
 void startVirtualMachine() {
     if (std::getenv("TARVELO_FUZZ_OUTCOMES") != nullptr) std::atexit(printOutcomes);
+    if (const char* ms = std::getenv("TARVELO_FUZZ_HANG_MS")) {
+        gHangMs = std::max(std::atoi(ms), 2);
+        gQuietMs = std::min(gQuietMs, gHangMs / 2);
+    }
     sem_init(&gInputReady, 0, 0);
     sem_init(&gDone, 0, 0);
     std::thread([] {
@@ -179,8 +233,8 @@ void fitRelocations(std::uint8_t* d, std::size_t size) {
 }
 
 std::size_t mutate(std::uint8_t* d, std::size_t size, std::size_t maxSize, Rng& rng) {
-    if (size < file::kHeaderSize || crcStart(d, size) == 0) return LLVMFuzzerMutate(d, size, maxSize);
-    const std::size_t body = crcStart(d, size);
+    if (size < file::kHeaderSize || crc_start(d, size) == 0) return LLVMFuzzerMutate(d, size, maxSize);
+    const std::size_t body = crc_start(d, size);
     const std::uint32_t relocAt = std::min<std::uint32_t>(get32(d, file::kRelocationsAt), static_cast<std::uint32_t>(size));
     switch (below(rng, 10)) {
         case 0:
@@ -268,6 +322,10 @@ extern "C" {
 
 // static int app.Fuzz.next()
 void VMNative_app_Fuzz_next(VMThread* t) {
+    if (gIdleThreads < 0) {
+        const tarvelo::ThreadTable* table = tarvelo::thread_table();
+        gIdleThreads = table != nullptr ? static_cast<std::int32_t>(table->count) : 0;
+    }
     waitFor(&gInputReady);
     ExecutionContext::returnInt(t, static_cast<std::int32_t>(gSize));
 }
@@ -285,6 +343,8 @@ void VMNative_app_Fuzz_mode(VMThread* t) { ExecutionContext::returnInt(t, FUZZ_R
 // static void app.Fuzz.done(int outcome)
 void VMNative_app_Fuzz_done(VMThread* t) {
     gOutcome = ExecutionContext::intArg(t, 5);
+    const tarvelo::ThreadTable* table = tarvelo::thread_table();
+    gThreadsAfter = table != nullptr ? static_cast<std::int32_t>(table->count) : 0;
     gInFlight = false;
     sem_post(&gDone);
 }
@@ -308,7 +368,7 @@ int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     gSize = size;
     gInFlight = true;
     sem_post(&gInputReady);
-    waitFor(&gDone);
+    const bool ticked = waitForInput();
     // A file refused or unlinked gives back every byte of storage it took:
     // storage left allocated is lost to every later application.
     const std::int32_t left = LLKERNEL_IMPL_getAllocatedFeaturesCount();
@@ -317,6 +377,15 @@ int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
         std::fprintf(stderr, "fuzz_install_application: outcome %d, %d application(s) left allocated\n",
                      static_cast<int>(gOutcome), static_cast<int>(left));
         std::abort();
+    }
+    if (gOutcome != kEnded && gThreadsAfter > gIdleThreads) {
+        std::fprintf(stderr, "fuzz_install_application: outcome %d, %d thread(s) still there after the unlink\n",
+                     static_cast<int>(gOutcome), static_cast<int>(gThreadsAfter - gIdleThreads));
+        hang("threads of the application outlive it");
+    }
+    if (ticked) {
+        ++gTicked;
+        return -1;
     }
     return 0;
 }
@@ -327,7 +396,7 @@ std::size_t LLVMFuzzerCustomMutator(std::uint8_t* data, std::size_t size, std::s
     const int rounds = below(rng, 4) == 0 ? 2 + static_cast<int>(below(rng, 3)) : 1;
     for (int i = 0; i < rounds; ++i) size = mutate(data, size, maxSize, rng);
     // Now and then the CRC is left as the mutation made it.
-    if (below(rng, 32) != 0) fixCrc(data, size);
+    if (below(rng, 32) != 0) tarvelo::fuzz::write_crc(data, size);
     return size;
 }
 
