@@ -13,7 +13,8 @@ void set_pointer_sink(PointerSink sink);
 PointerSink pointer_sink();
 
 // Opens the window on a host thread of its own; false when there is no
-// display (or no SDL2 in this build). Closing the window ends the process.
+// display (or no SDL2 in this build). Closing the window stops the firmware
+// (platform/stop_request.h).
 bool open_window(std::uint32_t width, std::uint32_t height);
 // Hands the window a frame to show (copied; called from the vsync
 // interrupt).

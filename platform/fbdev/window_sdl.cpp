@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <future>
 #include <mutex>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "platform/fbdev/window.h"
+#include "platform/stop_request.h"
 
 namespace tarvelo::fbdev {
 
@@ -46,6 +46,9 @@ void to_panel(SDL_Window* window, int wx, int wy, std::int32_t* x, std::int32_t*
 }
 
 void run_window(std::promise<bool>* opened) {
+    // Ctrl-C and SIGTERM stop the firmware the same way with or without a
+    // window (platform/stop_request.h), not through SDL's quit event.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         std::fprintf(stderr, "window: no display (%s)\n", SDL_GetError());
         opened->set_value(false);
@@ -89,7 +92,12 @@ void run_window(std::promise<bool>* opened) {
         const PointerSink sink = pointer_sink();
         switch (e.type) {
             case SDL_QUIT:
-                std::exit(0);
+                // The firmware stops the way it stops by itself; frames
+                // still come meanwhile, and the window goes on taking them
+                // out of sight.
+                SDL_HideWindow(window);
+                platform_request_stop(TARVELO_EXIT_WINDOW_CLOSED);
+                break;
             case SDL_MOUSEBUTTONDOWN:
                 if (e.button.button != SDL_BUTTON_LEFT) break;
                 pressed = true;

@@ -6,7 +6,7 @@ set -euo pipefail
 firmware=$1
 script=$2
 out=$(mktemp -d)
-Xvfb -displayfd 3 -screen 0 1024x768x24 3>"$out/display" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 3>"$out/display" >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill "$xvfb" 2>/dev/null; rm -rf "$out"' EXIT
 for _ in $(seq 100); do [[ -s "$out/display" ]] && break; sleep 0.1; done

@@ -44,6 +44,11 @@ std::int32_t GreenThreadVMFacade::schedule() {
     return 0;
 }
 
+void GreenThreadVMFacade::requestStop(std::int32_t code) {
+    GreenThreadVMRuntime::postOutsideStop(code);
+    schedule();
+}
+
 }  // namespace tarvelo
 
 extern "C" void* SNI_createVM(void) { return tarvelo::GreenThreadVMFacade::initialize(); }

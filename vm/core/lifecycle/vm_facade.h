@@ -18,6 +18,11 @@ struct GreenThreadVMFacade {
     // interrupt: marks a wake-up pending, asks for a scheduling pass and
     // wakes the application task.
     static std::int32_t schedule();
+    // A stop asked for from outside the virtual machine (the host's window
+    // closed, a stop signal), from any task or an interrupt: at its next
+    // scheduling pass the virtual machine stops as Runtime.exit(code) stops
+    // it, unless it is stopping already.
+    static void requestStop(std::int32_t code);
     // Prints the state dump of the virtual machine on the console.
     static void dump();
 };

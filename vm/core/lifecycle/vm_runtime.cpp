@@ -1,5 +1,7 @@
 #include "vm/core/lifecycle/vm_runtime.h"
 
+#include <atomic>
+#include <cstdint>
 #include <cstring>
 
 #include "vm/core/engine/allocation_entry_points.h"
@@ -27,6 +29,10 @@ namespace tarvelo {
 std::atomic<std::uint8_t> rescheduleRequested{0};
 
 namespace {
+
+// The exit code of a stop asked for from outside, or none.
+constexpr std::int64_t kNoOutsideStop = INT64_MIN;
+std::atomic<std::int64_t> outside_stop{kNoOutsideStop};
 
 constexpr std::int32_t kMainThreadPriority = 5;
 
@@ -162,6 +168,18 @@ void GreenThreadVMRuntime::requestExit(std::int32_t code) {
     } else {
         vm->requestStop();
     }
+}
+
+void GreenThreadVMRuntime::postOutsideStop(std::int32_t code) {
+    std::int64_t none = kNoOutsideStop;
+    outside_stop.compare_exchange_strong(none, code);
+}
+
+void GreenThreadVMRuntime::takeOutsideStop(Ostrevan& vm) {
+    const std::int64_t code = outside_stop.exchange(kNoOutsideStop);
+    if (code == kNoOutsideStop || vm.stopRequested != 0) return;
+    vm.exitCode = static_cast<std::int32_t>(code);
+    vm.requestStop();
 }
 
 VMThread* GreenThreadVMRuntime::findThreadById(word_t threadObject) {

@@ -22,6 +22,12 @@ struct GreenThreadVMRuntime {
     // Runtime.exit: stores the exit code, then, as an operation of the
     // memory manager, requests the stop (every thread interrupted).
     static void requestExit(std::int32_t code);
+    // A stop asked for from outside (GreenThreadVMFacade::requestStop) is
+    // posted from anywhere and taken by the scheduling pass on the
+    // application task, where it stops the virtual machine with `code` as
+    // its exit code (when no stop is under way already).
+    static void postOutsideStop(std::int32_t code);
+    static void takeOutsideStop(Ostrevan& vm);
     // The thread record bound to a java.lang.Thread, through the id in its
     // third word; 0 when not started, ended or stale.
     static VMThread* findThreadById(word_t threadObject);

@@ -91,6 +91,9 @@ extern "C" std::int32_t LLOSTV_IMPL_idleVM(void) {
 }
 
 extern "C" std::int32_t LLOSTV_IMPL_wakeupVM(void) {
+    // Before the port is initialised nothing idles yet: a wake-up then (a
+    // stop asked for at the process's start) has nothing to wake.
+    if (LLOSTV_FREERTOS_Semaphore == nullptr) return -1;
     if (xPortIsInsideInterrupt()) {
         BaseType_t woken = pdFALSE;
         BaseType_t given = xSemaphoreGiveFromISR(LLOSTV_FREERTOS_Semaphore, &woken);

@@ -11,12 +11,14 @@
 #include "platform/board/registers.h"
 #include "platform/fbdev/frame_output.h"
 #include "platform/halt.h"
+#include "platform/stop_request.h"
 #include "port/fs/sdcard_task.h"
 #include "sim_interrupt.h"
 #include "task.h"
 #include "vm/core/startup/build_id.h"
 #include "vm/core/startup/cpu_load.h"
 #include "vm/core/engine/sni.h"
+#include "vm/core/lifecycle/vm_facade.h"
 #include "vm/core/startup/startup.h"
 
 namespace {
@@ -99,8 +101,18 @@ extern "C" void vApplicationMallocFailedHook(void) {
 
 extern "C" void vApplicationIdleHook(void) { cpuload_idle(); }
 
+namespace {
+
+// A stop from outside (the window closed, a stop signal) ends the virtual
+// machine as Runtime.exit would: its END line, then the task's end.
+void stop_vm(int status) { tarvelo::GreenThreadVMFacade::requestStop(status); }
+
+}  // namespace
+
 int main() {
     tarvelo::install_fault_handlers();
+    platform_set_stop_handler(stop_vm);
+    platform_install_stop_signals();
     board_init();
     // A run whose frames would all be lost is not started.
     if (!tarvelo::fbdev::check_frame_output_from_environment()) platform_halt(TARVELO_EXIT_VM_ERROR);

@@ -14,6 +14,7 @@
 #include "vm/core/engine/native_interface.h"
 #include "vm/core/port/os_port.h"
 #include "vm/core/lifecycle/ostrevan.h"
+#include "vm/core/lifecycle/vm_runtime.h"
 #include "vm/core/threads/reschedule.h"
 #include "vm/core/engine/runtime_prelude.h"
 #include "vm/core/threads/thread_table.h"
@@ -307,7 +308,10 @@ VMThread* KernelThreadScheduler::schedule() {
     WatchdogSupport* watchdogs = watchdog_support();
     VMThread* chosen = nullptr;
     std::int64_t now = 0;
-    while (vm->stopRequested == 0) {
+    for (;;) {
+        // A stop asked for from outside comes with the wake-up of this pass.
+        GreenThreadVMRuntime::takeOutsideStop(*vm);
+        if (vm->stopRequested != 0) break;
         LLOSTV_IMPL_ackWakeup();
         wakeupPending.store(0);
         now = now_ms();
@@ -355,8 +359,12 @@ VMThread* KernelThreadScheduler::schedule() {
         ThreadTable* table = thread_table();
         if (table == nullptr || table->count == 0 || vm->stopRequested != 0) return nullptr;
         // Every live thread is queued on a monitor (or parked) with nothing
-        // able to wake it: the task stays idle.
-        for (;;) LLOSTV_IMPL_idleVM();
+        // able to wake it: the task stays idle, until a stop from outside.
+        for (;;) {
+            LLOSTV_IMPL_idleVM();
+            GreenThreadVMRuntime::takeOutsideStop(*vm);
+            if (vm->stopRequested != 0) return nullptr;
+        }
     }
     if (slice != 0 && chosen->next.get() != nullptr) LLOSTV_IMPL_scheduleRequest__J(saturating_add(now, slice));
     if (chosen->interruptStatus == 2) {

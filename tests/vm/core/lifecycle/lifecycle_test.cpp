@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "vm/core/lifecycle/ostrevan.h"
+#include "vm/core/lifecycle/vm_facade.h"
 #include "vm/core/threads/reschedule.h"
 #include "vm/core/engine/sni.h"
 #include "tests/vm/core/vm_scenario.h"
@@ -21,6 +22,22 @@ TEST(VMLifecycle, StartRunsToTheEndAndStops) {
         if (SNI_startVM(vm, 0, nullptr) != 0) return 3;
         if (ostrevan()->state != tarvelo::kVMStopped) return 4;
         return SNI_getExitCode(vm) == 0 ? 0 : 5;
+    });
+    EXPECT_EQ(r.exit_status, 0);
+}
+
+// A stop from outside (the window closed, a signal), asked before the
+// machine runs: its first scheduling pass stops it with the stop's code;
+// the first stop asked for counts.
+TEST(VMLifecycle, AStopFromOutsideEndsTheRunWithItsCode) {
+    auto r = run_vm_scenario([] {
+        void* vm = SNI_createVM();
+        tarvelo::GreenThreadVMFacade::requestStop(130);
+        tarvelo::GreenThreadVMFacade::requestStop(143);
+        if (ostrevan()->stopRequested != 0) return 1;  // taken on the machine's own task
+        if (SNI_startVM(vm, 0, nullptr) != 0) return 2;
+        if (ostrevan()->state != tarvelo::kVMStopped) return 3;
+        return SNI_getExitCode(vm) == 130 ? 0 : 4;
     });
     EXPECT_EQ(r.exit_status, 0);
 }
