@@ -46,6 +46,12 @@ std::int32_t TARVELO_ASYNC_WORKER_initialize(AsyncWorkerHandle* worker, const ch
 }
 
 AsyncWorkerJob* TARVELO_ASYNC_WORKER_allocate_job(AsyncWorkerHandle* worker, SNI_callback retry) {
+    // Before its initialisation a worker has no mutex, no task to run a job
+    // and jobs without parameter blocks: the natives' failure, not a fault.
+    if (worker->task == nullptr) {
+        SNI_throwNativeIOException(-1, "TARVELO_ASYNC_WORKER: not initialized.");
+        return nullptr;
+    }
     // The whole allocation holds the mutex: the worker's task frees the jobs
     // of threads that died meanwhile, and with them resumes waiters.
     Guard guard(worker);

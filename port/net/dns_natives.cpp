@@ -5,6 +5,7 @@
 
 #include "platform/address.h"
 #include "port/net/net_errors.h"
+#include "port/net/network_interfaces.h"
 #include "port/net/socket_natives.h"
 #include "vm/core/engine/sni.h"
 
@@ -59,6 +60,10 @@ std::int32_t Java_com_olun_support_net_natives_DNSNatives_getHostByNameAt(std::i
                                                                           std::int32_t length) {
     if (host == nullptr) {
         SNI_throwNativeIOException(kErrInvalidArgument, "null hostname");
+        return 0;
+    }
+    if (!llnet_lwip_started()) {
+        SNI_throwNativeIOException(kErrDnsFailed, "DNS resolution failed");
         return 0;
     }
     // The name as a C string that never runs past the array.

@@ -35,6 +35,9 @@ constexpr TickType_t kDhcpLongestPause = pdMS_TO_TICKS(320000);
 constexpr std::uint32_t kPhyIntGpio = 0x4013C000;
 constexpr std::uint32_t kPhyIntPin = 13;
 
+// Set once the stack has been started; read by natives that may be called
+// before the socket initialiser.
+std::atomic<bool> g_lwip_started{false};
 phy_handle_t g_phy_handle{};
 phy_resource_t g_phy_resource{};
 ethernetif_config_t g_enet_config{};
@@ -233,7 +236,10 @@ std::int32_t llnet_lwip_init(void) {
     g_dhcp_sleeping.store(0);
     (void)xTaskCreate(dhcp_thread, "DHCP", kDhcpStackWords, &g_netif1, kDhcpPriority, &g_dhcp_task_handle);
 
+    g_lwip_started.store(true);
     return 0;
 }
+
+bool llnet_lwip_started(void) { return g_lwip_started.load(); }
 
 }  // extern "C"

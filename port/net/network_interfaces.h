@@ -26,6 +26,9 @@ extern std::atomic<std::uint8_t> g_dhcp_sleeping;
 
 // Starts the network; returns 0. Called once, by the socket initialiser.
 std::int32_t llnet_lwip_init(void);
+// Whether llnet_lwip_init has run: before it lwIP has no "tcp/ip" thread
+// and no lock to take.
+bool llnet_lwip_started(void);
 
 // The MAC address derived from the silicon id: 54:27:8D and three bytes of
 // the id's SHA-1 (or of the id itself when the digest fails). Returns the

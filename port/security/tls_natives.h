@@ -68,6 +68,11 @@ std::int32_t LLNET_SSL_utils_mbedtls_x509_crt_parse(void* chain, const std::int8
 // Clears / reads the flag a BIO callback sets when it moved data.
 void LLNET_SSL_utils_mbedtls_on_bio_start(void);
 bool LLNET_SSL_utils_mbedtls_bio_moved_data(void);
+// The deadline of a blocking step: start + elapsed + timeout, 0 (none) for
+// a timeout of 0. The start is the class library's word: a sum beyond the
+// 64-bit range is held at its end (no deadline is reached then, or one is
+// reached at once) instead of wrapping.
+std::int64_t LLNET_SSL_utils_deadline(std::int64_t start, std::int32_t elapsed, std::int32_t timeout);
 // After a library call that would block or failed: the deadline the retry
 // waits for and, through `outElapsed`, the time spent that the retry starts
 // from. Renewed from now when a BIO call moved data; otherwise both stay.

@@ -50,10 +50,6 @@ TlsSession* checked_session(std::int32_t handle) {
     return s;
 }
 
-std::int64_t deadline_of(std::int64_t start, std::int32_t elapsed, std::int32_t timeout) {
-    return timeout == 0 ? 0 : start + elapsed + timeout;
-}
-
 // The time spent so far, handed from a parked step to its retry.
 std::int32_t callback_elapsed() {
     void* argument = nullptr;
@@ -90,6 +86,13 @@ TlsSession* begin_transfer(std::int32_t session, const std::int8_t* buffer, std:
 // and clears it once the whole record is in.
 bool record_cut_short(const TlsSession* s) { return s->ssl.in_left > 0; }
 
+// a + b, held at the end of the 64-bit range it would pass.
+std::int64_t saturated_sum(std::int64_t a, std::int64_t b) {
+    std::int64_t sum;
+    if (!__builtin_add_overflow(a, b, &sum)) return sum;
+    return b > 0 ? INT64_MAX : INT64_MIN;
+}
+
 }  // namespace
 
 extern "C" {
@@ -100,6 +103,10 @@ int LLNET_SSL_utils_mbedtls_random(void*, unsigned char* output, std::size_t len
     return mbedtls_ctr_drbg_random(&ctr_drbg, output, length);
 }
 
+std::int64_t LLNET_SSL_utils_deadline(std::int64_t start, std::int32_t elapsed, std::int32_t timeout) {
+    return timeout == 0 ? 0 : saturated_sum(saturated_sum(start, elapsed), timeout);
+}
+
 // A retry that moved nothing keeps the time already spent: restarting it
 // from 0 would move the deadline back to start + timeout.
 std::int64_t LLNET_SSL_utils_mbedtls_update_next_bio_timeout(std::int64_t start, std::int64_t deadline,
@@ -108,9 +115,12 @@ std::int64_t LLNET_SSL_utils_mbedtls_update_next_bio_timeout(std::int64_t start,
     *outElapsed = elapsed;
     if (deadline == 0 || !LLNET_SSL_utils_mbedtls_bio_moved_data()) return deadline;
     const std::int64_t now = now_ms();
-    const std::int64_t spent = now - start;
+    // A start after now (or before the 64-bit range allows a difference)
+    // counts as the whole time spent.
+    std::int64_t spent;
+    if (__builtin_sub_overflow(now, start, &spent)) spent = -1;
     *outElapsed = spent >= 0 && spent <= INT32_MAX ? static_cast<std::int32_t>(spent) : INT32_MAX;
-    return now + timeout;
+    return saturated_sum(now, timeout);
 }
 
 // Parks the thread when the library wants the socket, else raises.
@@ -143,7 +153,7 @@ std::int32_t LLNET_SSL_SOCKET_initialHandShake(std::int32_t session, std::int32_
                                                std::int32_t timeout, std::int32_t elapsed) {
     TlsSession* s = checked_session(session);
     if (s == nullptr) return 0;
-    std::int64_t deadline = deadline_of(start, elapsed, timeout);
+    std::int64_t deadline = LLNET_SSL_utils_deadline(start, elapsed, timeout);
     begin_call(s);
     const bool flights = LLNET_SSL_utils_mbedtls_flights_begin(s->bio);
     const int r = mbedtls_ssl_handshake(&s->ssl);
@@ -170,7 +180,7 @@ std::int32_t LLNET_SSL_SOCKET_read(std::int32_t session, std::int32_t socket, st
                                    std::int32_t length, std::int64_t start, std::int32_t timeout, std::int32_t elapsed) {
     TlsSession* s = begin_transfer(session, buffer, offset, length);
     if (s == nullptr) return 0;
-    std::int64_t deadline = deadline_of(start, elapsed, timeout);
+    std::int64_t deadline = LLNET_SSL_utils_deadline(start, elapsed, timeout);
     int r = mbedtls_ssl_read(&s->ssl, reinterpret_cast<unsigned char*>(buffer + offset), static_cast<std::size_t>(length));
     // The library answers 0 for any end of the connection. An end inside a
     // record lost the rest of the stream: that is the truncation TLS exists
@@ -202,7 +212,7 @@ std::int32_t LLNET_SSL_SOCKET_write(std::int32_t session, std::int32_t socket, c
                                     std::int32_t elapsed) {
     TlsSession* s = begin_transfer(session, buffer, offset, length);
     if (s == nullptr) return 0;
-    std::int64_t deadline = deadline_of(start, elapsed, timeout);
+    std::int64_t deadline = LLNET_SSL_utils_deadline(start, elapsed, timeout);
     const int r =
         mbedtls_ssl_write(&s->ssl, reinterpret_cast<const unsigned char*>(buffer + offset), static_cast<std::size_t>(length));
     if (r > 0) return r;
@@ -233,7 +243,7 @@ void LLNET_SSL_SOCKET_drain(std::int32_t session, std::int32_t socket, std::int6
     TlsSession* s = checked_session(session);
     if (s == nullptr) return;
     for (;;) {
-        std::int64_t deadline = deadline_of(start, elapsed, timeout);
+        std::int64_t deadline = LLNET_SSL_utils_deadline(start, elapsed, timeout);
         unsigned char byte = 0;
         begin_call(s);
         const int r = mbedtls_ssl_read(&s->ssl, &byte, 1);

@@ -11,6 +11,8 @@
 
 namespace {
 
+using tarvelo::gpu::held_sum;
+
 constexpr std::int32_t kFormatRGB565 = 4;
 
 std::int32_t _draw_path(SPictavoGraphicsContext* gc, vg_lite_path_t* path, vg_lite_fill_t fill_rule,
@@ -86,25 +88,25 @@ std::int32_t or_software(bool gpu_taken, std::int32_t status, Software software,
 namespace on_gpu {
 
 std::int32_t drawThickFadedPoint(SPictavoGraphicsContext* gc, auto x, auto y, auto thickness, auto fade) {
-    return UI_DRAWING_VGLITE_PROCESS_drawThickFadedPoint(_draw_path, gc, x, y, thickness + fade);
+    return UI_DRAWING_VGLITE_PROCESS_drawThickFadedPoint(_draw_path, gc, x, y, held_sum(thickness, fade));
 }
 std::int32_t drawThickFadedLine(SPictavoGraphicsContext* gc, auto x1, auto y1, auto x2, auto y2, auto thickness,
                                 auto fade, auto start_cap, auto end_cap) {
-    return UI_DRAWING_VGLITE_PROCESS_drawThickFadedLine(_draw_path, gc, x1, y1, x2, y2, thickness + fade, start_cap,
-                                                        end_cap);
+    return UI_DRAWING_VGLITE_PROCESS_drawThickFadedLine(_draw_path, gc, x1, y1, x2, y2, held_sum(thickness, fade),
+                                                        start_cap, end_cap);
 }
 std::int32_t drawThickFadedCircle(SPictavoGraphicsContext* gc, auto x, auto y, auto diameter, auto thickness,
                                   auto fade) {
-    return UI_DRAWING_VGLITE_PROCESS_drawThickCircle(_draw_path, gc, x, y, diameter, thickness + fade);
+    return UI_DRAWING_VGLITE_PROCESS_drawThickCircle(_draw_path, gc, x, y, diameter, held_sum(thickness, fade));
 }
 std::int32_t drawThickFadedCircleArc(SPictavoGraphicsContext* gc, auto x, auto y, auto diameter, auto start_angle,
                                      auto arc_angle, auto thickness, auto fade, auto start_cap, auto end_cap) {
     return UI_DRAWING_VGLITE_PROCESS_drawThickFadedCircleArc(_draw_path, gc, x, y, diameter, start_angle, arc_angle,
-                                                             thickness + fade, start_cap, end_cap);
+                                                             held_sum(thickness, fade), start_cap, end_cap);
 }
 std::int32_t drawThickFadedEllipse(SPictavoGraphicsContext* gc, auto x, auto y, auto width, auto height,
                                    auto thickness, auto fade) {
-    return UI_DRAWING_VGLITE_PROCESS_drawThickEllipse(_draw_path, gc, x, y, width, height, thickness + fade);
+    return UI_DRAWING_VGLITE_PROCESS_drawThickEllipse(_draw_path, gc, x, y, width, height, held_sum(thickness, fade));
 }
 
 }  // namespace on_gpu

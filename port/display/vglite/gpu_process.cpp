@@ -11,6 +11,8 @@
 
 namespace {
 
+using tarvelo::gpu::held_sum;
+
 using tarvelo::jarith::f2i;
 using namespace tarvelo::gpu;
 
@@ -38,10 +40,21 @@ vg_lite_path_t* use_path(std::int32_t size) {
     return &shape_vg_path;
 }
 
-std::int32_t scissor(const SPictavoGraphicsContext* gc, std::int32_t x1, std::int32_t y1, std::int32_t x2,
-                     std::int32_t y2) {
-    return UI_VGLITE_enable_vg_lite_scissor_region(gc, x1, y1, x2, y2);
+// The corners are computed in 64 bits, so that a shape's far edge never
+// wraps around, and held to the 32-bit range the driver takes: a corner
+// beyond it lies outside every clip anyway.
+std::int32_t scissor(const SPictavoGraphicsContext* gc, std::int64_t x1, std::int64_t y1, std::int64_t x2,
+                     std::int64_t y2) {
+    const auto held = [](std::int64_t v) {
+        return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
+    };
+    return UI_VGLITE_enable_vg_lite_scissor_region(gc, held(x1), held(y1), held(x2), held(y2));
 }
+
+// A path's coordinates are 16-bit: a size beyond them is held at their end
+// (such a shape is wider than any display) instead of wrapping on the way.
+constexpr std::int64_t kPathRange = 32767;
+std::int32_t path_value(std::int64_t v) { return static_cast<std::int32_t>(std::clamp(v, -kPathRange, kPathRange)); }
 
 // A path that does not fit its buffer is never drawn.
 std::int32_t path_error(SPictavoGraphicsContext* gc) {
@@ -75,7 +88,7 @@ std::int32_t line(UI_DRAWING_VGLITE_draw_path_t callback, SPictavoGraphicsContex
 std::int32_t rounded_rectangle(UI_DRAWING_VGLITE_draw_path_t callback, SPictavoGraphicsContext* gc, std::int32_t x,
                                std::int32_t y, std::int32_t w, std::int32_t h, std::int32_t arc_w, std::int32_t arc_h,
                                bool outline) {
-    if (scissor(gc, x, y, x + w, y + h) == 0) return 0;
+    if (scissor(gc, x, y, std::int64_t{x} + w, std::int64_t{y} + h) == 0) return 0;
     vg_lite_matrix_t matrix;
     matrix_identity(&matrix);
     const std::int32_t aw = std::min(arc_w, w), ah = std::min(arc_h, h);
@@ -90,7 +103,9 @@ std::int32_t rounded_rectangle(UI_DRAWING_VGLITE_draw_path_t callback, SPictavoG
 std::int32_t ellipse_ring(UI_DRAWING_VGLITE_draw_path_t callback, SPictavoGraphicsContext* gc, std::int32_t outer_w,
                           std::int32_t outer_h, float x, float y, std::int32_t inner_w, std::int32_t inner_h) {
     const std::int32_t ix = f2i(x), iy = f2i(y);
-    if (scissor(gc, ix - 1, iy - 1, ix + outer_w, iy + outer_h) == 0) return 0;
+    if (scissor(gc, std::int64_t{ix} - 1, std::int64_t{iy} - 1, std::int64_t{ix} + outer_w,
+                std::int64_t{iy} + outer_h) == 0)
+        return 0;
     vg_lite_matrix_t matrix;
     centred_half_pixels(&matrix, x + static_cast<float>(outer_w) / 2.0f, y + static_cast<float>(outer_h) / 2.0f);
     vg_lite_path_t* path = use_path(kEllipseRingSize);
@@ -105,7 +120,8 @@ std::int32_t ellipse_ring(UI_DRAWING_VGLITE_draw_path_t callback, SPictavoGraphi
 std::int32_t filled_ellipse(UI_DRAWING_VGLITE_draw_path_t callback, SPictavoGraphicsContext* gc, std::int32_t w,
                             std::int32_t h, float x, float y) {
     const std::int32_t ix = f2i(x), iy = f2i(y);
-    if (scissor(gc, ix - 1, iy - 1, ix + w, iy + h) == 0) return 0;
+    if (scissor(gc, std::int64_t{ix} - 1, std::int64_t{iy} - 1, std::int64_t{ix} + w, std::int64_t{iy} + h) == 0)
+        return 0;
     vg_lite_matrix_t matrix;
     centred_half_pixels(&matrix, x + static_cast<float>(w) / 2.0f, y + static_cast<float>(h) / 2.0f);
     const std::int32_t built = UI_DRAWING_VGLITE_PATH_compute_filled_ellipse(
@@ -113,8 +129,9 @@ std::int32_t filled_ellipse(UI_DRAWING_VGLITE_draw_path_t callback, SPictavoGrap
     return finish(callback, gc, built, VG_LITE_FILL_NON_ZERO, &matrix);
 }
 
-std::int32_t ellipse_arc(UI_DRAWING_VGLITE_draw_path_t callback, SPictavoGraphicsContext* gc, std::int32_t x,
-                         std::int32_t y, std::int32_t w, std::int32_t h, bool filled, float start, float arc) {
+// At (x, y), 64 bits: the arc natives place it a pixel before theirs.
+std::int32_t ellipse_arc(UI_DRAWING_VGLITE_draw_path_t callback, SPictavoGraphicsContext* gc, std::int64_t x,
+                         std::int64_t y, std::int32_t w, std::int32_t h, bool filled, float start, float arc) {
     if (scissor(gc, x - 1, y - 1, x + w, y + h) == 0) return 0;
     vg_lite_matrix_t matrix;
     centred_half_pixels(&matrix, static_cast<float>(x) + static_cast<float>(w) / 2.0f,
@@ -130,20 +147,23 @@ std::int32_t thick_line(UI_DRAWING_VGLITE_draw_path_t callback, SPictavoGraphics
                         std::int32_t y1, std::int32_t x2, std::int32_t y2, std::int32_t t, std::int32_t start_cap,
                         std::int32_t end_cap) {
     const std::int32_t half = t / 2;
-    if (scissor(gc, std::min(x1, x2) - half, std::min(y1, y2) - half, std::max(x1, x2) + half,
-                std::max(y1, y2) + half) == 0)
+    if (scissor(gc, std::int64_t{std::min(x1, x2)} - half, std::int64_t{std::min(y1, y2)} - half,
+                std::int64_t{std::max(x1, x2)} + half, std::int64_t{std::max(y1, y2)} + half) == 0)
         return 0;
     vg_lite_matrix_t matrix;
     centred_half_pixels(&matrix, static_cast<float>(x1), static_cast<float>(y1));
     const std::int32_t built = UI_DRAWING_VGLITE_PATH_compute_thick_shape_line(
-        use_path(kThickLineSize), 2 * (x2 - x1), 2 * (y2 - y1), 2 * t, caps_word(start_cap, end_cap), &matrix);
+        use_path(kThickLineSize), path_value(2 * (std::int64_t{x2} - x1)), path_value(2 * (std::int64_t{y2} - y1)),
+        path_value(2 * std::int64_t{t}), caps_word(start_cap, end_cap), &matrix);
     return finish(callback, gc, built, VG_LITE_FILL_NON_ZERO, &matrix);
 }
 
 std::int32_t thick_arc(UI_DRAWING_VGLITE_draw_path_t callback, SPictavoGraphicsContext* gc, std::int32_t x,
                        std::int32_t y, std::int32_t w, std::int32_t h, std::int32_t t, std::int32_t start_cap,
                        std::int32_t end_cap, float start, float arc) {
-    if (scissor(gc, x - t, y - t, x + w + 2 * t - 1, y + h + 2 * t - 1) == 0) return 0;
+    if (scissor(gc, std::int64_t{x} - t, std::int64_t{y} - t, std::int64_t{x} + w + 2 * std::int64_t{t} - 1,
+                std::int64_t{y} + h + 2 * std::int64_t{t} - 1) == 0)
+        return 0;
     vg_lite_matrix_t matrix;
     matrix_identity(&matrix);
     matrix_translate(&matrix, static_cast<float>(x) + static_cast<float>(w) / 2.0f,
@@ -151,7 +171,8 @@ std::int32_t thick_arc(UI_DRAWING_VGLITE_draw_path_t callback, SPictavoGraphicsC
     matrix_rotate(&matrix, -start);
     matrix_scale(&matrix, 0.5f, 0.5f);
     const std::int32_t built = UI_DRAWING_VGLITE_PATH_compute_thick_shape_ellipse_arc(
-        use_path(kThickArcSize), 2 * w, 2 * h, 2 * t, caps_word(start_cap, end_cap), 0.0f, arc);
+        use_path(kThickArcSize), path_value(2 * std::int64_t{w}), path_value(2 * std::int64_t{h}),
+        path_value(2 * std::int64_t{t}), caps_word(start_cap, end_cap), 0.0f, arc);
     return finish(callback, gc, built, VG_LITE_FILL_NON_ZERO, &matrix);
 }
 
@@ -229,7 +250,8 @@ std::int32_t UI_DRAWING_VGLITE_PROCESS_drawCircleArc(UI_DRAWING_VGLITE_draw_path
                                                      SPictavoGraphicsContext* gc, std::int32_t x, std::int32_t y,
                                                      std::int32_t diameter, float start_angle, float arc_angle) {
     if (full_turn(arc_angle)) return UI_DRAWING_VGLITE_PROCESS_drawCircle(callback, gc, x, y, diameter);
-    return ellipse_arc(callback, gc, x - 1, y - 1, diameter, diameter, false, start_angle, arc_angle);
+    return ellipse_arc(callback, gc, std::int64_t{x} - 1, std::int64_t{y} - 1, diameter, diameter, false, start_angle,
+                       arc_angle);
 }
 
 std::int32_t UI_DRAWING_VGLITE_PROCESS_drawEllipseArc(UI_DRAWING_VGLITE_draw_path_t callback,
@@ -237,7 +259,8 @@ std::int32_t UI_DRAWING_VGLITE_PROCESS_drawEllipseArc(UI_DRAWING_VGLITE_draw_pat
                                                       std::int32_t width, std::int32_t height, float start_angle,
                                                       float arc_angle) {
     if (full_turn(arc_angle)) return UI_DRAWING_VGLITE_PROCESS_drawEllipse(callback, gc, x, y, width, height);
-    return ellipse_arc(callback, gc, x - 1, y - 1, width, height, false, start_angle, arc_angle);
+    return ellipse_arc(callback, gc, std::int64_t{x} - 1, std::int64_t{y} - 1, width, height, false, start_angle,
+                       arc_angle);
 }
 
 std::int32_t UI_DRAWING_VGLITE_PROCESS_fillCircleArc(UI_DRAWING_VGLITE_draw_path_t callback,
@@ -281,9 +304,10 @@ std::int32_t UI_DRAWING_VGLITE_PROCESS_drawThickCircle(UI_DRAWING_VGLITE_draw_pa
     // As the software ring: at most as thick as the circle is wide, which
     // leaves no hole.
     thickness = std::min(thickness, diameter);
-    return ellipse_ring(callback, gc, diameter + thickness, diameter + thickness,
+    return ellipse_ring(callback, gc, held_sum(diameter, thickness), held_sum(diameter, thickness),
                         static_cast<float>(x) - half(thickness), static_cast<float>(y) - half(thickness),
-                        diameter - thickness, diameter - thickness);
+                        held_sum(diameter, -std::int64_t{thickness}),
+                        held_sum(diameter, -std::int64_t{thickness}));
 }
 
 std::int32_t UI_DRAWING_VGLITE_PROCESS_drawThickEllipse(UI_DRAWING_VGLITE_draw_path_t callback,
@@ -291,8 +315,10 @@ std::int32_t UI_DRAWING_VGLITE_PROCESS_drawThickEllipse(UI_DRAWING_VGLITE_draw_p
                                                         std::int32_t width, std::int32_t height,
                                                         std::int32_t thickness) {
     thickness = std::min({thickness, width, height});
-    return ellipse_ring(callback, gc, width + thickness, height + thickness, static_cast<float>(x) - half(thickness),
-                        static_cast<float>(y) - half(thickness), width - thickness, height - thickness);
+    return ellipse_ring(callback, gc, held_sum(width, thickness), held_sum(height, thickness),
+                        static_cast<float>(x) - half(thickness),
+                        static_cast<float>(y) - half(thickness), held_sum(width, -std::int64_t{thickness}),
+                        held_sum(height, -std::int64_t{thickness}));
 }
 
 std::int32_t UI_DRAWING_VGLITE_PROCESS_drawThickCircleArc(UI_DRAWING_VGLITE_draw_path_t callback,
@@ -324,7 +350,7 @@ vg_lite_buffer_t* UI_DRAWING_VGLITE_PROCESS_prepare_draw_image(SPictavoGraphicsC
                                                                vg_lite_color_t* color, vg_lite_matrix_t* matrix,
                                                                vg_lite_rectangle_t rect) {
     if (UI_VGLITE_configure_source(&source_buffer, image) == 0) return nullptr;
-    if (scissor(gc, x, y, x + width - 1, y + height - 1) == 0) return nullptr;
+    if (scissor(gc, x, y, std::int64_t{x} + width - 1, std::int64_t{y} + height - 1) == 0) return nullptr;
     *color = UI_VGLITE_get_vglite_color(gc, image, alpha);
     matrix_identity(matrix);
     matrix_translate(matrix, static_cast<float>(x), static_cast<float>(y));
@@ -371,8 +397,8 @@ std::int32_t UI_DRAWING_VGLITE_PROCESS_drawScaledImage(UI_DRAWING_VGLITE_blit_re
                                                        std::int32_t alpha, bool bilinear, bool* gpu_taken) {
     *gpu_taken = UI_VGLITE_configure_source(&source_buffer, image) != 0;
     if (!*gpu_taken) return 0;
-    if (scissor(gc, x, y, x + f2i(static_cast<float>(image->width) * factor_x),
-                y + f2i(static_cast<float>(image->height) * factor_y)) == 0)
+    if (scissor(gc, x, y, std::int64_t{x} + f2i(static_cast<float>(image->width) * factor_x),
+                std::int64_t{y} + f2i(static_cast<float>(image->height) * factor_y)) == 0)
         return 0;
     vg_lite_matrix_t matrix;
     matrix_identity(&matrix);
@@ -404,7 +430,7 @@ std::int32_t UI_DRAWING_VGLITE_PROCESS_drawFlippedImage(UI_DRAWING_VGLITE_blit_r
     const bool swapped = flip == 1 || flip == 2 || flip == 5 || flip == 7;
     const std::int32_t dw = swapped ? height : width, dh = swapped ? width : height;
     if (dw <= 0 || dh <= 0) return 0;
-    if (scissor(gc, x, y, x + dw - 1, y + dh - 1) == 0) return 0;
+    if (scissor(gc, x, y, std::int64_t{x} + dw - 1, std::int64_t{y} + dh - 1) == 0) return 0;
     vg_lite_matrix_t matrix;
     matrix_identity(&matrix);
     matrix_translate(&matrix, static_cast<float>(x) + half(dw), static_cast<float>(y) + half(dh));

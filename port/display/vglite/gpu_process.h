@@ -102,4 +102,11 @@ namespace tarvelo::gpu {
 inline constexpr std::int32_t kShapePathBufferSize = 176;
 vg_lite_path_t& shape_path();
 
+// a + b held to the 32-bit range: a size made of two caller's words (a
+// thickness and its fade, a diameter and a thickness) never wraps.
+inline std::int32_t held_sum(std::int64_t a, std::int64_t b) {
+    const std::int64_t sum = a + b;
+    return static_cast<std::int32_t>(sum < INT32_MIN ? INT32_MIN : sum > INT32_MAX ? INT32_MAX : sum);
+}
+
 }  // namespace tarvelo::gpu

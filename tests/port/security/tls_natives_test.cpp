@@ -295,6 +295,37 @@ TEST(TlsDeadline, RenewedOnlyWhenDataMoved) {
     }
 }
 
+// The start of a read or write is the class library's word: at the ends of
+// the 64-bit range the deadline is held there instead of wrapping (the
+// sanitizer build stops at a sum that wraps).
+TEST(TlsDeadline, HeldAtTheEndsOfTheRange) {
+    struct Case {
+        const char* name;
+        std::int64_t start;
+        std::int32_t elapsed;
+        std::int32_t timeout;
+        std::int64_t expect;
+    };
+    const Case cases[] = {
+        {"an ordinary start", 1000, 200, 500, 1700},
+        {"no timeout: no deadline", INT64_MAX, 5, 0, 0},
+        {"the latest start", INT64_MAX, 0, 500, INT64_MAX},
+        {"the latest start with time spent", INT64_MAX, 100, 1, INT64_MAX},
+        {"the earliest start and a negative timeout", INT64_MIN, 0, -5, INT64_MIN},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(LLNET_SSL_utils_deadline(c.start, c.elapsed, c.timeout), c.expect);
+    }
+    // Data moved since the earliest start: the time spent is all there is.
+    tarvelo::test::reset_sni();
+    sni().application_time_ms = 1800;
+    bio_moved = true;
+    std::int32_t elapsed = 0;
+    EXPECT_EQ(LLNET_SSL_utils_mbedtls_update_next_bio_timeout(INT64_MIN, 1, 500, 0, &elapsed), 2300);
+    EXPECT_EQ(elapsed, INT32_MAX);
+}
+
 TEST(TlsArguments, NullHandlesAndBadProtocols) {
     tarvelo::test::reset_sni();
     Java_com_olun_support_net_ssl_natives_SSLContextSupportNatives_clearTrustStore(0);

@@ -97,6 +97,55 @@ TEST_F(GpuDrawer, OutsideTheClipNothingIsIssued) {
     EXPECT_EQ(c.gc.drawing_log, 0u);
 }
 
+// Coordinates, sizes and thicknesses at the ends of the 32-bit range: no
+// sum wraps on the way to the GPU (the sanitizer build stops at the first
+// that would), and a shape wholly outside the canvas issues nothing.
+TEST_F(GpuDrawer, ArgumentsAtTheEndsOfTheirRanges) {
+    constexpr std::int32_t kMin = INT32_MIN, kMax = INT32_MAX;
+    struct Case {
+        const char* name;
+        std::int32_t (*call)(SPictavoGraphicsContext*);
+        bool outside;
+    };
+    const Case cases[] = {
+        {"thick faded line of the widest thickness",
+         [](SPictavoGraphicsContext* g) { return UI_DRAWING_drawThickFadedLine_0(g, 5, 5, 40, 20, kMax, 0, 1, 1); },
+         false},
+        {"the same with a fade of one",
+         [](SPictavoGraphicsContext* g) { return UI_DRAWING_drawThickFadedLine_0(g, 5, 5, 40, 20, kMax, 1, 1, 1); },
+         false},
+        {"thick line across the whole range",
+         [](SPictavoGraphicsContext* g) { return UI_DRAWING_drawThickLine_0(g, kMin, 10, kMax, 10, 3); }, false},
+        {"thick circle of the widest diameter and thickness",
+         [](SPictavoGraphicsContext* g) { return UI_DRAWING_drawThickCircle_0(g, 0, 0, kMax, kMax); }, false},
+        {"thick faded circle arc of the widest thickness",
+         [](SPictavoGraphicsContext* g) {
+             return UI_DRAWING_drawThickFadedCircleArc_0(g, 0, 0, kMax, 0.0f, 90.0f, kMax, 1, 0, 0);
+         },
+         false},
+        {"filled ellipse arc at the far left",
+         [](SPictavoGraphicsContext* g) { return UI_DRAWING_fillEllipseArc_0(g, kMin, 0, 30, 20, 10, 90); }, true},
+        {"filled ellipse arc at the far right",
+         [](SPictavoGraphicsContext* g) { return UI_DRAWING_fillEllipseArc_0(g, kMax, 0, 30, 20, 10, 90); }, true},
+        {"filled ellipse arc at the far top",
+         [](SPictavoGraphicsContext* g) { return UI_DRAWING_fillEllipseArc_0(g, 0, kMin, 30, 20, 10, 90); }, true},
+        {"filled ellipse arc at the far bottom",
+         [](SPictavoGraphicsContext* g) { return UI_DRAWING_fillEllipseArc_0(g, 0, kMax, 30, 20, 10, 90); }, true},
+        {"filled circle arc at the far bottom right",
+         [](SPictavoGraphicsContext* g) { return UI_DRAWING_fillCircleArc_0(g, kMax, kMax, kMax, 10, 90); }, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        GpuCanvas canvas(40, 30);
+        vglite::clear_commands();
+        const std::int32_t status = c.call(&canvas.gc);
+        if (c.outside) {
+            EXPECT_EQ(status, 0);
+            EXPECT_TRUE(vglite::commands().empty());
+        }
+    }
+}
+
 TEST_F(GpuDrawer, ScissorIsTheClipOrNone) {
     GpuCanvas c(40, 30);
     LLUI_DISPLAY_PRIVATE_setClip(&c.gc, 3, 4, 10, 8);

@@ -33,7 +33,7 @@ TEST_P(FileProgram, PrintsWhatItDid) {
     std::filesystem::remove_all(tmpl);
 }
 
-INSTANTIATE_TEST_SUITE_P(Programs, FileProgram, testing::Values("files"),
+INSTANTIATE_TEST_SUITE_P(Programs, FileProgram, testing::Values("files", "uninitialised"),
                          [](const testing::TestParamInfo<const char*>& i) { return std::string(i.param); });
 
 // Without a card the file system's initialiser waits for ever: main is
