@@ -38,15 +38,19 @@ bool GarbageCollector::isWeakDuringMarking(word_t obj) {
     const MemoryLayout& layout = memoryLayout();
     word_t type = typeOf(obj);
     if (typeIsArray(type)) return false;
-    if (typeIsOrExtendsAtDepth2(type, layout.weakReferenceType)) return true;
-    if (typeIsOrExtendsAtDepth2(type, layout.proxyType)) {
+    // typeIsOrExtendsAtDepth2 for the three kinds with the type read once:
+    // marking asks it of every object with reference fields.
+    const word_t atDepth2 = classAtDepth2(type);
+    auto is = [type, atDepth2](word_t target) { return target != 0 && (type == target || atDepth2 == target); };
+    if (is(layout.weakReferenceType)) return true;
+    if (is(layout.proxyType)) {
         word_t target = wordAt(obj - 4u);
         if (target == 0) return false;
         word_t feature = memory::owner_feature(ownerWord(target));
         return feature != 0 &&
                featureRuntimeState(feature)->state == static_cast<std::uint8_t>(FeatureState::kStopped);
     }
-    if (typeIsOrExtendsAtDepth2(type, layout.softReferenceType)) {
+    if (is(layout.softReferenceType)) {
         return !heapSet_->softPolicy.keep(obj);
     }
     return false;
