@@ -48,14 +48,6 @@ void CompactingHeap::reset() {
 
 word_t CompactingHeap::firstHeader() const { return start + 4u + 4u * wordAt(start); }
 
-word_t CompactingHeap::nextHeader(word_t h) {
-    std::uint32_t w = wordAt(h);
-    std::uint32_t refWordsAfter = memory::header_next_ref_words(w);
-    if (!memory::header_is_object(w)) return h + fb::size(h) + 4u * refWordsAfter;
-    BlockShape shape = shapeOf(h);
-    return h - shape.refBytes + shape.size + 4u * refWordsAfter;
-}
-
 void CompactingHeap::appendFreeBlock(word_t block) {
     fb::setNext(block, 0);
     if (freeTail != 0) {

@@ -12,6 +12,7 @@
 #include "vm/model/vm_component.h"
 #include "vm/memory/free_block.h"
 #include "vm/memory/heap_debug_modes.h"
+#include "vm/memory/object_model.h"
 
 namespace tarvelo {
 
@@ -45,8 +46,15 @@ struct CompactingHeap {
     std::uint32_t maximumSize() const { return regionSize; }
     bool contains(word_t a) const { return a >= start && a < end; }
     word_t firstHeader() const;
-    // The header after the block at `h` (object or free block).
-    static word_t nextHeader(word_t h);
+    // The header after the block at `h` (object or free block). Inline: the
+    // sweeps and the compaction walk call it for every block.
+    static word_t nextHeader(word_t h) {
+        std::uint32_t w = wordAt(h);
+        std::uint32_t refWordsAfter = memory::header_next_ref_words(w);
+        if (!memory::header_is_object(w)) return h + free_block::size(h) + 4u * refWordsAfter;
+        BlockShape shape = shapeOf(h);
+        return h - shape.refBytes + shape.size + 4u * refWordsAfter;
+    }
     // Address of the first reference field of the block at `h`, given the
     // reference words recorded before it.
     static word_t blockStart(word_t h, std::uint32_t refWordsBefore) { return h - 4u * refWordsBefore; }

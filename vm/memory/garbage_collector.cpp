@@ -38,15 +38,19 @@ bool GarbageCollector::isWeakDuringMarking(word_t obj) {
     const MemoryLayout& layout = memoryLayout();
     word_t type = typeOf(obj);
     if (typeIsArray(type)) return false;
-    if (typeIsOrExtendsAtDepth2(type, layout.weakReferenceType)) return true;
-    if (typeIsOrExtendsAtDepth2(type, layout.proxyType)) {
+    // typeIsOrExtendsAtDepth2 for the three kinds with the type read once:
+    // marking asks it of every object with reference fields.
+    const word_t atDepth2 = classAtDepth2(type);
+    auto is = [type, atDepth2](word_t target) { return target != 0 && (type == target || atDepth2 == target); };
+    if (is(layout.weakReferenceType)) return true;
+    if (is(layout.proxyType)) {
         word_t target = wordAt(obj - 4u);
         if (target == 0) return false;
         word_t feature = memory::owner_feature(ownerWord(target));
         return feature != 0 &&
                featureRuntimeState(feature)->state == static_cast<std::uint8_t>(FeatureState::kStopped);
     }
-    if (typeIsOrExtendsAtDepth2(type, layout.softReferenceType)) {
+    if (is(layout.softReferenceType)) {
         return !heapSet_->softPolicy.keep(obj);
     }
     return false;
@@ -278,29 +282,64 @@ void GarbageCollector::collect(bool trim) {
     hs.collectionRunning = wasRunning;
 }
 
-word_t GarbageCollector::relocate(word_t a) {
-    const CompactingHeap& heap = heapSet_->mainHeap;
-    if (a < first_ || a >= heap.end) return a;
-    auto i = static_cast<std::uint32_t>(static_cast<std::uint64_t>(samples_) * (a - first_) / span_);
-    const Entry* table = to_ptr<const Entry>(breakBase);
-    word_t b = table[i].block;
-    std::uint32_t sum = table[i].sumBefore;
+inline word_t GarbageCollector::relocate(word_t a) {
+    // Below the first free block nothing moves.
+    if (a < first_ || a >= heapSet_->mainHeap.end) return a;
+    if (a > hitLow_ && a <= hitHigh_) return a - walkSum_;
+    return relocateByWalk(a);
+}
+
+word_t GarbageCollector::relocateByWalk(word_t a) {
     // Every free block below the last walk's stop lies below its address, so
-    // for a reference at or above that address the stop is a valid start too;
-    // take it when it is further on than the sample. A stop at the end of the
-    // list (0) counts as the furthest.
-    if (a >= walkAddress_ && walkAddress_ != 0 && (walkBlock_ == 0 || walkBlock_ > b)) {
-        b = walkBlock_;
-        sum = walkSum_;
+    // for a reference at or above that address the stop is a valid start too.
+    // Within a sample's distance of it, it is about as near as the sample:
+    // start there without looking the sample up.
+    const bool resumable = walkAddress_ != 0 && a >= walkAddress_;
+    word_t b = walkBlock_;
+    std::uint32_t sum = walkSum_;
+    if (!resumable || a - walkAddress_ >= sampleDistance_) {
+        // The maximum sample count keeps the product inside 31 bits.
+        const std::uint32_t i = samples_ * (a - first_) / span_;
+        const Entry* table = to_ptr<const Entry>(breakBase);
+        // Take the stop when it is further on than the sample. A stop at the
+        // end of the list (0) counts as the furthest.
+        if (!resumable || (walkBlock_ != 0 && walkBlock_ <= table[i].block)) {
+            b = table[i].block;
+            sum = table[i].sumBefore;
+        }
     }
+    // The free block just below `a`, when the walk passes it, bounds the
+    // addresses that share the answer from below; else `a` itself does.
+    word_t below = a - 1u;
     while (b != 0 && b < a) {
         sum += fb::size(b);
+        below = b;
         b = fb::next(b);
     }
     walkAddress_ = a;
     walkBlock_ = b;
     walkSum_ = sum;
+    hitLow_ = below;
+    hitHigh_ = b != 0 ? b : heapSet_->mainHeap.end;
     return a - sum;
+}
+
+void GarbageCollector::relocateSlots(word_t h, const BlockShape& shape) {
+    word_t slot = 0;
+    word_t end = 0;
+    if (shape.isArray) {
+        if (memory::is_primitive_element(shape.element)) return;
+        slot = h + memory::kArrayDataOffset;
+        end = slot + 4u * static_cast<std::uint32_t>(std::max(arrayLength(h), 0));
+    } else {
+        // Fields from the lowest address up, as visitObjectSlots visits them.
+        slot = h - shape.refBytes;
+        end = h;
+    }
+    for (; slot < end; slot += 4u) {
+        std::uint32_t& ref = wordAt(slot);
+        ref = relocate(ref);
+    }
 }
 
 void GarbageCollector::compactHeap() {
@@ -314,8 +353,10 @@ void GarbageCollector::compactHeap() {
     if (samples_ == 0) samples_ = 1;
     first_ = heap.freeHead;
     span_ = heap.end - first_;
+    sampleDistance_ = span_ / samples_;
     walkAddress_ = walkBlock_ = 0;
     walkSum_ = 0;
+    hitLow_ = hitHigh_ = 0;
     Entry* table = to_ptr<Entry>(breakBase);
     word_t b = first_;
     std::uint32_t sum = 0;
@@ -329,11 +370,8 @@ void GarbageCollector::compactHeap() {
     }
 
     // Relocate every reference slot of the heap, fixing the reference words
-    // recorded before blocks whose free neighbours disappear.
-    SlotVisitor relocator{[](void* self, word_t* slot) {
-                              *slot = static_cast<GarbageCollector*>(self)->relocate(*slot);
-                          },
-                          this};
+    // recorded before blocks whose free neighbours disappear. Each object's
+    // shape is read once, for its slots and for the next header.
     word_t prevLive = 0;
     bool passedFree = false;
     for (word_t h = heap.firstHeader(); h < heap.end;) {
@@ -343,9 +381,10 @@ void GarbageCollector::compactHeap() {
             h = CompactingHeap::nextHeader(h);
             continue;
         }
-        word_t next = CompactingHeap::nextHeader(h);
+        const BlockShape shape = shapeOf(h);
+        const word_t next = h - shape.refBytes + shape.size + 4u * memory::header_next_ref_words(w);
         if (passedFree) {
-            std::uint32_t refWords = shapeOf(h).refBytes / 4u;
+            std::uint32_t refWords = shape.refBytes / 4u;
             if (prevLive != 0) {
                 wordAt(prevLive) = memory::header_with_next_ref_words(wordAt(prevLive), refWords);
             } else {
@@ -353,10 +392,14 @@ void GarbageCollector::compactHeap() {
             }
             passedFree = false;
         }
-        visitObjectSlots(h, relocator, false);
+        relocateSlots(h, shape);
         prevLive = h;
         h = next;
     }
+    SlotVisitor relocator{[](void* self, word_t* slot) {
+                              *slot = static_cast<GarbageCollector*>(self)->relocate(*slot);
+                          },
+                          this};
     visitRoots(relocator);
     hs.lastAnalysed = relocate(hs.lastAnalysed);
 

@@ -13,6 +13,7 @@
 namespace tarvelo {
 
 class HeapSet;
+struct BlockShape;
 
 class GarbageCollector {
   public:
@@ -59,6 +60,9 @@ class GarbageCollector {
     void markFrom(word_t ref);
     void push(word_t obj, std::int32_t count, bool weak);
     word_t relocate(word_t a);
+    word_t relocateByWalk(word_t a);
+    // Relocates the reference slots of the heap object at `h`.
+    void relocateSlots(word_t h, const BlockShape& shape);
     void chargeLive(word_t obj, std::uint32_t size);
 
     HeapSet* heapSet_ = nullptr;
@@ -70,6 +74,7 @@ class GarbageCollector {
     word_t first_ = 0;
     word_t span_ = 0;
     std::uint32_t samples_ = 0;
+    std::uint32_t sampleDistance_ = 0;  // span_ / samples_
     // Where the previous relocation's free-list walk stopped: the first free
     // block at or above `walkAddress_`, and the free bytes below that block.
     // References are mostly visited in rising order, so the next walk can
@@ -79,6 +84,11 @@ class GarbageCollector {
     word_t walkAddress_ = 0;
     word_t walkBlock_ = 0;
     std::uint32_t walkSum_ = 0;
+    // No free block lies in (hitLow_, hitHigh_]: every address there moves
+    // by the last walk's sum, with no division and no walk. Most references
+    // of an object point near the previous one's, so most lookups end here.
+    word_t hitLow_ = 0;
+    word_t hitHigh_ = 0;
 };
 
 }  // namespace tarvelo

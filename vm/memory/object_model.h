@@ -68,15 +68,21 @@ inline BlockShape shapeOf(word_t obj) {
     return shapeOfType(type, typeIsArray(type) ? arrayLength(obj) : 0);
 }
 
+// The class at depth 2 of `type`'s hierarchy (the `java.lang.ref.Reference`
+// subclass a reference type extends), 0 for arrays, interfaces and types
+// not that deep.
+inline word_t classAtDepth2(word_t type) {
+    if ((typeFlags(type) & (image::kTypeArray | image::kTypeInterface)) != 0) return 0;
+    if (image::type_depth(typePtr(type)) <= 2) return 0;
+    word_t hierarchy = image::class_hierarchy(typePtr(type));
+    return hierarchy != 0 ? to_ptr<const std::uint32_t>(hierarchy)[2] : 0;
+}
+
 // Whether `type` is `target` or has it at depth 2 of its hierarchy (the
 // subclasses of a `java.lang.ref.Reference` subclass).
 inline bool typeIsOrExtendsAtDepth2(word_t type, word_t target) {
     if (target == 0 || type == 0) return false;
-    if (type == target) return true;
-    if ((typeFlags(type) & (image::kTypeArray | image::kTypeInterface)) != 0) return false;
-    if (image::type_depth(typePtr(type)) <= 2) return false;
-    word_t hierarchy = image::class_hierarchy(typePtr(type));
-    return hierarchy != 0 && to_ptr<const std::uint32_t>(hierarchy)[2] == target;
+    return type == target || classAtDepth2(type) == target;
 }
 
 }  // namespace tarvelo
