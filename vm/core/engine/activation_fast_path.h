@@ -16,9 +16,9 @@
 // reference window live in the loop's locals (`code`, `P`, `R`), and the
 // thread record's copies are written back only where something outside the
 // loop may look (the interpreter's save points). So the calls and returns
-// within a block read the caller from the locals and leave the record
-// alone; those across a block border, one in many, write the record and
-// load the locals from it.
+// read the caller from the locals and hand the new activation back in
+// them, leaving the record alone; only the call across a block border, out
+// of line, writes the record and loads the locals from it.
 #pragma once
 
 #include <cstdint>
@@ -163,9 +163,15 @@ template <bool kMayHaveReceiver = true>
     t->ownerFeature = 0;
 }
 
-// The return of an activation that opened its block, into the older block.
-// One return in many: out of line, as the call into the next block.
-[[gnu::noinline]] inline bool return_to_older_block(VMThread* t, FrameRecord* frame, word_t* lowest) {
+// The return of an activation that opened its block, into the older block
+// (the current block's link). Inline, handing the caller back in the
+// locals: a call depth swinging across a border returns across it as often
+// as it calls, and leaving the loop for a function cost more than the
+// return's own work. (The call into the next block stays out of line:
+// inlined, it took registers from the common call's path and slowed every
+// call.)
+[[gnu::always_inline]] inline bool return_to_older_block(VMThread* t, FrameRecord* frame, word_t* lowest,
+                                                         const std::uint8_t** code, std::int32_t** P, word_t** R) {
     StackBlock* block = t->currentBlock.get();
     StackBlock* older = block->link.get();
     if ((frame->flags & kFrameFirst) != 0 || !has_saved_caller(older))
@@ -185,24 +191,23 @@ template <bool kMayHaveReceiver = true>
     t->currentBlock.set(older);
     word_t* const callerRef = saved_ref_window(older);
     resume_kernel_caller(t, cs, callerRef, lowest);
-    resume_activation(t, caller, callerRef, frame->returnPc);
+    *code = to_ptr<const std::uint8_t>(frame->returnPc);
+    *P = caller->prim();
+    *R = callerRef;
     return true;
 }
 
 // Leaves the activation whose frame and window are `P` and `R`, clearing
 // the reference registers from `lowest` up to the top of the caller's
 // window. On success `code`, `P`, `R` hold the caller's pc, frame and
-// window (the thread record's copies are written only across a block
-// border); false (the thread's first frame, or a caller in an
-// application's context) leaves the thread and the locals untouched.
+// window (the thread record's copies are left as they were); false (the
+// thread's first frame, or a caller in an application's context) leaves the
+// thread and the locals untouched.
 [[gnu::always_inline]] inline bool try_fast_return(VMThread* t, word_t* lowest, const std::uint8_t** code,
                                                    std::int32_t** P, word_t** R) {
     auto* const frame = reinterpret_cast<FrameRecord*>(*P);
-    if ((frame->flags & kFrameNewBlock) != 0) [[unlikely]] {
-        if (!return_to_older_block(t, frame, lowest)) return false;
-        load_activation(t, code, P, R);
-        return true;
-    }
+    if ((frame->flags & kFrameNewBlock) != 0) [[unlikely]]
+        return return_to_older_block(t, frame, lowest, code, P, R);
     FrameRecord* caller = caller_in_block(frame);
     if (caller->savedContext != 0) return declined(ActivationCount::kReturnIntoApplication);
     count_activation(ActivationCount::kInlineReturn);

@@ -130,6 +130,7 @@ const ProgramCase kPrograms[] = {
     {"objects", 0},
     {"calls", 0},
     {"recursion", 0},
+    {"block_crossing", 0},
     {"exceptions", 0},
     {"out_of_memory", 0},
     {"stack_overflow", 0},
