@@ -46,14 +46,32 @@ void idle_pass(Tcb* me) {
         kernel.idle_seen_kicks = kernel.idle_kicks;
         return;
     }
+    // Parked while it waits: an interrupt that readies a task hands the CPU
+    // to it directly rather than waiting for this thread to get a host CPU.
+    kernel.idle_waiting = true;
+    kernel.idle_wait_since = before;
+    self.host->parked = true;
     while (kernel.idle_kicks == kernel.idle_seen_kicks && !self.host->killed && !other_task_ready(me))
         pthread_cond_wait(&kernel.idle_cv, &kernel.lock);
+    self.host->parked = false;
     if (self.host->killed) exit_thread();
     kernel.idle_seen_kicks = kernel.idle_kicks;
-    account_idle_time(before);
+    if (kernel.current != me) {
+        // Handed on meanwhile, its idle time already counted: the hook must
+        // not run beside the task that has the CPU now.
+        wait_for_turn(me);
+        return;
+    }
+    end_idle_wait();
 }
 
 }  // namespace
+
+void end_idle_wait() {
+    if (!kernel.idle_waiting) return;
+    kernel.idle_waiting = false;
+    account_idle_time(kernel.idle_wait_since);
+}
 
 void idle_task_main(void*) {
     for (;;) {
