@@ -47,21 +47,22 @@ void idle_pass(Tcb* me) {
         return;
     }
     // Parked while it waits: an interrupt that readies a task hands the CPU
-    // to it directly rather than waiting for this thread to get a host CPU.
+    // to it directly rather than waiting for this thread to get a host CPU,
+    // and ends the wait (counting its time). The thread then sleeps on until
+    // the idle task has the CPU again: woken only to wait for its turn, it
+    // would compete with the new task's thread for a host CPU and the lock.
     kernel.idle_waiting = true;
     kernel.idle_wait_since = before;
+    kernel.idle_asleep = true;
     self.host->parked = true;
-    while (kernel.idle_kicks == kernel.idle_seen_kicks && !self.host->killed && !other_task_ready(me))
+    while (!self.host->killed &&
+           (kernel.current != me || (kernel.idle_waiting && kernel.idle_kicks == kernel.idle_seen_kicks &&
+                                     !other_task_ready(me))))
         pthread_cond_wait(&kernel.idle_cv, &kernel.lock);
+    kernel.idle_asleep = false;
     self.host->parked = false;
     if (self.host->killed) exit_thread();
     kernel.idle_seen_kicks = kernel.idle_kicks;
-    if (kernel.current != me) {
-        // Handed on meanwhile, its idle time already counted: the hook must
-        // not run beside the task that has the CPU now.
-        wait_for_turn(me);
-        return;
-    }
     end_idle_wait();
 }
 

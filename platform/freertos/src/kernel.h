@@ -126,6 +126,7 @@ struct Kernel {
     std::uint64_t idle_kicks = 0;   // interrupts and time jumps seen by the idle task
     std::uint64_t idle_seen_kicks = 0;
     bool idle_waiting = false;          // the idle task waits for work, since `idle_wait_since`
+    bool idle_asleep = false;           // its thread sleeps on `idle_cv`, not on its semaphore
     std::uint64_t idle_wait_since = 0;  // tick its wait began
     std::atomic<int> interrupts_waiting{0};
     SimClockMode_t clock = eSimClockReal;  // in force while running

@@ -91,14 +91,17 @@ void preempt_running() {
         return;
     }
     // The idle hook counts the idle time waited before the new task runs;
-    // the idle task itself, once back, only waits for its turn.
+    // the idle task itself sleeps on until it has the CPU again.
     if (running == kernel.idle) end_idle_wait();
     hand_over(highest_ready());
 }
 
 void kick_idle() {
     ++kernel.idle_kicks;
-    pthread_cond_broadcast(&kernel.idle_cv);
+    // Handed on while it waited for work, the idle task sleeps until it has
+    // the CPU again; it is woken then, or to end.
+    if (kernel.current == kernel.idle || kernel.state != SchedulerState::Running)
+        pthread_cond_broadcast(&kernel.idle_cv);
 }
 
 }  // namespace tarvelo::rtos

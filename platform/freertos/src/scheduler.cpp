@@ -61,7 +61,13 @@ void wait_for_turn(Tcb* me) {
 
 void hand_over(Tcb* next) {
     kernel.current = next;
-    if (next != nullptr) sem_post(&next->host->wake);
+    if (next == nullptr) return;
+    // The idle task asleep in its wait for work looks at the condition.
+    if (next == kernel.idle && kernel.idle_asleep) {
+        pthread_cond_broadcast(&kernel.idle_cv);
+    } else {
+        sem_post(&next->host->wake);
+    }
 }
 
 void reschedule(Tcb* me) {
@@ -193,6 +199,7 @@ static void reset_kernel() {
     kernel.idle_kicks = 0;
     kernel.idle_seen_kicks = 0;
     kernel.idle_waiting = false;
+    kernel.idle_asleep = false;
     kernel.idle_wait_since = 0;
     kernel.clock = eSimClockReal;
     kernel.requested_clock = eSimClockDefault;
