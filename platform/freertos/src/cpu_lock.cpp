@@ -117,7 +117,7 @@ void kernel_leave() {
         } else {
             // A host thread that is not a task readied something: the
             // running task is preempted as by an interrupt.
-            if (kernel.suspend_depth == 0 && higher_ready_than(kernel.current)) request_switch();
+            if (kernel.suspend_depth == 0 && higher_ready_than(kernel.current)) preempt_running();
             kick_idle();
         }
     }

@@ -65,6 +65,8 @@ HostThread* acquire_host_thread() {
                 // Until its thread runs, a switch request signals it.
                 h.context.store(nullptr, std::memory_order_relaxed);
                 h.switch_requested.store(false, std::memory_order_relaxed);
+                // Its thread waits for its first turn before it runs the task.
+                h.parked = true;
                 sem_init(&h.wake, 0, 0);
                 lock_give();
                 region_exit();

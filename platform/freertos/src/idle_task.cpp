@@ -46,14 +46,33 @@ void idle_pass(Tcb* me) {
         kernel.idle_seen_kicks = kernel.idle_kicks;
         return;
     }
-    while (kernel.idle_kicks == kernel.idle_seen_kicks && !self.host->killed && !other_task_ready(me))
+    // Parked while it waits: an interrupt that readies a task hands the CPU
+    // to it directly rather than waiting for this thread to get a host CPU,
+    // and ends the wait (counting its time). The thread then sleeps on until
+    // the idle task has the CPU again: woken only to wait for its turn, it
+    // would compete with the new task's thread for a host CPU and the lock.
+    kernel.idle_waiting = true;
+    kernel.idle_wait_since = before;
+    kernel.idle_asleep = true;
+    self.host->parked = true;
+    while (!self.host->killed &&
+           (kernel.current != me || (kernel.idle_waiting && kernel.idle_kicks == kernel.idle_seen_kicks &&
+                                     !other_task_ready(me))))
         pthread_cond_wait(&kernel.idle_cv, &kernel.lock);
+    kernel.idle_asleep = false;
+    self.host->parked = false;
     if (self.host->killed) exit_thread();
     kernel.idle_seen_kicks = kernel.idle_kicks;
-    account_idle_time(before);
+    end_idle_wait();
 }
 
 }  // namespace
+
+void end_idle_wait() {
+    if (!kernel.idle_waiting) return;
+    kernel.idle_waiting = false;
+    account_idle_time(kernel.idle_wait_since);
+}
 
 void idle_task_main(void*) {
     for (;;) {

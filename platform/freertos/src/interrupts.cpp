@@ -80,7 +80,7 @@ void interrupt_exit(bool tick) {
     if (--self.isr_depth == 0) {
         if (kernel.state == SchedulerState::Running && kernel.suspend_depth == 0 &&
             (kernel.yield_from_isr || tick) && higher_ready_than(kernel.current))
-            request_switch();
+            preempt_running();
         kernel.yield_from_isr = false;
         kick_idle();
     }

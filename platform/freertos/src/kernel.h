@@ -61,6 +61,10 @@ struct HostThread {
     // A switch asked of the running task while it was inside a region: its
     // region's end makes it, without a signal.
     std::atomic<bool> switch_requested;
+    // The thread waits for the CPU lock or its semaphore and will look at
+    // `kernel.current` before running any task code (CPU lock): an
+    // interrupt may hand the CPU past it without its thread having to run.
+    bool parked;
 };
 
 }  // namespace tarvelo::rtos
@@ -121,6 +125,9 @@ struct Kernel {
     bool yield_from_isr = false;    // portYIELD_FROM_ISR(pdTRUE) in this interrupt
     std::uint64_t idle_kicks = 0;   // interrupts and time jumps seen by the idle task
     std::uint64_t idle_seen_kicks = 0;
+    bool idle_waiting = false;          // the idle task waits for work, since `idle_wait_since`
+    bool idle_asleep = false;           // its thread sleeps on `idle_cv`, not on its semaphore
+    std::uint64_t idle_wait_since = 0;  // tick its wait began
     std::atomic<int> interrupts_waiting{0};
     SimClockMode_t clock = eSimClockReal;  // in force while running
     SimClockMode_t requested_clock = eSimClockDefault;
@@ -162,6 +169,8 @@ bool should_switch(const Tcb* me);
 void reschedule(Tcb* me);
 // Waits (lock held once) until `me` is the running task again.
 void wait_for_turn(Tcb* me);
+// Makes `next` the running task and wakes its thread (lock held).
+void hand_over(Tcb* next);
 // Ends the calling task thread (lock held). Does not return.
 [[noreturn]] void exit_thread();
 void make_ready(Tcb* task, WakeReason reason);
@@ -190,6 +199,10 @@ void block_preempt_signal();
 // Asks the running task to switch at once (from an interrupt or another
 // host thread).
 void request_switch();
+// A task of higher priority than the running one is ready (lock held, from
+// an interrupt or another host thread): switches at once when the running
+// task's thread is parked, else asks it to.
+void preempt_running();
 void kick_idle();
 
 // --- Interrupts (interrupts.cpp) --------------------------------------------
@@ -233,6 +246,9 @@ void reset_queues();
 
 // --- Tasks and the rest -----------------------------------------------------
 void idle_task_main(void*);
+// Ends the idle task's wait for work (lock held): the idle time waited so
+// far is counted by the idle hook now, before any other task runs.
+void end_idle_wait();
 bool start_timer_service();
 void reset_timers();
 void reset_kernel_heap();

@@ -77,9 +77,31 @@ void request_switch() {
     pthread_kill(host->thread, TARVELO_PREEMPT_SIGNAL);
 }
 
+// Strict priority: the task an interrupt readied runs as that interrupt
+// ends. A running task whose thread is parked (made the running task but
+// not yet back from its wait, or the idle task waiting for work) runs no
+// task code until it has looked at `kernel.current` under the lock, so the
+// CPU is handed on here, at once; signalling it instead would leave the
+// ready task waiting until the host gives that thread a CPU, which on a
+// loaded host is a time slice of whatever else runs there.
+void preempt_running() {
+    Tcb* running = kernel.current;
+    if (running == nullptr || !running->host->parked) {
+        request_switch();
+        return;
+    }
+    // The idle hook counts the idle time waited before the new task runs;
+    // the idle task itself sleeps on until it has the CPU again.
+    if (running == kernel.idle) end_idle_wait();
+    hand_over(highest_ready());
+}
+
 void kick_idle() {
     ++kernel.idle_kicks;
-    pthread_cond_broadcast(&kernel.idle_cv);
+    // Handed on while it waited for work, the idle task sleeps until it has
+    // the CPU again; it is woken then, or to end.
+    if (kernel.current == kernel.idle || kernel.state != SchedulerState::Running)
+        pthread_cond_broadcast(&kernel.idle_cv);
 }
 
 }  // namespace tarvelo::rtos

@@ -40,16 +40,33 @@ bool should_switch(const Tcb* me) {
 
 // Waits until the CPU comes back to `me`. The caller holds the mutex once
 // (whatever its nesting), and holds it again on return.
+// Parked meanwhile: made the running task, the thread still has to get a
+// host CPU and the lock before it runs, and an interrupt that readies a task
+// of higher priority in between hands the CPU on without waiting for it (a
+// stale post of the semaphore only makes the loop look again).
 void wait_for_turn(Tcb* me) {
     HostThread* host = self.host;
+    host->parked = true;
     for (;;) {
         // A deleted task's control block may be gone: test `killed` first.
         if (host->killed) exit_thread();
-        if (kernel.current == me && kernel.state == SchedulerState::Running) return;
+        if (kernel.current == me && kernel.state == SchedulerState::Running) break;
         pthread_mutex_unlock(&kernel.lock);
         while (sem_wait(&host->wake) != 0 && errno == EINTR) {
         }
         pthread_mutex_lock(&kernel.lock);
+    }
+    host->parked = false;
+}
+
+void hand_over(Tcb* next) {
+    kernel.current = next;
+    if (next == nullptr) return;
+    // The idle task asleep in its wait for work looks at the condition.
+    if (next == kernel.idle && kernel.idle_asleep) {
+        pthread_cond_broadcast(&kernel.idle_cv);
+    } else {
+        sem_post(&next->host->wake);
     }
 }
 
@@ -58,8 +75,7 @@ void reschedule(Tcb* me) {
     Tcb* next = highest_ready();
     if (next == me) return;
     configASSERT(next != nullptr);
-    kernel.current = next;
-    sem_post(&next->host->wake);
+    hand_over(next);
     wait_for_turn(me);
 }
 
@@ -182,6 +198,9 @@ static void reset_kernel() {
     kernel.yield_from_isr = false;
     kernel.idle_kicks = 0;
     kernel.idle_seen_kicks = 0;
+    kernel.idle_waiting = false;
+    kernel.idle_asleep = false;
+    kernel.idle_wait_since = 0;
     kernel.clock = eSimClockReal;
     kernel.requested_clock = eSimClockDefault;
 }
@@ -206,8 +225,7 @@ extern "C" void vTaskStartScheduler(void) {
     kernel_enter();
     kernel.clock = clock;
     kernel.state = SchedulerState::Running;
-    kernel.current = highest_ready();
-    sem_post(&kernel.current->host->wake);
+    hand_over(highest_ready());
     lock_give();
     region_exit();
 

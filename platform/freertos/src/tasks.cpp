@@ -84,9 +84,7 @@ extern "C" void vTaskDelete(TaskHandle_t xTaskToDelete) {
     vPortFree(task);
     if (is_self) {
         if (kernel.state == SchedulerState::Running) {
-            Tcb* next = highest_ready();
-            kernel.current = next;
-            if (next != nullptr) sem_post(&next->host->wake);
+            hand_over(highest_ready());
         }
         exit_thread();
     }
