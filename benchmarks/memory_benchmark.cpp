@@ -1,7 +1,11 @@
 // Allocation throughput and full collections with compaction of a
-// 900,000-byte heap at about 50% and 90% occupancy (synthetic types).
+// 900,000-byte heap at about 50% and 90% occupancy (synthetic types), and
+// how many times a collection costs the moving of its live runs alone.
 #include <benchmark/benchmark.h>
 
+#include <cstring>
+
+#include "benchmarks/ratio_reporter.h"
 #include "tests/vm/memory/synthetic_heap.h"
 
 namespace tarvelo::test {
@@ -77,7 +81,35 @@ void BM_FullCollection(benchmark::State& state) {
 }
 BENCHMARK(BM_FullCollection)->Arg(1)->Arg(9)->Unit(benchmark::kMillisecond);
 
+// The floor of a full collection that compacts: moving the live runs of the
+// same layout down over the gaps, as the slide does, with nothing else (no
+// marking, sweeping or relocation).
+void BM_MoveLiveRuns(benchmark::State& state) {
+    const std::uint32_t run = 24u * static_cast<std::uint32_t>(state.range(0));
+    const std::uint32_t gap = 24u;
+    static std::uint8_t memory[kHeapBytes];
+    for (auto _ : state) {
+        std::uint32_t dest = 0;
+        for (std::uint32_t from = gap; from + run <= kHeapBytes; from += run + gap) {
+            std::memmove(memory + dest, memory + from, run);
+            dest += run;
+        }
+        benchmark::DoNotOptimize(memory);
+    }
+}
+BENCHMARK(BM_MoveLiveRuns)->Arg(1)->Arg(9)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 }  // namespace tarvelo::test
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    tarvelo::bench::RatioReporter reporter({
+        {"collection at 50% / moving its live runs", "BM_FullCollection/1", "BM_MoveLiveRuns/1", true},
+        {"collection at 90% / moving its live runs", "BM_FullCollection/9", "BM_MoveLiveRuns/9", true},
+    });
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.printRatios();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -208,7 +208,9 @@ endfunction()
 # next to the exported targets), so that another project can build firmware
 # executables of its own images. Exports everything tarvelo_link_firmware
 # links (the firmware libraries, the start-up objects, the display port) and
-# the image linker, with every target of this project they link.
+# the image linker, with every target of this project they link; mbedTLS's
+# prepared archives and the first screen's resources are named by the
+# package configuration itself, as they are no targets of this project.
 function(tarvelo_export_package)
   set(pending ${TARVELO_FIRMWARE_LIBS} tarvelo_startup tarvelo_link_defaults tarvelo_display
               tarvelo_display_gpu_defaults tarvelo-imagelink)
@@ -238,5 +240,6 @@ function(tarvelo_export_package)
     endforeach()
   endwhile()
   export(TARGETS ${targets} FILE ${CMAKE_BINARY_DIR}/TarveloTargets.cmake)
+  get_property(TARVELO_SCREEN_RESOURCES_DIR GLOBAL PROPERTY TARVELO_SCREEN_RESOURCES_DIR)
   configure_file(${CMAKE_SOURCE_DIR}/cmake/TarveloConfig.cmake.in ${CMAKE_BINARY_DIR}/TarveloConfig.cmake @ONLY)
 endfunction()

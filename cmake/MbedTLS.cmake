@@ -15,7 +15,8 @@
 # second of configuration instead of building the library from source.
 #
 # Defines the imported static libraries tarvelo_mbedtls, tarvelo_mbedx509 and
-# tarvelo_mbedcrypto, linked in that order.
+# tarvelo_mbedcrypto, linked in that order (TARVELO_MBEDTLS_LIBS), from the
+# copies in TARVELO_MBEDTLS_DIR.
 # The objcopy of the target's toolchain (the cross build's archives are ARM).
 if(CMAKE_OBJCOPY)
   set(TARVELO_OBJCOPY ${CMAKE_OBJCOPY})
@@ -48,3 +49,5 @@ foreach(lib mbedtls mbedx509 mbedcrypto)
                         INTERFACE_INCLUDE_DIRECTORIES ${TARVELO_MBEDTLS_INCLUDE})
 endforeach()
 set(TARVELO_MBEDTLS_LIBS tarvelo_mbedtls tarvelo_mbedx509 tarvelo_mbedcrypto)
+# Where the prepared archives lie, for the package (cmake/TarveloConfig.cmake.in).
+set(TARVELO_MBEDTLS_DIR ${_tarvelo_mbedtls_out})

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <vector>
 
-#include "benchmarks/graphics/ratio_reporter.h"
+#include "benchmarks/ratio_reporter.h"
 #include "graphics/display/llui_display.h"
 #include "graphics/images/image_heap.h"
 #include "graphics/images/image_transforms.h"

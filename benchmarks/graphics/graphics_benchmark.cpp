@@ -1,7 +1,7 @@
 // The engine's software drawing into a 720 x 1280 RGB565 back buffer beside
-// the plain memory operations moving the same bytes (memset for fills and
-// horizontal lines, a loop of strided 16-bit stores for vertical lines,
-// memcpy for copies) and, for blends, beside pixman doing the same
+// the plain memory operations moving the same bytes (memset for fills,
+// memset row by row for horizontal lines, a loop of strided 16-bit stores
+// for vertical lines, memcpy for copies) and, for blends, beside pixman doing the same
 // composition (an ARGB8888 image over the RGB565 buffer) twice: with the
 // SIMD paths it picks for this processor, as its users get it, and with its
 // generic C code only, the scalar reference. Prints the ratios at the end:
@@ -17,7 +17,7 @@
 #include <cstring>
 #include <string>
 
-#include "benchmarks/graphics/ratio_reporter.h"
+#include "benchmarks/ratio_reporter.h"
 #include "graphics/drawing/drawing_entry_points.h"
 #include "graphics/images/image_types.h"
 #include "graphics/images/new_images.h"
@@ -37,6 +37,12 @@ alignas(64) std::uint16_t g_plain[kWidth * kHeight];
 alignas(64) std::uint8_t g_rgb565_image[64 + kBytes];
 alignas(64) std::uint8_t g_argb_image[64 + std::size_t{kWidth} * kHeight * 4];
 
+// The benchmarks' colour, 0xFF336699, is 0x3333 in RGB565: its two bytes
+// are equal, as memset's are. A colour whose bytes differ cannot be one
+// memset; the fills are measured with both.
+constexpr std::uint32_t kEqualBytesColour = 0xFF336699;
+constexpr std::uint32_t kMixedBytesColour = 0xFF3399CC;  // 0x34D9
+
 SPictavoGraphicsContext g_gc;
 SPictavoImage g_opaque;
 SPictavoImage g_translucent;
@@ -49,7 +55,7 @@ void set_up() {
     g_gc.image = SPictavoImage{tarvelo::to_word(g_back), kWidth, kHeight, kWidth, 4,
                                kImageNeverTransparent | kImageBareBuffer};
     NewImages::initMutable(&g_gc, kWidth, kHeight, 0);
-    g_gc.foreground_color = 0xFF336699;
+    g_gc.foreground_color = kEqualBytesColour;
     g_opaque = image_over(g_rgb565_image, 4, kRawOpaque | kRawDisplayFormat);
     g_translucent = image_over(g_argb_image, 2, 0);
     auto* argb = reinterpret_cast<std::uint32_t*>(g_argb_image + 64);
@@ -59,13 +65,18 @@ void set_up() {
     for (std::size_t i = 0; i < std::size_t{kWidth} * kHeight; ++i) rgb[i] = static_cast<std::uint16_t>(i * 40503u);
 }
 
-void BM_FillRect(benchmark::State& state) {
+void fill_rect(benchmark::State& state, std::uint32_t colour) {
+    g_gc.foreground_color = colour;
     for (auto _ : state) {
         UI_DRAWING_SOFT_fillRectangle(&g_gc, 0, 0, kWidth - 1, kHeight - 1);
         benchmark::DoNotOptimize(g_back);
     }
+    g_gc.foreground_color = kEqualBytesColour;
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kBytes));
 }
+
+void BM_FillRect(benchmark::State& state) { fill_rect(state, kEqualBytesColour); }
+void BM_FillRectMixedBytes(benchmark::State& state) { fill_rect(state, kMixedBytesColour); }
 
 void BM_Memset(benchmark::State& state) {
     for (auto _ : state) {
@@ -75,14 +86,31 @@ void BM_Memset(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kBytes));
 }
 
-void BM_HorizontalLines(benchmark::State& state) {
+// The same bytes a row at a time: what a line per row costs at best.
+void BM_MemsetRows(benchmark::State& state) {
+    for (auto _ : state) {
+        for (std::uint32_t y = 0; y < kHeight; ++y) {
+            std::memset(g_plain + std::size_t{y} * kWidth, 0x5A, std::size_t{kWidth} * 2);
+            benchmark::ClobberMemory();
+        }
+        benchmark::DoNotOptimize(g_plain);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kBytes));
+}
+
+void horizontal_lines(benchmark::State& state, std::uint32_t colour) {
+    g_gc.foreground_color = colour;
     for (auto _ : state) {
         for (std::int32_t y = 0; y < static_cast<std::int32_t>(kHeight); ++y)
             UI_DRAWING_SOFT_drawHorizontalLine(&g_gc, 0, kWidth - 1, y);
         benchmark::DoNotOptimize(g_back);
     }
+    g_gc.foreground_color = kEqualBytesColour;
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kBytes));
 }
+
+void BM_HorizontalLines(benchmark::State& state) { horizontal_lines(state, kEqualBytesColour); }
+void BM_HorizontalLinesMixedBytes(benchmark::State& state) { horizontal_lines(state, kMixedBytesColour); }
 
 void BM_VerticalLines(benchmark::State& state) {
     for (auto _ : state) {
@@ -216,7 +244,10 @@ void BM_PixmanSimdBlendGlobalAlpha(benchmark::State& state) { pixman_blend(state
 
 BENCHMARK(BM_Memset);
 BENCHMARK(BM_FillRect);
+BENCHMARK(BM_FillRectMixedBytes);
+BENCHMARK(BM_MemsetRows);
 BENCHMARK(BM_HorizontalLines);
+BENCHMARK(BM_HorizontalLinesMixedBytes);
 BENCHMARK(BM_StridedStores);
 BENCHMARK(BM_VerticalLines);
 BENCHMARK(BM_Memcpy);
@@ -237,7 +268,10 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     tarvelo::bench::RatioReporter reporter({
         {"fill rectangle / memset", "BM_FillRect", "BM_Memset"},
-        {"horizontal lines / memset", "BM_HorizontalLines", "BM_Memset"},
+        {"fill rectangle, mixed bytes / memset", "BM_FillRectMixedBytes", "BM_Memset"},
+        {"horizontal lines / memset by rows", "BM_HorizontalLines", "BM_MemsetRows"},
+        {"horizontal lines, mixed / memset by rows", "BM_HorizontalLinesMixedBytes", "BM_MemsetRows"},
+        {"memset by rows / memset", "BM_MemsetRows", "BM_Memset"},
         {"vertical lines / strided stores", "BM_VerticalLines", "BM_StridedStores"},
         {"image copy / memcpy", "BM_CopyImage", "BM_Memcpy"},
         {"image copy by rows / memcpy", "BM_CopyRows", "BM_Memcpy"},

@@ -1,7 +1,7 @@
 // Digests of what the software drawers with tuned inner loops write, over
 // many cases each: rotated and scaled images (every source kind, angle,
 // factor, alpha and clip below), image blends of every row width up to
-// past the widest vector step, vertical lines, PNG decoding (every
+// past the widest vector step, vertical lines, fills, PNG decoding (every
 // colour type, depth, filter, interlacing and a few damaged files) and the
 // anti-aliased shapes' fades. Run it
 // before and after changing such a loop: every line must stay the same.
@@ -243,6 +243,48 @@ void vertical_lines(Digest& d) {
                 }
 }
 
+// ---- fills --------------------------------------------------------------------
+
+// Colours whose two RGB565 bytes differ and colours whose bytes are equal
+// (0x0000, 0xFFFF, 0x3333): a fill may store the two kinds differently.
+std::uint32_t fill_colour(int k) {
+    constexpr std::uint32_t kEqualBytes[] = {0xFF000000u, 0xFFFFFFFFu, 0xFF336699u};
+    return k < 3 ? kEqualBytes[k] : 0xFF000000u | next_random();
+}
+
+// Horizontal lines and rectangles of every width up to past the widest
+// vector step and beyond, at both pixel parities, on rows starting at 2-
+// and 4-byte boundaries; and whole-canvas rectangles of a canvas whose rows
+// follow one another without a gap (one run of memory).
+void fills(Digest& d) {
+    for (int k = 0; k < 5; ++k)
+        for (std::int32_t x1 : {-3, 0, 1, 2, 3, 5, 8, 17})
+            for (std::int32_t w = 0; w <= 90; w += w < 40 ? 1 : 7)
+                for (const Clip& clip : kClips) {
+                    reset_canvas(clip);
+                    g_gc.foreground_color = fill_colour(k);
+                    const std::int32_t x2 = x1 + w - 1;
+                    UI_DRAWING_SOFT_drawHorizontalLine(&g_gc, x1, x2, 10 + (x1 & 1));
+                    UI_DRAWING_SOFT_fillRectangle(&g_gc, x1, 20, x2, 22 + w % 5);
+                    add_canvas(d);
+                }
+    constexpr std::uint32_t kW = 96, kH = 40;
+    alignas(64) static std::uint8_t block[12 + 2 * kW * kH];
+    SPictavoGraphicsContext gc{};
+    gc.image = NewImages::describe(block, 4, kW, kH, kW, kRawOpaque | kRawDisplayFormat, 12);
+    NewImages::initMutable(&gc, kW, kH, 0);
+    for (int k = 0; k < 5; ++k)
+        for (std::int32_t y1 : {-2, 0, 1, 39})
+            for (std::int32_t y2 : {0, 1, 17, 39, 60}) {
+                std::memset(block + 12, 0xA5, 2 * kW * kH);
+                gc.foreground_color = fill_colour(k);
+                UI_DRAWING_SOFT_fillRectangle(&gc, -1, y1, kW, y2);
+                d.add(block + 12, 2 * kW * kH);
+                d.count(y1 <= y2);
+            }
+    g_gc.foreground_color = 0xFF3A7D21;
+}
+
 // ---- PNG decoding -----------------------------------------------------------
 
 void write_callback(png_structp png, png_bytep data, png_size_t length) {
@@ -412,7 +454,7 @@ int main() {
     for (std::uint16_t& p : g_picture) p = static_cast<std::uint16_t>(next_random());
     make_sources();
 
-    Digest rotate_nearest, rotate_bilinear, mirrored, scale_nearest, scale_bilinear, itself, blend, lines, png, faded;
+    Digest rotate_nearest, rotate_bilinear, mirrored, scale_nearest, scale_bilinear, itself, blend, lines, png, faded, filled;
     rotations(rotate_nearest, rotate_bilinear);
     mirrored_rotations(mirrored);
     scalings(scale_nearest, scale_bilinear);
@@ -421,6 +463,7 @@ int main() {
     vertical_lines(lines);
     png_decoding(png);
     faded_shapes(faded);
+    fills(filled);  // last: its random colours leave the other cases' as they were
     rotate_nearest.print("rotate nearest");
     rotate_bilinear.print("rotate bilinear");
     mirrored.print("rotate mirrored");
@@ -431,5 +474,6 @@ int main() {
     lines.print("vertical lines");
     png.print("PNG decoding");
     faded.print("faded shapes");
+    filled.print("fills");
     return 0;
 }

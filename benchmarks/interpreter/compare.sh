@@ -14,14 +14,30 @@
 # Beside the times: how the calls and returns went, from a build that
 # counts them (TARVELO_ACTIVATION_COUNTS; the counting costs time, so it is
 # a build of its own, COUNTS_BUILD, default BUILD_DIR-counts, configured and
-# built here when it is missing; COUNTS=0 leaves the counts out). "engine"
+# built here when it is missing, with JOBS parallel jobs (default 2, or -j N
+# before BUILD_DIR: the machine may be shared; COUNTS=0 leaves the counts
+# out). "engine"
 # is the share of the calls the engine's path made; the second table gives
 # the inline calls and returns and each reason to decline one, start-up
 # (the image's class initialisers) included.
 #
-#   benchmarks/interpreter/compare.sh [BUILD_DIR]     (default: build)
+# The "luajit-joff" column is LuaJIT with its compiler off: its interpreter.
+#
+#   benchmarks/interpreter/compare.sh [-j N] [BUILD_DIR]     (default: build)
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
+jobs="${JOBS:-2}"
+if [[ "${1:-}" == -j ]]; then
+  jobs="${2:?-j needs a job count}"
+  shift 2
+elif [[ "${1:-}" == -j* ]]; then
+  jobs="${1#-j}"
+  shift
+fi
+if ! [[ "$jobs" =~ ^[1-9][0-9]*$ ]]; then
+  echo "the job count must be a positive number, not '$jobs'" >&2
+  exit 1
+fi
 build="${1:-$here/../../build}"
 runs="${RUNS:-5}"
 counts_build="${COUNTS_BUILD:-${build%/}-counts}"
@@ -41,6 +57,7 @@ benchmarks=(
   "virtual_calls virtual_calls"
   "virtual_mixed virtual_mixed"
   "interface_calls interface_calls"
+  "java_calls java_calls"
   "long_ref_calls long_ref_calls"
   "thread_calls thread_calls"
   "allocation allocation"
@@ -67,6 +84,7 @@ with_counts=0
 if [[ "${COUNTS:-1}" != 0 ]]; then
   with_counts=1
   if [[ ! -f "$counts_build/CMakeCache.txt" ]]; then
+    echo "configuring the counting build in $counts_build (COUNTS=0 leaves it out)" >&2
     cmake -S "$here/../.." -B "$counts_build" -G Ninja -DTARVELO_ACTIVATION_COUNTS=ON \
       -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" >/dev/null
   fi
@@ -75,7 +93,8 @@ if [[ "${COUNTS:-1}" != 0 ]]; then
     read -r _ f _ <<<"$entry"
     targets+=("bench_$f")
   done
-  cmake --build "$counts_build" --target "${targets[@]}" >/dev/null
+  echo "building the benchmarks of the counting build in $counts_build with $jobs jobs" >&2
+  cmake --build "$counts_build" --target "${targets[@]}" -j "$jobs" >/dev/null
 fi
 
 # The counting build's line for one run: "activations: name=count ...".
@@ -94,7 +113,7 @@ declare -A count_lines
 extra_head=""
 [[ $with_counts == 1 ]] && extra_head="engine"
 if [[ -n "$luajit" ]]; then
-  printf "%-16s %10s %10s %10s %8s %8s %9s\n" benchmark "firmware" "lua5.4" "luajit" "/lua" "/luajit" "$extra_head"
+  printf "%-16s %10s %10s %11s %8s %12s %9s\n" benchmark "firmware" "lua5.4" "luajit-joff" "/lua" "/luajit-joff" "$extra_head"
 else
   printf "%-16s %10s %10s %8s %9s  (luajit not installed)\n" benchmark "firmware" "lua5.4" "/lua" "$extra_head"
 fi
@@ -121,8 +140,8 @@ for entry in "${benchmarks[@]}"; do
     [[ -f "$here/lua/luajit/$f.lua" ]] && script="$here/lua/luajit/$f.lua"
     # shellcheck disable=SC2086
     read -r jit_ms jit_result <<<"$(median "$luajit" -joff "$script" $args)"
-    [[ "$vm_result" == "$jit_result" ]] || note="$note  (luajit result: $jit_result)"
-    printf "%-16s %10s %10s %10s %8s %8s %9s%s\n" "$b" "$vm_ms" "$lua_ms" "$jit_ms" \
+    [[ "$vm_result" == "$jit_result" ]] || note="$note  (luajit-joff result: $jit_result)"
+    printf "%-16s %10s %10s %11s %8s %12s %9s%s\n" "$b" "$vm_ms" "$lua_ms" "$jit_ms" \
       "$(ratio "$vm_ms" "$lua_ms")" "$(ratio "$vm_ms" "$jit_ms")" "$share" "$note"
   else
     printf "%-16s %10s %10s %8s %9s%s\n" "$b" "$vm_ms" "$lua_ms" "$(ratio "$vm_ms" "$lua_ms")" "$share" "$note"

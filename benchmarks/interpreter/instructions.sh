@@ -33,7 +33,7 @@ per_call() {
 }
 
 printf "%-16s %14s\n" benchmark instructions
-for b in fib sieve loops virtual_calls virtual_mixed interface_calls long_ref_calls thread_calls allocation alloc_calls; do
+for b in fib sieve loops virtual_calls virtual_mixed interface_calls java_calls long_ref_calls thread_calls allocation alloc_calls; do
   printf "%-16s %14s\n" "$b" "$(instructions "$b")"
 done
 

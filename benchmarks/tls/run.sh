@@ -20,19 +20,39 @@ openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -keyou
   -out "$work/cert.pem" -days 2 -subj /CN=bench.test 2>/dev/null
 bring_up_tap 24
 start_dhcp_server 255.255.255.0
+# The servers' standard input stays open (a FIFO this script holds open for
+# reading and writing): at the end of its input s_server ends the session
+# it serves, which would cut the firmware's bulk write short.
+mkfifo "$work/server_input"
+exec 3<>"$work/server_input"
 for port in 4441 4442; do
   openssl s_server -quiet -accept 192.0.2.1:$port -cert "$work/cert.pem" -key "$work/key.pem" -tls1_2 \
-    </dev/null >/dev/null 2>&1 &
+    <&3 >/dev/null 2>&1 &
+  pids+=($!)
 done
 sleep 0.3
 
 echo "firmware (mbedTLS over lwIP on the TAP interface):"
-TARVELO_TAP=tap0 "$firmware" | sed -n '/Tarvelo START/,$p' | sed '1d;/Tarvelo END/d' | paste - - >"$work/firmware"
+status=0
+TARVELO_TAP=tap0 "$firmware" >"$work/console" || status=$?
+sed -n '/Tarvelo START/,$p' "$work/console" | sed '1d;/Tarvelo END/d' | paste - - >"$work/firmware"
 cat "$work/firmware"
-figure() { grep -F "$1" "$work/firmware" | cut -f2; }
-wall_us=$(( $(figure "tls handshakes 20, ms:") * 1000 / 20 ))
-library_us=$(( $(figure "in the library, us:") / 20 ))
-public_key_us=$(( $(figure "public-key operations, us:") / 20 ))
+# The firmware ends with exit code 1 when a connection, handshake or write
+# failed; every figure must be there.
+[ "$status" -eq 0 ] || { echo "the firmware failed (exit status $status)"; exit 1; }
+figure() {
+  local value
+  value=$(grep -F "$1" "$work/firmware" | cut -f2)
+  [[ "$value" =~ ^[0-9]+$ ]] || { echo "the firmware printed no figure for \"$1\"" >&2; exit 1; }
+  echo "$value"
+}
+handshakes_ms=$(figure "tls handshakes 20, ms:")
+library_total_us=$(figure "in the library, us:")
+public_key_total_us=$(figure "public-key operations, us:")
+figure "tls write 4194304 bytes, ms:" >/dev/null
+wall_us=$(( handshakes_ms * 1000 / 20 ))
+library_us=$(( library_total_us / 20 ))
+public_key_us=$(( public_key_total_us / 20 ))
 
 echo "openssl's client (host stack):"
 start=$(date +%s%N)

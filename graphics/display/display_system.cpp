@@ -114,6 +114,9 @@ bool DisplaySystem::start(SPictavoGraphicsContext* gc, std::uint32_t size, std::
     g_state.new_display_clip = 0;
     g_display_drawing = false;
     *result = LLUI_DISPLAY_initialize(gc, size);
+    // A refused start (a context smaller than a descriptor) left the
+    // context as it was: it names no buffer to read the display from.
+    if (*result != 0) return true;
     g_state.display_read_image = gc->image;
     g_read_from_context = false;
     g_state.new_back_buffer_address = LLUI_DISPLAY_getBufferAddress(&gc->image);

@@ -3,13 +3,13 @@
 
 #include <algorithm>
 #include <cstring>
-#include <cwchar>
 #include <limits>
 
 #include "graphics/display/display_config.h"
 #include "graphics/display/llui_display.h"
 #include "graphics/pixels/blend.h"
 #include "graphics/pixels/blend_rows.h"
+#include "graphics/pixels/fill_pixels.h"
 #include "graphics/pixels/pixel_formats.h"
 #include "platform/address.h"
 
@@ -31,30 +31,9 @@ std::uint16_t colour_of(const SPictavoGraphicsContext* gc) {
     return static_cast<std::uint16_t>(argb_to_display(gc->foreground_color));
 }
 
-// `n` 32-bit words of `pair` from `p`: the C library's wide-character fill
-// where a wide character is a 32-bit word (its vectorised stores), else a
-// plain loop.
-void fill_words(std::uint16_t* p, std::size_t n, std::uint32_t pair) {
-    if constexpr (sizeof(wchar_t) == 4) {
-        if ((reinterpret_cast<std::uintptr_t>(p) & 3) == 0) {
-            std::wmemset(reinterpret_cast<wchar_t*>(p), static_cast<wchar_t>(pair), n);
-            return;
-        }
-    }
-    // A row of an image with an odd memory width starts at a 2-byte
-    // boundary: the words are stored through memcpy, which the compiler
-    // turns into plain stores where the processor allows unaligned ones.
-    for (std::size_t i = 0; i < n; ++i) std::memcpy(p + 2 * i, &pair, sizeof pair);
-}
-
-// Pixels x1..x2 of a row: a lone first pixel at an odd index, a lone last
-// pixel at an even index, and the pixels between as 32-bit words holding
-// the colour twice.
+// Pixels x1..x2 of a row.
 void fill_row(std::uint16_t* row, std::int32_t x1, std::int32_t x2, std::uint16_t colour) {
-    if (x1 & 1) row[x1++] = colour;
-    if (x1 <= x2 && !(x2 & 1)) row[x2--] = colour;
-    if (x1 > x2) return;
-    fill_words(row + x1, static_cast<std::size_t>(x2 - x1 + 1) / 2, static_cast<std::uint32_t>(colour) << 16 | colour);
+    fill_rgb565(row + x1, static_cast<std::size_t>(std::int64_t{x2} - x1 + 1), colour);
 }
 
 bool clip_enabled(const SPictavoGraphicsContext* gc) { return !(gc->image.flags & kImageClipDisabled); }
@@ -164,10 +143,9 @@ void SoftDrawing::fillRect(SPictavoGraphicsContext* gc, std::int32_t x1, std::in
     if (x1 > x2 || y1 > y2) return;
     const Canvas canvas(&gc->image);
     const std::uint16_t colour = colour_of(gc);
-    if (x1 == 0 && static_cast<std::uint32_t>(x2) + 1 == canvas.stride && !(canvas.stride & 1)) {
-        // Whole rows one after the other: one run of words.
-        fill_words(canvas.row(y1), static_cast<std::size_t>(canvas.stride) / 2 * static_cast<std::uint32_t>(y2 - y1 + 1),
-                   static_cast<std::uint32_t>(colour) << 16 | colour);
+    if (x1 == 0 && static_cast<std::uint32_t>(x2) + 1 == canvas.stride) {
+        // Whole rows one after the other: one run of pixels.
+        fill_rgb565(canvas.row(y1), std::size_t{canvas.stride} * static_cast<std::uint32_t>(y2 - y1 + 1), colour);
         return;
     }
     for (std::int32_t y = y1; y <= y2; ++y) fill_row(canvas.row(y), x1, x2, colour);

@@ -72,8 +72,8 @@ __attribute__((weak)) void LLUI_DISPLAY_IMPL_freeImageResources(SPictavoImage*) 
 
 std::int32_t Java_yq_pictavo_display_NSystemDisplay_initAndGetNextGraphicsContextId(std::int8_t* array,
                                                                                     std::int32_t size) {
-    if (array == nullptr || array_length(array) < static_cast<std::int32_t>(sizeof(SPictavoGraphicsContext)) ||
-        size > array_length(array)) {
+    if (!tarvelo::java_array_range_ok(array, 0, sizeof(SPictavoGraphicsContext)) ||
+        size > tarvelo::java_array_length(array)) {
         raise("bad graphics context");
         return kErrOutOfMemory;
     }
@@ -130,7 +130,7 @@ void Java_yq_pictavo_display_NSystemDisplay_getARGB(std::int8_t* array, std::int
         return;
     }
     if (w <= 0 || h <= 0) return;
-    const std::int64_t length = array_length(argb);
+    const std::int64_t length = tarvelo::java_array_length(argb);
     const std::int64_t last = static_cast<std::int64_t>(offset) + static_cast<std::int64_t>(h - 1) * scan + w;
     if (x < 0 || y < 0 || static_cast<std::int64_t>(x) + w > image->width ||
         static_cast<std::int64_t>(y) + h > image->height || offset < 0 || scan < w || last > length) {

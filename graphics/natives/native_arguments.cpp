@@ -10,7 +10,7 @@ namespace tarvelo::graphics {
 void raise_native_error(const char* message) { vm_binding().throwException(-1, message); }
 
 SPictavoGraphicsContext* context_of(std::int8_t* array) {
-    if (array == nullptr || array_length(array) < static_cast<std::int32_t>(sizeof(SPictavoGraphicsContext))) {
+    if (!java_array_range_ok(array, 0, sizeof(SPictavoGraphicsContext))) {
         raise_native_error("bad graphics context");
         return nullptr;
     }
@@ -20,14 +20,14 @@ SPictavoGraphicsContext* context_of(std::int8_t* array) {
 }
 
 SPictavoImage* image_of(std::int8_t* array) {
-    if (array == nullptr || array_length(array) < static_cast<std::int32_t>(sizeof(SPictavoImage))) {
+    if (!java_array_range_ok(array, 0, sizeof(SPictavoImage))) {
         raise_native_error("bad image");
         return nullptr;
     }
     auto* image = reinterpret_cast<SPictavoImage*>(array);
     if (image->flags & kImageBareBuffer) {
         // Only the display context names the bare buffer: a whole context.
-        if (array_length(array) < static_cast<std::int32_t>(sizeof(SPictavoGraphicsContext))) {
+        if (!java_array_range_ok(array, 0, sizeof(SPictavoGraphicsContext))) {
             raise_native_error("bad image");
             return nullptr;
         }

@@ -8,10 +8,9 @@
 #include <cstdint>
 
 #include "graphics/images/image_types.h"
+#include "vm/core/engine/java_array_range.h"
 
 namespace tarvelo::graphics {
-
-inline std::int32_t array_length(const void* elements) { return static_cast<const std::int32_t*>(elements)[-1]; }
 
 // Raises the engine's native exception (code -1) with `message`.
 void raise_native_error(const char* message);

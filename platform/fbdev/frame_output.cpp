@@ -1,6 +1,10 @@
 #include "platform/fbdev/frame_output.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <array>
+#include <cerrno>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -13,6 +17,7 @@
 #include <thread>
 
 #include "FreeRTOS.h"
+#include "platform/board/debug_console.h"
 #include "platform/fbdev/fbdev.h"
 #include "platform/fbdev/frame_buffers.h"
 #include "platform/fbdev/window.h"
@@ -209,6 +214,38 @@ FrameOutputOptions frame_output_options_from_environment() {
     if (const char* window = std::getenv("TARVELO_WINDOW"); window != nullptr)
         o.window = std::strcmp(window, "") != 0 && std::strcmp(window, "0") != 0;
     return o;
+}
+
+bool frame_folder_writable(const std::string& folder, std::string* why) {
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) {
+        *why = error.message();
+        return false;
+    }
+    if (!std::filesystem::is_directory(folder, error)) {
+        *why = "not a folder";
+        return false;
+    }
+    // Permissions do not tell (the superuser writes anywhere, a read-only
+    // mount refuses everyone): a file made and removed does.
+    const std::string probe = folder + "/.frame-probe-" + std::to_string(::getpid());
+    const int fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    if (fd < 0) {
+        *why = std::strerror(errno);
+        return false;
+    }
+    ::close(fd);
+    ::unlink(probe.c_str());
+    return true;
+}
+
+bool check_frame_output_from_environment() {
+    const FrameOutputOptions options = frame_output_options_from_environment();
+    std::string why;
+    if (options.png_folder.empty() || frame_folder_writable(options.png_folder, &why)) return true;
+    DbgConsole_Printf("TARVELO_FRAMES: cannot write frames to %s (%s)\n", options.png_folder.c_str(), why.c_str());
+    return false;
 }
 
 bool window_available() {

@@ -30,6 +30,14 @@ struct FrameOutputOptions {
 // From the environment: TARVELO_FRAMES=<folder> and TARVELO_WINDOW=1.
 FrameOutputOptions frame_output_options_from_environment();
 
+// Whether frames can be written to `folder`: it is made with its parents
+// when missing, and a file can be made in it. When not, `why` says why.
+bool frame_folder_writable(const std::string& folder, std::string* why);
+// The firmware's start: a TARVELO_FRAMES folder that cannot be written is
+// refused on the console (false), before anything runs, rather than
+// losing every frame of the run.
+bool check_frame_output_from_environment();
+
 // Starts the outputs for the device's frames (each once; later calls add
 // nothing). The PNG folder is created with its parents. Frames go to PNG
 // files from a copy made at the vsync, encoded on a host thread of its own,

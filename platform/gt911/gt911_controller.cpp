@@ -34,29 +34,44 @@ bool g_live_used = false;
 TickType_t g_live_tick = 0;  // tick of the last live report
 bool g_error_pending = false;
 TimerHandle_t g_edge_timer = nullptr;
+TimerHandle_t g_report_timer = nullptr;
 // Script times count from the controller's start.
 TickType_t g_base = 0;
 
-// The finger at `now` from the script: the last press/move/release due.
-// Scripted errors due and not yet reported make the next read fail.
-Finger scripted_finger(TickType_t now, bool* error) {
+// The finger at `now` from the script: the last press/move/release due;
+// `errors` counts the scripted errors due.
+Finger scripted_finger(TickType_t now, std::size_t* errors) {
     Finger f;
     now -= g_base;
-    std::size_t errors = 0;
+    *errors = 0;
     for (const Sample& s : g_script) {
         if (s.tick > now) break;
         switch (s.kind) {
             case SampleKind::Press:
             case SampleKind::Move: f = {true, s.x, s.y}; break;
             case SampleKind::Release: f = {}; break;
-            case SampleKind::Error: ++errors; break;
+            case SampleKind::Error: ++*errors; break;
         }
     }
-    if (errors > g_consumed_errors) {
-        g_consumed_errors = errors;
-        *error = true;
-    }
     return f;
+}
+
+// The finger at `now`, live or scripted (in the kernel's critical section).
+Finger finger_at(TickType_t now) {
+    std::size_t errors = 0;
+    return g_live_used ? g_live : scripted_finger(now, &errors);
+}
+
+// While a finger is down the controller reports at its report rate, each
+// report an interrupt, and once more when the finger lifts: a read that
+// failed (the touch task then stops polling) is followed by another that
+// continues the touch or releases it.
+void report_timer(TimerHandle_t) {
+    taskENTER_CRITICAL();
+    const bool down = finger_at(xTaskGetTickCount()).touched;
+    taskEXIT_CRITICAL();
+    gpio2_input_edge(kIntPin, true);
+    if (down) xTimerReset(g_report_timer, 0);
 }
 
 void arm_next_edge();
@@ -71,7 +86,10 @@ void edge_timer(TimerHandle_t) {
         ++g_next_edge;
     }
     taskEXIT_CRITICAL();
-    if (pulse) gpio2_input_edge(kIntPin, true);
+    if (pulse) {
+        gpio2_input_edge(kIntPin, true);
+        if (g_report_timer != nullptr) xTimerReset(g_report_timer, 0);
+    }
     arm_next_edge();
 }
 
@@ -154,6 +172,11 @@ void set_live_touch(bool touched, std::int32_t x, std::int32_t y) {
     g_live = {touched, clamp(x, fbdev::kPanelWidth), clamp(y, fbdev::kPanelHeight)};
     g_live_used = true;
     g_live_tick = xTaskGetTickCountFromISR();
+    if (touched && g_report_timer != nullptr) {
+        BaseType_t woken = pdFALSE;
+        xTimerResetFromISR(g_report_timer, &woken);
+        portYIELD_FROM_ISR(woken);
+    }
     vSimInterruptExit();
     if (touched) gpio2_input_edge(kIntPin, true);
 }
@@ -176,6 +199,8 @@ void start_controller() {
     g_base = xTaskGetTickCount();
     taskEXIT_CRITICAL();
     if (g_edge_timer == nullptr) g_edge_timer = xTimerCreate("touch", 1, pdFALSE, nullptr, edge_timer);
+    if (g_report_timer == nullptr)
+        g_report_timer = xTimerCreate("touch report", kReportTicks, pdFALSE, nullptr, report_timer);
     arm_next_edge();
 }
 
@@ -189,6 +214,7 @@ void reset_controller() {
     g_live_tick = 0;
     g_error_pending = false;
     g_edge_timer = nullptr;  // timers die with the scheduler
+    g_report_timer = nullptr;
     g_base = 0;
     taskEXIT_CRITICAL();
 }
@@ -198,7 +224,13 @@ bool controller_read(std::uint16_t sub_address, std::uint8_t* data, std::uint32_
     taskENTER_CRITICAL();
     bool error = g_error_pending;
     g_error_pending = false;
-    const Finger f = g_live_used ? g_live : scripted_finger(xTaskGetTickCount(), &error);
+    std::size_t errors = 0;
+    const Finger f = g_live_used ? g_live : scripted_finger(xTaskGetTickCount(), &errors);
+    // Scripted errors due and not yet reported make this read fail.
+    if (errors > g_consumed_errors) {
+        g_consumed_errors = errors;
+        error = true;
+    }
     taskEXIT_CRITICAL();
     if (error) return false;
     // The register window 0x8140..0x814F then the first point.

@@ -2,7 +2,9 @@
 // (product id, resolution, touch status and the first point) answering what
 // the finger does, from a script of timed samples or the live mouse. While
 // touched it pulses its interrupt line, a rising edge on fast GPIO2 pin 31:
-// at every scripted press and move, and at every mouse report.
+// at every scripted press and move, at every mouse report, and at its report
+// rate (every kReportTicks) while the finger stays down, once more when it
+// lifts.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +17,7 @@ namespace tarvelo::gt911 {
 
 inline constexpr std::uint8_t kGt911Address = 0x5D;
 inline constexpr std::uint32_t kIntPin = 31;  // fast GPIO2 pin of the interrupt line
+inline constexpr TickType_t kReportTicks = 2;  // 10 ms: the controller's report rate, 100 Hz
 
 // Registers (16-bit sub-addresses).
 inline constexpr std::uint16_t kRegProductId = 0x8140;  // "911\0"

@@ -18,6 +18,7 @@
 #include "port/async/async_worker.h"
 #include "port/async/pool.h"
 #include "port/fs/sdcard_task.h"
+#include "vm/core/engine/java_array_range.h"
 #include "vm/core/engine/sni.h"
 
 namespace {
@@ -116,11 +117,12 @@ void refuse_file_handle(const char* message) { SNI_throwNativeIOException(FR_INV
 // --- jobs ---------------------------------------------------------------------------------------------
 
 // Copies the path up to its first NUL; false (with the exception raised)
-// when there is none inside the first 256 bytes.
+// when the array is longer than 256 bytes, whatever it holds, or has no NUL.
 bool LLFS_set_path_param(const std::int8_t* path, char* field, bool forOpen) {
     const std::int32_t length = path != nullptr ? reinterpret_cast<const std::int32_t*>(path)[-1] : 0;
-    const std::int32_t limit = std::min(length, kMaxPathLength);
-    const void* nul = path != nullptr ? std::memchr(path, 0, static_cast<std::size_t>(limit)) : nullptr;
+    const void* nul = path != nullptr && length <= kMaxPathLength
+                          ? std::memchr(path, 0, static_cast<std::size_t>(length))
+                          : nullptr;
     if (nul == nullptr) {
         if (forOpen)
             SNI_throwNativeIOException(-2, "Path name too long");
@@ -221,10 +223,11 @@ void LLFS_File_IMPL_seek_action(AsyncWorkerJob* job) {
     SeekJob& p = params<SeekJob>(job);
     p.result = kFailure;
     if (!POOL_is_reserved_f(&gst_pool_file_ctx, p.file)) return fail(p.error, FR_INVALID_OBJECT, "f_lseek failed");
-    // A file holds less than 4 GiB: a position beyond fails like a negative
-    // one, and the position stays where it was.
-    if (p.position < 0 || p.position > 0xFFFFFFFFLL) return fail(p.error, FR_INVALID_PARAMETER, "f_lseek failed");
-    if (const FRESULT r = f_lseek(p.file, static_cast<FSIZE_t>(p.position)); r != FR_OK)
+    // A negative position fails; one that a file's 32-bit position cannot
+    // hold (2^32 or more) goes to the largest an int holds.
+    if (p.position < 0) return fail(p.error, FR_INVALID_PARAMETER, "f_lseek failed");
+    const FSIZE_t position = p.position > 0xFFFFFFFFLL ? FSIZE_t{0x7FFFFFFF} : static_cast<FSIZE_t>(p.position);
+    if (const FRESULT r = f_lseek(p.file, position); r != FR_OK)
         return fail(p.error, r, "f_lseek failed");
     p.result = 0;
     succeed(p.error);
@@ -531,8 +534,9 @@ std::int32_t LLFS_File_IMPL_read_on_done(std::int32_t, std::int8_t* array, std::
 
 std::int32_t Java_com_olun_java_io_FileSystem_readNative(std::int32_t file, std::int8_t* array, std::int32_t offset,
                                                          std::int32_t length) {
-    // Nothing asked, nothing read: not the end of the file.
-    if (length == 0 && valid_file(file)) return 0;
+    // Nothing asked, nothing read: not the end of the file. A range outside
+    // the array fails as it fails a write.
+    if (length == 0 && valid_file(file) && tarvelo::java_array_range_ok(array, offset, 0)) return 0;
     LLFS_async_exec_write_read_job(file, array, offset, length, false,
                                    as_callback(Java_com_olun_java_io_FileSystem_readNative),
                                    as_callback(LLFS_File_IMPL_read_on_done));

@@ -22,7 +22,7 @@ constexpr std::int32_t kHostNameMax = 255;
 // The 4 address bytes into the buffer; -9 with `message` when it is short.
 std::int32_t copy_address(std::uint32_t address, std::int8_t* buffer, std::int32_t length,
                           const char* message = "invalid host buffer length") {
-    if (length < 4 || !array_range_ok(buffer, 0, 4)) {
+    if (length < 4 || !tarvelo::java_array_range_ok(buffer, 0, 4)) {
         SNI_throwNativeIOException(kErrInvalidArgument, message);
         return 0;
     }
@@ -64,7 +64,7 @@ std::int32_t Java_com_olun_support_net_natives_DNSNatives_getHostByNameAt(std::i
     // The name as a C string that never runs past the array.
     char name[kHostNameMax + 1];
     std::int32_t n = hostLength;
-    if (n < 0 || n > array_length(host)) n = array_length(host);
+    if (n < 0 || n > tarvelo::java_array_length(host)) n = tarvelo::java_array_length(host);
     if (n > kHostNameMax) n = kHostNameMax;
     std::memcpy(name, host, static_cast<std::size_t>(n));
     name[n] = '\0';
@@ -100,7 +100,7 @@ std::int32_t Java_com_olun_support_net_natives_DNSNatives_getHostByAddr(const st
 std::int32_t Java_com_olun_support_net_natives_NetworkAddressNatives_getLocalHostnameNative(std::int8_t* buffer,
                                                                                            std::int32_t length) {
     if (buffer == nullptr || length <= 0) return 0;
-    if (length > array_length(buffer)) length = array_length(buffer);
+    if (length > tarvelo::java_array_length(buffer)) length = tarvelo::java_array_length(buffer);
     if (length <= 0) return 0;
     static const char kName[] = "localhost";
     const std::int32_t n = length - 1 < static_cast<std::int32_t>(sizeof kName - 1) ? length - 1

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "port/net/network_interfaces.h"
+#include "vm/core/engine/java_array_range.h"
 
 extern "C" {
 #include "lwip/netif.h"
@@ -19,13 +20,11 @@ constexpr const char* kPrefixes[2] = {"lo", "en"};
 constexpr std::int32_t kNoInterface = -255;
 constexpr std::int32_t kTooShort = -9;
 
-std::int32_t array_length(const void* array) { return reinterpret_cast<const std::int32_t*>(array)[-1]; }
-
 // The Java interface index of a NUL-terminated byte-array name, -1 when it
 // is neither; the comparison never reads past the array.
 std::int32_t java_index(const char* name) {
     if (name == nullptr) return -1;
-    const std::int32_t length = array_length(name);
+    const std::int32_t length = tarvelo::java_array_length(name);
     for (std::int32_t i = 0; i < 2; ++i) {
         const std::size_t n = std::strlen(kJavaNames[i]);
         if (static_cast<std::size_t>(length) > n && std::memcmp(name, kJavaNames[i], n + 1) == 0) return i;
@@ -71,7 +70,7 @@ std::int32_t Java_com_olun_support_net_natives_NetworkInterfaceNatives_getVMInte
     if (!found) return 0;
     set_lwip_netif_name(index, text);
     const std::int32_t needed = static_cast<std::int32_t>(std::strlen(kJavaNames[index])) + 1;
-    if (buffer == nullptr || length < needed || array_length(buffer) < needed) return kTooShort;
+    if (length < needed || !tarvelo::java_array_range_ok(buffer, 0, needed)) return kTooShort;
     std::memcpy(buffer, kJavaNames[index], static_cast<std::size_t>(needed));
     return needed;
 }
@@ -98,7 +97,7 @@ std::int32_t Java_com_olun_support_net_natives_NetworkInterfaceNatives_getVMInte
         }
     }
     if (match == nullptr) return 0;
-    if (record == nullptr || array_length(record) < tarvelo::net::kInterfaceAddressRecordSize) return kTooShort;
+    if (!tarvelo::java_array_range_ok(record, 0, tarvelo::net::kInterfaceAddressRecordSize)) return kTooShort;
     const std::uint32_t address = ip4_addr_get_u32(netif_ip4_addr(match));
     const std::uint32_t mask = ip4_addr_get_u32(netif_ip4_netmask(match));
     record[0] = 4;
@@ -133,7 +132,7 @@ std::int32_t Java_com_olun_support_net_natives_NetworkInterfaceNatives_getHardwa
                                                                                           std::uint8_t* buffer) {
     const struct netif* n = getNetworkInterface(name);
     if (n == nullptr) return 0;
-    if (buffer == nullptr || array_length(buffer) < n->hwaddr_len) return kTooShort;
+    if (!tarvelo::java_array_range_ok(buffer, 0, n->hwaddr_len)) return kTooShort;
     std::memcpy(buffer, n->hwaddr, n->hwaddr_len);
     return n->hwaddr_len;
 }

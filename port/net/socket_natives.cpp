@@ -91,8 +91,15 @@ std::int32_t non_blocking_or_closed(int s) {
     return s;
 }
 
+// Whether the socket has a local port already (bound, or connected).
+bool already_bound(std::int32_t fd) {
+    sockaddr_in a{};
+    socklen_t n = sizeof a;
+    return lwip_getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n) == 0 && a.sin_port != 0;
+}
+
 bool check_buffer(const void* buffer, std::int32_t offset, std::int32_t length) {
-    if (array_range_ok(buffer, offset, length)) return true;
+    if (tarvelo::java_array_range_ok(buffer, offset, length)) return true;
     SNI_throwNativeIOException(kErrInvalidArgument, "invalid buffer range");
     return false;
 }
@@ -144,8 +151,15 @@ std::int32_t Java_com_olun_support_net_natives_ChannelNatives_shutdown(std::int3
 
 std::int32_t Java_com_olun_support_net_natives_ChannelNatives_bind(std::int32_t fd, const std::int8_t* address,
                                                                    std::int32_t addressLength, std::int32_t port) {
-    if (addressLength != 4 || !array_range_ok(address, 0, 4)) {
+    if (addressLength != 4 || !tarvelo::java_array_range_ok(address, 0, 4)) {
         SNI_throwNativeIOException(kErrInvalidArgument, "invalid address length");
+        return 0;
+    }
+    // lwIP would cut a port outside 16 bits down to another port, and it
+    // links a stream socket bound a second time into its list of bound
+    // sockets again, which then loops: both are refused as invalid here.
+    if (port < 0 || port > 0xFFFF || already_bound(fd)) {
+        throw_errno(EINVAL);
         return 0;
     }
     sockaddr_in a = ipv4_address(address, port);
@@ -214,7 +228,7 @@ std::int32_t Java_com_olun_support_net_natives_ChannelNatives_getOption__II_3BI(
         SNI_throwNativeIOException(kErrOptionNotSupported, "socket option not supported");
         return 0;
     }
-    if (length < 4 || !array_range_ok(buffer, 0, 4)) {
+    if (length < 4 || !tarvelo::java_array_range_ok(buffer, 0, 4)) {
         SNI_throwNativeIOException(kErrInvalidArgument, "wrong option length");
         return 0;
     }
@@ -233,7 +247,7 @@ std::int32_t Java_com_olun_support_net_natives_ChannelNatives_setOption__II_3BI(
         SNI_throwNativeIOException(kErrOptionNotSupported, "socket option not supported");
         return 0;
     }
-    if (length != 4 || !array_range_ok(buffer, 0, 4)) {
+    if (length != 4 || !tarvelo::java_array_range_ok(buffer, 0, 4)) {
         SNI_throwNativeIOException(kErrInvalidArgument, "wrong option length");
         return 0;
     }
@@ -297,7 +311,7 @@ std::int32_t LLNET_SOCKETCHANNEL_connect_callback(std::int32_t fd, const std::in
 std::int32_t Java_com_olun_support_net_natives_SocketChannelNatives_connect(std::int32_t fd, const std::int8_t* address,
                                                                             std::int32_t addressLength,
                                                                             std::int32_t port, std::int64_t deadline) {
-    if (addressLength != 4 || !array_range_ok(address, 0, 4)) {
+    if (addressLength != 4 || !tarvelo::java_array_range_ok(address, 0, 4)) {
         SNI_throwNativeIOException(kErrInvalidArgument, "wrong address size");
         return 0;
     }
@@ -320,7 +334,7 @@ std::int32_t LLNET_SOCKETCHANNEL_get_address(std::int32_t fd, std::int8_t* buffe
         SNI_throwNativeIOException(kErrNotConnected, "not connected");
         return 0;
     }
-    if (length < 4 || !array_range_ok(buffer, 0, 4)) {
+    if (length < 4 || !tarvelo::java_array_range_ok(buffer, 0, 4)) {
         SNI_throwNativeIOException(kErrInvalidArgument, "wrong name length");
         return 0;
     }
@@ -430,7 +444,7 @@ std::int64_t Java_com_olun_support_net_natives_DatagramSocketChannelNatives_rece
     if (!check_buffer(buffer, offset, length)) return 0;
     // The sender record is checked before the datagram is taken, so a
     // short record never loses it.
-    if (senderLength < 8 || !array_range_ok(sender, 0, 8)) {
+    if (senderLength < 8 || !tarvelo::java_array_range_ok(sender, 0, 8)) {
         SNI_throwNativeIOException(kErrInvalidArgument, "wrong host port length");
         return 0;
     }
@@ -458,7 +472,7 @@ std::int32_t Java_com_olun_support_net_natives_DatagramSocketChannelNatives_send
     std::int32_t fd, const std::int8_t* buffer, std::int32_t offset, std::int32_t length, const std::int8_t* address,
     std::int32_t addressLength, std::int32_t port) {
     if (!check_buffer(buffer, offset, length)) return 0;
-    if (addressLength != 4 || !array_range_ok(address, 0, 4)) {
+    if (addressLength != 4 || !tarvelo::java_array_range_ok(address, 0, 4)) {
         SNI_throwNativeIOException(kErrInvalidArgument, "invalid address length");
         return 0;
     }
@@ -496,8 +510,8 @@ std::int32_t Java_com_olun_support_net_natives_MulticastSocketChannelNatives_set
 std::int32_t Java_com_olun_support_net_natives_MulticastSocketChannelNatives_joinOrLeave(
     std::int32_t fd, std::int32_t join, const std::int8_t* group, std::int32_t groupLength, const std::int8_t* iface,
     std::int32_t ifaceLength) {
-    if (groupLength != 4 || (ifaceLength != 0 && ifaceLength != 4) || !array_range_ok(group, 0, 4) ||
-        (ifaceLength == 4 && !array_range_ok(iface, 0, 4))) {
+    if (groupLength != 4 || (ifaceLength != 0 && ifaceLength != 4) || !tarvelo::java_array_range_ok(group, 0, 4) ||
+        (ifaceLength == 4 && !tarvelo::java_array_range_ok(iface, 0, 4))) {
         SNI_throwNativeIOException(kErrInvalidArgument, "wrong address length");
         return 0;
     }

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "vm/core/engine/java_array_range.h"
+
 extern "C" {
 
 // Makes a socket non-blocking; -1 when its flags cannot be read.
@@ -15,16 +17,3 @@ std::int32_t LLNET_set_non_blocking(std::int32_t socket);
 std::int32_t LLNET_handle_blocking_operation_error(std::int32_t socket, std::int32_t error, std::int32_t operation,
                                                    std::int64_t deadline, void* callback, void* callbackArgument);
 }
-
-namespace tarvelo::net {
-
-// The length of a Java array (the word before its first element).
-inline std::int32_t array_length(const void* array) { return reinterpret_cast<const std::int32_t*>(array)[-1]; }
-
-// Whether [offset, offset + length) lies inside the Java array.
-inline bool array_range_ok(const void* array, std::int32_t offset, std::int32_t length) {
-    if (array == nullptr || offset < 0 || length < 0) return false;
-    return static_cast<std::int64_t>(offset) + length <= array_length(array);
-}
-
-}  // namespace tarvelo::net

@@ -3,8 +3,16 @@
 # prints matches EXPECTED (a regular expression). With FRAMES set, the
 # firmware writes its frames to BUILD/frames, and the first must be there.
 # With UNLINKABLE set, building that target of the project must fail at link
-# time, naming the symbol UNLINKABLE_SYMBOL.
+# time, naming the symbol UNLINKABLE_SYMBOL. With COPY set (a folder), the
+# project is built from a fresh folder holding SOURCE's files and COPY's, as
+# someone who copied COPY out of the project would have it.
 file(REMOVE_RECURSE ${BUILD})
+if(COPY)
+  set(copied ${BUILD}-source)
+  file(REMOVE_RECURSE ${copied})
+  file(COPY ${SOURCE}/ ${COPY}/ DESTINATION ${copied})
+  set(SOURCE ${copied})
+endif()
 execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE} -B ${BUILD} -G ${GENERATOR} -DTarvelo_DIR=${TARVELO_BUILD}
                 RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
 if(NOT rc EQUAL 0)

@@ -22,15 +22,18 @@ enter_network_namespace() {
 }
 
 # A scratch folder $work, removed at exit, and the list $pids of background
-# peers, stopped at exit with any other background job.
+# peers, stopped at exit with any other background job. A peer may have
+# ended already (an openssl server after its client left): stopping it then
+# fails, which under `set -e` must not end the exit trap early, with the
+# script's status turned into a failure and the folder left behind.
 start_scratch() {
   work=$(mktemp -d)
   pids=()
   trap stop_scratch EXIT
 }
 stop_scratch() {
-  for p in "${pids[@]}" $(jobs -p); do kill "$p" 2>/dev/null; done
-  wait 2>/dev/null
+  for p in "${pids[@]}" $(jobs -p); do kill "$p" 2>/dev/null || true; done
+  wait 2>/dev/null || true
   rm -rf "$work"
 }
 

@@ -666,6 +666,7 @@ LinkedApplication link_application(const std::string& kernel, const std::string&
     const std::size_t kernel_immutables = program.immutables.size();
     const std::size_t kernel_resources = program.resources.size();
     const std::size_t kernel_properties = program.properties.size();
+    program.own_resources_from = kernel_resources;
     parse_file(program, application, options);
     if (program.properties.size() != kernel_properties)
         fail(program.properties[kernel_properties].where, "an application has no system properties: they are the kernel's");

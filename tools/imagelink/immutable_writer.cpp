@@ -19,6 +19,33 @@ ImmutableObjects::ImmutableObjects(LinkContext& ctx, std::vector<Immutable*> imm
     }
     // Nested objects and strings inside the values.
     for (std::size_t i = 0; i < objects_.size(); ++i) collect_nested(i);
+    for (const ImmObject& o : objects_)
+        if (o.type->name == names::kString) check_string(o);
+}
+
+// A String's chars are read by the virtual machine and the class library as
+// its fields say: its value must be a char[] holding [offset, offset + count).
+void ImmutableObjects::check_string(const ImmObject& o) const {
+    const Value* value = nullptr;
+    std::int64_t offset = 0, count = 0;
+    for (const FieldInit& f : o.value->fields) {
+        if (f.name == "value") value = &f.value;
+        if (f.name == "offset" && f.value.kind == Value::Kind::Integer) offset = f.value.integer;
+        if (f.name == "count" && f.value.kind == Value::Kind::Integer) count = f.value.integer;
+    }
+    // The chars of the value: text, or an immutable char[] of text or items.
+    if (value != nullptr && value->kind == Value::Kind::Immutable) {
+        const Immutable* chars = own(value->text, value->where);
+        const Type* type = ctx_.type_for(chars->type, chars->where);
+        value = type->is_array() && type->array_type.element() == primitive(BaseKind::Char) ? &chars->value : nullptr;
+    }
+    std::int64_t length = -1;
+    if (value != nullptr && value->kind == Value::Kind::String) length = static_cast<std::int64_t>(value->chars.size());
+    if (value != nullptr && value->kind == Value::Kind::List) length = static_cast<std::int64_t>(value->items.size());
+    if (length < 0) fail(o.where, "a java.lang.String's value must be a char[]");
+    if (offset < 0 || count < 0 || offset + count > length)
+        fail(o.where, "a java.lang.String's offset " + std::to_string(offset) + " and count " + std::to_string(count) +
+                          " must lie within its " + std::to_string(length) + " chars");
 }
 
 Immutable* ImmutableObjects::own(const std::string& name, const SourceLocation& at) const {

@@ -92,6 +92,7 @@ private:
     std::vector<ImmObject> objects_;
 
     void collect_nested(std::size_t i);
+    void check_string(const ImmObject& o) const;
     std::vector<const ImmObject*> listed() const;
     Immutable* own(const std::string& name, const SourceLocation& at) const;
     std::uint64_t scalar_bits(const Value& v, const JavaType& t, const SourceLocation& at) const;

@@ -277,6 +277,11 @@ struct Program {
     std::vector<std::u16string> strings;  // interned strings declared explicitly
     std::vector<Immutable> immutables;
     std::vector<Resource> resources;
+    // Resources before this index are the kernel's that an application is
+    // linked against: an application's resource may carry one of their
+    // names (its lookup finds the application's first), names are unique
+    // among a module's own.
+    std::size_t own_resources_from = 0;
     std::map<std::string, std::uint32_t> config;
     std::vector<std::pair<std::string, SourceLocation>> clinit_order;
     std::string main_method;  // "pkg.Class.main([Ljava.lang.String;)V" or "pkg.Class.main"

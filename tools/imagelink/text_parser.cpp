@@ -354,8 +354,8 @@ private:
         r.name = utf16_to_utf8(string_literal("the resource name"));
         if (r.name.size() < 2 || r.name[0] != '/' || r.name.back() == '/' || r.name.find("//") != std::string::npos)
             fail(at, "a resource name is an absolute path such as \"/dir/file.bin\"");
-        for (const Resource& other : program_.resources)
-            if (other.name == r.name) fail(at, "resource '" + r.name + "' is declared twice");
+        for (std::size_t i = program_.own_resources_from; i < program_.resources.size(); ++i)
+            if (program_.resources[i].name == r.name) fail(at, "resource '" + r.name + "' is declared twice");
         const std::string file = utf16_to_utf8(string_literal("the file holding the resource"));
         expect_eol();
         const fs::path p = fs::path(file_).parent_path() / file;

@@ -100,6 +100,7 @@ public:
             !returns_by_routine(code_.back()))
             problem(code_.back().address, "control runs off the end of the method");
         check_handlers();
+        check_result_written();
     }
 
 private:
@@ -109,6 +110,9 @@ private:
     image::MethodHeader h_;
     std::vector<Instruction> code_;
     std::set<std::uint32_t> starts_;
+    // Registers some instruction names (reads and writes alike), and the
+    // reference bases of calls, whose result comes back there.
+    std::set<std::int64_t> prim_named_, ref_named_;
 
     void problem(std::uint32_t at, const std::string& what) { out_.push_back(m_.name + " at " + hex(at) + ": " + what); }
 
@@ -124,6 +128,7 @@ private:
     void prim(const Instruction& i, std::int64_t r, int words) {
         for (int k = 0; k < words; ++k) {
             const std::int64_t x = r + k;
+            prim_named_.insert(x);
             if (x >= 0 && x < static_cast<std::int64_t>(image::kFrameRecordWords))
                 return problem(i.address, "register p" + std::to_string(x) + " is the frame record");
             if (x >= h_.frame_words || x < -static_cast<std::int64_t>(h_.prim_below))
@@ -131,6 +136,7 @@ private:
         }
     }
     void ref(const Instruction& i, std::int64_t r, bool one_past = false) {
+        ref_named_.insert(r);
         const std::int64_t hi = h_.refs_above + (one_past ? 0 : -1);
         if (r < -static_cast<std::int64_t>(h_.ref_base) || r > hi)
             problem(i.address, "register r" + std::to_string(r) + " outside the reference window");
@@ -156,7 +162,13 @@ private:
                     problem(i.address, "primitive call base above the frame");
                 continue;
             }
-            if (i.opcode == OPreturn) { ref(i, o.value, true); continue; }
+            if (i.opcode == OPreturn) {
+                // The lowest dead register, not a write.
+                const bool named = ref_named_.count(o.value) > 0;
+                ref(i, o.value, true);
+                if (!named) ref_named_.erase(o.value);
+                continue;
+            }
             switch (o.kind) {
                 case OperandKind::PrimReg: case OperandKind::PairReg: case OperandKind::RefReg: reg(i, o.first, o.value); break;
                 case OperandKind::Nibbles: reg(i, o.first, o.value); reg(i, o.second, o.value2); break;
@@ -195,9 +207,14 @@ private:
                 ref(i, -1);
                 break;
             case OPastore_ref_4: ref(i, -2); break;
-            case OPreturn_0: ref(i, 0, true); break;
-            case OPreturn_m1: ref(i, -1, true); break;
-            case OPreturn_m2: ref(i, -2, true); break;
+            case OPreturn_0: case OPreturn_m1: case OPreturn_m2: {
+                // The lowest dead register, not a write.
+                const std::int64_t r = i.opcode == OPreturn_0 ? 0 : i.opcode == OPreturn_m1 ? -1 : -2;
+                const bool named = ref_named_.count(r) > 0;
+                ref(i, r, true);
+                if (!named) ref_named_.erase(r);
+                break;
+            }
             case OPnative_code: {
                 const int idx = v_.routine_index(static_cast<std::uint32_t>(i.operands[0].value));
                 const std::string letters = kInlineRoutines[idx].operands;
@@ -262,6 +279,49 @@ private:
             }
             default: break;
         }
+    }
+
+    // A method that returns a value finds it in its result register: the
+    // top one or two primitive words, or the reference register at the
+    // window's bottom. Unless an argument arrives there, some instruction
+    // must name it; else the caller receives whatever the register held.
+    // The method's descriptor comes from its name ("pkg.C.m(IJ)J"); a
+    // span without one, natives and proxy calls (which store the result
+    // themselves) and methods that never return are not checked.
+    void check_result_written() {
+        const std::size_t open = m_.name.find('('), close = m_.name.find(')');
+        if (open == std::string::npos || close == std::string::npos || close < open || close + 1 >= m_.name.size()) return;
+        bool returns = false;
+        for (const Instruction& i : code_) {
+            const OpKind k = i.info().kind;
+            if (k == OpKind::NativeVm || k == OpKind::NativeSni || k == OpKind::Proxy || k == OpKind::ThreadBottom) return;
+            if (returns_by_routine(i)) return;
+            returns |= k == OpKind::Return;
+        }
+        if (!returns) return;
+        std::int64_t arg_words = 0;
+        for (std::size_t k = open + 1; k < close; ++k) {
+            const char c = m_.name[k];
+            if (c == '[' || c == 'L') {
+                while (k < close && m_.name[k] == '[') ++k;
+                if (k < close && m_.name[k] == 'L') k = std::min(m_.name.find(';', k), close);
+                continue;
+            }
+            arg_words += (c == 'J' || c == 'D') ? 2 : 1;
+        }
+        const char result = m_.name[close + 1];
+        if (result == 'V') return;
+        if (result == 'L' || result == '[') {
+            if (h_.ref_args > 0 || h_.ref_base == 0) return;  // an argument arrives there / reported above
+            const std::int64_t r = -static_cast<std::int64_t>(h_.ref_base);
+            if (!ref_named_.count(r)) problem(m_.method, "returns a reference but never writes its result register r" + std::to_string(r));
+            return;
+        }
+        const std::int64_t words = (result == 'J' || result == 'D') ? 2 : 1;
+        const std::int64_t top = h_.frame_words;
+        for (std::int64_t x = top - words; x < top; ++x)
+            if (x < top - arg_words && !prim_named_.count(x))
+                problem(m_.method, "returns a value but never writes its result register p" + std::to_string(x));
     }
 
     void check_handlers() {

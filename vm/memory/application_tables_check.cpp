@@ -140,6 +140,7 @@ public:
                 const std::uint32_t size = image::class_instance_size(at(t)), refs = image::class_ref_bytes(at(t));
                 // The header and owner words, and the references below them.
                 if (refs % 4 != 0 || size % 4 != 0 || size < refs + memory::kOwnerOffset + 4) return false;
+                if (!holdsAncestors(t)) return false;
                 // The default constructor, and the first virtual methods
                 // (Object's, every class has), which the virtual machine
                 // calls itself with the references their kinds take: `this`,
@@ -258,6 +259,26 @@ private:
         return content_.holds(name, loadWord(r + image::kClassNameLengthOffset)) &&
                packageChainInside(content_, loadWord(r + image::kClassNamePackageOffset));
     }
+    // Whether the instances of class `t` (its ancestors checked to be type
+    // headers) hold those of every ancestor that has instances: a type test
+    // passes one for any of them, and the virtual machine and the code of
+    // the ancestor then read the ancestor's fields (the collector, for one,
+    // a WeakReference's queue). So at least the ancestor's reference bytes
+    // below the header, and at least its other bytes from the header up.
+    bool holdsAncestors(word_t t) const {
+        const std::uint32_t size = image::class_instance_size(at(t)), refs = image::class_ref_bytes(at(t));
+        const word_t hierarchy = image::class_hierarchy(at(t));
+        for (std::uint32_t i = 0; i < image::type_depth(at(t)); ++i) {
+            const word_t a = loadWord(hierarchy + 4 * i);
+            if ((image::type_flags(at(a)) & (image::kTypeArray | image::kTypeInterface | image::kTypeAbstract)) != 0)
+                continue;
+            // One of its own not checked yet may be cut short.
+            if (!kernelType(a) && !content_.holds(a, image::kClassHeaderSize)) return false;
+            const std::uint32_t aSize = image::class_instance_size(at(a)), aRefs = image::class_ref_bytes(at(a));
+            if (aRefs > refs || aSize > size - refs + aRefs) return false;
+        }
+        return true;
+    }
     // The words a class and an abstract class share: ancestors, interfaces.
     bool classWords(word_t t) const {
         const std::uint32_t depth = image::type_depth(at(t));
@@ -278,6 +299,28 @@ private:
                 return false;
         }
         return true;
+    }
+};
+
+// The char[] objects an application's Strings may read: its own, immortal,
+// in its content with all their chars.
+struct CharArrays {
+    const ApplicationAreas& k;
+    const Area& content;
+    word_t record;
+
+    bool holds(word_t chars) const {
+        return aligned(chars, 4) && content.holds(chars, memory::kArrayDataOffset) && immortalOf(chars, record) &&
+               ofKernelType(chars, k.kernelCharArrayType, k.kernelTypesStart) &&
+               loadWord(chars + memory::kArrayLengthOffset) <= 0x7FFFFFFFu &&
+               content.holds(chars + memory::kArrayDataOffset, 2ull * loadWord(chars + memory::kArrayLengthOffset));
+    }
+    // Whether the offset and count of String `string` name chars of
+    // `chars`, as unsigned numbers (a negative one is none).
+    static bool namedBy(word_t string, word_t chars) {
+        const std::uint64_t offset = loadWord(string + image::kStringOffsetField),
+                            count = loadWord(string + image::kStringCountField);
+        return offset + count <= loadWord(chars + memory::kArrayLengthOffset);
     }
 };
 
@@ -383,20 +426,34 @@ ApplicationFault installedApplicationFault(const ApplicationAreas& areas) {
     if (const word_t entry = rec(fr::kEntryPointClass); entry != 0 && !typeHeaders.ownType(entry))
         return F::kEntryPoint;
 
-    // Interned strings: Strings over the application's shared char[].
+    // Interned strings: Strings over the application's shared char[], each
+    // naming chars of it.
+    const CharArrays charArrays{areas, content, record};
     const word_t strings = word(image::kFeatureInternStringsStart), stringsEnd = word(image::kFeatureInternStringsEnd);
-    if (strings == stringsEnd) return F::kNone;
-    const word_t chars = word(image::kFeatureSharedArray);
-    if (!aligned(chars, 4) || !content.holds(chars, memory::kArrayDataOffset) || !immortalOf(chars, record) ||
-        !ofKernelType(chars, areas.kernelCharArrayType, areas.kernelTypesStart) ||
-        !content.holds(chars + memory::kArrayDataOffset, 2ull * loadWord(chars + memory::kArrayLengthOffset)))
-        return F::kStrings;
-    if (!aligned(strings, 4) || (stringsEnd - strings) % image::kStringRecordSize != 0) return F::kStrings;
-    for (word_t r = strings; r < stringsEnd; r += image::kStringRecordSize) {
-        const word_t string = r + image::kStringRecordObjectOffset;
-        if (loadWord(r + image::kStringRecordValueOffset) != chars || !immortalOf(string, record) ||
-            !ofKernelType(string, areas.kernelStringType, areas.kernelTypesStart))
-            return F::kStrings;
+    if (strings != stringsEnd) {
+        const word_t chars = word(image::kFeatureSharedArray);
+        if (!charArrays.holds(chars)) return F::kStrings;
+        if (!aligned(strings, 4) || (stringsEnd - strings) % image::kStringRecordSize != 0) return F::kStrings;
+        for (word_t r = strings; r < stringsEnd; r += image::kStringRecordSize) {
+            const word_t string = r + image::kStringRecordObjectOffset;
+            if (loadWord(r + image::kStringRecordValueOffset) != chars || !immortalOf(string, record) ||
+                !ofKernelType(string, areas.kernelStringType, areas.kernelTypesStart) ||
+                !charArrays.namedBy(string, chars))
+                return F::kStrings;
+        }
+    }
+    // Immutable Strings: every String the immutables hold (a word-aligned
+    // object whose header and owner words say so: bytecode names them by
+    // address) over a char[] of the application, naming chars of it.
+    const Area immutables{word(image::kFeatureImmutablesStart), word(image::kFeatureImmutablesEnd)};
+    for (word_t w = (immutables.start + 3) & ~3u; immutables.holds(w, 8); w += 4) {
+        const word_t owner = loadWord(w + memory::kOwnerOffset);
+        if ((loadWord(w) & 0xFF000000u) != memory::kImmortalTopBits || (owner != record && owner != 0) ||
+            !ofKernelType(w, areas.kernelStringType, areas.kernelTypesStart))
+            continue;
+        if (!immutables.holds(w - image::kStringRefBytes, image::kStringInstanceSize)) return F::kStrings;
+        const word_t value = loadWord(w + static_cast<std::uint32_t>(image::kStringValueField));
+        if (!charArrays.holds(value) || !charArrays.namedBy(w, value)) return F::kStrings;
     }
     return F::kNone;
 }

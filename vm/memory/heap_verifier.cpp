@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "vm/memory/feature_record.h"
+#include "vm/model/image_format.h"
 #include "vm/memory/free_block.h"
 #include "vm/memory/heap_set.h"
 #include "vm/memory/memory_environment.h"
@@ -165,9 +166,28 @@ class Verifier {
         if (v >= imm_.start && v < imm_.end) {
             return v < imm_.top && immHeaders_[(v - imm_.start) / 4u];
         }
+        if (inInstalledImage(v)) return true;
         const MemoryLayout& layout = memoryLayout();
         if (layout.imageEnd > layout.imageStart) return v >= layout.imageStart && v < layout.imageEnd;
         return true;
+    }
+
+    // An installed application's objects may name the objects of its own
+    // image: its type headers, immutables, interned strings and their
+    // shared char array.
+    static bool inInstalledImage(word_t v) {
+        const MemoryEnvironment& env = memoryEnvironment();
+        for (int i = 0; i < kMaxDynamicFeatures; ++i) {
+            const word_t record = env.featureRecord(i);
+            if (record == 0) continue;
+            const auto* d = to_ptr<const std::uint32_t>(featureRecordWord(record, feature_record::kDescriptor));
+            auto in = [v, d](int start, int end) { return v >= d[start] && v < d[end]; };
+            if (in(image::kFeatureTypesStart, image::kFeatureTypesEnd) ||
+                in(image::kFeatureImmutablesStart, image::kFeatureImmutablesEnd) ||
+                in(image::kFeatureInternStringsStart, image::kFeatureInternStringsEnd) || v == d[image::kFeatureSharedArray])
+                return true;
+        }
+        return false;
     }
 
     bool checkSlotsOf(word_t h) {

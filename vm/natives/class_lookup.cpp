@@ -33,11 +33,19 @@ LookupContext ClassLookup::contextOf(VMThread* t) { return LookupContext{0, t->o
 
 char* ClassLookup::stringToScratch(word_t string, std::int32_t* length) {
     SharedBuffer* b = shared_buffer();
-    const std::int32_t count = java::string_count(string);
-    if (b == nullptr || count < 0 || static_cast<std::uint32_t>(count) + 1u > b->length) return nullptr;
-    const char16_t* chars = java::array_data<char16_t>(java::string_value(string)) + java::string_offset(string);
+    std::int32_t count = 0;
+    const char16_t* chars = java::string_chars(string, &count);
+    if (b == nullptr || chars == nullptr || static_cast<std::uint32_t>(count) + 1u > b->length) return nullptr;
     char* out = reinterpret_cast<char*>(b->bytes);
-    for (std::int32_t i = 0; i < count; ++i) out[i] = static_cast<char>(chars[i] & 0xFF);
+    for (std::int32_t i = 0; i < count; ++i) {
+        // Names and number texts are bytes: a char above 0xFF has no byte,
+        // and its low byte would make it another char.
+        if (chars[i] > 0xFF) {
+            *length = kNotBytes;
+            return nullptr;
+        }
+        out[i] = static_cast<char>(chars[i]);
+    }
     out[count] = '\0';
     *length = count;
     return out;
@@ -58,7 +66,7 @@ int ClassLookup::classForNameAt(const LookupContext& context, word_t name, word_
     const char* bytes = stringToScratch(name, &length);
     if (bytes == nullptr) {
         *type = 0;
-        return -1;
+        return length == kNotBytes ? 0 : -1;
     }
     return classForName(context, bytes, length, type);
 }

@@ -18,15 +18,18 @@ struct ClassLookup {
     // the kernel).
     static LookupContext contextOf(VMThread* t);
 
-    // The String's chars (low 8 bits each) NUL-terminated in the scratch
+    // The String's chars, one byte each, NUL-terminated in the scratch
     // buffer, and their count in *length; null when count + 1 exceeds the
-    // buffer.
+    // buffer or its fields leave its array, or, with *length kNotBytes,
+    // when a char is above 0xFF (no name or number text holds one).
+    static constexpr std::int32_t kNotBytes = -1;
     static char* stringToScratch(word_t string, std::int32_t* length);
 
     // A class by its dotted name held in the scratch buffer: 1 found (in
     // *type), 0 not found, -1 the name is deeper than the segment buffer.
     static int classForName(const LookupContext& context, const char* name, std::int32_t length, word_t* type);
-    // The same for a String; -1 (and null) when it does not fit the buffer.
+    // The same for a String; -1 (and null) when it does not fit the buffer,
+    // 0 when it holds a char above 0xFF.
     static int classForNameAt(const LookupContext& context, word_t name, word_t* type);
     // ClassNotFoundException with the name (reference argument 0) as its
     // message, unless an exception is pending already.

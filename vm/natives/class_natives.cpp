@@ -81,6 +81,21 @@ std::int32_t typeName(word_t type, char16_t* out) {
     return total;
 }
 
+// A new String of `prefix` and the name of the type (reference argument 0,
+// not null) as the result; null when the name cannot be read.
+void returnTypeText(VMThread* t, const char* prefix) {
+    const std::int32_t n = typeName(ref(t, 0), nullptr);
+    if (n < 0) return returnObject(t, 0);
+    const auto p = static_cast<std::int32_t>(std::strlen(prefix));
+    const word_t s = StringFactory::newString(t, p + n);
+    if (s == 0) return;  // OutOfMemoryError is pending
+    char16_t* out = charData(java::string_value(s));
+    for (std::int32_t i = 0; i < p; ++i) out[i] = static_cast<char16_t>(prefix[i]);
+    // The allocation may have moved the type's Class object: read it again.
+    typeName(ref(t, 0), out + p);
+    returnObject(t, s);
+}
+
 // Whether the class of the method that called Class.newInstance may use
 // the type's no-argument constructor: a public one from anywhere, a private
 // one only from the class itself, otherwise only from a class of the same
@@ -112,14 +127,17 @@ void VMNative_java_lang_Object_getClass(VMThread* t) {
 
 // static String Class.getName(Class c)
 void VMNative_java_lang_Class_getName(VMThread* t) {
+    if (ref(t, 0) == 0) return throwNull(t);
+    returnTypeText(t, "");
+}
+
+// static String Class.toString(Class c): Java's text, "class " or
+// "interface " and the name. (Every Class here is a type header: the
+// primitive types have none, so none prints as a bare "int".)
+void VMNative_java_lang_Class_toStringNative(VMThread* t) {
     const word_t type = ref(t, 0);
     if (type == 0) return throwNull(t);
-    const std::int32_t n = typeName(type, nullptr);
-    if (n < 0) return returnObject(t, 0);
-    const word_t s = StringFactory::newString(t, n);
-    if (s == 0) return;  // OutOfMemoryError is pending
-    typeName(ref(t, 0), charData(java::string_value(s)));
-    returnObject(t, s);
+    returnTypeText(t, (typeFlags(type) & image::kTypeInterface) != 0 ? "interface " : "class ");
 }
 
 void VMNative_java_lang_Class_isArray(VMThread* t) {

@@ -43,15 +43,17 @@ inline bool rangeInside(std::int32_t offset, std::int32_t length, std::int32_t s
 // The chars of an array (its length the word before).
 inline char16_t* charData(word_t array) { return java::array_data<char16_t>(array); }
 
-// The first char of a String.
-inline const char16_t* stringChars(word_t s) { return charData(java::string_value(s)) + java::string_offset(s); }
+// The chars of a String (not null) and their count, or null when its fields
+// do not name a range of its array (java::string_chars).
+inline const char16_t* stringChars(word_t s, std::int32_t* count) { return java::string_chars(s, count); }
 
-// Two Strings (neither null) with the same chars (StringKey.equals).
+// Two Strings (neither null) with the same chars (StringKey.equals); a
+// String whose fields leave its array equals none.
 inline bool sameChars(word_t a, word_t b) {
-    const std::int32_t n = java::string_count(a);
-    if (java::string_count(b) != n) return false;
-    const char16_t* x = stringChars(a);
-    const char16_t* y = stringChars(b);
+    std::int32_t n = 0, m = 0;
+    const char16_t* x = stringChars(a, &n);
+    const char16_t* y = stringChars(b, &m);
+    if (x == nullptr || y == nullptr || n != m) return false;
     for (std::int32_t i = 0; i < n; ++i)
         if (x[i] != y[i]) return false;
     return true;

@@ -20,11 +20,12 @@ extern "C" {
 void VMNative_java_lang_String_indexOf(VMThread* t) {
     const word_t s = ref(t, 0);
     if (s == 0) return throwNull(t);
+    std::int32_t count = 0;
+    const char16_t* chars = stringChars(s, &count);
+    if (chars == nullptr) return throwIndex(t);
     const std::int32_t ch = prim(t, 6);
     std::int32_t from = prim(t, 5);
     if (from < 0) from = 0;
-    const std::int32_t count = java::string_count(s);
-    const char16_t* chars = stringChars(s);
     for (std::int32_t i = from; i < count; ++i)
         if (chars[i] == ch) return returnInt(t, i);
     returnInt(t, -1);
@@ -34,11 +35,12 @@ void VMNative_java_lang_String_indexOf(VMThread* t) {
 void VMNative_java_lang_String_lastIndexOf(VMThread* t) {
     const word_t s = ref(t, 0);
     if (s == 0) return throwNull(t);
+    std::int32_t count = 0;
+    const char16_t* chars = stringChars(s, &count);
+    if (chars == nullptr) return throwIndex(t);
     const std::int32_t ch = prim(t, 6);
-    const std::int32_t count = java::string_count(s);
     std::int32_t from = prim(t, 5);
     if (from > count - 1) from = count - 1;
-    const char16_t* chars = stringChars(s);
     for (std::int32_t i = from; i >= 0; --i)
         if (chars[i] == ch) return returnInt(t, i);
     returnInt(t, -1);
@@ -48,9 +50,11 @@ void VMNative_java_lang_String_lastIndexOf(VMThread* t) {
 void VMNative_java_lang_String_hashCodeNative(VMThread* t) {
     const word_t s = ref(t, 0);
     if (s == 0) return throwNull(t);
+    std::int32_t n = 0;
+    const char16_t* chars = stringChars(s, &n);
+    if (chars == nullptr) return throwIndex(t);
     std::uint32_t h = 0;
-    const char16_t* chars = stringChars(s);
-    for (std::int32_t i = 0, n = java::string_count(s); i < n; ++i) h = 31u * h + chars[i];
+    for (std::int32_t i = 0; i < n; ++i) h = 31u * h + chars[i];
     returnInt(t, static_cast<std::int32_t>(h));
 }
 
@@ -70,11 +74,15 @@ void VMNative_com_olun_vm_support_lang_Systools_regionMatches(VMThread* t) {
     const std::int32_t len = prim(t, 5);
     const std::int32_t bOff = prim(t, 6);
     const std::int32_t aOff = prim(t, 7);
-    if (aOff < 0 || bOff < 0 || static_cast<std::int64_t>(java::string_count(a)) - len < aOff ||
-        static_cast<std::int64_t>(java::string_count(b)) - len < bOff)
+    std::int32_t aCount = 0, bCount = 0;
+    const char16_t* x = stringChars(a, &aCount);
+    const char16_t* y = stringChars(b, &bCount);
+    if (x == nullptr || y == nullptr) return throwIndex(t);
+    if (aOff < 0 || bOff < 0 || static_cast<std::int64_t>(aCount) - len < aOff ||
+        static_cast<std::int64_t>(bCount) - len < bOff)
         return returnBool(t, false);
-    const char16_t* x = stringChars(a) + aOff;
-    const char16_t* y = stringChars(b) + bOff;
+    x += aOff;
+    y += bOff;
     for (std::int32_t i = 0; i < len; ++i)
         if (x[i] != y[i]) return returnBool(t, false);
     returnBool(t, true);

@@ -92,4 +92,9 @@ void VMNative_java_lang_System_getNumberOfInternedStrings(VMThread* t) { returnI
 
 void VMNative_java_lang_System_nextInternedString(VMThread* t) { returnObject(t, next_interned_string()); }
 
+// static String InternTable.internedStringAt(int index)
+void VMNative_com_olun_vm_support_lang_InternTable_internedStringAt(VMThread* t) {
+    returnObject(t, interned_string_at(prim(t, 5)));
+}
+
 }  // extern "C"

@@ -54,17 +54,15 @@ const SPictavoImage* drawable_image(std::int8_t* image_array, std::int32_t alpha
 
 bool factors_are_positive(float factor_x, float factor_y) { return factor_x > 0.0f && factor_y > 0.0f; }
 
-using tarvelo::graphics::array_length;
-
 // `count` ints of x, y pairs inside the array, at least one point.
 bool points_fit(const std::int32_t* xys, std::int32_t count) {
-    return xys != nullptr && count >= 2 && count <= array_length(xys);
+    return count >= 2 && tarvelo::java_array_range_ok(xys, 0, count);
 }
 
 // A work buffer of the polygon filler for `points` points: the filler
 // trusts its size (96 bytes a point and 20 more).
 bool work_buffer_fits(const std::int8_t* work, std::int32_t points) {
-    return work != nullptr && array_length(work) >= tarvelo::graphics::Polygon::workSize(points);
+    return work != nullptr && tarvelo::java_array_length(work) >= tarvelo::graphics::Polygon::workSize(points);
 }
 
 // A deformed image's corners: four points.

@@ -9,19 +9,16 @@
 
 namespace tarvelo::port::drawing {
 
-using graphics::array_length;
-
 bool chars_fit(const std::uint16_t* chars, std::int32_t offset, std::int32_t length) {
-    return chars != nullptr && offset >= 0 && length >= 0 &&
-           static_cast<std::int64_t>(offset) + length <= array_length(chars);
+    return java_array_range_ok(chars, offset, length);
 }
 
 bool context_fits(const std::int32_t* context, std::int32_t length) {
-    return context != nullptr && length <= array_length(context);
+    return java_array_range_ok(context, 0, length);
 }
 
 bool font_is_set(const std::int8_t* font) {
-    if (font == nullptr || array_length(font) < 4) return false;
+    if (!java_array_range_ok(font, 0, 4)) return false;
     std::uint32_t address;
     std::memcpy(&address, font, 4);
     return address != 0;

@@ -3,7 +3,12 @@
 // the vsync that gives the previous buffer back; the PNG frames it shows.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <fstream>
+#include <sstream>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -160,6 +165,55 @@ TEST(FrameOutput, MakesTheWholePathOfItsFolder) {
     const std::string folder = root + "/a/b/c";
     show_frames(folder, {0x07E0});
     EXPECT_TRUE(std::filesystem::is_regular_file(fbdev::frame_file_name(folder, 1)));
+}
+
+bool refuse_frame(const std::string&, const std::uint16_t*, std::uint32_t, std::uint32_t, std::uint32_t) {
+    return false;
+}
+
+// A folder that stops taking frames during the run (a full disk, say): the
+// failure is said once, not at every frame, and the device goes on.
+TEST(FrameOutput, AFolderThatFailsDuringTheRunIsReportedOnce) {
+    const std::string errors_file = testing::TempDir() + "frame-output.err";
+    std::fflush(stderr);
+    const int saved_stderr = ::dup(STDERR_FILENO);
+    const int errors_fd = ::open(errors_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(errors_fd, 0);
+    ::dup2(errors_fd, STDERR_FILENO);
+    ::close(errors_fd);
+    fbdev::set_frame_file_writer(refuse_frame);
+    const std::string folder = testing::TempDir() + "frames-refused";
+    show_frames(folder, {0x1111, 0x2222, 0x3333});
+    fbdev::set_frame_file_writer(nullptr);
+    std::fflush(stderr);
+    ::dup2(saved_stderr, STDERR_FILENO);
+    ::close(saved_stderr);
+    std::stringstream errors;
+    errors << std::ifstream(errors_file).rdbuf();
+    EXPECT_EQ(errors.str(), "frame output: no more frames are written to " + folder + "\n");
+}
+
+// The check at the firmware's start: a folder is writable when it is one
+// (made with its parents if missing) and takes a file.
+TEST(FrameOutput, AFolderIsWritableWhenItTakesAFile) {
+    const std::string root = testing::TempDir() + "frames-writable";
+    std::filesystem::remove_all(root);
+    std::filesystem::create_directories(root);
+    std::ofstream(root + "/file") << "x";
+    struct Case {
+        std::string folder;
+        bool writable;
+    };
+    for (const Case& c : {Case{root + "/new/and/nested", true}, Case{root, true}, Case{root + "/file", false},
+                          Case{root + "/file/frames", false}, Case{"/proc/frames", false}}) {
+        std::string why;
+        EXPECT_EQ(fbdev::frame_folder_writable(c.folder, &why), c.writable) << c.folder;
+        EXPECT_EQ(why.empty(), c.writable) << c.folder << ": " << why;
+    }
+    // The probe leaves nothing behind.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(root + "/new/and/nested"),
+                            std::filesystem::directory_iterator()),
+              0);
 }
 
 }  // namespace

@@ -131,17 +131,43 @@ TEST(Touch, ControllerErrorPostsNoReleaseAndTheNextTouchContinues) {
                                                  kRelease, 0}));
 }
 
-TEST(Touch, ErrorWithTheFingerLiftedLeavesThePressCurrent) {
+TEST(Touch, ErrorWithTheFingerLiftedLeavesThePressCurrentUntilTheNextReport) {
+    // The read at tick 26 fails: no release, the press stays current. The
+    // controller reported meanwhile (and reports the lift): the next poll,
+    // at 29, finds no finger and releases.
     std::vector<std::uint32_t> words;
     tarvelo::test::run_in_task([&] {
         reset_touch_input();
         tarvelo::gt911::use_script({press(20, 50, 60), error(25), release(27)});
         ASSERT_EQ(LLUI_INPUT_IMPL_initialize(), 0);
-        vTaskDelay(40);
+        vTaskDelay(27);
         drain(&words);
         EXPECT_TRUE(touch_filter_state().pressed);
+        EXPECT_EQ(words, (std::vector<std::uint32_t>{kPress, xy(50, 60)}));
+        vTaskDelay(13);
+        drain(&words);
+        EXPECT_FALSE(touch_filter_state().pressed);
     });
-    EXPECT_EQ(words, (std::vector<std::uint32_t>{kPress, xy(50, 60)}));
+    EXPECT_EQ(words, (std::vector<std::uint32_t>{kPress, xy(50, 60), kRelease, 0}));
+}
+
+// A failed read loses nothing: the controller keeps interrupting at its
+// report rate while the finger is down, so the next read continues the
+// touch, and the lift is seen. Ticks of 5 ms: 40 is 200 ms.
+TEST(Touch, AFailedReadLosesNeitherATouchNorItsRelease) {
+    struct Case {
+        const char* what;
+        std::vector<Sample> script;
+    };
+    const std::vector<Case> cases{
+        {"an error due before the press fails the press's first read", {error(40), press(60, 100, 500), release(200)}},
+        {"an error while the finger rests fails a read between", {press(40, 100, 500), error(60), release(200)}},
+        {"errors at every other read", {press(40, 100, 500), error(44), error(50), error(56), release(200)}},
+    };
+    for (const Case& c : cases) {
+        const auto words = play(c.script, 230);
+        EXPECT_EQ(words, (std::vector<std::uint32_t>{kPress, xy(100, 500), kRelease, 0})) << c.what;
+    }
 }
 
 TEST(Touch, PressRefusedByAFullRingIsPostedAgainAtTheNextPoll) {

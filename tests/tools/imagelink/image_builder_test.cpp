@@ -462,6 +462,33 @@ TEST(ImageObjects, AreBornWithAnIdentityHash) {
     }
 }
 
+// An immutable String's chars are read as its fields say: the linker
+// writes none whose offset and count leave its char[] or that has none.
+TEST(ImageObjects, ImmutableStringsLieWithinTheirChars) {
+    const std::string chars = ".immutable chars char[] = \"abc\"\n.immutable ints int[] = { 1, 2, 3 }\n";
+    auto string = [&](const std::string& fields) { return chars + ".immutable s java.lang.String = { " + fields + " }\n"; };
+    struct Case {
+        const char* fields;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"value = @chars, offset = 0, count = 50000000", "offset 0 and count 50000000 must lie within its 3 chars"},
+        {"value = @chars, offset = -2, count = 1", "offset -2 and count 1"},
+        {"value = @chars, offset = 2, count = 2", "offset 2 and count 2"},
+        {"value = @chars, offset = 1, count = 0xffffffff", "count 4294967295"},
+        {"value = \"ab\", count = 3", "within its 2 chars"},
+        {"value = null, count = 0", "value must be a char[]"},
+        {"offset = 0", "value must be a char[]"},
+        {"value = @ints, count = 1", "value must be a char[]"},
+    };
+    for (const Case& c : cases) {
+        const std::string error = testing::link_error(string(c.fields));
+        EXPECT_NE(error.find(c.message), std::string::npos) << c.fields << ": " << error;
+    }
+    for (const char* fields : {"value = @chars, offset = 1, count = 2", "value = @chars, offset = 3", "value = \"ab\", count = 2"})
+        EXPECT_EQ(testing::link_error(string(fields)), "") << fields;
+}
+
 }  // namespace
 }  // namespace tarvelo::imagelink
 

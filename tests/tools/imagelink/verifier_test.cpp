@@ -309,5 +309,34 @@ TEST_F(Verifier, HandlerOutsideTheCodeIsReported) {
     EXPECT_NE(p[0].find("handler"), std::string::npos);
 }
 
+// A method returning a value finds it in its result register; one that
+// never writes it returns what the register held before. Refused at link
+// time unless an argument arrives in that register or an instruction names
+// it (a call's result, a constant, an arithmetic destination).
+TEST(ResultRegister, MethodsThatNeverWriteTheirResultAreRefused) {
+    struct Case { const char* what; const char* method; bool refused; };
+    const Case cases[] = {
+        {"int, nothing written", "static int f()\n        return", true},
+        {"long, nothing written", "static long f()\n        return", true},
+        {"long, the low word only", "static long f()\n        const p5, 1\n        return", true},
+        {"reference, nothing written", "static java.lang.Object f()\n        .refs_below 1\n        return", true},
+        {"int, a constant", "static int f()\n        const p5, 1\n        return", false},
+        {"long, a constant pair", "static long f()\n        const64 p5, 1L\n        return", false},
+        {"int, the argument arrives there", "static int f(int x)\n        return", false},
+        {"long from an int argument, the high word only", "static long f(int x)\n        return", true},
+        {"reference, the argument arrives there", "static java.lang.Object f(java.lang.Object o)\n        return", false},
+        {"reference, a call's result", "static java.lang.Object f()\n        .refs_below 1\n        invokestatic test.R.g, p0, r-1\n        return", false},
+        {"int, never returns", "static int f()\n        const_ref r0, null\n        athrow r0", false},
+        {"void", "static void f()\n        return", false},
+    };
+    for (const Case& c : cases) {
+        const std::string body = std::string(".class test.R\n    .method static java.lang.Object g()\n        .refs_below 1\n"
+                                             "        const_ref r-1, null\n        return\n    .end\n    .method ") +
+                                 c.method + "\n    .end\n.end\n";
+        const std::string error = link_error(body);
+        EXPECT_EQ(error.find("never writes its result register") != std::string::npos, c.refused) << c.what << "\n" << error;
+    }
+}
+
 }  // namespace
 }  // namespace tarvelo::imagelink

@@ -145,7 +145,30 @@ struct Stored {
         put(kData + static_cast<std::uint32_t>(kModuleDataNameOffset), rom(kName));
     }
     ApplicationFault fault() const { return installedApplicationFault(areas); }
+
+    // The immutables made one String over the shared chars (its value word
+    // at kImmutableString - 4) with the given offset and count.
+    static constexpr std::uint32_t kImmutableString = 612;
+    void immutableString(std::uint32_t offset, std::uint32_t count) {
+        put(kImmutableString - 4, rom(kChars));
+        object(kImmutableString, kKernelString);
+        put(kImmutableString + image::kStringOffsetField, offset);
+        put(kImmutableString + image::kStringCountField, count);
+        descriptor(image::kFeatureImmutablesStart, rom(kImmutableString - 4));
+        descriptor(image::kFeatureImmutablesEnd, rom(kImmutableString + 20));
+    }
+    // The interned string's offset and count.
+    void internedString(std::uint32_t offset, std::uint32_t count) {
+        put(kStrings + image::kStringRecordObjectOffset + image::kStringOffsetField, offset);
+        put(kStrings + image::kStringRecordObjectOffset + image::kStringCountField, count);
+    }
 };
+
+// The instance size and reference bytes of the class header at `type`.
+void ancestorSize(std::uint8_t* type, std::uint16_t size, std::uint16_t refs) {
+    std::memcpy(type + image::kClassInstanceSizeOffset, &size, 2);
+    std::memcpy(type + image::kClassRefBytesOffset, &refs, 2);
+}
 
 TEST(InstalledApplicationCheck, AWellFormedApplicationPasses) {
     EXPECT_EQ(Stored().fault(), ApplicationFault::kNone);
@@ -258,9 +281,42 @@ TEST(InstalledApplicationCheck, EveryWordFollowedIsCheckedBeforeUse) {
         {"shared chars longer than the content", [](Stored& a) { a.put(Stored::kChars + memory::kArrayLengthOffset, 4096); },
          F::kStrings},
         {"shared chars not a char[]", [](Stored& a) { a.object(Stored::kChars, kKernelString); }, F::kStrings},
+        // Offset and count must name chars of the array (the shared one
+        // holds two), without overflowing their sum.
+        {"string past its array", [](Stored& a) { a.internedString(1, 2); }, F::kStrings},
+        {"string of a negative count", [](Stored& a) { a.internedString(0, 0xFFFFFFFF); }, F::kStrings},
+        {"string at a negative offset", [](Stored& a) { a.internedString(0xFFFFFFFE, 1); }, F::kStrings},
+        {"string whose offset and count overflow", [](Stored& a) { a.internedString(2, 0xFFFFFFFE); }, F::kStrings},
+        {"immutable string past its array", [](Stored& a) { a.immutableString(0, 50000000); }, F::kStrings},
+        {"immutable string at offset -2", [](Stored& a) { a.immutableString(0xFFFFFFFE, 1); }, F::kStrings},
+        {"immutable string whose offset and count overflow", [](Stored& a) { a.immutableString(1, 0xFFFFFFFF); },
+         F::kStrings},
+        {"immutable string over another array",
+         [](Stored& a) {
+             a.immutableString(0, 1);
+             a.put(Stored::kImmutableString - 4, a.rom(Stored::kName));
+         },
+         F::kStrings},
+        {"immutable string owned by the kernel past its array",
+         [](Stored& a) {
+             a.immutableString(0, 3);
+             a.put(Stored::kImmutableString + memory::kOwnerOffset, 0);
+         },
+         F::kStrings},
         {"string records not whole",
          [](Stored& a) { a.descriptor(image::kFeatureInternStringsEnd, a.rom(Stored::kStringsEnd + 4)); }, F::kStrings},
         {"instance smaller than its references", [](Stored& a) { a.type(image::kClassInstanceSizeOffset, 0x00100008); },
+         F::kTypes},
+        // Instances hold their ancestors' (here the kernel's Object made
+        // larger): a type test passes them as the ancestor's.
+        {"fewer reference bytes than an ancestor",
+         [](Stored&) { ancestorSize(kernelStorage, 12, 4); }, F::kTypes},
+        {"smaller instance than an ancestor", [](Stored&) { ancestorSize(kernelStorage, 16, 0); }, F::kTypes},
+        {"fewer bytes above the header than an ancestor, though larger",
+         [](Stored& a) {
+             ancestorSize(kernelStorage, 16, 0);
+             a.type(image::kClassInstanceSizeOffset, 0x000C0014);  // 20 bytes, 12 of them references
+         },
          F::kTypes},
         {"abstract type among the instantiable", [](Stored&) { romStorage[Stored::kTypes + image::kTypeFlagsOffset] = image::kTypeAbstract; },
          F::kTypes},
@@ -318,6 +374,29 @@ TEST(InstalledApplicationCheck, EveryWordFollowedIsCheckedBeforeUse) {
         c.spoil(a);
         EXPECT_EQ(static_cast<int>(a.fault()), static_cast<int>(c.expected)) << c.what;
     }
+}
+
+// Strings naming all of their array's chars, or none at its end.
+TEST(InstalledApplicationCheck, StringsOverTheirArraysPass) {
+    Stored a;
+    a.internedString(0, 2);
+    a.immutableString(2, 0);
+    EXPECT_EQ(a.fault(), ApplicationFault::kNone);
+    a.internedString(2, 0);
+    a.immutableString(1, 1);
+    EXPECT_EQ(a.fault(), ApplicationFault::kNone);
+}
+
+// An instance with more references and more bytes above its header than an
+// ancestor's holds the ancestor's; an abstract ancestor has no instances.
+TEST(InstalledApplicationCheck, InstancesHoldingTheirAncestorsPass) {
+    Stored a;
+    ancestorSize(kernelStorage, 12, 4);
+    a.type(image::kClassInstanceSizeOffset, 0x00080010);  // 16 bytes, 8 of them references
+    EXPECT_EQ(a.fault(), ApplicationFault::kNone);
+    ancestorSize(kernelStorage, 64, 0);
+    kernelStorage[image::kTypeFlagsOffset] = image::kTypeAbstract;
+    EXPECT_EQ(a.fault(), ApplicationFault::kNone);
 }
 
 // A kernel without lazy statics gives an application no copies: the word

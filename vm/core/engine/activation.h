@@ -109,20 +109,33 @@ namespace tarvelo {
     return reinterpret_cast<word_t*>(byte_address(refArgs) + (byte_address(slot) - byte_address(block->firstRef())));
 }
 
-// Writes the frame record at `frame` and makes that activation the
-// thread's running one.
-[[gnu::always_inline]] inline void begin_activation(VMThread* t, FrameRecord* frame, std::uint16_t flags,
-                                                    std::int16_t callerRefDelta, word_t returnPc, word_t method,
-                                                    word_t context, word_t* refWindow, word_t pc) {
+// Writes the frame record at `frame`.
+[[gnu::always_inline]] inline void write_frame_record(FrameRecord* frame, std::uint16_t flags,
+                                                      std::int16_t callerRefDelta, word_t returnPc, word_t method,
+                                                      word_t context) {
     frame->flags = flags;
     frame->callerRefDelta = callerRefDelta;
     frame->returnPc = returnPc;
     frame->method = method;
     frame->featureContext = context;
     frame->savedContext = 0;
+}
+
+// Makes `frame`, with reference window `refWindow`, the thread's running
+// activation at `pc`.
+[[gnu::always_inline]] inline void resume_activation(VMThread* t, FrameRecord* frame, word_t* refWindow, word_t pc) {
     t->pc = pc;
     t->currentFrame = to_word(frame);
     t->refWindow = to_word(refWindow);
+}
+
+// Writes the frame record at `frame` and makes that activation the
+// thread's running one.
+[[gnu::always_inline]] inline void begin_activation(VMThread* t, FrameRecord* frame, std::uint16_t flags,
+                                                    std::int16_t callerRefDelta, word_t returnPc, word_t method,
+                                                    word_t context, word_t* refWindow, word_t pc) {
+    write_frame_record(frame, flags, callerRefDelta, returnPc, method, context);
+    resume_activation(t, frame, refWindow, pc);
 }
 
 // The frame flags and reference delta of an activation at `frame` (window
@@ -140,15 +153,6 @@ namespace tarvelo {
 }
 [[gnu::always_inline]] inline word_t* caller_ref_window(FrameRecord* frame, word_t refWindow) {
     return reinterpret_cast<word_t*>(to_ptr<std::uint8_t>(refWindow) + frame->callerRefDelta);
-}
-
-// Makes `caller`, with reference window `callerRef`, the thread's running
-// activation again at `returnPc`.
-[[gnu::always_inline]] inline void resume_activation(VMThread* t, FrameRecord* caller, word_t* callerRef,
-                                                     word_t returnPc) {
-    t->pc = returnPc;
-    t->currentFrame = to_word(caller);
-    t->refWindow = to_word(callerRef);
 }
 
 // The counts of a method's header that its resumption needs: the

@@ -11,6 +11,14 @@
 // functions only decline, they never half-act: nothing is written before
 // every condition has been checked. Benchmark builds count each outcome
 // (activation_counts.h).
+//
+// The running activation is the dispatch loop's: its pc, frame and
+// reference window live in the loop's locals (`code`, `P`, `R`), and the
+// thread record's copies are written back only where something outside the
+// loop may look (the interpreter's save points). So the calls and returns
+// within a block read the caller from the locals and leave the record
+// alone; those across a block border, one in many, write the record and
+// load the locals from it.
 #pragma once
 
 #include <cstdint>
@@ -43,8 +51,8 @@ namespace tarvelo {
 // the thread owns it already. One call in many: out of line, so that the
 // common path keeps its registers.
 template <bool kCompact>
-[[gnu::noinline]] bool invoke_in_next_block(VMThread* t, word_t method, word_t* refArgs, std::int32_t* primTop,
-                                            word_t returnPc) {
+[[gnu::noinline]] bool invoke_in_next_block(VMThread* t, FrameRecord* caller, word_t* callerRef, word_t method,
+                                            word_t* refArgs, std::int32_t* primTop, word_t returnPc) {
     StackBlock* const block = t->currentBlock.get();
     StackBlock* const next = owned_block_above(t->topBlock.get(), block);
     if (next == nullptr) return declined(ActivationCount::kCallNoRoom);
@@ -62,8 +70,7 @@ template <bool kCompact>
     if (primLow < byte_address(refTop)) return declined(ActivationCount::kCallNoRoom);
     count_activation(ActivationCount::kInlineCallAcross);
 
-    FrameRecord* const caller = t->frame();
-    enter_next_block(block, next, caller, t->refWindow, byte_address(refArgs), byte_address(primTop), keptRefs,
+    enter_next_block(block, next, caller, to_word(callerRef), byte_address(refArgs), byte_address(primTop), keptRefs,
                      frameWords - image::kFrameRecordWords);
     meter_activation(t->stackMeter.get(), next, static_cast<std::int32_t>(primLow - byte_address(refTop)));
     clear_reference_slots(ref + keptRefs, refTop);
@@ -79,34 +86,37 @@ template <bool kCompact>
 // `kCompact` (below). The header's counts become the new activation's
 // addresses first: fewer values for the dispatch loop to keep across the
 // checks.
-template <bool kCompact>
+template <bool kCompact, bool kMayHaveReceiver>
 [[gnu::always_inline]] inline bool fast_invoke_shaped(VMThread* t, const std::uint8_t* header, word_t method,
                                                       word_t* refArgs, std::int32_t* primTop, word_t returnPc,
                                                       const std::uint8_t** code, std::int32_t** P, word_t** R) {
     using Form = image::HeaderForm<kCompact>;
+    FrameRecord* const caller = reinterpret_cast<FrameRecord*>(*P);
     std::uint8_t* const frameBytes = byte_address(primTop) - 4u * Form::frame_words(header);
     std::uint8_t* const primLow = frameBytes - 4u * Form::prim_below(header);
     word_t* const refWindow = refArgs + Form::ref_base(header);
     word_t* const refTop = refWindow + Form::refs_above(header);
     word_t* const clearFrom = refArgs + Form::ref_args(header);
     const word_t pc = method + Form::kCodeOffset;
-    const bool keepContext = Form::keep_context(header);
+    // Whether the callee must run in its receiver's application, another
+    // than the caller's. A static call has no receiver.
+    const auto otherApplication = [&] {
+        return kMayHaveReceiver && !Form::keep_context(header) && t->thisObject != 0 &&
+               object_owner_feature(t->thisObject) != t->ownerFeature;
+    };
     if (primLow < byte_address(refTop)) [[unlikely]] {
-        if (t->frame() == nullptr) return declined(ActivationCount::kCallFirstFrame);
-        if (!keepContext && t->thisObject != 0 && object_owner_feature(t->thisObject) != t->ownerFeature)
-            return declined(ActivationCount::kCallOtherApplication);
+        if (caller == nullptr) return declined(ActivationCount::kCallFirstFrame);
+        if (otherApplication()) return declined(ActivationCount::kCallOtherApplication);
         if (t->kernelMonitorDepth != 0 && kernel_monitor_calls_checked)
             return declined(ActivationCount::kCallHoldingKernelMonitors);
-        if (!invoke_in_next_block<kCompact>(t, method, refArgs, primTop, returnPc)) return false;
+        if (!invoke_in_next_block<kCompact>(t, caller, *R, method, refArgs, primTop, returnPc)) return false;
         load_activation(t, code, P, R);
         return true;
     }
 
-    FrameRecord* caller = t->frame();
     if (caller == nullptr) return declined(ActivationCount::kCallFirstFrame);
     const word_t context = t->ownerFeature;
-    if (!keepContext && t->thisObject != 0 && object_owner_feature(t->thisObject) != context)
-        return declined(ActivationCount::kCallOtherApplication);
+    if (otherApplication()) return declined(ActivationCount::kCallOtherApplication);
     // Calls made holding kernel monitors, when the rules word checks them.
     if (t->kernelMonitorDepth != 0 && kernel_monitor_calls_checked)
         return declined(ActivationCount::kCallHoldingKernelMonitors);
@@ -117,8 +127,8 @@ template <bool kCompact>
     clear_reference_slots(clearFrom, refTop);
     caller->savedContext = context;
     auto* frame = reinterpret_cast<FrameRecord*>(frameBytes);
-    begin_activation(t, frame, caller_distance_flags(caller, frameBytes), caller_ref_delta(t->refWindow, refWindow),
-                     returnPc, method, context, refWindow, pc);
+    write_frame_record(frame, caller_distance_flags(caller, frameBytes), caller_ref_delta(to_word(*R), refWindow),
+                       returnPc, method, context);
     *code = to_ptr<const std::uint8_t>(pc);
     *P = frame->prim();
     *R = refWindow;
@@ -126,34 +136,36 @@ template <bool kCompact>
 }
 
 // Enters `method` with its kept reference arguments at `refArgs` and its
-// primitive arguments just below `primTop`, returning to `returnPc`. On
-// success the thread's pc, frame and reference window are the callee's and
-// `code`, `P`, `R` hold them; false leaves the thread untouched.
+// primitive arguments just below `primTop`, returning to `returnPc`, from
+// the activation whose frame and window are `P` and `R`. On success `code`,
+// `P`, `R` hold the callee's pc, frame and window (the thread record's
+// copies are written only across a block border); false leaves the thread
+// and the locals untouched. `kMayHaveReceiver` false: a static call, whose
+// thread's receiver is null.
+template <bool kMayHaveReceiver = true>
 [[gnu::always_inline]] inline bool try_fast_invoke(VMThread* t, word_t method, word_t* refArgs,
                                                    std::int32_t* primTop, word_t returnPc,
                                                    const std::uint8_t** code, std::int32_t** P, word_t** R) {
     const std::uint8_t* header = image::method_header_bytes(to_ptr<const void>(method));
     if (!image::is_compact_header(header))
-        return fast_invoke_shaped<false>(t, header, method, refArgs, primTop, returnPc, code, P, R);
-    return fast_invoke_shaped<true>(t, header, method, refArgs, primTop, returnPc, code, P, R);
+        return fast_invoke_shaped<false, kMayHaveReceiver>(t, header, method, refArgs, primTop, returnPc, code, P, R);
+    return fast_invoke_shaped<true, kMayHaveReceiver>(t, header, method, refArgs, primTop, returnPc, code, P, R);
 }
 
-// Makes `caller` (its header's counts `cs`, its reference window
-// `callerRef`) current again at `returnPc`, clearing the reference slots
-// from `lowest` up to the top of its window; the kernel's context, as the
-// callers of the inline return are all the kernel's.
-[[gnu::always_inline]] inline void resume_kernel_caller(VMThread* t, FrameRecord* caller, const ResumeShape& cs,
-                                                        word_t* callerRef, word_t returnPc, word_t* lowest) {
+// Prepares the resumption of a caller (its header's counts `cs`, its
+// reference window `callerRef`): its receiver, the reference slots from
+// `lowest` up to the top of its window cleared, and the kernel's context,
+// as the callers of the inline return are all the kernel's.
+[[gnu::always_inline]] inline void resume_kernel_caller(VMThread* t, const ResumeShape& cs, word_t* callerRef,
+                                                        word_t* lowest) {
     restore_receiver(t, cs.refBase, callerRef);
     clear_reference_slots(lowest, callerRef + cs.refsAbove);
     t->ownerFeature = 0;
-    resume_activation(t, caller, callerRef, returnPc);
 }
 
 // The return of an activation that opened its block, into the older block.
 // One return in many: out of line, as the call into the next block.
-[[gnu::noinline]] inline bool return_to_older_block(VMThread* t, word_t* lowest) {
-    FrameRecord* frame = t->frame();
+[[gnu::noinline]] inline bool return_to_older_block(VMThread* t, FrameRecord* frame, word_t* lowest) {
     StackBlock* block = t->currentBlock.get();
     StackBlock* older = block->link.get();
     if ((frame->flags & kFrameFirst) != 0 || !has_saved_caller(older))
@@ -171,29 +183,32 @@ template <bool kCompact>
     return_result_across(returnsRef, primWords, block, refArgs, saved_prim_top(older), caller->prim() - cs.primBelow);
     lowest = slot_in_older_block(block, refArgs, lowest);
     t->currentBlock.set(older);
-    resume_kernel_caller(t, caller, cs, saved_ref_window(older), frame->returnPc, lowest);
+    word_t* const callerRef = saved_ref_window(older);
+    resume_kernel_caller(t, cs, callerRef, lowest);
+    resume_activation(t, caller, callerRef, frame->returnPc);
     return true;
 }
 
-// Leaves the current activation, clearing the reference registers from
-// `lowest` up to the top of the caller's window. On success the caller's
-// pc, frame and window are current and in `code`, `P`, `R`; false (the
-// thread's first frame, or a caller in an application's context) leaves
-// the thread untouched.
+// Leaves the activation whose frame and window are `P` and `R`, clearing
+// the reference registers from `lowest` up to the top of the caller's
+// window. On success `code`, `P`, `R` hold the caller's pc, frame and
+// window (the thread record's copies are written only across a block
+// border); false (the thread's first frame, or a caller in an
+// application's context) leaves the thread and the locals untouched.
 [[gnu::always_inline]] inline bool try_fast_return(VMThread* t, word_t* lowest, const std::uint8_t** code,
                                                    std::int32_t** P, word_t** R) {
-    FrameRecord* frame = t->frame();
+    auto* const frame = reinterpret_cast<FrameRecord*>(*P);
     if ((frame->flags & kFrameNewBlock) != 0) [[unlikely]] {
-        if (!return_to_older_block(t, lowest)) return false;
+        if (!return_to_older_block(t, frame, lowest)) return false;
         load_activation(t, code, P, R);
         return true;
     }
     FrameRecord* caller = caller_in_block(frame);
     if (caller->savedContext != 0) return declined(ActivationCount::kReturnIntoApplication);
     count_activation(ActivationCount::kInlineReturn);
-    word_t* const callerRef = caller_ref_window(frame, t->refWindow);
+    word_t* const callerRef = caller_ref_window(frame, to_word(*R));
     const word_t returnPc = frame->returnPc;
-    resume_kernel_caller(t, caller, resume_shape(caller->method), callerRef, returnPc, lowest);
+    resume_kernel_caller(t, resume_shape(caller->method), callerRef, lowest);
     *code = to_ptr<const std::uint8_t>(returnPc);
     *P = caller->prim();
     *R = callerRef;

@@ -112,15 +112,11 @@ const char* message_bytes(word_t exception) {
     buffer->bytes[0] = 0;
     word_t message = java::throwable_message(exception);
     if (message == 0) return reinterpret_cast<const char*>(buffer->bytes);
-    word_t chars = java::string_value(message);
-    std::int32_t count = java::string_count(message);
-    std::int32_t offset = java::string_offset(message);
-    if (chars == 0 || count < 0 || offset < 0 || offset > java::array_length(chars) - count) {
-        return reinterpret_cast<const char*>(buffer->bytes);
-    }
+    std::int32_t count = 0;
+    const char16_t* data = java::string_chars(message, &count);
+    if (data == nullptr) return reinterpret_cast<const char*>(buffer->bytes);
     std::uint32_t n = static_cast<std::uint32_t>(count);
     if (n > buffer->length - 1) n = buffer->length - 1;
-    const auto* data = java::array_data<std::uint16_t>(chars) + offset;
     for (std::uint32_t i = 0; i < n; ++i) buffer->bytes[i] = static_cast<std::uint8_t>(data[i]);
     buffer->bytes[n] = 0;
     return reinterpret_cast<const char*>(buffer->bytes);
@@ -200,14 +196,10 @@ void println() { rt::SystemOut::println(); }
 // At most `max` chars of a String (each char's low 8 bits); -1: all. A
 // String whose count does not fit its array prints nothing.
 void printString(word_t string, std::int32_t max) {
-    const word_t chars = java::string_value(string);
-    if (chars == 0) return;
-    const std::int32_t offset = java::string_offset(string);
-    std::int32_t count = java::string_count(string);
-    const std::int32_t length = java::array_length(chars);
-    if (offset < 0 || count < 0 || offset > length || count > length - offset) return;
+    std::int32_t count = 0;
+    const char16_t* data = java::string_chars(string, &count);
+    if (data == nullptr) return;
     if (max >= 0 && count > max) count = max;
-    const auto* data = java::array_data<std::uint16_t>(chars) + offset;
     for (std::int32_t i = 0; i < count; ++i) rt::SystemOut::printAsciiCharacter(data[i]);
 }
 }  // namespace out

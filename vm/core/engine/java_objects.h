@@ -53,4 +53,18 @@ inline std::int32_t array_length(word_t a) { return static_cast<std::int32_t>(wo
 template <typename T>
 inline T* array_data(word_t a) { return to_ptr<T>(a + kArrayData); }
 
+// The first of the chars of String `s` (not null) and their count, or null
+// when it has no value array or its offset and count do not name a range
+// of it: the fields are Java code's to set and an installed application's
+// Strings come from its file, so whatever reads a String's chars takes them
+// from here.
+inline const char16_t* string_chars(word_t s, std::int32_t* count) {
+    const word_t value = string_value(s);
+    if (value == 0) return nullptr;
+    const std::int64_t offset = string_offset(s), n = string_count(s);
+    if (offset < 0 || n < 0 || offset + n > array_length(value)) return nullptr;
+    *count = static_cast<std::int32_t>(n);
+    return array_data<const char16_t>(value) + offset;
+}
+
 }  // namespace tarvelo::java

@@ -3,10 +3,10 @@
 // left a thread's called method, and the print of an uncaught exception.
 #include "vm/core/engine/engine.h"
 #include "vm/core/engine/execution_context.h"
+#include "vm/core/engine/feature_context.h"
 #include "vm/core/engine/java_objects.h"
 #include "vm/core/engine/runtime_prelude.h"
 #include "vm/core/threads/vm_thread.h"
-#include "vm/memory/heap_set.h"
 #include "vm/memory/identity_hash.h"
 
 using tarvelo::ExecutionContext;
@@ -31,15 +31,17 @@ extern "C" void VMNative_java_lang_Throwable_internalError(VMThread* t) {
 }
 
 // static Object Object.cloneNative(Object o): a shallow copy, owned by the
-// current context.
+// current context. Code of an application gets no copy of another
+// application's object, nor one holding another application's references:
+// the copy would be its own and keep that application alive past its kill.
 extern "C" void VMNative_java_lang_Object_cloneNative(VMThread* t) {
     const tarvelo::word_t o = ExecutionContext::refArg(t, 0);
     if (o == 0) {
         ExecutionContext::throwNew(t, tarvelo::types::null_pointer());
         return;
     }
-    const tarvelo::word_t copy = tarvelo::heapSet()->cloneObject(o);
-    if (copy == 0) return;  // OutOfMemoryError is pending
+    const tarvelo::word_t copy = tarvelo::FeatureIsolation::cloneWithOwner(t, o, t->ownerFeature);
+    if (copy == 0) return;  // the refusal or OutOfMemoryError is pending
     ExecutionContext::returnRef(t, -static_cast<std::int32_t>(ExecutionContext::refArgCount(t)), copy);
 }
 

@@ -44,14 +44,10 @@ const char* state_name(std::uint8_t state) {
 // At most `max` chars of a String; a String whose count does not fit its
 // array prints nothing.
 void print_string_chars(word_t string, std::int32_t max) {
-    const word_t chars = java::string_value(string);
-    if (chars == 0) return;
-    const std::int32_t offset = java::string_offset(string);
-    std::int32_t count = java::string_count(string);
-    const std::int32_t length = java::array_length(chars);
-    if (offset < 0 || count < 0 || offset > length || count > length - offset) return;
+    std::int32_t count = 0;
+    const char16_t* data = java::string_chars(string, &count);
+    if (data == nullptr) return;
     if (count > max) count = max;
-    const auto* data = java::array_data<std::uint16_t>(chars) + offset;
     for (std::int32_t i = 0; i < count; ++i) out::printAsciiCharacter(data[i]);
 }
 

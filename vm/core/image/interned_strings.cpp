@@ -30,6 +30,11 @@ word_t next_interned_string() {
     return s;
 }
 
+word_t interned_string_at(std::int32_t index) {
+    if (index < 0 || index >= interned_string_count()) return 0;
+    return to_word(_java_internStrings_start) + static_cast<word_t>(index) * kInternRecord + kInternString;
+}
+
 std::int32_t interned_string_count() {
     return static_cast<std::int32_t>((to_word(_java_internStrings_end) - to_word(_java_internStrings_start)) /
                                      kInternRecord);

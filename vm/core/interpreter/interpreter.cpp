@@ -1,9 +1,13 @@
 // The dispatch loop and the opcode handlers. Everything the loop keeps
 // between two instructions lives in locals: the thread, the instruction
-// pointer and the two window bases. They are written back to the thread
-// record only at yield points, throws, invocations and calls out of the loop
-// that may look at the thread; `init_reg` reloads them from the record after
-// any operation that may have changed the frame, the pc or the thread.
+// pointer and the running activation's frame and reference window, which
+// the inline calls and returns change without touching the thread record.
+// They are written back to the record (SAVE_AT) only at yield points,
+// throws, invocations and returns the engine makes, and before every call
+// out of the loop that may look at the thread: one that allocates (the
+// collector walks the stacks), raises, calls a native, blocks or switches
+// threads. `init_reg` reloads them from the record after any operation
+// that may have changed the frame, the pc or the thread.
 #include "vm/core/interpreter/interpreter.h"
 
 #include <bit>
@@ -157,6 +161,13 @@ void interpretor(VMThread* thread) {
     word_t* returnLowest = nullptr;
 
 #define DISPATCH() goto* routines[*ip++]
+// The running activation written back to the thread record, resuming at `at`.
+#define SAVE_AT(at)                            \
+    do {                                       \
+        T->pc = to_word(at);                   \
+        T->currentFrame = to_word(P);          \
+        T->refWindow = to_word(R);             \
+    } while (0)
 #define RESCHEDULE() (rescheduleRequested.load(std::memory_order_relaxed) == 1)
 #define THROW(type)            \
     do {                       \
@@ -182,7 +193,7 @@ yield_reexecute:
     goto yield_save_pc;
 
 yield_save_pc:
-    T->pc = to_word(ip);
+    SAVE_AT(ip);
     goto switch_thread;
 
 switch_thread: {
@@ -193,12 +204,12 @@ switch_thread: {
 }
 
 throw_new:
-    T->pc = to_word(ip);
+    SAVE_AT(ip);
     ExecutionContext::throwNew(T, exceptionType);
     goto dispatch_exception;
 
 dispatch_exception_store_pc:
-    T->pc = to_word(ip);
+    SAVE_AT(ip);
 dispatch_exception:
     TulvarVMEngine::throwPendingException(T);
     goto init_reg;
@@ -213,6 +224,7 @@ L_invalid:
 #include "vm/core/interpreter/ops_natives.inc"
 
 #undef DISPATCH
+#undef SAVE_AT
 #undef RESCHEDULE
 #undef THROW
 #undef YIELD_POINT

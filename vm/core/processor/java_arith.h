@@ -79,21 +79,53 @@ constexpr std::int64_t lneg(std::int64_t a) {
 // ArithmeticException for a zero divisor before calling; should one slip
 // through anyway the result is 0 rather than a processor trap. MIN / -1 is
 // MIN and MIN % -1 is 0, as Java wants (the hardware would trap on x86).
+//
+// A positive power-of-two divisor (i % 4, n / 1024: common in Java loops and
+// buffers) takes a mask or a shift instead of the divide instruction, which
+// costs tens of cycles on the host and is a library call for longs on the
+// device. Truncation toward zero needs the divisor less one added to a
+// negative dividend first: -5 / 4 is -1 and -5 % 4 is -1, not -2 and 3.
+template <typename S, typename U>
+constexpr bool positive_power_of_two(S b) {
+    return b > 0 && (static_cast<U>(b) & (static_cast<U>(b) - 1)) == 0;
+}
+// The rounding bias of `a` for the mask `m` (the divisor less one): m for a
+// negative dividend, 0 otherwise.
+template <typename S, typename U>
+constexpr U toward_zero_bias(S a, U m) {
+    return static_cast<U>(a < 0 ? ~U{0} : U{0}) & m;
+}
+template <typename S, typename U>
+constexpr S div_power_of_two(S a, S b) {
+    const U bias = toward_zero_bias<S, U>(a, static_cast<U>(b) - 1);
+    return static_cast<S>(static_cast<U>(a) + bias) >> std::countr_zero(static_cast<U>(b));
+}
+template <typename S, typename U>
+constexpr S rem_power_of_two(S a, S b) {
+    const U m = static_cast<U>(b) - 1;
+    const U bias = toward_zero_bias<S, U>(a, m);
+    return static_cast<S>(((static_cast<U>(a) + bias) & m) - bias);
+}
+
 constexpr std::int32_t idiv(std::int32_t a, std::int32_t b) {
+    if (positive_power_of_two<std::int32_t, std::uint32_t>(b)) return div_power_of_two<std::int32_t, std::uint32_t>(a, b);
     if (b == 0) return 0;
     if (b == -1) return ineg(a);
     return a / b;
 }
 constexpr std::int32_t irem(std::int32_t a, std::int32_t b) {
+    if (positive_power_of_two<std::int32_t, std::uint32_t>(b)) return rem_power_of_two<std::int32_t, std::uint32_t>(a, b);
     if (b == 0 || b == -1) return 0;
     return a % b;
 }
 constexpr std::int64_t ldiv(std::int64_t a, std::int64_t b) {
+    if (positive_power_of_two<std::int64_t, std::uint64_t>(b)) return div_power_of_two<std::int64_t, std::uint64_t>(a, b);
     if (b == 0) return 0;
     if (b == -1) return lneg(a);
     return a / b;
 }
 constexpr std::int64_t lrem(std::int64_t a, std::int64_t b) {
+    if (positive_power_of_two<std::int64_t, std::uint64_t>(b)) return rem_power_of_two<std::int64_t, std::uint64_t>(a, b);
     if (b == 0 || b == -1) return 0;
     return a % b;
 }

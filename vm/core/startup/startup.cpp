@@ -9,6 +9,7 @@
 #include "platform/board/debug_console.h"
 #include "platform/board/processor_faults.h"
 #include "platform/board/registers.h"
+#include "platform/fbdev/frame_output.h"
 #include "platform/halt.h"
 #include "port/fs/sdcard_task.h"
 #include "sim_interrupt.h"
@@ -101,6 +102,8 @@ extern "C" void vApplicationIdleHook(void) { cpuload_idle(); }
 int main() {
     tarvelo::install_fault_handlers();
     board_init();
+    // A run whose frames would all be lost is not started.
+    if (!tarvelo::fbdev::check_frame_output_from_environment()) platform_halt(TARVELO_EXIT_VM_ERROR);
     START_SDCARD_Task();
     if (xTaskCreate(tarvelo_task, "Tarvelo task", kAppTaskStackWords, nullptr, kAppTaskPriority,
                     &tarvelo_task_handle) != pdPASS) {

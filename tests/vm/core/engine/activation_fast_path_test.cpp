@@ -177,30 +177,63 @@ public:
         return s;
     }
 
-    bool fastInvoke(std::int32_t* top = nullptr) {
-        const std::uint8_t* code = nullptr;
-        std::int32_t* P = nullptr;
-        word_t* R = nullptr;
-        const bool done = tarvelo::try_fast_invoke(&thread, to_word(callee_method), refArgs(),
-                                                   top != nullptr ? top : primTop(), kReturnPc, &code, &P, &R);
+    // As the dispatch loop does: the running activation in locals loaded
+    // from the thread record, the fast path on them, and the locals written
+    // back to the record (as the loop's next save point would) when it
+    // acted. The record's copies are stale in between (the loop writes them
+    // back only where something outside it looks), so the fast path must
+    // not read them: they hold garbage during the call. A decline leaves
+    // the locals as they were.
+    struct Locals {
+        const std::uint8_t* code;
+        std::int32_t* P;
+        word_t* R;
+    };
+    Locals load() const {
+        return {tarvelo::to_ptr<const std::uint8_t>(thread.pc), tarvelo::to_ptr<std::int32_t>(thread.currentFrame),
+                tarvelo::to_ptr<word_t>(thread.refWindow)};
+    }
+    void makeRecordStale() {
+        thread.pc = 0xBAD0BAD0u;
+        thread.currentFrame = 0xBAD1BAD0u;
+        thread.refWindow = 0xBAD2BAD0u;
+    }
+    bool settle(bool done, const Locals& before, const Locals& l) {
+        // The record's copies the fast path wrote, if any, are the locals it
+        // handed back: the write below stands for both.
         if (done) {
-            EXPECT_EQ(to_word(code), thread.pc);
-            EXPECT_EQ(to_word(P), thread.currentFrame);
-            EXPECT_EQ(to_word(R), thread.refWindow);
+            thread.pc = to_word(l.code);
+            thread.currentFrame = to_word(l.P);
+            thread.refWindow = to_word(l.R);
+        } else {
+            EXPECT_EQ(l.code, before.code);
+            EXPECT_EQ(l.P, before.P);
+            EXPECT_EQ(l.R, before.R);
+            thread.pc = to_word(before.code);
+            thread.currentFrame = to_word(before.P);
+            thread.refWindow = to_word(before.R);
         }
         return done;
     }
+    // `isStatic`: as a static call does, with no receiver.
+    bool fastInvoke(std::int32_t* top = nullptr, bool isStatic = false) {
+        const Locals before = load();
+        Locals l = before;
+        makeRecordStale();
+        top = top != nullptr ? top : primTop();
+        const bool done =
+            isStatic ? tarvelo::try_fast_invoke<false>(&thread, to_word(callee_method), refArgs(), top, kReturnPc,
+                                                       &l.code, &l.P, &l.R)
+                     : tarvelo::try_fast_invoke(&thread, to_word(callee_method), refArgs(), top, kReturnPc, &l.code,
+                                                &l.P, &l.R);
+        return settle(done, before, l);
+    }
     bool fastReturn(word_t* lowest) {
-        const std::uint8_t* code = nullptr;
-        std::int32_t* P = nullptr;
-        word_t* R = nullptr;
-        const bool done = tarvelo::try_fast_return(&thread, lowest, &code, &P, &R);
-        if (done) {
-            EXPECT_EQ(to_word(code), thread.pc);
-            EXPECT_EQ(to_word(P), thread.currentFrame);
-            EXPECT_EQ(to_word(R), thread.refWindow);
-        }
-        return done;
+        const Locals before = load();
+        Locals l = before;
+        makeRecordStale();
+        const bool done = tarvelo::try_fast_return(&thread, lowest, &l.code, &l.P, &l.R);
+        return settle(done, before, l);
     }
     // The callee's lowest reference slot, in whichever block it runs.
     word_t* calleeLowest() const {
@@ -234,14 +267,18 @@ TEST_F(ActivationFastPath, CallAndReturnMatchTheEnginesPath) {
         ASSERT_TRUE(tarvelo::LLOSTV_return_method(&thread, returnLowest())) << c.what;
         const Snapshot slowReturn = snapshot();
 
-        prepare(c.callee, c.caller, c.stack, c.ownReceiver);
-        ASSERT_TRUE(fastInvoke()) << c.what;
-        EXPECT_TRUE(snapshot() == slowCall) << c.what;
-        thread.pc = kCallerPc;
-        calleeWritesResult();
-        ASSERT_TRUE(fastReturn(returnLowest())) << c.what;
-        EXPECT_TRUE(snapshot() == slowReturn) << c.what;
-        EXPECT_EQ(thread.pc, kReturnPc) << c.what;
+        // A static call's path, too, when the call has no receiver.
+        for (const bool isStatic : {false, true}) {
+            if (isStatic && c.ownReceiver) continue;
+            prepare(c.callee, c.caller, c.stack, c.ownReceiver);
+            ASSERT_TRUE(fastInvoke(nullptr, isStatic)) << c.what;
+            EXPECT_TRUE(snapshot() == slowCall) << c.what;
+            thread.pc = kCallerPc;
+            calleeWritesResult();
+            ASSERT_TRUE(fastReturn(returnLowest())) << c.what;
+            EXPECT_TRUE(snapshot() == slowReturn) << c.what;
+            EXPECT_EQ(thread.pc, kReturnPc) << c.what;
+        }
     }
 }
 

@@ -55,6 +55,42 @@ TEST(JavaArith, LongDivisionTruncatesAndKeepsJavaOverflowResult) {
     }
 }
 
+// Powers of two take a mask and a shift: negative dividends still truncate
+// toward zero, the largest powers and a divisor of 1 included. Each case is
+// checked against the plain division as well.
+TEST(JavaArith, PowerOfTwoDivisorsTruncateTowardZero) {
+    const IntDivCase ints[] = {
+        {-5, 4, -1, -1},        {-4, 4, -1, 0},          {-3, 4, 0, -3},
+        {5, 4, 1, 1},           {-1, 1, -1, 0},          {kIntMin, 4, -(1 << 29), 0},
+        {kIntMin + 1, 1 << 30, -1, -(1 << 30) + 1},     {kIntMax, 1 << 30, 1, (1 << 30) - 1},
+        {-1, 1 << 30, 0, -1},   {kIntMin, 1 << 30, -2, 0}, {-9, 8, -1, -1},
+        {-8, 2, -4, 0},
+    };
+    for (const auto& c : ints) {
+        SCOPED_TRACE(testing::Message() << c.a << " / " << c.b);
+        EXPECT_EQ(idiv(c.a, c.b), c.quotient);
+        EXPECT_EQ(irem(c.a, c.b), c.remainder);
+        EXPECT_EQ(c.a / c.b, c.quotient);
+        EXPECT_EQ(c.a % c.b, c.remainder);
+    }
+    const LongDivCase longs[] = {
+        {-5, 4, -1, -1},
+        {-10000000001LL, 1LL << 32, -2, -1410065409LL},
+        {kLongMin, 1LL << 62, -2, 0},
+        {kLongMin + 1, 1LL << 62, -1, -(1LL << 62) + 1},
+        {kLongMax, 1LL << 62, 1, (1LL << 62) - 1},
+        {-1, 1, -1, 0},
+        {-7, 8, 0, -7},
+    };
+    for (const auto& c : longs) {
+        SCOPED_TRACE(testing::Message() << c.a << " / " << c.b);
+        EXPECT_EQ(ldiv(c.a, c.b), c.quotient);
+        EXPECT_EQ(lrem(c.a, c.b), c.remainder);
+        EXPECT_EQ(c.a / c.b, c.quotient);
+        EXPECT_EQ(c.a % c.b, c.remainder);
+    }
+}
+
 // The opcodes check the divisor first; a zero that slips through must not
 // bring the process down.
 TEST(JavaArith, ZeroDivisorDoesNotTrap) {

@@ -65,6 +65,8 @@ class Main {
         } catch (NullPointerException e) {
             System.out.println("no thread without a name");
         }
+        // (The image's program walks the virtual machine's interned-string
+        // records to their end here, which Java has no call for.)
         // intern: one String for each text, the literals' own.
         String abc = new String(new byte[] {'a', 'b', 'c'}, 0, 3);
         System.out.println(abc == "abc");

@@ -178,6 +178,7 @@ const ProgramCase kPrograms[] = {
     {"installed_app", 0, true},
     {"installed_resources", 0, true},
     {"installed_proxies", 0, true},
+    {"installed_owners", 0, true},
     {"installed_threads", 0, true},
     {"installed_rules_reported", 0, true},
     {"installed_rules_thrown", 0, true},

@@ -19,6 +19,9 @@ struct Ratio {
     const char* what;
     const char* ours;       // benchmark name
     const char* reference;  // benchmark name
+    // Printed as our time over the reference's (how many times it costs)
+    // rather than as a speed: for a reference that only bounds ours.
+    bool cost = false;
 };
 
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -33,11 +36,13 @@ class RatioReporter : public benchmark::ConsoleReporter {
         ConsoleReporter::ReportRuns(runs);
     }
     void printRatios() const {
-        std::printf("\nratios (1.00 = as fast as the reference; higher is faster; medians of repetitions)\n");
+        std::printf("\nratios (1.00 = as fast as the reference; higher is faster; 'x': times the reference's time;"
+                    " medians of repetitions)\n");
         for (const Ratio& r : ratios_) {
             const double ours = time(r.ours), reference = time(r.reference);
             if (ours <= 0 || reference <= 0) continue;
-            std::printf("  %-40s %.2f\n", r.what, reference / ours);
+            if (r.cost) std::printf("  %-40s %.1fx\n", r.what, ours / reference);
+            else std::printf("  %-40s %.2f\n", r.what, reference / ours);
         }
         std::printf("load average: %s before, %s after\n", load_before_.c_str(), load().c_str());
     }
