@@ -574,6 +574,7 @@ TEST(SharedInterfaces, ProxyClassesAndTransferKinds) {
 .class a.Impl implements a.Store
     .method long total(int[][] t)
         .temps 1
+        const64 p5, 0L
         return
     .end
     .method java.lang.Object put(java.lang.Class type, java.lang.Object o, java.lang.String[][] names, java.lang.Object k)
