@@ -1,6 +1,8 @@
 #include "vm/memory/application_tables_check.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <vector>
 
 #include "vm/memory/feature_loader.h"
 #include "vm/memory/feature_record.h"
@@ -121,9 +123,46 @@ namespace {
 // against its content and the kernel's types and image.
 class TypeHeaderCheck {
 public:
+    // `data` are the ranges of the content that hold no method: its type
+    // headers, class initialisers, class names, resource records,
+    // immutables and interned strings.
     TypeHeaderCheck(const ApplicationAreas& k, const Area& content, word_t record, word_t types, word_t concreteEnd,
-                    word_t typesEnd)
-        : k_(k), content_(content), record_(record), types_(types), concreteEnd_(concreteEnd), typesEnd_(typesEnd) {}
+                    word_t typesEnd, const std::vector<Area>& data)
+        : k_(k), content_(content), record_(record), types_(types), concreteEnd_(concreteEnd), typesEnd_(typesEnd),
+          data_(data) {
+        // What the kernel exports, sorted once: every type and method word
+        // is looked up in it.
+        for (word_t e = k_.kernelAddressesStart; e + 4 <= k_.kernelAddressesEnd; e += 4) exports_.push_back(loadWord(e));
+        std::sort(exports_.begin(), exports_.end());
+        // The instantiable headers, which follow each other by their kinds'
+        // slots (a malformed one ends the walk; allValid refuses it).
+        for (word_t w = types_; w < concreteEnd_ && content_.holds(w, image::kArrayTypeHeaderSize);
+             w += image::type_is_array(at(w)) ? image::kArrayTypeSlotSize : image::kClassSlotSize)
+            concreteTypes_.push_back(w);
+        // Where each table the type headers name, and each range of data,
+        // starts: a virtual or interface method table runs to the next one.
+        for (word_t t : concreteTypes_)
+            if (!image::type_is_array(at(t)) && content_.holds(t, image::kClassHeaderSize)) tableStarts(t);
+        for (word_t t = concreteEnd_; t >= types_ && t < typesEnd_ && content_.holds(t, image::kAbstractHeaderSize);
+             t += image::kAbstractHeaderSize) {
+            if (!image::type_is_interface(at(t))) {
+                tableStarts(t);
+                continue;
+            }
+            const word_t supers = image::interface_supers(at(t));
+            if (supers != 0 && content_.holds(supers, 4)) spans_.push_back({supers, supers + 4 + 4 * loadWord(supers)});
+            const word_t shared = image::interface_shared_descriptor(at(t));
+            if (shared != 0) spans_.push_back({shared, 0});
+        }
+        for (const Area& span : spans_) starts_.push_back(span.start);
+        for (const Area& d : data_)
+            if (d.start != d.end) starts_.push_back(d.start);
+        std::sort(starts_.begin(), starts_.end());
+        // A table whose length the records do not give runs to the next.
+        for (Area& span : spans_)
+            if (span.end <= span.start) span.end = tableEnd(span.start);
+        std::sort(spans_.begin(), spans_.end(), [](const Area& x, const Area& y) { return x.start < y.start; });
+    }
 
     bool allValid() const {
         if (types_ == typesEnd_) return true;  // none, wherever the words say
@@ -147,10 +186,15 @@ public:
                 // and the other object of `equals`.
                 const word_t ctor = image::class_default_ctor(at(t));
                 if (ctor != 0 && !method(ctor, 1)) return false;
-                const word_t vtable = image::class_vtable(at(t));
-                if (!aligned(vtable, 4) || !content_.holds(vtable, 4 * image::kObjectSlots)) return false;
-                for (std::uint32_t i = 0; i < image::kObjectSlots; ++i)
-                    if (!method(loadWord(vtable + 4 * i), i == image::kSlotEquals ? 2 : 1)) return false;
+                // The other slots, up to the next table, hold methods too.
+                const word_t vtable = image::class_vtable(at(t)), vtableEnd = tableEnd(vtable);
+                if (!aligned(vtable, 4) || !content_.holds(vtable, 4 * image::kObjectSlots) ||
+                    vtableEnd - vtable < 4 * image::kObjectSlots)
+                    return false;
+                for (std::uint32_t i = 0; vtable + 4 * i + 4 <= vtableEnd; ++i) {
+                    const word_t m = loadWord(vtable + 4 * i);
+                    if (i < image::kObjectSlots ? !method(m, i == image::kSlotEquals ? 2 : 1) : !method(m)) return false;
+                }
                 t += image::kClassSlotSize;
             }
         }
@@ -182,12 +226,7 @@ public:
     bool ownType(word_t t) const {
         if (t < types_ || t >= typesEnd_) return false;
         if (t >= concreteEnd_) return (t - concreteEnd_) % image::kAbstractHeaderSize == 0;
-        word_t w = types_;
-        while (w < t) {
-            if (!content_.holds(w, image::kArrayTypeHeaderSize)) return false;
-            w += image::type_is_array(at(w)) ? image::kArrayTypeSlotSize : image::kClassSlotSize;
-        }
-        return w == t;
+        return std::binary_search(concreteTypes_.begin(), concreteTypes_.end(), t);
     }
 
     // The class-name records of [start, end) (a lookup by name walks them
@@ -208,6 +247,47 @@ private:
     const ApplicationAreas& k_;
     const Area& content_;
     word_t record_, types_, concreteEnd_, typesEnd_;
+    const std::vector<Area>& data_;
+    std::vector<word_t> exports_, concreteTypes_, starts_;
+    // The tables, each [start, end) (an end of 0 until known).
+    std::vector<Area> spans_;
+    // The application's methods the tables name, for the check of their
+    // handlers once all are known.
+    mutable std::vector<word_t> methods_;
+
+    // The tables class `t` names: its hierarchy, its interface table and
+    // the interface method tables in it, and for an instantiable class its
+    // virtual method table.
+    void tableStarts(word_t t) {
+        const word_t hierarchy = image::class_hierarchy(at(t));
+        spans_.push_back({hierarchy, hierarchy + 4 * image::type_depth(at(t))});
+        if ((image::type_flags(at(t)) & image::kTypeAbstract) == 0) spans_.push_back({image::class_vtable(at(t)), 0});
+        const word_t itable = image::class_interface_table(at(t));
+        if (itable == 0 || !content_.holds(itable, image::kItableEntriesOffset)) return;
+        const std::uint32_t low = image::read_u16(to_ptr<const std::uint8_t>(itable) + image::kItableLowOffset);
+        const std::uint32_t high = image::read_u16(to_ptr<const std::uint8_t>(itable) + image::kItableHighOffset);
+        spans_.push_back({itable, itable + image::kItableEntriesOffset + 4 * (high >= low ? high - low + 1 : 0)});
+        for (std::uint32_t i = 0; low + i <= high && content_.holds(itable + image::kItableEntriesOffset + 4 * i, 4); ++i)
+            if (const word_t imt = loadWord(itable + image::kItableEntriesOffset + 4 * i); imt != 0)
+                spans_.push_back({imt, 0});
+    }
+    // Where the table at `table` ends: where the next table or range of
+    // data starts, or the content's end (the linker writes them one after
+    // the other, a class's interface method tables before its interface
+    // table, and the hierarchies after all virtual method tables).
+    word_t tableEnd(word_t table) const {
+        const auto next = std::upper_bound(starts_.begin(), starts_.end(), table);
+        return next == starts_.end() || *next > content_.end ? content_.end : *next;
+    }
+    // Whether `a` lies in a range of data or in the last table that
+    // starts at or before it.
+    bool inData(word_t a) const {
+        for (const Area& d : data_)
+            if (a >= d.start && a < d.end) return true;
+        const auto table = std::upper_bound(spans_.begin(), spans_.end(), a,
+                                            [](word_t x, const Area& span) { return x < span.start; });
+        return table != spans_.begin() && a < (table - 1)->end;
+    }
 
     static const void* at(word_t a) { return to_ptr<const void>(a); }
 
@@ -225,18 +305,57 @@ public:
     // its image, not among its types).
     bool method(word_t m, std::uint32_t refArgs) const {
         if (content_.holds(m, image::kFullCodeOffset))
-            return image::decode_method_header(to_ptr<const void>(m)).ref_args == refArgs;
+            return ownMethod(m) && image::decode_method_header(to_ptr<const void>(m)).ref_args == refArgs;
+        return method(m);
+    }
+    // A method record of the application's content, or one the kernel
+    // exports.
+    bool method(word_t m) const {
+        if (content_.holds(m, image::kFullCodeOffset)) return ownMethod(m);
         return m >= k_.kernelImageStart && m < k_.kernelImageEnd && k_.kernelImageEnd - m >= image::kFullCodeOffset &&
                !kernelType(m) && exported(m);
+    }
+
+    // The handler entries of the application's methods the tables name:
+    // their code addresses inside the method's code, which ends before the
+    // next of these methods (its handler entries first) or the next table
+    // or range of data. A caught exception resumes at the handler's.
+    bool handlersValid() const {
+        std::sort(methods_.begin(), methods_.end());
+        methods_.erase(std::unique(methods_.begin(), methods_.end()), methods_.end());
+        for (std::size_t i = 0; i < methods_.size(); ++i) {
+            const word_t m = methods_[i];
+            const image::MethodHeader h = image::decode_method_header(to_ptr<const void>(m));
+            word_t end = tableEnd(m);
+            if (i + 1 < methods_.size()) end = std::min(end, recordStart(methods_[i + 1]));
+            const word_t code = m + h.code_offset();
+            for (std::uint32_t e = 0; e < h.handler_count; ++e) {
+                const image::HandlerEntry entry = image::handler_entry(to_ptr<const void>(m), e);
+                if (entry.start_pc < code || entry.end_pc < entry.start_pc || entry.end_pc > end ||
+                    entry.handler_pc < code || entry.handler_pc >= end)
+                    return false;
+            }
+        }
+        return true;
     }
 
 private:
     // One of the kernel addresses table's entries: all an application is
     // linked against.
-    bool exported(word_t a) const {
-        for (word_t e = k_.kernelAddressesStart; e + 4 <= k_.kernelAddressesEnd; e += 4)
-            if (loadWord(e) == a) return true;
-        return false;
+    bool exported(word_t a) const { return std::binary_search(exports_.begin(), exports_.end(), a); }
+
+    static word_t recordStart(word_t m) {
+        return m - image::kHandlerEntrySize * image::decode_method_header(to_ptr<const void>(m)).handler_count;
+    }
+    // A method record of the application: word-aligned, outside its data
+    // and tables, its class word one of its type headers, its handler
+    // entries inside the content.
+    bool ownMethod(word_t m) const {
+        if (!aligned(m, 4) || inData(m) || !ownType(loadWord(m + image::kMethodClassOffset))) return false;
+        const std::uint32_t handlers = image::decode_method_header(to_ptr<const void>(m)).handler_count;
+        if (!content_.holds(m - image::kHandlerEntrySize * handlers, image::kHandlerEntrySize * handlers)) return false;
+        methods_.push_back(m);
+        return true;
     }
 
     // What every type header has: the header of a Class the application
@@ -294,10 +413,23 @@ private:
         if (high < low || !content_.holds(itable + image::kItableEntriesOffset, 4ull * (high - low + 1))) return false;
         for (std::uint32_t i = 0; i <= high - low; ++i) {
             const word_t imt = loadWord(itable + image::kItableEntriesOffset + 4 * i);
-            if (imt != 0 && (!content_.holds(imt, 4 * image::kImtFirstMethodWord) ||
-                             !typeRef(loadWord(imt + 4 * image::kImtInterfaceWord))))
+            if (imt != 0 && (!aligned(imt, 4) || !content_.holds(imt, 4 * image::kImtFirstMethodWord) ||
+                             !typeRef(loadWord(imt + 4 * image::kImtInterfaceWord)) || !imtMethods(imt)))
                 return false;
         }
+        return true;
+    }
+    // The methods of an interface method table: up to the shared-interface
+    // descriptors word 1 names, or without them up to the next table; 0
+    // for a method left out.
+    bool imtMethods(word_t imt) const {
+        word_t end = tableEnd(imt);
+        if (const std::uint32_t shared = loadWord(imt + 4); shared != 0) {
+            if (shared % 4 != 0 || shared < 4 * image::kImtFirstMethodWord || shared > end - imt) return false;
+            end = imt + shared;
+        }
+        for (word_t w = imt + 4 * image::kImtFirstMethodWord; w + 4 <= end; w += 4)
+            if (const word_t m = loadWord(w); m != 0 && !method(m)) return false;
         return true;
     }
 };
@@ -411,7 +543,15 @@ ApplicationFault installedApplicationFault(const ApplicationAreas& areas) {
         return F::kKernelStaticsCopies;
 
     if (!applicationTablesInside(record, content.start, content.end)) return F::kTables;
-    const TypeHeaderCheck typeHeaders(areas, content, record, types, concreteEnd, typesEnd);
+    const std::vector<Area> dataRanges = {
+        {types, typesEnd},
+        {clinits, clinitsEnd},
+        {word(image::kFeatureClassNamesStart), word(image::kFeatureClassNamesEnd)},
+        {word(image::kFeatureResourcesStart), word(image::kFeatureResourcesEnd)},
+        {word(image::kFeatureImmutablesStart), word(image::kFeatureImmutablesEnd)},
+        {word(image::kFeatureInternStringsStart), word(image::kFeatureInternStringsEnd)},
+    };
+    const TypeHeaderCheck typeHeaders(areas, content, record, types, concreteEnd, typesEnd, dataRanges);
     if (!typeHeaders.allValid() ||
         !typeHeaders.namesValid(word(image::kFeatureClassNamesStart), word(image::kFeatureClassNamesEnd)))
         return F::kTypes;
@@ -421,6 +561,7 @@ ApplicationFault installedApplicationFault(const ApplicationAreas& areas) {
         const word_t m = loadWord(c);
         if (!content.holds(m, image::kFullCodeOffset) || !typeHeaders.method(m, 0)) return F::kClinits;
     }
+    if (!typeHeaders.handlersValid()) return F::kHandlers;
     // The entry-point class: none, or one of the application's checked
     // type headers.
     if (const word_t entry = rec(fr::kEntryPointClass); entry != 0 && !typeHeaders.ownType(entry))

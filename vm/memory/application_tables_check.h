@@ -60,7 +60,8 @@ enum class ApplicationFault : std::uint8_t {
     kKernelStaticsCopies, // the copies of the kernel's lazy statics outside the reference statics
     kTables,              // resources or immutable tables (applicationTablesInside)
     kTypes,               // a type header, or what it names, malformed or outside
-    kStrings,             // an interned string or their shared array malformed or outside
+    kStrings,             // an interned or immutable string, or their array, malformed or outside
+    kHandlers,            // a handler entry of a method the tables name outside its code
 };
 
 // Checks, before anything of it is used, every word of the stored
@@ -74,14 +75,17 @@ enum class ApplicationFault : std::uint8_t {
 // inside the reference statics. Empty ranges, and an entry point or image
 // start of 0, are not followed and may lie anywhere. Then
 // applicationTablesInside, and every type header of the application: a
-// Class of the application, of its kind's size, whose name record,
-// hierarchy, interface tables, first virtual methods, constructor and
-// element name what lies in its content, or what the kernel exports (an
-// entry of its addresses table: among its types for a type, outside them
-// in its image for a method);
-// and its interned strings, each a String over its shared char[]. Every
-// object of the content these name is immortal and owned by the
-// application or the kernel (the collector reads owner words first).
+// Class of the application, of its kind's size and holding the instances
+// of its ancestors, whose name record, hierarchy, interface tables,
+// virtual methods, constructor and element name what lies in its content,
+// or what the kernel exports (an entry of its addresses table: among its
+// types for a type, outside them in its image for a method); every method
+// of its content these and the class initialisers name a record whose
+// class word is one of its type headers, outside its data and tables, with
+// its handler entries inside its code; and its interned and immutable
+// strings, each a String naming chars of a char[] of its own. Every object
+// of the content these name is immortal and owned by the application or
+// the kernel (the collector reads owner words first).
 ApplicationFault installedApplicationFault(const ApplicationAreas& areas);
 
 }  // namespace tarvelo

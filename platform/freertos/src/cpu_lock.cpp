@@ -8,6 +8,9 @@
 // may switch; above zero it only records a pending request, which the
 // region's exit honours.
 #include <sched.h>
+#include <time.h>
+
+#include <cstdint>
 
 #include "kernel.h"
 
@@ -53,13 +56,47 @@ void region_exit() {
     }
 }
 
+namespace {
+
+std::int64_t monotonic_nanos() {
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<std::int64_t>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
+}
+
+// Interrupts come first: a task that wants the lock lets an interrupt that
+// waits for it have it, as the hardware would take the interrupt; but only
+// for a moment of host time, not a number of turns. An interrupt thread
+// woken for the lock may not get a host CPU at once on a loaded host;
+// yielding to it would give this thread's CPU to whatever else runs there,
+// a whole host time slice (milliseconds) per yield, while the ready task
+// this thread runs waits. So the task spins briefly, leaving its CPU only
+// when every thread of the kernel shares one host CPU (the interrupt can
+// run nowhere else), and then takes the lock anyway; the interrupt runs as
+// soon as the kernel call is over.
+void let_waiting_interrupts_in() {
+    if (kernel.interrupts_waiting.load(std::memory_order_relaxed) == 0) return;
+    constexpr std::int64_t kPatienceNanos = 50000;
+    const bool share_one_cpu = pinned_to_host_cpu();
+    const std::int64_t until = monotonic_nanos() + kPatienceNanos;
+    while (kernel.interrupts_waiting.load(std::memory_order_relaxed) > 0 && monotonic_nanos() < until) {
+        if (share_one_cpu) {
+            sched_yield();
+        } else {
+#if defined(__x86_64__) || defined(__i386__)
+            __builtin_ia32_pause();
+#elif defined(__arm__) || defined(__aarch64__)
+            __asm__ __volatile__("yield");
+#endif
+        }
+    }
+}
+
+}  // namespace
+
 void lock_take() {
     if (self.lock_depth++ > 0) return;
-    if (self.isr_depth == 0) {
-        // Interrupts come first: a task that wants the lock lets a waiting
-        // interrupt have it, as the hardware would take the interrupt.
-        for (int i = 0; i < 64 && kernel.interrupts_waiting.load(std::memory_order_relaxed) > 0; ++i) sched_yield();
-    }
+    if (self.isr_depth == 0) let_waiting_interrupts_in();
     pthread_mutex_lock(&kernel.lock);
 }
 

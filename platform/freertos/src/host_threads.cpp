@@ -109,6 +109,8 @@ int host_cpu() {
 
 }  // namespace
 
+bool pinned_to_host_cpu() { return host_cpu() >= 0; }
+
 void pin_to_host_cpu() {
     const int cpu = host_cpu();
     if (cpu < 0) return;

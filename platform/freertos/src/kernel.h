@@ -219,6 +219,8 @@ void release_host_thread(HostThread* host);
 // when unset); task threads are pinned when spawned, and threads created
 // by pinned threads inherit it.
 void pin_to_host_cpu();
+// True when TARVELO_HOST_CPU put every thread of the kernel on one host CPU.
+bool pinned_to_host_cpu();
 // Joins the threads of deleted tasks that have ended.
 void reap_host_threads();
 void join_all_host_threads();

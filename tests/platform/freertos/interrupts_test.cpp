@@ -3,6 +3,7 @@
 // and no-preempt regions, FromISR calls, and host threads acting as
 // interrupts.
 #include <gtest/gtest.h>
+#include <sched.h>
 
 #include <algorithm>
 #include <chrono>
@@ -16,6 +17,7 @@
 #include "semphr.h"
 #include "sim_interrupt.h"
 #include "task.h"
+#include "kernel.h"
 #include "tests/platform/freertos/rtos_scenario.h"
 
 using tarvelo::test::run_scenario;
@@ -226,4 +228,44 @@ TEST_F(InterruptTest, TimeWaitsForAnAnnouncedInterrupt) {
     device.join();
     EXPECT_EQ(isr_tick.load(), before);
     EXPECT_EQ(after, before + 1);
+}
+
+// An interrupt woken for the CPU lock may get no host CPU for a while on a
+// loaded host. A task's kernel calls meanwhile wait for it only a moment:
+// were they to give their host CPU away each time, every call would cost a
+// host time slice of whatever else runs there (here a busy host thread on
+// the same CPU), and the ready task would stall for as long.
+TEST_F(InterruptTest, KernelCallsWaitOnlyAMomentForAnInterruptWithoutACpu) {
+    cpu_set_t all;
+    ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(sched_getcpu(), &one);
+    // The threads made from here on (the hog, the kernel's) share this CPU.
+    ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+    static std::atomic<bool> stop;
+    stop.store(false);
+    std::thread hog([] {
+        while (!stop.load(std::memory_order_relaxed)) {
+        }
+    });
+    static std::atomic<long long> elapsed_us;
+    run_scenario([] {
+        // An interrupt thread stuck before the lock, as one without a CPU.
+        tarvelo::rtos::kernel.interrupts_waiting.fetch_add(1);
+        const auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < 20; ++i) {
+            taskENTER_CRITICAL();
+            taskEXIT_CRITICAL();
+        }
+        elapsed_us.store(
+            std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count());
+        tarvelo::rtos::kernel.interrupts_waiting.fetch_sub(1);
+    });
+    stop.store(true);
+    hog.join();
+    ASSERT_EQ(sched_setaffinity(0, sizeof all, &all), 0);
+    // 20 calls of at most 50 us each, and perhaps a time slice or two of
+    // the hog; giving the CPU away 64 times a call took seconds.
+    EXPECT_LT(elapsed_us.load(), 200000);
 }

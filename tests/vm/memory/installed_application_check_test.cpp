@@ -121,6 +121,9 @@ struct Stored {
         type(image::kClassVtableOffset, rom(kVtable));
         type(image::kClassInstanceSizeOffset, 8);
         put(kHierarchy, kernel(0));
+        // The methods are the class's (their class words).
+        for (std::uint32_t m : {kMethod, kMethod1, kMethod2}) put(m, rom(kTypes));
+        romStorage[kMethod + image::kMethodHeaderOffset] = image::kHeaderCompactBit;
         romStorage[kMethod1 + image::kMethodHeaderOffset] = image::kHeaderCompactBit | 1;
         romStorage[kMethod2 + image::kMethodHeaderOffset] = image::kHeaderCompactBit | 2;
         put(kVtable, rom(kMethod1));                // clone
@@ -156,6 +159,46 @@ struct Stored {
         put(kImmutableString + image::kStringCountField, count);
         descriptor(image::kFeatureImmutablesStart, rom(kImmutableString - 4));
         descriptor(image::kFeatureImmutablesEnd, rom(kImmutableString + 20));
+    }
+    // An interface method table at 640 (of the kernel's Object, a type it
+    // exports) with word 1 `shared` and `methods` (up to the class's
+    // interface table at 660, for one interface id, naming it).
+    static constexpr std::uint32_t kImt = 640;
+    void interfaceTable(std::uint32_t shared, std::initializer_list<std::uint32_t> methods) {
+        type(image::kClassInterfaceTableOffset, rom(660));
+        put(664, rom(kImt));
+        put(kImt, kernel(0));
+        put(kImt + 4, shared);
+        std::uint32_t at = kImt + 8;
+        for (std::uint32_t m : methods) {
+            put(at, m);
+            at += 4;
+        }
+    }
+    // The class initialiser a method at 700 with a full header and one
+    // handler entry (catching anything in its code [710, 720)) resuming at
+    // `pc`; the default constructor a method at 740.
+    static constexpr std::uint32_t kHandled = 700, kCtor = 740;
+    void handledInitialiser(std::uint32_t pc) {
+        put(kClinits, rom(kHandled));
+        put(kHandled, rom(kTypes));
+        const image::MethodHeader h{false, false, false, 1, 0, 0, 5, 0, 0};
+        image::encode_full_header(h, romStorage + kHandled + image::kMethodHeaderOffset);
+        put(kHandled - 16 + image::kHandlerStartOffset, rom(710));
+        put(kHandled - 16 + image::kHandlerEndOffset, rom(720));
+        put(kHandled - 16 + image::kHandlerPcOffset, rom(pc));
+        put(kCtor, rom(kTypes));
+        romStorage[kCtor + image::kMethodHeaderOffset] = image::kHeaderCompactBit | 1;
+        type(image::kClassDefaultCtorOffset, rom(kCtor));
+    }
+    // The virtual method table moved 8 bytes down, to run up to the class
+    // names: six slots, the last two the old third and fourth.
+    void sixVirtualMethods() {
+        type(image::kClassVtableOffset, rom(kVtable - 8));
+        put(kVtable - 8, rom(kMethod1));
+        put(kVtable - 4, rom(kMethod2));
+        put(kVtable, rom(kMethod1));
+        put(kVtable + 4, kernel(kKernelMethod));
     }
     // The interned string's offset and count.
     void internedString(std::uint32_t offset, std::uint32_t count) {
@@ -303,6 +346,44 @@ TEST(InstalledApplicationCheck, EveryWordFollowedIsCheckedBeforeUse) {
              a.put(Stored::kImmutableString + memory::kOwnerOffset, 0);
          },
          F::kStrings},
+        // Every method word a table holds names the start of a method
+        // record: word-aligned, outside the data and tables, its class word
+        // one of the application's type headers.
+        {"initialiser at a method's second byte", [](Stored& a) { a.put(Stored::kClinits, a.rom(Stored::kMethod + 1)); },
+         F::kClinits},
+        {"initialiser 0xffffffff", [](Stored& a) { a.put(Stored::kClinits, 0xFFFFFFFF); }, F::kClinits},
+        // There the class word is the name record's type word.
+        {"initialiser in the class-name records",
+         [](Stored& a) { a.put(Stored::kClinits, a.rom(Stored::kNameRecord + image::kClassNameTypeOffset)); },
+         F::kClinits},
+        {"virtual method at a method's second byte", [](Stored& a) { a.put(Stored::kVtable + 8, a.rom(Stored::kMethod1 + 1)); },
+         F::kTypes},
+        {"method of no class", [](Stored& a) { a.put(Stored::kMethod1, 0); }, F::kTypes},
+        {"method whose class lies inside a type header",
+         [](Stored& a) { a.put(Stored::kMethod1, a.rom(Stored::kTypes + 16)); }, F::kTypes},
+        {"virtual method table of fewer than Object's four",
+         [](Stored& a) { a.type(image::kClassVtableOffset, a.rom(Stored::kVtable + 4)); }, F::kTypes},
+        {"sixth virtual method inside a method",
+         [](Stored& a) {
+             a.sixVirtualMethods();
+             a.put(Stored::kVtable + 12, a.rom(Stored::kMethod1 + 4));
+         },
+         F::kTypes},
+        {"interface method inside a method",
+         [](Stored& a) { a.interfaceTable(0, {a.rom(Stored::kMethod1), a.rom(Stored::kMethod1 + 2)}); }, F::kTypes},
+        {"shared descriptors past the interface method table",
+         [](Stored& a) { a.interfaceTable(0x1000, {a.rom(Stored::kMethod1)}); }, F::kTypes},
+        // A handler resumes inside its method's code.
+        {"handler in its own method's header", [](Stored& a) { a.handledInitialiser(Stored::kHandled + 6); },
+         F::kHandlers},
+        {"handler in the next method's header", [](Stored& a) { a.handledInitialiser(Stored::kCtor + 4); },
+         F::kHandlers},
+        {"handler range past its method",
+         [](Stored& a) {
+             a.handledInitialiser(712);
+             a.put(Stored::kHandled - 16 + image::kHandlerEndOffset, a.rom(Stored::kCtor + 8));
+         },
+         F::kHandlers},
         {"string records not whole",
          [](Stored& a) { a.descriptor(image::kFeatureInternStringsEnd, a.rom(Stored::kStringsEnd + 4)); }, F::kStrings},
         {"instance smaller than its references", [](Stored& a) { a.type(image::kClassInstanceSizeOffset, 0x00100008); },
@@ -396,6 +477,20 @@ TEST(InstalledApplicationCheck, InstancesHoldingTheirAncestorsPass) {
     EXPECT_EQ(a.fault(), ApplicationFault::kNone);
     ancestorSize(kernelStorage, 64, 0);
     kernelStorage[image::kTypeFlagsOffset] = image::kTypeAbstract;
+    EXPECT_EQ(a.fault(), ApplicationFault::kNone);
+}
+
+// Method tables run to the next table: six virtual methods, interface
+// methods up to the content's end or the shared descriptors (what follows
+// them is not a method), a method left out; handlers inside their code.
+TEST(InstalledApplicationCheck, MethodTablesAndHandlersPass) {
+    Stored a;
+    a.sixVirtualMethods();
+    a.interfaceTable(0, {a.rom(Stored::kMethod1), 0, a.rom(Stored::kMethod2)});
+    a.handledInitialiser(714);
+    EXPECT_EQ(a.fault(), ApplicationFault::kNone);
+    a.interfaceTable(8 + 4 * 1, {a.rom(Stored::kMethod1), a.rom(Stored::kMethod1 + 2)});
+    a.handledInitialiser(719);
     EXPECT_EQ(a.fault(), ApplicationFault::kNone);
 }
 

@@ -265,7 +265,12 @@ void print_frame(word_t pc, word_t method) {
 void TulvarVMEngine::printTypeName(word_t type) { print_type_name(type); }
 
 void TulvarVMEngine::printMethodReference(word_t method) {
-    const word_t klass = method != 0 ? image::read_u32(to_ptr<const void>(method)) : 0;
+    word_t klass = method != 0 ? image::read_u32(to_ptr<const void>(method)) : 0;
+    // The install check knows the class words of the methods the tables of
+    // an application name, not of those only its code calls: any other
+    // word prints as an address.
+    const FeatureImageDirectory* directory = image_directory();
+    if (klass != 0 && directory != nullptr && directory->isValidTypeReference(klass, false, false) == 0) klass = 0;
     if (klass == 0) {
         out::print("@A:");
         out::printHex(method);

@@ -3,7 +3,8 @@
 // installed application and the kernel; one that names no type header of
 // the kernel or of an installed application (a damaged table of an
 // application file) catches nothing, and the search goes on to the next
-// entry instead of reading the word as a type.
+// entry instead of reading the word as a type. A trace line follows a
+// method's class word only when it is a type header.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -161,5 +162,23 @@ const HandlerCase kHandlerCases[] = {
     {"no type, application exception", true, Catch::kLowAddress, false},
 };
 INSTANTIATE_TEST_SUITE_P(CatchTypes, HandlerSearchTest, testing::ValuesIn(kHandlerCases));
+
+// A trace line names a method's class only when its class word is a type
+// header: an application's record may hold any word there (an uncaught
+// exception's trace read through one).
+class MethodReferenceTest : public HandlerSearchTest {};
+
+TEST_F(MethodReferenceTest, ClassWordThatIsNoTypeIsNotFollowed) {
+    std::memset(gMethod, 0, sizeof gMethod);
+    gMethod[image::kMethodHeaderOffset] = image::kHeaderCompactBit;
+    const word_t method = to_word(gMethod);
+    for (const word_t klass : {catchWord(Catch::kLowAddress), catchWord(Catch::kInsideSlot),
+                               catchWord(Catch::kPastTypes)}) {
+        putWord(gMethod, klass);
+        testing::internal::CaptureStdout();
+        TulvarVMEngine::printMethodReference(method);
+        EXPECT_EQ(testing::internal::GetCapturedStdout().find("@A:"), 0u) << std::hex << klass;
+    }
+}
 
 }  // namespace
