@@ -131,8 +131,16 @@ std::vector<FileRegion> application_file_layout(const std::vector<std::uint8_t>&
                 }
             if ((kind & 0x08) != 0) at = std::min<std::uint64_t>(at + 4, relocations_end);
             target += numbers[0];
+            // What the word it relocates belongs to: a changed record may
+            // change only a constant of some method's code.
+            std::string of;
+            for (const ContentItem& item : items)
+                if (target >= item.begin && target < item.end) {
+                    of = ": " + std::string(item.kind == FileRegion::Kind::MethodCode ? "code of " : "") + item.name;
+                    break;
+                }
             mark(static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(at - start), FileRegion::Kind::Relocations,
-                 "relocation record " + std::to_string(n) + " (word at content " + hex(target) + ")");
+                 "relocation record " + std::to_string(n) + " (word at content " + hex(target) + of + ")");
         }
     }
 

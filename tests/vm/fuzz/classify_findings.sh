@@ -93,7 +93,10 @@ for input in "$@"; do
     [[ -n $summary ]] || summary=$(grep -m1 -E "ERROR|abort|left allocated" "$out")
     complaint=$(grep -m1 "^fuzz_install_application: " "$out" | sed 's/^fuzz_install_application: //')
     [[ -z $complaint ]] || summary="$summary ($complaint)"
-    top=$(stack_of "$out" | head -1 | sed -E 's/^ +#0 0x[0-9a-f]+ in //')
+    # The first frame of the firmware or the harness, not of the
+    # sanitizers, libFuzzer or the C library.
+    top=$(stack_of "$out" | grep -vE " in (__sanitizer|__asan|__ubsan|fuzzer::|__pthread|raise|abort|gsignal)|libc\.so" |
+          head -1 | sed -E 's/^ +#[0-9]+ 0x[0-9a-f]+ in //')
     if [[ $summary == *"libFuzzer: timeout"* ]]; then
       class=hang
     else

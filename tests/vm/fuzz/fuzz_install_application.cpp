@@ -155,7 +155,9 @@ bool waitForInput() {
     for (;;) {
         vSimAdvanceTicks(1);
         if (doneWithin(1)) return true;
-        if (nowMs() > end) hang("its code still runs when the hang budget is spent");
+        if (nowMs() > end)
+            hang("not done when its budget is spent (its code loops where the kill does not reach, "
+                 "or the kernel's thread that would end it is gone)");
     }
 }
 
