@@ -41,6 +41,14 @@ bool immortalOf(word_t object, word_t record) {
     return memory::header_is_marked(loadWord(object)) && (owner == 0 || owner == record);
 }
 
+// An object of the application's interned strings or immutables, which
+// the collector that marks it reads the header and owner words of first.
+bool immortalIn(word_t object, const Area& strings, const Area& immutables, word_t record) {
+    return object % 4 == 0 &&
+           (strings.holds(object, memory::kOwnerOffset + 4) || immutables.holds(object, memory::kOwnerOffset + 4)) &&
+           immortalOf(object, record);
+}
+
 // Whether `object`'s header names the kernel type `type` (its owner word
 // says the type is the kernel's).
 bool ofKernelType(word_t object, word_t type, word_t kernelTypesStart) {
@@ -107,11 +115,7 @@ bool applicationTablesInside(word_t record, word_t romStart, word_t romEnd) {
         // reads its header and owner words first: an immortal object of the
         // application's (a String of it or one of its immutables).
         const word_t value = loadWord(values + memory::kArrayDataOffset + 4 * i);
-        if (value != 0 && (value % 4 != 0 ||
-                           (!strings.holds(value, memory::kOwnerOffset + 4) &&
-                            !immutables.holds(value, memory::kOwnerOffset + 4)) ||
-                           !immortalOf(value, record)))
-            return false;
+        if (value != 0 && !immortalIn(value, strings, immutables, record)) return false;
     }
     return true;
 }
@@ -291,6 +295,7 @@ private:
 
     static const void* at(word_t a) { return to_ptr<const void>(a); }
 
+public:
     // A type header the application's records may name: one of its own,
     // or one of the kernel's.
     bool typeRef(word_t t) const {
@@ -298,7 +303,10 @@ private:
         return kernelType(t) && exported(t);
     }
     bool kernelType(word_t t) const { return t >= k_.kernelTypesStart && t < k_.kernelTypesEnd; }
-public:
+    // An object of the kernel's image it exports (outside its types).
+    bool kernelObject(word_t a) const {
+        return a >= k_.kernelImageStart && a < k_.kernelImageEnd && !kernelType(a) && exported(a);
+    }
     // A method record of the application's content taking `refArgs`
     // reference arguments (the virtual machine checks the owner of each it
     // passes, as many as the header says), or one the kernel exports (in
@@ -348,11 +356,14 @@ private:
         return m - image::kHandlerEntrySize * image::decode_method_header(to_ptr<const void>(m)).handler_count;
     }
     // A method record of the application: word-aligned, outside its data
-    // and tables, its class word one of its type headers, its handler
-    // entries inside the content.
+    // and tables, its class word one of its type headers, its header one
+    // the interpreter can make a frame of (a call trusts its counts), its
+    // handler entries inside the content.
     bool ownMethod(word_t m) const {
         if (!aligned(m, 4) || inData(m) || !ownType(loadWord(m + image::kMethodClassOffset))) return false;
-        const std::uint32_t handlers = image::decode_method_header(to_ptr<const void>(m)).handler_count;
+        const image::MethodHeader header = image::decode_method_header(to_ptr<const void>(m));
+        if (!image::method_header_sound(header)) return false;
+        const std::uint32_t handlers = header.handler_count;
         if (!content_.holds(m - image::kHandlerEntrySize * handlers, image::kHandlerEntrySize * handlers)) return false;
         methods_.push_back(m);
         return true;
@@ -595,6 +606,42 @@ ApplicationFault installedApplicationFault(const ApplicationAreas& areas) {
         if (!immutables.holds(w - image::kStringRefBytes, image::kStringInstanceSize)) return F::kStrings;
         const word_t value = loadWord(w + static_cast<std::uint32_t>(image::kStringValueField));
         if (!charArrays.holds(value) || !charArrays.namedBy(w, value)) return F::kStrings;
+    }
+    // The references of every immutable object (found as above by its
+    // header and owner words, its type one of the application's or the
+    // kernel's): Java code reads them as objects, and the collector and
+    // the owner checks read what they name as one. Each is null, an object
+    // of the application's immutables or interned strings, its shared
+    // char[], a type header it may name, or an object the kernel exports.
+    const Area stringsArea{strings, stringsEnd};
+    const word_t sharedChars = word(image::kFeatureSharedArray);
+    auto objectRef = [&](word_t v) {
+        return v == 0 || immortalIn(v, stringsArea, immutables, record) ||
+               (v == sharedChars && strings != stringsEnd) || typeHeaders.typeRef(v) || typeHeaders.kernelObject(v);
+    };
+    for (word_t w = (immutables.start + 3) & ~3u; immutables.holds(w, 8); w += 4) {
+        const word_t owner = loadWord(w + memory::kOwnerOffset);
+        if ((loadWord(w) & 0xFF000000u) != memory::kImmortalTopBits ||
+            (memory::owner_feature(owner) != record && owner != 0))
+            continue;
+        const word_t type = (memory::owner_has_feature_type(owner) ? types : areas.kernelTypesStart) +
+                            memory::header_type_offset(loadWord(w));
+        if (!typeHeaders.ownType(type) && !typeHeaders.kernelType(type)) continue;
+        const std::uint8_t flags = image::type_flags(to_ptr<const void>(type));
+        word_t refs = w, refsEnd = w;
+        if ((flags & image::kTypeArray) != 0) {
+            if (memory::is_primitive_element(image::array_element(to_ptr<const void>(type)))) continue;
+            std::uint32_t length = 0;
+            if (!wordArrayInside(immutables, w, &length)) return F::kImmutables;
+            refs = w + memory::kArrayDataOffset;
+            refsEnd = refs + 4 * length;
+        } else if ((flags & (image::kTypeInterface | image::kTypeAbstract)) == 0) {
+            const std::uint32_t refBytes = image::class_ref_bytes(to_ptr<const void>(type));
+            if (refBytes % 4 != 0 || !immutables.holds(w - refBytes, refBytes)) return F::kImmutables;
+            refs = w - refBytes;
+        }
+        for (word_t r = refs; r < refsEnd; r += 4)
+            if (!objectRef(loadWord(r))) return F::kImmutables;
     }
     return F::kNone;
 }

@@ -62,6 +62,7 @@ enum class ApplicationFault : std::uint8_t {
     kTypes,               // a type header, or what it names, malformed or outside
     kStrings,             // an interned or immutable string, or their array, malformed or outside
     kHandlers,            // a handler entry of a method the tables name outside its code
+    kImmutables,          // a reference word of an immutable object naming no object it may name
 };
 
 // Checks, before anything of it is used, every word of the stored
@@ -82,10 +83,14 @@ enum class ApplicationFault : std::uint8_t {
 // types for a type, outside them in its image for a method); every method
 // of its content these and the class initialisers name a record whose
 // class word is one of its type headers, outside its data and tables, with
-// its handler entries inside its code; and its interned and immutable
-// strings, each a String naming chars of a char[] of its own. Every object
-// of the content these name is immortal and owned by the application or
-// the kernel (the collector reads owner words first).
+// a header the interpreter can make a frame of (image::method_header_sound)
+// and its handler entries inside its code; its interned and immutable
+// strings, each a String naming chars of a char[] of its own; and every
+// reference word of its immutable objects, null or an object it may name
+// (of its immutables, strings or shared char[], a type header it may
+// name, or what the kernel exports). Every object of the content these
+// name is immortal and owned by the application or the kernel (the
+// collector reads owner words first).
 ApplicationFault installedApplicationFault(const ApplicationAreas& areas);
 
 }  // namespace tarvelo

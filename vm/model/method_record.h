@@ -133,6 +133,15 @@ inline MethodHeader decode_method_header(const void* method) {
     return is_compact_header(header) ? decode_method_header_as<true>(header) : decode_method_header_as<false>(header);
 }
 
+// Whether the counts of `h` make a frame the interpreter can enter: the
+// frame record within the frame words (a call places it at the top of the
+// frame and the return reads it back from there), the kept reference
+// arguments inside the registers below the base, and a register at the
+// base below it for a reference result.
+inline bool method_header_sound(const MethodHeader& h) {
+    return h.frame_words >= kFrameRecordWords && h.ref_base >= h.ref_args && (!h.returns_ref || h.ref_base != 0);
+}
+
 // Whether `h` can be stored as a one-byte header: no handlers, no reference
 // registers above the base, nothing below the frame record, at most one
 // extra reference register below the base, at most 3 kept reference

@@ -25,13 +25,21 @@ namespace {
 alignas(16) std::uint8_t romStorage[1024];
 alignas(16) std::uint8_t ramStorage[256];
 // The kernel's image: its types (java.lang.Object first, java.lang.Class
-// at 16, String, char[]), a method, and its addresses table exporting
+// at 16, String, char[], String[], byte[], and the module data's class
+// with its four references), a method, and its addresses table exporting
 // Object and the method.
-alignas(16) std::uint8_t kernelStorage[128];
-constexpr std::uint32_t kKernelClass = 16, kKernelString = 32, kKernelChars = 48, kKernelTypesEnd = 64,
-                        kKernelMethod = 64, kKernelTable = 96;
+alignas(16) std::uint8_t kernelStorage[192];
+constexpr std::uint32_t kKernelClass = 16, kKernelString = 32, kKernelChars = 48, kKernelStrings = 64,
+                        kKernelBytes = 80, kKernelModuleData = 96, kKernelTypesEnd = 144, kKernelMethod = 144,
+                        kKernelTable = 176;
 
 namespace s = installed_struct;
+
+// The instance size and reference bytes of the class header at `type`.
+void ancestorSize(std::uint8_t* type, std::uint16_t size, std::uint16_t refs) {
+    std::memcpy(type + image::kClassInstanceSizeOffset, &size, 2);
+    std::memcpy(type + image::kClassRefBytesOffset, &refs, 2);
+}
 namespace fr = feature_record;
 
 // A stored application as the loader leaves it: the struct with one CRC
@@ -75,6 +83,14 @@ struct Stored {
 
     Stored() {
         std::memset(kernelStorage, 0, sizeof kernelStorage);
+        // (Only the words read of them: the headers overlap.)
+        kernelStorage[kKernelString + image::kClassRefBytesOffset] = 4;
+        for (std::uint32_t t : {kKernelStrings, kKernelBytes})
+            kernelStorage[t + image::kTypeFlagsOffset] = image::kTypeArray;
+        const word_t stringElement = kernel(kKernelString);
+        std::memcpy(kernelStorage + kKernelStrings + image::kArrayElementOffset, &stringElement, 4);
+        kernelStorage[kKernelBytes + image::kArrayElementOffset] = memory::kElemByte;
+        ancestorSize(kernelStorage + kKernelModuleData, 24, 16);
         const word_t table[2] = {kernel(0), kernel(kKernelMethod)};
         std::memcpy(kernelStorage + kKernelTable, table, sizeof table);
         std::memset(romStorage, 0, sizeof romStorage);
@@ -142,8 +158,8 @@ struct Stored {
         descriptor(image::kFeatureSharedArray, rom(kChars));
         descriptor(image::kFeatureInternStringsStart, rom(kStrings));
         descriptor(image::kFeatureInternStringsEnd, rom(kStringsEnd));
-        object(kName, 0);
-        object(kData, 0);
+        object(kName, kKernelBytes);
+        object(kData, kKernelModuleData);
         put(kName + memory::kArrayLengthOffset, 5);
         put(kData + static_cast<std::uint32_t>(kModuleDataNameOffset), rom(kName));
     }
@@ -200,6 +216,17 @@ struct Stored {
         put(kVtable, rom(kMethod1));
         put(kVtable + 4, kernel(kKernelMethod));
     }
+    // The immutables made one String[] at 800 of the interned string and
+    // `second`.
+    static constexpr std::uint32_t kImmutableArray = 800;
+    void immutableArray(std::uint32_t second) {
+        object(kImmutableArray, kKernelStrings);
+        put(kImmutableArray + memory::kArrayLengthOffset, 2);
+        put(kImmutableArray + memory::kArrayDataOffset, rom(kStrings + image::kStringRecordObjectOffset));
+        put(kImmutableArray + memory::kArrayDataOffset + 4, second);
+        descriptor(image::kFeatureImmutablesStart, rom(kImmutableArray));
+        descriptor(image::kFeatureImmutablesEnd, rom(kImmutableArray + memory::kArrayDataOffset + 8));
+    }
     // The interned string's offset and count.
     void internedString(std::uint32_t offset, std::uint32_t count) {
         put(kStrings + image::kStringRecordObjectOffset + image::kStringOffsetField, offset);
@@ -207,11 +234,6 @@ struct Stored {
     }
 };
 
-// The instance size and reference bytes of the class header at `type`.
-void ancestorSize(std::uint8_t* type, std::uint16_t size, std::uint16_t refs) {
-    std::memcpy(type + image::kClassInstanceSizeOffset, &size, 2);
-    std::memcpy(type + image::kClassRefBytesOffset, &refs, 2);
-}
 
 TEST(InstalledApplicationCheck, AWellFormedApplicationPasses) {
     EXPECT_EQ(Stored().fault(), ApplicationFault::kNone);
@@ -384,6 +406,56 @@ TEST(InstalledApplicationCheck, EveryWordFollowedIsCheckedBeforeUse) {
              a.put(Stored::kHandled - 16 + image::kHandlerEndOffset, a.rom(Stored::kCtor + 8));
          },
          F::kHandlers},
+        // A call places the frame record at the top of the frame words and
+        // the return reads it back: a frame without room for it never
+        // returns.
+        {"initialiser of a frame of no words",
+         [](Stored& a) {
+             a.handledInitialiser(712);
+             romStorage[Stored::kHandled + image::kMethodHeaderOffset + 3] = 0;
+         },
+         F::kClinits},
+        {"initialiser of a frame one word short of its record",
+         [](Stored& a) {
+             a.handledInitialiser(712);
+             romStorage[Stored::kHandled + image::kMethodHeaderOffset + 3] = image::kFrameRecordWords - 1;
+         },
+         F::kClinits},
+        {"initialiser returning a reference with no reference register",
+         [](Stored& a) {
+             a.handledInitialiser(712);
+             romStorage[Stored::kHandled + image::kMethodHeaderOffset] |= image::kHeaderReturnsRefBit;
+         },
+         F::kClinits},
+        {"constructor of a frame of no words",
+         [](Stored& a) {
+             a.handledInitialiser(712);
+             const image::MethodHeader h{false, false, false, 0, 1, 1, 0, 0, 0};
+             image::encode_full_header(h, romStorage + Stored::kCtor + image::kMethodHeaderOffset);
+         },
+         F::kTypes},
+        // Java code and the collector read an immutable's references as
+        // objects.
+        {"immutable array element an arbitrary word", [](Stored& a) { a.immutableArray(0x12345678); },
+         F::kImmutables},
+        {"immutable array element a method", [](Stored& a) { a.immutableArray(a.rom(Stored::kMethod)); },
+         F::kImmutables},
+        {"immutable array element a kernel word not exported",
+         [](Stored& a) { a.immutableArray(a.kernel(kKernelMethod + 4)); }, F::kImmutables},
+        {"immutable array element inside an interned string",
+         [](Stored& a) { a.immutableArray(a.rom(Stored::kStrings + image::kStringRecordObjectOffset + 4)); },
+         F::kImmutables},
+        {"immutable array longer than the immutables",
+         [](Stored& a) {
+             a.immutableArray(0);
+             a.put(Stored::kImmutableArray + memory::kArrayLengthOffset, 3);
+         },
+         F::kImmutables},
+        {"module data reference an arbitrary word",
+         [](Stored& a) { a.put(Stored::kData - 8, 0x12345678); }, F::kImmutables},
+        {"module data references below the immutables",
+         [](Stored& a) { a.descriptor(image::kFeatureImmutablesStart, a.rom(Stored::kData - 8)); },
+         F::kImmutables},
         {"string records not whole",
          [](Stored& a) { a.descriptor(image::kFeatureInternStringsEnd, a.rom(Stored::kStringsEnd + 4)); }, F::kStrings},
         {"instance smaller than its references", [](Stored& a) { a.type(image::kClassInstanceSizeOffset, 0x00100008); },
@@ -466,6 +538,19 @@ TEST(InstalledApplicationCheck, StringsOverTheirArraysPass) {
     a.internedString(2, 0);
     a.immutableString(1, 1);
     EXPECT_EQ(a.fault(), ApplicationFault::kNone);
+}
+
+// An immutable's references may name any object the application may:
+// its immutables and interned strings, its shared chars, its types and
+// those the kernel exports, and what else the kernel exports.
+TEST(InstalledApplicationCheck, ImmutableReferencesToWhatTheApplicationMayNamePass) {
+    for (const word_t second :
+         {word_t{0}, to_word(romStorage) + Stored::kImmutableArray, to_word(romStorage) + Stored::kChars,
+          to_word(romStorage) + Stored::kTypes, to_word(kernelStorage), to_word(kernelStorage) + kKernelMethod}) {
+        Stored a;
+        a.immutableArray(second);
+        EXPECT_EQ(a.fault(), ApplicationFault::kNone) << std::hex << second;
+    }
 }
 
 // An instance with more references and more bytes above its header than an
