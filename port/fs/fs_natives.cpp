@@ -119,7 +119,7 @@ void refuse_file_handle(const char* message) { SNI_throwNativeIOException(FR_INV
 // Copies the path up to its first NUL; false (with the exception raised)
 // when the array is longer than 256 bytes, whatever it holds, or has no NUL.
 bool LLFS_set_path_param(const std::int8_t* path, char* field, bool forOpen) {
-    const std::int32_t length = path != nullptr ? reinterpret_cast<const std::int32_t*>(path)[-1] : 0;
+    const std::int32_t length = path != nullptr ? tarvelo::java_array_length(path) : 0;
     const void* nul = path != nullptr && length <= kMaxPathLength
                           ? std::memchr(path, 0, static_cast<std::size_t>(length))
                           : nullptr;
@@ -746,7 +746,7 @@ std::int32_t LLFS_IMPL_read_directory_on_done(std::int32_t, std::int8_t* name) {
     if (result == 0) {
         // The entry is read (consumed) whether or not its name fits.
         const std::size_t length = std::strlen(p.info.fname) + 1;
-        const std::int32_t room = name != nullptr ? reinterpret_cast<const std::int32_t*>(name)[-1] : 0;
+        const std::int32_t room = name != nullptr ? tarvelo::java_array_length(name) : 0;
         if (static_cast<std::size_t>(room) < length || !deliver_name(name, p.info.fname, length)) result = kFailure;
     }
     release(job);
